@@ -1,0 +1,170 @@
+#include "cli/CommandLineExport.h"
+
+#include "cli/OutputSink.h"
+#include "core/TextFile.h"
+#include "core/Version.h"
+#include "core/X12Parser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr std::string_view exportUsage = "usage: Kelvane --export-pdf <input> [output.pdf]";
+
+constexpr std::string_view helpText =
+    "usage: kelvane [FILE]\n"
+    "       kelvane --dump-tree FILE\n"
+    "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
+    "\n"
+    "Kelvane views ANSI ASC X12 EDI files. Without an option it opens FILE in the viewer window.\n"
+    "\n"
+    "  --dump-tree FILE      print the envelope and loop tree of FILE, one node a line\n"
+    "  --export-pdf INPUT [OUTPUT.pdf]\n"
+    "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
+    "  --help                show this help\n"
+    "  --version             show the version\n";
+
+/// The last component of a path, as a file name to show: "dir/claims.edi" gives "claims.edi".
+std::string lastPathComponent(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string_view::npos && path.size() > 1)
+        path.remove_prefix(slash + 1);
+    return std::string(path);
+}
+
+int fail(int errFd, std::string_view description)
+{
+    OutputSink err(errFd, 4096);
+    err.write("error: ");
+    err.write(description);
+    err.put('\n');
+    return 1;
+}
+
+/// Ends an output: 0 when everything was written (or the reader left early), else 1 with a message.
+int finishOutput(OutputSink &out, int errFd)
+{
+    if (out.flush() || out.readerGone())
+        return 0;
+    std::string message = "cannot write to standard output: ";
+    message += std::strerror(out.error());
+    return fail(errFd, message);
+}
+
+void walk(const X12Document &document, std::uint32_t index, int depth, OutputSink &out)
+{
+    const X12Node &node = document.node(index);
+    for (int i = 0; i < depth; ++i)
+        out.write("  ");
+    out.write(node.title);
+    if (!node.subtitle.empty()) {
+        out.write("  \u2014 ");
+        out.write(node.subtitle);
+    }
+    out.put('\n');
+    for (std::uint32_t child : document.children(index)) {
+        if (out.failed())
+            return;
+        walk(document, child, depth + 1, out);
+    }
+}
+
+int dumpTree(std::string_view path, int outFd, int errFd)
+{
+    auto text = TextFile::read(std::string(path), TextFile::Decoding::strictUtf8);
+    if (!text)
+        return fail(errFd, text.error().description());
+    auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
+    if (!document)
+        return fail(errFd, description(document.error()));
+
+    OutputSink out(outFd);
+    for (std::uint32_t root : (*document)->rootNodes()) {
+        if (out.failed())
+            break;
+        walk(**document, root, 0, out);
+    }
+    return finishOutput(out, errFd);
+}
+
+int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int errFd)
+{
+    std::vector<std::string_view> operands;
+    for (std::size_t i = optionIndex + 1; i < arguments.size(); ++i) {
+        if (!arguments[i].starts_with('-'))
+            operands.push_back(arguments[i]);
+    }
+    if (operands.empty()) {
+        OutputSink err(errFd, 4096);
+        err.write(exportUsage);
+        err.put('\n');
+        return 2;
+    }
+    const std::string input(operands.front());
+    auto text = TextFile::read(input, TextFile::Decoding::utf8OrLatin1);
+    if (!text)
+        return fail(errFd, text.error().description());
+    auto document = X12Parser::parse(std::move(*text), lastPathComponent(input));
+    if (!document)
+        return fail(errFd, description(document.error()));
+    return fail(errFd, "PDF export is not available in this build yet.");
+}
+
+int printText(int fd, std::string_view text, int errFd)
+{
+    OutputSink out(fd, 4096);
+    out.write(text);
+    return finishOutput(out, errFd);
+}
+
+} // namespace
+
+namespace CommandLineExport {
+
+std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd)
+{
+    if (arguments.empty())
+        return std::nullopt;
+
+    // The first "--dump-tree" decides, and only when a path follows it, whatever the path looks like.
+    const auto dump = std::find(arguments.begin(), arguments.end(), "--dump-tree");
+    if (dump != arguments.end() && dump + 1 != arguments.end())
+        return dumpTree(*(dump + 1), outFd, errFd);
+
+    const auto exportOption = std::find(arguments.begin(), arguments.end(), "--export-pdf");
+    if (exportOption != arguments.end())
+        return exportPDF(arguments, std::size_t(exportOption - arguments.begin()), errFd);
+
+    // Looked at only after the two modes above, so they keep their precedence.
+    for (std::string_view argument : arguments.subspan(1)) {
+        if (argument == "--help" || argument == "-h")
+            return printText(outFd, helpText, errFd);
+        if (argument == "--version") {
+            std::string version = "Kelvane ";
+            version += kelvane::versionString;
+            version += '\n';
+            return printText(outFd, version, errFd);
+        }
+    }
+    return std::nullopt;
+}
+
+void runIfRequested(int argc, char **argv)
+{
+    std::vector<std::string_view> arguments(argv, argv + std::max(argc, 0));
+    const std::optional<int> status = run(arguments, STDOUT_FILENO, STDERR_FILENO);
+    if (status)
+        std::exit(*status);
+}
+
+} // namespace CommandLineExport

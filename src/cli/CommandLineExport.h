@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+/// The headless modes of the kelvane executable, chosen by the process arguments.
+namespace CommandLineExport {
+
+/// Runs the mode the arguments ask for and ends the process with its status; returns when they ask
+/// for none, so the window can start. Call it first thing in main.
+void runIfRequested(int argc, char **argv);
+
+/// The same dispatch without ending the process: the mode's exit status, or nullopt when no mode
+/// was requested. arguments[0] is the program path. Output goes to the given descriptors.
+std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd);
+
+} // namespace CommandLineExport

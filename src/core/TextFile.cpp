@@ -1,0 +1,198 @@
+#include "core/TextFile.h"
+
+#include "core/Unicode_p.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string quoted(std::string_view path)
+{
+    std::string text = "\u201C";
+    text += path;
+    text += "\u201D";
+    return text;
+}
+
+TextFile::Error systemError(std::string_view what, std::string_view path, int error)
+{
+    std::string message(what);
+    message += ' ';
+    message += quoted(path);
+    message += ": ";
+    message += std::strerror(error);
+    return {std::move(message)};
+}
+
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+/// UTF-16 in the given byte order to UTF-8; false when the bytes are not valid UTF-16.
+bool decodeUtf16(std::string_view bytes, bool bigEndian, std::string &out)
+{
+    if (bytes.size() % 2 != 0)
+        return false;
+    out.clear();
+    out.reserve(bytes.size() / 2 + bytes.size() / 8);
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&](std::size_t i) -> char32_t {
+        return bigEndian ? char32_t(b[2 * i] << 8 | b[2 * i + 1])
+                         : char32_t(b[2 * i + 1] << 8 | b[2 * i]);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= units)
+                return false;
+            const char32_t low = unit(i + 1);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+        appendUtf8(out, c);
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes)
+        appendUtf8(out, char32_t(static_cast<unsigned char>(ch)));
+    return out;
+}
+
+TextFile::Error tooLarge(std::string_view name, std::size_t size)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, " is too large to open (%.1f GB; the limit is 4 GB)",
+                  double(size) / 1e9);
+    return {quoted(name) + text};
+}
+
+} // namespace
+
+namespace TextFile {
+
+std::expected<std::string, Error> readBytes(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::unexpected(systemError("cannot open", path, errno));
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return std::unexpected(systemError("cannot read", path, error));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return std::unexpected(Error{quoted(path) + " is a directory, not a file"});
+    }
+    if (S_ISREG(info.st_mode) && std::uintmax_t(info.st_size) > maxSize) {
+        ::close(fd);
+        return std::unexpected(tooLarge(path, std::size_t(info.st_size)));
+    }
+
+    std::string bytes;
+    if (S_ISREG(info.st_mode))
+        bytes.resize(std::size_t(info.st_size));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            // Files that grow while read, pipes and special files: read until the end.
+            if (bytes.size() > maxSize) {
+                ::close(fd);
+                return std::unexpected(tooLarge(path, bytes.size()));
+            }
+            bytes.resize(std::max<std::size_t>(bytes.size() * 2, 64 * 1024));
+        }
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return std::unexpected(systemError("cannot read", path, error));
+        }
+        if (got == 0)
+            break;
+        used += std::size_t(got);
+    }
+    ::close(fd);
+    bytes.resize(used);
+    return bytes;
+}
+
+std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
+                                         std::string_view name)
+{
+    const std::string_view view = bytes;
+    const bool littleBom = view.starts_with("\xFF\xFE");
+    const bool bigBom = view.starts_with("\xFE\xFF");
+    const bool littleIsa = view.starts_with(std::string_view("I\0S\0A\0", 6));
+    const bool bigIsa = view.starts_with(std::string_view("\0I\0S\0A", 6));
+    if (littleBom || bigBom || littleIsa || bigIsa) {
+        std::string text;
+        const std::size_t skip = (littleBom || bigBom) ? 2 : 0;
+        if (decodeUtf16(view.substr(skip), bigBom || bigIsa, text)) {
+            if (text.size() > maxSize)
+                return std::unexpected(tooLarge(name, text.size()));
+            return text;
+        }
+    }
+
+    const std::size_t bomSize = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    bytes.erase(0, bomSize);
+    const std::size_t bad = kelvane::detail::firstInvalidUtf8(bytes);
+    if (bad == std::string::npos)
+        return bytes;
+    if (decoding == Decoding::strictUtf8) {
+        char detail[96];
+        std::snprintf(detail, sizeof detail, " is not valid UTF-8 text (byte 0x%02X at offset %zu)",
+                      unsigned(static_cast<unsigned char>(bytes[bad])), bad + bomSize);
+        return std::unexpected(Error{quoted(name) + detail});
+    }
+    std::string text = latin1ToUtf8(bytes);
+    if (text.size() > maxSize)
+        return std::unexpected(tooLarge(name, text.size()));
+    return text;
+}
+
+std::expected<std::string, Error> read(const std::string &path, Decoding decoding)
+{
+    auto bytes = readBytes(path);
+    if (!bytes)
+        return std::unexpected(std::move(bytes.error()));
+    return decode(std::move(*bytes), decoding, path);
+}
+
+} // namespace TextFile

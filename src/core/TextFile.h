@@ -1,0 +1,37 @@
+#pragma once
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+/// Reading files whole and decoding them to UTF-8: the one decoding step every entry point shares.
+namespace TextFile {
+
+/// What to do with bytes that are not UTF-8.
+enum class Decoding {
+    strictUtf8,   // they are an error
+    utf8OrLatin1, // the whole file is read as ISO Latin 1 instead
+};
+
+struct Error
+{
+    std::string message;
+    std::string_view description() const noexcept { return message; }
+};
+
+/// The largest file that can be opened: offsets within a document are 32-bit.
+inline constexpr std::size_t maxSize = 0xFFFF'FFFEu;
+
+/// Reads a whole file. Fails with a message that names the problem and the path.
+std::expected<std::string, Error> readBytes(const std::string &path);
+
+/// Decodes a file's bytes. A leading UTF-8 byte-order mark is dropped; bytes that start with a
+/// UTF-16 byte-order mark, or with "ISA" in UTF-16, are decoded as UTF-16 when they are valid
+/// UTF-16. Everything else is UTF-8, or per `decoding`. `name` is used in messages.
+std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
+                                         std::string_view name);
+
+/// readBytes then decode.
+std::expected<std::string, Error> read(const std::string &path, Decoding decoding);
+
+} // namespace TextFile

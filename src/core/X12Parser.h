@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/X12Document.h"
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+/// Turns the decoded text of a file into a document. Tolerant: apart from an empty text and a text
+/// without segments, every input gives a document.
+namespace X12Parser {
+
+/// Parses UTF-8 text; fileName is what the document is called (the file's last path component).
+/// The text is at most 4 GiB.
+std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::string text,
+                                                                       std::string fileName);
+
+/// The delimiters from the ISA header, or guessed from the first 4000 characters without one.
+X12Delimiters detectDelimiters(std::string_view text);
+
+/// Cuts text into segments at the segment terminator and into elements at the element separator.
+X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimiters);
+
+/// Splits with the detected delimiters, or with a fallback terminator when that split does not
+/// look like X12 (fewer than two segments, or a segment of 4000 characters or more).
+std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text);
+
+/// Builds the envelope and loop tree in one pass; loops nest by a fixed rank per starting segment.
+X12Tree buildTree(std::span<const X12Segment> segments);
+
+} // namespace X12Parser
