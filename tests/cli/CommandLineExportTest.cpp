@@ -1,1 +1,247 @@
+#include "cli/CommandLineExport.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome
+{
+    int status = -1; // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CommandLineExportTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("kelvane-cli-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string write(const std::string &name, const std::string &bytes)
+    {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+
+    /// Runs the kelvane executable; stdout goes to `outPath` when given.
+    Outcome run(const std::vector<std::string> &arguments, const std::string &outPath = {})
+    {
+        const fs::path out = outPath.empty() ? m_dir / "stdout" : fs::path(outPath);
+        const fs::path err = m_dir / "stderr";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(outFd, 1);
+            ::dup2(errFd, 2);
+            std::vector<char *> argv;
+            std::string program = KELVANE_EXECUTABLE;
+            argv.push_back(program.data());
+            std::vector<std::string> copies = arguments;
+            for (std::string &argument : copies)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
+        Outcome outcome;
+        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        if (outPath.empty())
+            outcome.out = slurp(out);
+        outcome.err = slurp(err);
+        return outcome;
+    }
+
+    fs::path m_dir;
+};
+
+const std::string smallClaim = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
+                               "*240315*1230*^*00501*000000001*0*P*:~\n"
+                               "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+                               "ST*837*0001~\n"
+                               "BHT*0019*00*1*20240315*1230*CH~\n"
+                               "HL*1**20*1~\n"
+                               "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+                               "N3*12 MAIN ST~\n"
+                               "SE*6*0001~\n"
+                               "GE*1*1~\n"
+                               "IEA*1*000000001~\n";
+
+TEST_F(CommandLineExportTest, DumpTreePrintsEveryNodeIndented)
+{
+    const Outcome outcome = run({"--dump-tree", write("claim.x12", smallClaim)});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.out, "Interchange\n"
+                           "  Functional Group HC\n"
+                           "    Transaction Set 837  \u2014 Health Care Claim\n"
+                           "      BHT \u2014 Beginning of Hierarchical Transaction\n"
+                           "      HL \u2014 Hierarchical Level\n"
+                           "        NM1 \u2014 Individual or Organizational Name\n"
+                           "          N3 \u2014 Party Address\n"
+                           "      SE \u2014 Transaction Set Trailer\n"
+                           "    GE \u2014 Functional Group Trailer\n"
+                           "  IEA \u2014 Interchange Control Trailer\n");
+}
+
+TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
+{
+    const std::string first = write("first.x12", "NM1*85~");
+    const std::string second = write("second.x12", "N3*A~N4*B~");
+    const Outcome outcome = run({"--export-pdf", first, "--dump-tree", second, "--dump-tree", first});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "N3 \u2014 Party Address\nN4 \u2014 Geographic Location\n");
+    EXPECT_FALSE(fs::exists(m_dir / "first.pdf"));
+
+    // Whatever follows --dump-tree is its path, even an option.
+    const Outcome optionAsPath = run({"--dump-tree", "--help"});
+    EXPECT_EQ(optionAsPath.status, 1);
+    EXPECT_EQ(optionAsPath.err, "error: cannot open \u201C--help\u201D: No such file or directory\n");
+}
+
+TEST_F(CommandLineExportTest, NoModeRequested)
+{
+    const std::vector<std::vector<std::string_view>> cases{
+        {},
+        {"kelvane"},
+        {"kelvane", "--dump-tree"},
+        {"kelvane", "claims.x12", "--verbose"},
+    };
+    for (const auto &arguments : cases)
+        EXPECT_EQ(CommandLineExport::run(arguments, -1, -1), std::nullopt);
+}
+
+TEST_F(CommandLineExportTest, FailuresGoToStandardErrorWithStatusOne)
+{
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {"empty.x12", "", "error: The file is empty.\n"},
+        {"blank.x12", "\r\n\n \n\t", "error: The file is empty.\n"},
+        {"tildes.x12", "~~~~\n", "error: No X12 segments were found. This does not look like an "
+                                  "X12/EDI file.\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = run({"--dump-tree", write(c.name, c.bytes)});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, c.err);
+    }
+
+    const std::string latin1 = write("latin1.x12", "NM1*IL*1*M\xDCLLER~");
+    const Outcome notUtf8 = run({"--dump-tree", latin1});
+    EXPECT_EQ(notUtf8.status, 1);
+    EXPECT_EQ(notUtf8.out, "");
+    EXPECT_EQ(notUtf8.err, "error: \u201C" + latin1 +
+                               "\u201D is not valid UTF-8 text (byte 0xDC at offset 10)\n");
+
+    const Outcome missing = run({"--dump-tree", (m_dir / "nowhere.x12").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "error: cannot open \u201C" + (m_dir / "nowhere.x12").string() +
+                               "\u201D: No such file or directory\n");
+
+    const Outcome directory = run({"--dump-tree", m_dir.string()});
+    EXPECT_EQ(directory.status, 1);
+    EXPECT_EQ(directory.err, "error: \u201C" + m_dir.string() + "\u201D is a directory, not a file\n");
+}
+
+TEST_F(CommandLineExportTest, ByteOrderMarksAreNotPartOfTheText)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("ST*837*1~SE*2*1~")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    for (const std::string &bytes : {std::string("\xEF\xBB\xBFST*837*1~SE*2*1~"), utf16}) {
+        const Outcome outcome = run({"--dump-tree", write("bom.x12", bytes)});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out, "Transaction Set 837  \u2014 Health Care Claim\n"
+                               "  SE \u2014 Transaction Set Trailer\n");
+    }
+}
+
+TEST_F(CommandLineExportTest, FullDiskIsAnError)
+{
+    const Outcome outcome = run({"--dump-tree", write("claim.x12", smallClaim)}, "/dev/full");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "error: cannot write to standard output: No space left on device\n");
+}
+
+TEST_F(CommandLineExportTest, ClosedPipeEndsQuietly)
+{
+    std::string big;
+    while (big.size() < 1024 * 1024)
+        big += "NM1*85*2*ACME CLINIC~N3*12 MAIN ST~";
+    const std::string file = write("big.x12", big);
+    const std::string command = std::string("'") + KELVANE_EXECUTABLE + "' --dump-tree '" + file +
+                                "' 2>'" + (m_dir / "err").string() + "' | head -n 1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    EXPECT_EQ(std::string(line), "NM1 \u2014 Individual or Organizational Name\n");
+    ::pclose(pipe);
+    EXPECT_EQ(slurp(m_dir / "err"), "");
+}
+
+TEST_F(CommandLineExportTest, ExportNeedsAnInput)
+{
+    for (const std::vector<std::string> &arguments :
+         {std::vector<std::string>{"--export-pdf"}, {"--export-pdf", "-v", "--quiet"}}) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, "usage: Kelvane --export-pdf <input> [output.pdf]\n");
+    }
+    const Outcome empty = run({"--export-pdf", "-v", write("empty.x12", "")});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "error: The file is empty.\n");
+}
+
+TEST_F(CommandLineExportTest, HelpAndVersion)
+{
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: kelvane [FILE]\n")) << help.out;
+    EXPECT_EQ(help.err, "");
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("Kelvane ")) << version.out;
+}
+
+} // namespace

@@ -1,1 +1,145 @@
+// Public sample files (see data/README.md): every one parses, and the tree keeps every segment once,
+// in file order, with exact parent and row links.
+
+#include "core/TextFile.h"
+#include "core/X12Parser.h"
+
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace testing_support;
+
+namespace {
+
+std::shared_ptr<const X12Document> parseSample(const std::string &name)
+{
+    auto text = TextFile::read(dataPath(name), TextFile::Decoding::utf8OrLatin1);
+    if (!text) {
+        ADD_FAILURE() << text.error().description();
+        return nullptr;
+    }
+    return parseOk(std::move(*text), name);
+}
+
+void expectConsistentTree(const X12Document &document)
+{
+    const auto segments = document.segments();
+    ASSERT_EQ(document.nodes().size(), segments.size());
+    // A depth-first walk meets every node once, in file order.
+    std::uint32_t expected = 0;
+    auto walk = [&](auto &self, std::uint32_t parent) -> void {
+        const auto children = document.children(parent);
+        for (std::uint32_t row = 0; row < children.size(); ++row) {
+            const std::uint32_t child = children[row];
+            ASSERT_EQ(child, expected++);
+            EXPECT_EQ(document.node(child).parent, parent);
+            EXPECT_EQ(document.node(child).row, row);
+            self(self, child);
+        }
+    };
+    walk(walk, X12Document::rootId());
+    EXPECT_EQ(expected, segments.size());
+
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        EXPECT_EQ(segments[i].position(), std::ptrdiff_t(i + 1));
+        if (i > 0) {
+            EXPECT_GT(segments[i].offset(), segments[i - 1].offset());
+        }
+        EXPECT_FALSE(segments[i].raw().empty());
+        EXPECT_NE(document.node(std::uint32_t(i)).title, "");
+    }
+}
+
+TEST(SampleFilesTest, EveryTreeHoldsEverySegmentInOrder)
+{
+    int files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(KELVANE_TEST_DATA_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "README.md")
+            continue;
+        SCOPED_TRACE(name);
+        auto document = parseSample(name);
+        ASSERT_TRUE(document);
+        expectConsistentTree(*document);
+        ++files;
+    }
+    EXPECT_GE(files, 20);
+}
+
+struct SampleCase
+{
+    std::string file;
+    X12Delimiters delimiters;
+    std::size_t segments;
+    std::size_t roots;
+    std::vector<std::string> transactionSets;
+};
+
+TEST(SampleFilesTest, DelimitersCountsAndSets)
+{
+    const std::vector<SampleCase> cases{
+        {"837p-x12_valid.txt", {"*", ":", "^", "~"}, 38, 1, {"837"}},
+        {"837p-x12_valid_different_separators.txt", {"~", "^", "^", "_"}, 38, 1, {"837"}},
+        {"214-ts214_ellipses_segterm.edi", {"*", ">", "^", "\u2026"}, 24, 1, {"214"}},
+        {"835-multiLineNotDelimited.edi", {"*", ":", "^", "\n"}, 69, 1, {"835"}},
+        {"835-oneLine-2-ISA.edi", {"*", ":", "^", "~"}, 70, 2, {"835"}},
+        {"997-simple997-multiple-interchanges.edi", {"*", ":", "^", "~"}, 36, 3, {"997"}},
+        {"000-simple_with_binary_segment.edi", {"*", ":", "^", "~"}, 9, 1, {"000"}},
+        {"isa-only-segment_terminator.edi", {"*", ":", ">", "\n"}, 1, 1, {}},
+        {"notx12-bad_file.edi", {"*", ":", "^", "\n"}, 1, 1, {}},
+        {"837p-x12_no_isa_line.txt", {"*", ":", "^", "~"}, 44, 2, {"837"}},
+        {"mixed-278-837-835-mult_isa.txt", {"*", ":", "^", "~"}, 52, 2, {"278", "837", "835"}},
+        // Prose before ISA joins the first segment, so its groups stand at the top level.
+        {"835-split.edi", {"*", ":", "^", "~"}, 36, 4, {"835"}},
+    };
+    for (const SampleCase &c : cases) {
+        SCOPED_TRACE(c.file);
+        auto document = parseSample(c.file);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->delimiters(), c.delimiters);
+        EXPECT_EQ(document->segments().size(), c.segments);
+        EXPECT_EQ(document->rootNodes().size(), c.roots);
+        EXPECT_EQ(document->transactionSets(), c.transactionSets);
+    }
+}
+
+TEST(SampleFilesTest, SameInterchangeWithOtherSeparators)
+{
+    auto plain = parseSample("837p-x12_valid.txt");
+    auto other = parseSample("837p-x12_valid_different_separators.txt");
+    ASSERT_TRUE(plain && other);
+    EXPECT_EQ(outline(*plain), outline(*other));
+    EXPECT_EQ(plain->segment(19).element(2), "DOE");
+    EXPECT_EQ(other->segment(19).element(2), "DOE");
+}
+
+TEST(SampleFilesTest, BinaryPayloadStaysInsideItsSegment)
+{
+    auto document = parseSample("000-simple_with_binary_segment.edi");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->segment(5).raw(), "BIN*25*1234567890\n1234567890\n12");
+}
+
+TEST(SampleFilesTest, AcknowledgmentBetweenHeaderAndGroup)
+{
+    auto document = parseSample("999-x12_999_accepted_ta1.txt");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(outline(*document), "ISA\n"
+                                  "  TA1\n"
+                                  "  GS\n"
+                                  "    ST\n"
+                                  "      AK1\n"
+                                  "      AK2\n"
+                                  "      IK3\n"
+                                  "      IK3\n"
+                                  "      IK5\n"
+                                  "      AK9\n"
+                                  "      SE\n"
+                                  "    GE\n"
+                                  "  IEA\n");
+}
+
+} // namespace

@@ -1,1 +1,97 @@
+#include "core/TextFile.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+std::string utf16(std::u16string_view text, bool bigEndian)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char high = char(unit >> 8), low = char(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(TextFileTest, ByteOrderMarksAndUtf16)
+{
+    using TextFile::Decoding;
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {"Utf8Bom", "\xEF\xBB\xBFISA*00~", "ISA*00~"},
+        {"OnlyTheLeadingBom", "ISA\xEF\xBB\xBF", "ISA\xEF\xBB\xBF"},
+        {"Utf16LeBom", "\xFF\xFE" + utf16(u"ISA*\u00E9~", false), "ISA*\u00E9~"},
+        {"Utf16BeBom", "\xFE\xFF" + utf16(u"ST*\U0001F600~", true), "ST*\U0001F600~"},
+        {"Utf16LeIsa", utf16(u"ISA*00~", false), "ISA*00~"},
+        {"Utf16BeIsa", utf16(u"ISA*00~", true), "ISA*00~"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto strict = TextFile::decode(c.bytes, Decoding::strictUtf8, "f");
+        ASSERT_TRUE(strict) << strict.error().description();
+        EXPECT_EQ(*strict, c.text);
+    }
+}
+
+TEST(TextFileTest, InvalidUtf16IsReadAsBytes)
+{
+    // An unpaired surrogate: not UTF-16, so the bytes are taken as they are (here Latin 1).
+    const std::string bytes = utf16(u"ISA*", false) + std::string("\x00\xD8", 2);
+    auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "f");
+    ASSERT_FALSE(strict);
+    auto lenient = TextFile::decode(bytes, TextFile::Decoding::utf8OrLatin1, "f");
+    ASSERT_TRUE(lenient);
+    EXPECT_EQ(lenient->size(), 11u);
+    EXPECT_EQ(lenient->substr(9), "\xC3\x98");
+}
+
+TEST(TextFileTest, NonUtf8IsAnErrorOrLatin1)
+{
+    const std::string bytes = "ST*O\x92" "Brien~";
+    auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "claims.txt");
+    ASSERT_FALSE(strict);
+    EXPECT_EQ(strict.error().description(),
+              "\u201Cclaims.txt\u201D is not valid UTF-8 text (byte 0x92 at offset 4)");
+    auto lenient = TextFile::decode(bytes, TextFile::Decoding::utf8OrLatin1, "claims.txt");
+    ASSERT_TRUE(lenient);
+    EXPECT_EQ(*lenient, "ST*O\u0092" "Brien~");
+    auto withBom = TextFile::decode("\xEF\xBB\xBF\xE9", TextFile::Decoding::utf8OrLatin1, "f");
+    ASSERT_TRUE(withBom);
+    EXPECT_EQ(*withBom, "\u00E9");
+}
+
+TEST(TextFileTest, ReadErrorsNameTheProblemAndThePath)
+{
+    const auto dir = std::filesystem::temp_directory_path() / "kelvane-textfile-test";
+    std::filesystem::create_directories(dir);
+    const std::string missing = (dir / "missing.edi").string();
+    auto result = TextFile::read(missing, TextFile::Decoding::strictUtf8);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().description(),
+              "cannot open \u201C" + missing + "\u201D: No such file or directory");
+
+    auto directory = TextFile::read(dir.string(), TextFile::Decoding::strictUtf8);
+    ASSERT_FALSE(directory);
+    EXPECT_EQ(directory.error().description(),
+              "\u201C" + dir.string() + "\u201D is a directory, not a file");
+
+    const std::string file = (dir / "ok.edi").string();
+    std::ofstream(file, std::ios::binary) << "\xEF\xBB\xBFST*1~";
+    auto ok = TextFile::read(file, TextFile::Decoding::strictUtf8);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(*ok, "ST*1~");
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace

@@ -1,1 +1,286 @@
+#include "core/X12Parser.h"
+
+#include "TestSupport.h"
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+using namespace testing_support;
+using testing::ElementsAre;
+
+namespace {
+
+/// A 106-character ISA header with the given delimiters.
+std::string isa(std::string element = "*", std::string repetition = "^", std::string component = ":",
+                std::string terminator = "~")
+{
+    const std::string e = element;
+    return "ISA" + e + "00" + e + "          " + e + "00" + e + "          " + e + "ZZ" + e +
+           "SENDER         " + e + "ZZ" + e + "RECEIVER       " + e + "240315" + e + "1230" + e +
+           repetition + e + "00501" + e + "000000001" + e + "0" + e + "P" + e + component +
+           terminator;
+}
+
+struct DelimiterCase
+{
+    std::string name;
+    std::string text;
+    X12Delimiters expected;
+};
+
+std::ostream &operator<<(std::ostream &out, const DelimiterCase &c)
+{
+    return out << c.name;
+}
+
+class DelimiterTest : public testing::TestWithParam<DelimiterCase>
+{
+};
+
+std::string caseName(const testing::TestParamInfo<DelimiterCase> &param)
+{
+    return param.param.name;
+}
+
+TEST_P(DelimiterTest, Detects)
+{
+    const X12Delimiters d = X12Parser::detectDelimiters(GetParam().text);
+    EXPECT_EQ(d.element, GetParam().expected.element);
+    EXPECT_EQ(d.component, GetParam().expected.component);
+    EXPECT_EQ(d.repetition, GetParam().expected.repetition);
+    EXPECT_EQ(d.segment, GetParam().expected.segment);
+}
+
+std::string repeat(std::string_view text, std::size_t times)
+{
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Detection, DelimiterTest,
+    testing::Values(
+        DelimiterCase{"StandardHeader", isa() + "\nGS*HC~\n", {"*", ":", "^", "~"}},
+        DelimiterCase{"OtherHeaderDelimiters", isa("|", "!", ">", "\x1D"), {"|", ">", "!", "\x1D"}},
+        DelimiterCase{"LetterUAsRepetition", isa("*", "U"), {"*", ":", "^", "~"}},
+        DelimiterCase{"DigitAsRepetition", isa("*", "5"), {"*", ":", "^", "~"}},
+        DelimiterCase{"SpaceAsRepetition", isa("*", " "), {"*", ":", "^", "~"}},
+        DelimiterCase{"NonAsciiLetterAsRepetition", isa("*", "\u00C9"), {"*", ":", "^", "~"}},
+        DelimiterCase{"RomanNumeralAsRepetition", isa("*", "\u216B"), {"*", ":", "^", "~"}},
+        DelimiterCase{"NonBreakingSpaceIsKept", isa("*", "\u00A0"), {"*", ":", "\u00A0", "~"}},
+        DelimiterCase{"LineFeedAfterHeader", isa("*", "^", ":", "\n") + "GS*HC\n", {"*", ":", "^", "\n"}},
+        DelimiterCase{"CarriageReturnAfterHeader", isa("*", "^", ":", "\r") + "GS\r", {"*", ":", "^", "\n"}},
+        DelimiterCase{"EllipsisTerminator", isa("*", "^", ":", "\u2026") + "GS", {"*", ":", "^", "\u2026"}},
+        DelimiterCase{"HeaderInsideAWord", "DIS" + isa(), {"*", ":", "^", "~"}},
+        DelimiterCase{"ShortHeaderIsNoHeader", "ISA|00|x\x1D" "GS|1\x1D", {"|", ":", "^", "\x1D"}},
+        DelimiterCase{"LowerCaseIsaIsNoHeader", "isa|" + isa("*").substr(4) + "GS|HC", {"*", ":", "^", "~"}},
+        DelimiterCase{"AsteriskBeatsBarWhicheverComesFirst", "A|B*C~", {"*", ":", "^", "~"}},
+        DelimiterCase{"BarWithoutAsterisk", "ST|837|1~SE|2|1~", {"|", ":", "^", "~"}},
+        DelimiterCase{"UnitSeparator", "ST\x1F" "837\x1DSE\x1F" "2\x1D", {"\x1F", ":", "^", "\x1D"}},
+        DelimiterCase{"TildeBeatsGroupSeparator", "A*1\x1D" "B*2~", {"*", ":", "^", "~"}},
+        DelimiterCase{"NewlineWhenNoTerminator", "ST*837*0001\nSE*2*0001\n", {"*", ":", "^", "\n"}},
+        DelimiterCase{"NothingKnown", "hello world", {"*", ":", "^", "\n"}},
+        DelimiterCase{"OnlyTheFirst4000CharactersCount", repeat("a", 4000) + "|~", {"*", ":", "^", "\n"}},
+        DelimiterCase{"CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}}),
+    caseName);
+
+TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
+{
+    auto document = parseOk(isa() + "\nGS*HC*A*B~\nST*837*0001~\nSE*2*0001~\nGE*1*1~\nIEA*1*1~\n");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->delimiters(), (X12Delimiters{"*", ":", "^", "~"}));
+    ASSERT_EQ(document->segments().size(), 6u);
+    const std::ptrdiff_t offsets[] = {0, 107, 118, 131, 142, 150};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const X12Segment &segment = document->segments()[i];
+        EXPECT_EQ(segment.position(), std::ptrdiff_t(i + 1));
+        EXPECT_EQ(segment.offset(), offsets[i]);
+        EXPECT_EQ(segment.raw().find('\n'), std::string_view::npos);
+    }
+    const X12Segment &gs = document->segment(1);
+    EXPECT_EQ(gs.raw(), "GS*HC*A*B");
+    EXPECT_EQ(gs.tag(), "GS");
+    EXPECT_THAT(elementsOf(gs), ElementsAre("HC", "A", "B"));
+    EXPECT_EQ(document->segment(0).elementCount(), 16u);
+    EXPECT_EQ(document->segment(0).element(15), ":");
+    EXPECT_EQ(document->summaryLine(), "6 segments \u00B7 transaction set 837");
+}
+
+TEST(X12ParserTest, ElementsKeepEmptyAndWrittenText)
+{
+    auto document = parseOk("NM1*IL*1**~LX~ dtp*472*d8*20240315 ~*A*B~N3* x ~");
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->segments().size(), 5u);
+    EXPECT_THAT(elementsOf(document->segment(0)), ElementsAre("IL", "1", "", ""));
+    EXPECT_EQ(document->segment(1).tag(), "LX");
+    EXPECT_EQ(document->segment(1).elementCount(), 0u);
+    EXPECT_EQ(document->segment(2).tag(), "DTP");
+    EXPECT_THAT(elementsOf(document->segment(2)), ElementsAre("472", "d8", "20240315"));
+    EXPECT_EQ(document->segment(2).raw(), "dtp*472*d8*20240315");
+    EXPECT_EQ(document->segment(2).offset(), 15);
+    EXPECT_EQ(document->segment(3).tag(), "");
+    EXPECT_THAT(elementsOf(document->segment(3)), ElementsAre("A", "B"));
+    EXPECT_THAT(elementsOf(document->segment(4)), ElementsAre(" x"));
+    EXPECT_EQ(document->segment(0).elementAt(1), "IL");
+    EXPECT_EQ(document->segment(0).elementAt(0), "");
+    EXPECT_EQ(document->segment(0).elementAt(9), "");
+}
+
+TEST(X12ParserTest, TagsUseFullUpperCaseMapping)
+{
+    auto document = parseOk("stra\u00DFe*1~isa*x~");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->segment(0).tag(), "STRASSE");
+    EXPECT_EQ(document->segment(1).tag(), "ISA");
+}
+
+TEST(X12ParserTest, TextAfterLastTerminatorIsASegmentButBlanksAreNot)
+{
+    auto trailing = parseOk("A*1~B*2~C*3");
+    ASSERT_TRUE(trailing);
+    EXPECT_EQ(tags(*trailing), "A\nB\nC\n");
+    auto blanks = parseOk("A*1~~~ \n\t~B*2~ \n \n");
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(tags(*blanks), "A\nB\n");
+    EXPECT_EQ(blanks->segment(1).position(), 2);
+}
+
+TEST(X12ParserTest, OffsetsCountCharactersNotBytes)
+{
+    // "É" precomposed is two bytes, "E" plus a combining acute is three: each is one character.
+    for (std::string name : {"JOS\u00C9", "JOSE\u0301"}) {
+        SCOPED_TRACE(name);
+        auto document = parseOk("NM1*" + name + "~N3*X~");
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->segment(1).offset(), 9);
+        EXPECT_EQ(document->segment(0).element(0), name);
+    }
+}
+
+TEST(X12ParserTest, DelimitersCompareWholeCharacters)
+{
+    // A tilde with a combining mark is a different character, so it does not end the segment.
+    auto document = parseOk("A*1~\u0301B*2~C*3~");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(tags(*document), "A\nC\n");
+    EXPECT_THAT(elementsOf(document->segment(0)), ElementsAre("1~\u0301B", "2"));
+}
+
+TEST(X12ParserTest, MultiByteTerminator)
+{
+    auto document = parseOk(isa("*", "^", ":", "\u2026") + "\nGS*QM*\u00E9\u2026\nGE*1*1\u2026\n");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(tags(*document), "ISA\nGS\nGE\n");
+    EXPECT_EQ(document->segment(1).element(1), "\u00E9");
+    EXPECT_EQ(document->segment(2).offset(), 116);
+}
+
+TEST(X12ParserTest, CrLfBecomesLineFeedButLoneCarriageReturnStays)
+{
+    auto document = parseOk("A*1\r\nB*2\r\nC*\r3\n");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->text(), "A*1\nB*2\nC*\r3\n");
+    EXPECT_EQ(tags(*document), "A\nB\nC\n");
+    EXPECT_EQ(document->segment(2).element(0), "\r3");
+    EXPECT_EQ(document->segment(1).offset(), 4);
+}
+
+TEST(X12ParserTest, BareCarriageReturnsFallBackToCarriageReturn)
+{
+    auto document = parseOk(isa("*", "^", ":", "\r") + "GS*HC\rST*837\rSE*1\r");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->delimiters().segment, "\r");
+    EXPECT_EQ(tags(*document), "ISA\nGS\nST\nSE\n");
+}
+
+TEST(X12ParserTest, OverlongSegmentFallsBackToLineFeed)
+{
+    std::string text = "HDR*1~";
+    for (int i = 0; i < 1000; ++i)
+        text += "NM1*X*Y\n";
+    text += "~";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->delimiters().segment, "\n");
+    ASSERT_EQ(document->segments().size(), 1001u);
+    EXPECT_EQ(document->segment(0).raw(), "HDR*1~NM1*X*Y");
+    EXPECT_EQ(document->segment(1000).raw(), "~");
+}
+
+TEST(X12ParserTest, SplitThatNeverLooksRightIsKept)
+{
+    auto oneLine = parseOk("ST*837*0001");
+    ASSERT_TRUE(oneLine);
+    EXPECT_EQ(oneLine->segments().size(), 1u);
+    EXPECT_EQ(oneLine->delimiters().segment, "\n");
+
+    // Two segments, but one reaches 4000 characters, and no fallback gives more.
+    auto longOne = parseOk("A*1~" + repeat("x", 4000) + "~");
+    ASSERT_TRUE(longOne);
+    EXPECT_EQ(longOne->segments().size(), 2u);
+    EXPECT_EQ(longOne->delimiters().segment, "~");
+}
+
+TEST(X12ParserTest, FailsOnlyWhenEmptyOrWithoutSegments)
+{
+    for (std::string text : {"", "\n\n", " \t\r\n\u00A0\u2028 "}) {
+        auto result = X12Parser::parse(text, "x");
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error(), X12ParseError::empty);
+    }
+    auto tildes = X12Parser::parse("~~~~~~", "x");
+    ASSERT_FALSE(tildes);
+    EXPECT_EQ(tildes.error(), X12ParseError::noSegments);
+    EXPECT_EQ(description(X12ParseError::empty), "The file is empty.");
+    EXPECT_EQ(description(X12ParseError::noSegments),
+              "No X12 segments were found. This does not look like an X12/EDI file.");
+
+    auto prose = parseOk("Dear colleague,\nthis is not X12.\n");
+    ASSERT_TRUE(prose);
+    EXPECT_EQ(prose->segments().size(), 2u);
+}
+
+TEST(X12ParserTest, BlankElementSeparator)
+{
+    const X12SegmentList list = X12Parser::splitSegments("  A B  C  ~ D ~", {" ", ":", "^", "~"});
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].raw(), "A B  C");
+    EXPECT_EQ(list[0].tag(), "A");
+    EXPECT_THAT(elementsOf(list[0]), ElementsAre("B", "", "C"));
+    EXPECT_EQ(list[0].offset(), 2);
+    EXPECT_EQ(list[1].elementCount(), 0u);
+}
+
+TEST(X12ParserTest, TransactionSetCodesAreDistinctAndOrdered)
+{
+    auto document = parseOk("ST*835*1~SE*1*1~ST~ST**2~ST*999*3~ST*835*4~");
+    ASSERT_TRUE(document);
+    EXPECT_THAT(document->transactionSets(), ElementsAre("835", "999"));
+    EXPECT_EQ(document->summaryLine(), "6 segments \u00B7 transaction set 835, 999");
+
+    auto none = parseOk("ST~ST**1~");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->transactionSets().empty());
+    EXPECT_EQ(none->summaryLine(), "2 segments \u00B7 transaction set unknown");
+}
+
+TEST(X12ParserTest, IdentifiersAreFreshPerParse)
+{
+    const std::string text = "A*1~B*2~";
+    auto first = parseOk(text);
+    auto second = parseOk(text);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first->segment(0), second->segment(0));
+    EXPECT_EQ(first->segment(0), first->segment(0));
+    EXPECT_NE(first->segmentId(0), second->segmentId(0));
+    EXPECT_NE(first->segmentId(0), first->segmentId(1));
+    EXPECT_NE(first->segmentId(0), first->nodeId(0));
+    EXPECT_EQ(first->nodeId(1), first->nodeId(1));
+    const std::string id = first->nodeId(0).toString();
+    EXPECT_EQ(id.size(), 36u);
+    EXPECT_EQ(id[14], '4');
+}
+
+} // namespace

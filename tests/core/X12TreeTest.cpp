@@ -1,1 +1,215 @@
+#include "core/X12Parser.h"
+
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+std::string outlineOf(std::string text)
+{
+    auto document = parseOk(std::move(text));
+    return document ? outline(*document) : std::string();
+}
+
+TEST(X12TreeTest, ProfessionalClaimNestsByRank)
+{
+    EXPECT_EQ(outlineOf(readData("837p-x12_valid.txt")),
+              "ISA\n"
+              "  GS\n"
+              "    ST\n"
+              "      BHT\n"
+              "      (NM1)\n"
+              "        PER\n"
+              "      (NM1)\n"
+              "      (HL)\n"
+              "        (NM1)\n"
+              "          N3\n"
+              "          N4\n"
+              "          REF\n"
+              "          PER\n"
+              "          PER\n"
+              "        (NM1)\n"
+              "          N3\n"
+              "          N4\n"
+              "        (HL)\n"
+              "          SBR\n"
+              "          (NM1)\n"
+              "          (NM1)\n"
+              "          (CLM)\n"
+              "            HI\n"
+              "            (LX)\n"
+              "              (SV1)\n"
+              "                DTP\n"
+              "        (HL)\n"
+              "          SBR\n"
+              "          (NM1)\n"
+              "          (NM1)\n"
+              "          (CLM)\n"
+              "            HI\n"
+              "            (LX)\n"
+              "              (SV1)\n"
+              "                DTP\n"
+              "      SE\n"
+              "    GE\n"
+              "  IEA\n");
+}
+
+TEST(X12TreeTest, ClaimPaymentUsesItsOwnRanks)
+{
+    EXPECT_EQ(outlineOf(readData("835-835_simple.txt")),
+              "ISA\n"
+              "  GS\n"
+              "    ST\n"
+              "      BPR\n"
+              "      TRN\n"
+              "      DTM\n"
+              "      (N1)\n"
+              "        N3\n"
+              "        N4\n"
+              "      (N1)\n"
+              "        N3\n"
+              "        N4\n"
+              "      (LX)\n"
+              "        (CLP)\n"
+              "          (NM1)\n"
+              "            AMT\n"
+              "          (SVC)\n"
+              "            DTM\n"
+              "            CAS\n"
+              "            REF\n"
+              "        (CLP)\n"
+              "          (NM1)\n"
+              "            AMT\n"
+              "          (SVC)\n"
+              "            DTM\n"
+              "            CAS\n"
+              "            REF\n"
+              "        (CLP)\n"
+              "          (NM1)\n"
+              "            AMT\n"
+              "          (SVC)\n"
+              "            DTM\n"
+              "            REF\n"
+              "            PLB\n"
+              "      SE\n"
+              "    GE\n"
+              "  IEA\n");
+}
+
+TEST(X12TreeTest, HierarchicalLevels)
+{
+    // Equal ranks are siblings; unknown levels rank below every known one.
+    EXPECT_EQ(outlineOf("ST*837*1~HL*1**20~HL*2*1*22~HL*3*1*22~HL*4*3*19~HL*5*3~HL*6*3*23~"
+                        "HL*7**21~SE*9*1~"),
+              "ST\n"
+              "  (HL)\n"
+              "    (HL)\n"
+              "    (HL)\n"
+              "      (HL)\n"
+              "      (HL)\n"
+              "      (HL)\n"
+              "    (HL)\n"
+              "  SE\n");
+}
+
+TEST(X12TreeTest, RanksDependOnTheTransactionSet)
+{
+    // In an 835 HL starts no loop; elsewhere TS3 and TS2 start none.
+    EXPECT_EQ(outlineOf("ST*835*1~N1*PR~HL*1~LX*1~TS3*1~TS2*1~CLP*1~SVC*1~SE*1*1~"
+                        "ST*837*2~CLM*1~TS3*1~HL*1**20~SE*1*2~"),
+              "ST\n"
+              "  (N1)\n"
+              "    HL\n"
+              "  (LX)\n"
+              "    (TS3)\n"
+              "    (TS2)\n"
+              "      (CLP)\n"
+              "        (SVC)\n"
+              "  SE\n"
+              "ST\n"
+              "  (CLM)\n"
+              "    TS3\n"
+              "  (HL)\n"
+              "  SE\n");
+}
+
+TEST(X12TreeTest, SegmentsOutsideEnvelopes)
+{
+    EXPECT_EQ(outlineOf("NM1*85~N3*A~N4*B~NM1*87~N3*C~"),
+              "(NM1)\n"
+              "  N3\n"
+              "  N4\n"
+              "(NM1)\n"
+              "  N3\n");
+}
+
+TEST(X12TreeTest, HeadersWithoutTrailersAndTrailersWithoutHeaders)
+{
+    EXPECT_EQ(outlineOf("ISA*1~GS*HC~ST*837~CLM*1~ISA*2~NM1*1~GE*1~SE*1~IEA*1~SE*2~GE*2~IEA*2~"),
+              "ISA\n"
+              "  GS\n"
+              "    ST\n"
+              "      (CLM)\n"
+              "ISA\n"
+              "  (NM1)\n"
+              "  GE\n"
+              "  SE\n"
+              "  IEA\n"
+              "SE\n"
+              "GE\n"
+              "IEA\n");
+    EXPECT_EQ(outlineOf("GS*HC~ST*837~LX*1~ST*837~LX*2~SE*1~SE*2~GE*1~"),
+              "GS\n"
+              "  ST\n"
+              "    (LX)\n"
+              "  ST\n"
+              "    (LX)\n"
+              "    SE\n"
+              "  SE\n"
+              "  GE\n");
+}
+
+TEST(X12TreeTest, StWithoutCodeUsesTheGeneralRanks)
+{
+    auto document = parseOk("ST~HL*1**20~SE*2~");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(outline(*document), "ST\n  (HL)\n  SE\n");
+    EXPECT_EQ(document->node(0).title, "Transaction Set ");
+    EXPECT_EQ(document->node(0).subtitle, "Transaction set ");
+}
+
+TEST(X12TreeTest, NodeTextsAndKinds)
+{
+    auto document = parseOk("ISA*00~GS*HC~ST*837*1~ZZZ*1~NM1*85~SE*3*1~GE*1*1~IEA*1*1~");
+    ASSERT_TRUE(document);
+    using Kind = X12Node::Kind;
+    const std::vector<std::tuple<std::string, std::string, Kind>> expected{
+        {"Interchange", "", Kind::interchange},
+        {"Functional Group HC", "", Kind::functionalGroup},
+        {"Transaction Set 837", "Health Care Claim", Kind::transaction},
+        {"ZZZ \u2014 Segment ZZZ", "", Kind::segment},
+        {"NM1 \u2014 Individual or Organizational Name", "", Kind::loop},
+        {"SE \u2014 Transaction Set Trailer", "", Kind::segment},
+        {"GE \u2014 Functional Group Trailer", "", Kind::segment},
+        {"IEA \u2014 Interchange Control Trailer", "", Kind::segment},
+    };
+    ASSERT_EQ(document->nodes().size(), expected.size());
+    for (std::uint32_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(document->node(i).title, std::get<0>(expected[i]));
+        EXPECT_EQ(document->node(i).kind, std::get<2>(expected[i]));
+    }
+    EXPECT_EQ(document->node(2).subtitle, "Health Care Claim");
+}
+
+TEST(X12TreeTest, EmptySegmentListGivesEmptyTree)
+{
+    const X12Tree tree = X12Parser::buildTree({});
+    EXPECT_TRUE(tree.nodes().empty());
+    EXPECT_TRUE(tree.rootNodes().empty());
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/X12Parser.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+inline std::string dataPath(const std::string &name)
+{
+    return std::string(KELVANE_TEST_DATA_DIR) + "/" + name;
+}
+
+inline std::string readData(const std::string &name)
+{
+    std::ifstream in(dataPath(name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Parses text that must give a document.
+inline std::shared_ptr<const X12Document> parseOk(std::string text, std::string name = "test.x12")
+{
+    auto document = X12Parser::parse(std::move(text), std::move(name));
+    if (!document) {
+        ADD_FAILURE() << "parse failed: " << description(document.error());
+        return nullptr;
+    }
+    return *document;
+}
+
+inline std::vector<std::string> elementsOf(const X12Segment &segment)
+{
+    return {segment.elements().begin(), segment.elements().end()};
+}
+
+/// The tree as indented tags, loops in parentheses: compact enough to compare whole.
+inline std::string outline(const X12Document &document)
+{
+    std::string text;
+    auto walk = [&](auto &self, std::uint32_t index, int depth) -> void {
+        text.append(std::size_t(depth) * 2, ' ');
+        const std::string tag(document.segment(index).tag());
+        text += document.node(index).kind == X12Node::Kind::loop ? "(" + tag + ")" : tag;
+        text += '\n';
+        for (std::uint32_t child : document.children(index))
+            self(self, child, depth + 1);
+    };
+    for (std::uint32_t root : document.rootNodes())
+        walk(walk, root, 0);
+    return text;
+}
+
+/// The segments as their tags, one per line.
+inline std::string tags(const X12Document &document)
+{
+    std::string text;
+    for (const X12Segment &segment : document.segments()) {
+        text += segment.tag();
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace testing_support

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kelvane needs to build and test, if any is missing.
+# Usage: tools/install-deps.sh [build|test]
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config libicu-dev)
+if [[ "${1:-build}" == test ]]; then
+    packages+=(libgtest-dev libgmock-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
