@@ -1,5 +1,6 @@
 #include "core/TextFile.h"
 
+#include "core/Memory_p.h"
 #include "core/Unicode_p.h"
 
 #include <cerrno>
@@ -122,20 +123,40 @@ std::expected<std::string, Error> readBytes(const std::string &path)
         return std::unexpected(tooLarge(path, std::size_t(info.st_size)));
     }
 
+    // Read straight into the string without zero-filling it first; for a regular file the size is
+    // known, and anything past it (a file that grows while read, a pipe) is read in chunks.
     std::string bytes;
-    if (S_ISREG(info.st_mode))
-        bytes.resize(std::size_t(info.st_size));
     std::size_t used = 0;
+    std::size_t capacity = S_ISREG(info.st_mode) ? std::size_t(info.st_size) : 64 * 1024;
     for (;;) {
-        if (used == bytes.size()) {
-            // Files that grow while read, pipes and special files: read until the end.
-            if (bytes.size() > maxSize) {
-                ::close(fd);
-                return std::unexpected(tooLarge(path, bytes.size()));
+        if (used == capacity) {
+            char probe[4096];
+            const ssize_t got = ::read(fd, probe, sizeof probe);
+            if (got == 0)
+                break;
+            if (got > 0) {
+                bytes.resize(used);
+                bytes.append(probe, std::size_t(got));
+                used = bytes.size();
+                capacity = std::max(capacity * 2, used + 64 * 1024);
+                if (used > maxSize) {
+                    ::close(fd);
+                    return std::unexpected(tooLarge(path, used));
+                }
+                continue;
             }
-            bytes.resize(std::max<std::size_t>(bytes.size() * 2, 64 * 1024));
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return std::unexpected(systemError("cannot read", path, error));
         }
-        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (bytes.size() < capacity) {
+            bytes.resize_and_overwrite(capacity, [used](char *, std::size_t) { return used; });
+            bytes.resize_and_overwrite(capacity, [capacity](char *, std::size_t) { return capacity; });
+            kelvane::detail::adviseHugePages(bytes.data() + used, capacity - used);
+        }
+        const ssize_t got = ::read(fd, bytes.data() + used, capacity - used);
         if (got < 0) {
             if (errno == EINTR)
                 continue;

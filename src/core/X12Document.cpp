@@ -1,43 +1,136 @@
 #include "core/X12Document.h"
 
-#include "core/TextArena_p.h"
+#include "core/DocumentTables_p.h"
 
-namespace {
+#include <algorithm>
 
-// A bijection on 62-bit values, so distinct indices give distinct identifiers.
-std::uint64_t mix62(std::uint64_t x) noexcept
+namespace kelvane::detail {
+
+Uuid derivedId(std::uint64_t seedHigh, std::uint64_t seedLow, std::uint64_t index) noexcept
 {
+    // A bijection on the low 62 bits (the version and variant bits take the rest), so distinct
+    // indices give distinct identifiers.
     constexpr std::uint64_t mask = (std::uint64_t(1) << 62) - 1;
-    x &= mask;
+    std::uint64_t x = (seedLow + index) & mask;
     x ^= x >> 31;
     x = (x * 0xBF58476D1CE4E5B9ull) & mask;
     x ^= x >> 29;
     x = (x * 0x94D049BB133111EBull) & mask;
     x ^= x >> 32;
-    return x;
+    return Uuid::fromBits(seedHigh, x);
 }
 
-} // namespace
+} // namespace kelvane::detail
 
-bool operator==(const X12Segment &a, const X12Segment &b) noexcept
+using kelvane::detail::NodeTable;
+using kelvane::detail::SegmentTable;
+
+std::string_view X12Segment::tag() const noexcept
 {
-    // Each segment's raw text lives at its own place in its own document.
-    return a.m_raw == b.m_raw && a.m_rawSize == b.m_rawSize && a.m_position == b.m_position &&
-           a.m_offset == b.m_offset && a.tag() == b.tag() && a.m_elementCount == b.m_elementCount;
+    const SegmentTable &t = *m_table;
+    if (!t.foldedTags.empty()) {
+        const auto it = std::lower_bound(
+            t.foldedTags.begin(), t.foldedTags.end(), m_index,
+            [](const auto &entry, std::uint32_t index) { return entry.first < index; });
+        if (it != t.foldedTags.end() && it->first == m_index)
+            return it->second;
+    }
+    const auto &record = t.records[m_index];
+    const std::uint32_t count = t.records[m_index + 1].firstElement - record.firstElement;
+    const std::uint32_t end =
+        count > 0 ? t.elementStarts[record.firstElement] - t.separatorSize : record.rawSize;
+    return {t.text + record.rawBegin, end};
 }
 
-std::size_t std::hash<X12Segment>::operator()(const X12Segment &segment) const noexcept
+std::size_t X12Segment::elementCount() const noexcept
 {
-    std::size_t h = std::hash<const void *>()(segment.raw().data());
-    auto combine = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-    combine(std::hash<std::string_view>()(segment.tag()));
-    combine(segment.elementCount());
-    for (std::string_view element : segment.elements())
-        combine(std::hash<std::string_view>()(element));
-    combine(std::size_t(segment.position()));
-    combine(std::size_t(segment.offset()));
-    combine(std::hash<std::string_view>()(segment.raw()));
-    return h;
+    return m_table->records[m_index + 1].firstElement - m_table->records[m_index].firstElement;
+}
+
+std::string_view X12Segment::element(std::size_t index) const noexcept
+{
+    const SegmentTable &t = *m_table;
+    const auto &record = t.records[m_index];
+    const std::size_t count = t.records[m_index + 1].firstElement - record.firstElement;
+    if (index >= count)
+        return {};
+    const std::uint32_t *starts = t.elementStarts.data() + record.firstElement;
+    const std::uint32_t begin = starts[index];
+    const std::uint32_t end = index + 1 < count ? starts[index + 1] - t.separatorSize : record.rawSize;
+    return {t.text + record.rawBegin + begin, end - begin};
+}
+
+std::ptrdiff_t X12Segment::offset() const noexcept
+{
+    return m_table->records[m_index].offset;
+}
+
+std::string_view X12Segment::raw() const noexcept
+{
+    const auto &record = m_table->records[m_index];
+    return {m_table->text + record.rawBegin, record.rawSize};
+}
+
+Uuid X12Segment::id() const noexcept
+{
+    return kelvane::detail::derivedId(m_table->idSeedHigh, m_table->idSeedLow, m_index);
+}
+
+X12SegmentList::X12SegmentList() : m_table(std::make_unique<SegmentTable>())
+{
+    const Uuid seed = Uuid::random();
+    m_table->idSeedHigh = seed.high();
+    m_table->idSeedLow = seed.low();
+    m_table->records.push_back({0, 0, 0, 0});
+}
+X12SegmentList::X12SegmentList(X12SegmentList &&) noexcept = default;
+X12SegmentList &X12SegmentList::operator=(X12SegmentList &&) noexcept = default;
+X12SegmentList::~X12SegmentList() = default;
+
+X12Tree::X12Tree() : m_table(std::make_unique<NodeTable>())
+{
+    const Uuid seed = Uuid::random();
+    m_table->idSeedHigh = seed.high();
+    m_table->idSeedLow = seed.low();
+    m_table->records.push_back({0, X12Document::rootId(), 0, 0});
+}
+X12Tree::X12Tree(X12Tree &&) noexcept = default;
+X12Tree &X12Tree::operator=(X12Tree &&) noexcept = default;
+X12Tree::~X12Tree() = default;
+
+std::size_t X12Tree::size() const noexcept
+{
+    return m_table->kinds.size();
+}
+
+X12Node X12Tree::node(std::uint32_t index) const noexcept
+{
+    const NodeTable &t = *m_table;
+    const auto &record = t.records[index];
+    const std::uint32_t subtitleBegin = index > 0 ? t.subtitleEnds[index - 1] : 0;
+    return X12Node{
+        t.titles[record.title],
+        std::string_view(t.subtitles).substr(subtitleBegin, t.subtitleEnds[index] - subtitleBegin),
+        record.parent,
+        record.row,
+        t.records[index + 1].firstChild - record.firstChild,
+        t.kinds[index],
+    };
+}
+
+Uuid X12Tree::nodeId(std::uint32_t index) const noexcept
+{
+    return kelvane::detail::derivedId(m_table->idSeedHigh, m_table->idSeedLow, index);
+}
+
+std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noexcept
+{
+    const NodeTable &t = *m_table;
+    if (index == X12Document::rootId())
+        return t.roots;
+    const std::uint32_t first = t.records[index].firstChild;
+    return std::span<const std::uint32_t>(t.childList)
+        .subspan(first, t.records[index + 1].firstChild - first);
 }
 
 std::string_view toString(X12Node::Kind kind) noexcept
@@ -68,42 +161,8 @@ std::string_view description(X12ParseError error) noexcept
     return "The file could not be parsed.";
 }
 
-X12SegmentList::X12SegmentList() : m_tags(std::make_unique<kelvane::detail::TextArena>()) {}
-X12SegmentList::X12SegmentList(X12SegmentList &&) noexcept = default;
-X12SegmentList &X12SegmentList::operator=(X12SegmentList &&) noexcept = default;
-X12SegmentList::~X12SegmentList() = default;
-
-X12Tree::X12Tree() : m_texts(std::make_unique<kelvane::detail::TextArena>()) {}
-X12Tree::X12Tree(X12Tree &&) noexcept = default;
-X12Tree &X12Tree::operator=(X12Tree &&) noexcept = default;
-X12Tree::~X12Tree() = default;
-
-std::span<const std::uint32_t> X12Tree::children(std::uint32_t nodeIndex) const noexcept
-{
-    if (nodeIndex == X12Document::rootId())
-        return m_rootNodes;
-    const X12Node &n = m_nodes[nodeIndex];
-    return std::span<const std::uint32_t>(m_childList).subspan(n.firstChild, n.childCount);
-}
-
-X12Document::X12Document()
-{
-    const Uuid seed = Uuid::random();
-    m_idSeedHigh = seed.high();
-    m_idSeedLow = seed.low();
-}
-
+X12Document::X12Document() = default;
 X12Document::~X12Document() = default;
-
-Uuid X12Document::segmentId(std::uint32_t index) const noexcept
-{
-    return Uuid::fromBits(m_idSeedHigh, mix62(m_idSeedLow + 2 * std::uint64_t(index)));
-}
-
-Uuid X12Document::nodeId(std::uint32_t index) const noexcept
-{
-    return Uuid::fromBits(m_idSeedHigh, mix62(m_idSeedLow + 2 * std::uint64_t(index) + 1));
-}
 
 std::string X12Document::summaryLine() const
 {

@@ -2,9 +2,11 @@
 
 #include "core/Uuid.h"
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -13,7 +15,8 @@
 
 namespace kelvane::detail {
 class DocumentBuilder;
-class TextArena;
+struct SegmentTable;
+struct NodeTable;
 } // namespace kelvane::detail
 
 /// The four delimiters of a file. Each is one character (grapheme cluster) stored as UTF-8, so a
@@ -28,15 +31,18 @@ struct X12Delimiters
     friend bool operator==(const X12Delimiters &, const X12Delimiters &) = default;
 };
 
-/// One segment of a parsed document. Its texts are views into the document, which must outlive it.
+/// One segment of a parsed document: a small handle, passed by value. Its texts are views into the
+/// document, which must outlive it.
 class X12Segment
 {
 public:
+    X12Segment() = default;
+
     /// The segment identifier, upper-cased; empty when the segment starts with a separator.
-    std::string_view tag() const noexcept { return {m_tag, m_tagSize}; }
+    std::string_view tag() const noexcept;
 
     /// Number of data elements after the tag, empty ones included.
-    std::size_t elementCount() const noexcept { return m_elementCount; }
+    std::size_t elementCount() const noexcept;
 
     /// Element by index from 0 (index 0 is element 01) exactly as written; empty beyond the end.
     std::string_view element(std::size_t index) const noexcept;
@@ -53,30 +59,32 @@ public:
     Elements elements() const noexcept;
 
     /// 1-based ordinal among the document's segments.
-    std::ptrdiff_t position() const noexcept { return m_position; }
+    std::ptrdiff_t position() const noexcept { return std::ptrdiff_t(m_index) + 1; }
 
     /// Index of the segment's first non-blank character in the parsed text, in characters
     /// (grapheme clusters), after CR LF pairs became line feeds.
-    std::ptrdiff_t offset() const noexcept { return m_offset; }
+    std::ptrdiff_t offset() const noexcept;
 
     /// The segment's text from tag to last element: trimmed, without its terminator.
-    std::string_view raw() const noexcept { return {m_raw, m_rawSize}; }
+    std::string_view raw() const noexcept;
 
-    /// Segments are equal only when they are the same segment of the same document.
-    friend bool operator==(const X12Segment &a, const X12Segment &b) noexcept;
+    /// A random identifier, different for every segment of every parse.
+    Uuid id() const noexcept;
+
+    /// Segments are equal only when they are the same segment of the same parse.
+    friend bool operator==(const X12Segment &, const X12Segment &) = default;
 
 private:
     friend class kelvane::detail::DocumentBuilder;
+    friend class X12SegmentList;
+    friend struct std::hash<X12Segment>;
+    X12Segment(const kelvane::detail::SegmentTable *table, std::uint32_t index)
+        : m_table(table), m_index(index)
+    {
+    }
 
-    const char *m_raw = nullptr;
-    const char *m_tag = nullptr;                    // into the text, or into the document's arena
-    const std::uint32_t *m_elementStarts = nullptr; // byte offset of each element within raw
-    std::uint32_t m_rawSize = 0;
-    std::uint32_t m_tagSize = 0;
-    std::uint32_t m_elementCount = 0;
-    std::uint32_t m_separatorSize = 0; // bytes of the element separator that ends each element
-    std::uint32_t m_offset = 0;
-    std::uint32_t m_position = 0;
+    const kelvane::detail::SegmentTable *m_table = nullptr;
+    std::uint32_t m_index = 0;
 };
 
 class X12Segment::Elements
@@ -88,10 +96,8 @@ public:
         using value_type = std::string_view;
         using difference_type = std::ptrdiff_t;
         Iterator() = default;
-        Iterator(const X12Segment *segment, std::size_t index) : m_segment(segment), m_index(index)
-        {
-        }
-        std::string_view operator*() const noexcept { return m_segment->element(m_index); }
+        Iterator(X12Segment segment, std::size_t index) : m_segment(segment), m_index(index) {}
+        std::string_view operator*() const noexcept { return m_segment.element(m_index); }
         Iterator &operator++() noexcept
         {
             ++m_index;
@@ -106,82 +112,154 @@ public:
         friend bool operator==(const Iterator &, const Iterator &) = default;
 
     private:
-        const X12Segment *m_segment = nullptr;
+        X12Segment m_segment;
         std::size_t m_index = 0;
     };
 
-    explicit Elements(const X12Segment *segment) : m_segment(segment) {}
+    explicit Elements(X12Segment segment) : m_segment(segment) {}
     Iterator begin() const noexcept { return {m_segment, 0}; }
-    Iterator end() const noexcept { return {m_segment, m_segment->elementCount()}; }
-    std::size_t size() const noexcept { return m_segment->elementCount(); }
+    Iterator end() const noexcept { return {m_segment, m_segment.elementCount()}; }
+    std::size_t size() const noexcept { return m_segment.elementCount(); }
 
 private:
-    const X12Segment *m_segment;
+    X12Segment m_segment;
 };
 
 inline X12Segment::Elements X12Segment::elements() const noexcept
 {
-    return Elements(this);
-}
-
-inline std::string_view X12Segment::element(std::size_t index) const noexcept
-{
-    if (index >= m_elementCount)
-        return {};
-    const std::uint32_t begin = m_elementStarts[index];
-    const std::uint32_t end =
-        index + 1 < m_elementCount ? m_elementStarts[index + 1] - m_separatorSize : m_rawSize;
-    return {m_raw + begin, end - begin};
+    return Elements(*this);
 }
 
 template <>
 struct std::hash<X12Segment>
 {
-    std::size_t operator()(const X12Segment &segment) const noexcept;
+    std::size_t operator()(const X12Segment &segment) const noexcept
+    {
+        return std::hash<const void *>()(segment.m_table) ^
+               (std::size_t(segment.m_index) * 0x9E3779B97F4A7C15ull);
+    }
 };
 
-/// One node of the envelope/loop tree. Node i of a document stands for segment i: the ISA, GS or
-/// ST header of an envelope, the first segment of a loop, or the segment itself.
-struct X12Node
-{
-    enum class Kind : std::uint8_t { interchange, functionalGroup, transaction, loop, segment };
-
-    std::string_view title;    // into the document or static tables
-    std::string_view subtitle; // one-line summary; may be empty
-    std::uint32_t parent;      // index of the parent node, X12Document::rootId() at the top level
-    std::uint32_t row;         // position among the parent's children; parent() depends on it being exact
-    std::uint32_t firstChild;  // where this node's children start in the document's child list
-    std::uint32_t childCount;
-    Kind kind;
-};
-
-std::string_view toString(X12Node::Kind kind) noexcept;
-
-enum class X12ParseError { empty, noSegments };
-
-/// The user-facing text of a parse failure.
-std::string_view description(X12ParseError error) noexcept;
-
-/// Segments cut from a text. Their views point into that text, which must outlive the list.
+/// Segments cut from a text, in file order. Their views point into that text, which must outlive
+/// the list.
 class X12SegmentList
 {
 public:
+    class Iterator;
+
     X12SegmentList();
     X12SegmentList(X12SegmentList &&) noexcept;
     X12SegmentList &operator=(X12SegmentList &&) noexcept;
     ~X12SegmentList();
 
-    std::span<const X12Segment> segments() const noexcept { return m_segments; }
-    std::size_t size() const noexcept { return m_segments.size(); }
-    bool empty() const noexcept { return m_segments.empty(); }
-    const X12Segment &operator[](std::size_t i) const noexcept { return m_segments[i]; }
+    std::size_t size() const noexcept { return m_size; }
+    bool empty() const noexcept { return m_size == 0; }
+    X12Segment operator[](std::size_t index) const noexcept
+    {
+        return {m_table.get(), std::uint32_t(index)};
+    }
+    X12Segment front() const noexcept { return (*this)[0]; }
+    X12Segment back() const noexcept { return (*this)[m_size - 1]; }
+    Iterator begin() const noexcept;
+    Iterator end() const noexcept;
 
 private:
     friend class kelvane::detail::DocumentBuilder;
-    std::vector<X12Segment> m_segments;
-    std::vector<std::uint32_t> m_elementStarts;
-    std::unique_ptr<kelvane::detail::TextArena> m_tags; // tags that had to be upper-cased
+    std::unique_ptr<kelvane::detail::SegmentTable> m_table;
+    std::size_t m_size = 0;
 };
+
+class X12SegmentList::Iterator
+{
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = X12Segment;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = X12Segment;
+
+    Iterator() = default;
+    Iterator(const X12SegmentList *list, std::size_t index) : m_list(list), m_index(index) {}
+    X12Segment operator*() const noexcept { return (*m_list)[m_index]; }
+    X12Segment operator[](difference_type n) const noexcept
+    {
+        return (*m_list)[std::size_t(difference_type(m_index) + n)];
+    }
+    Iterator &operator++() noexcept
+    {
+        ++m_index;
+        return *this;
+    }
+    Iterator operator++(int) noexcept
+    {
+        Iterator old = *this;
+        ++m_index;
+        return old;
+    }
+    Iterator &operator--() noexcept
+    {
+        --m_index;
+        return *this;
+    }
+    Iterator operator--(int) noexcept
+    {
+        Iterator old = *this;
+        --m_index;
+        return old;
+    }
+    Iterator &operator+=(difference_type n) noexcept
+    {
+        m_index = std::size_t(difference_type(m_index) + n);
+        return *this;
+    }
+    Iterator &operator-=(difference_type n) noexcept { return *this += -n; }
+    friend Iterator operator+(Iterator it, difference_type n) noexcept { return it += n; }
+    friend Iterator operator+(difference_type n, Iterator it) noexcept { return it += n; }
+    friend Iterator operator-(Iterator it, difference_type n) noexcept { return it -= n; }
+    friend difference_type operator-(const Iterator &a, const Iterator &b) noexcept
+    {
+        return difference_type(a.m_index) - difference_type(b.m_index);
+    }
+    friend bool operator==(const Iterator &a, const Iterator &b) noexcept
+    {
+        return a.m_index == b.m_index;
+    }
+    friend auto operator<=>(const Iterator &a, const Iterator &b) noexcept
+    {
+        return a.m_index <=> b.m_index;
+    }
+
+private:
+    const X12SegmentList *m_list = nullptr;
+    std::size_t m_index = 0;
+};
+
+inline X12SegmentList::Iterator X12SegmentList::begin() const noexcept
+{
+    return {this, 0};
+}
+
+inline X12SegmentList::Iterator X12SegmentList::end() const noexcept
+{
+    return {this, m_size};
+}
+
+/// One node of the envelope/loop tree, read from the tree by value. Node i of a tree stands for
+/// segment i: the ISA, GS or ST header of an envelope, the first segment of a loop, or the
+/// segment itself.
+struct X12Node
+{
+    enum class Kind : std::uint8_t { interchange, functionalGroup, transaction, loop, segment };
+
+    std::string_view title;    // into the tree's storage or static tables
+    std::string_view subtitle; // one-line summary; may be empty
+    std::uint32_t parent;      // index of the parent node; X12Document::rootId() at the top level
+    std::uint32_t row;         // position among the parent's children
+    std::uint32_t childCount;
+    Kind kind;
+};
+
+std::string_view toString(X12Node::Kind kind) noexcept;
 
 /// The envelope/loop tree of a list of segments: node i stands for segment i.
 class X12Tree
@@ -192,17 +270,22 @@ public:
     X12Tree &operator=(X12Tree &&) noexcept;
     ~X12Tree();
 
-    std::span<const X12Node> nodes() const noexcept { return m_nodes; }
-    std::span<const std::uint32_t> rootNodes() const noexcept { return m_rootNodes; }
-    std::span<const std::uint32_t> children(std::uint32_t nodeIndex) const noexcept;
+    std::size_t size() const noexcept;
+    X12Node node(std::uint32_t index) const noexcept;
+    /// A random identifier, different for every node of every parse.
+    Uuid nodeId(std::uint32_t index) const noexcept;
+    /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
+    std::span<const std::uint32_t> children(std::uint32_t index) const noexcept;
 
 private:
     friend class kelvane::detail::DocumentBuilder;
-    std::vector<X12Node> m_nodes;
-    std::vector<std::uint32_t> m_childList;
-    std::vector<std::uint32_t> m_rootNodes;
-    std::unique_ptr<kelvane::detail::TextArena> m_texts; // composed titles and subtitles
+    std::unique_ptr<kelvane::detail::NodeTable> m_table;
 };
+
+enum class X12ParseError { empty, noSegments };
+
+/// The user-facing text of a parse failure.
+std::string_view description(X12ParseError error) noexcept;
 
 /// A parsed file: its text, delimiters, segments and tree. Made only by X12Parser::parse and
 /// immutable afterwards; shared as std::shared_ptr<const X12Document>, so any thread may read it.
@@ -220,26 +303,23 @@ public:
     std::string_view text() const noexcept { return m_text; }
 
     /// Every non-empty segment in file order; never empty.
-    std::span<const X12Segment> segments() const noexcept { return m_segments.segments(); }
-    const X12Segment &segment(std::uint32_t index) const noexcept { return m_segments[index]; }
+    const X12SegmentList &segments() const noexcept { return m_segments; }
+    X12Segment segment(std::uint32_t index) const noexcept { return m_segments[index]; }
 
-    /// Every tree node, in the order a depth-first walk meets them, which is also file order.
-    std::span<const X12Node> nodes() const noexcept { return m_tree.nodes(); }
-    const X12Node &node(std::uint32_t index) const noexcept { return m_tree.nodes()[index]; }
+    /// The tree has one node per segment, in the order a depth-first walk meets them.
+    std::size_t nodeCount() const noexcept { return m_tree.size(); }
+    X12Node node(std::uint32_t index) const noexcept { return m_tree.node(index); }
+    Uuid nodeId(std::uint32_t index) const noexcept { return m_tree.nodeId(index); }
 
     /// The invisible parent of the top-level nodes.
     static constexpr std::uint32_t rootId() noexcept { return UINT32_MAX; }
 
     /// Indices of a node's children in file order; for rootId(), the top-level nodes.
-    std::span<const std::uint32_t> children(std::uint32_t nodeIndex) const noexcept
+    std::span<const std::uint32_t> children(std::uint32_t index) const noexcept
     {
-        return m_tree.children(nodeIndex);
+        return m_tree.children(index);
     }
-    std::span<const std::uint32_t> rootNodes() const noexcept { return m_tree.rootNodes(); }
-
-    /// Stable identifiers, different for every segment and node and for every parse.
-    Uuid segmentId(std::uint32_t index) const noexcept;
-    Uuid nodeId(std::uint32_t index) const noexcept;
+    std::span<const std::uint32_t> rootNodes() const noexcept { return m_tree.children(rootId()); }
 
     /// Distinct non-empty ST01 codes in order of first appearance.
     const std::vector<std::string> &transactionSets() const noexcept { return m_transactionSets; }
@@ -257,6 +337,4 @@ private:
     X12SegmentList m_segments;
     X12Tree m_tree;
     std::vector<std::string> m_transactionSets;
-    std::uint64_t m_idSeedHigh = 0;
-    std::uint64_t m_idSeedLow = 0;
 };

@@ -1,10 +1,12 @@
 #include "core/X12Parser.h"
 
-#include "core/TextArena_p.h"
+#include "core/DocumentTables_p.h"
+#include "core/Memory_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cassert>
 #include <cstdint>
@@ -12,53 +14,24 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelvane::detail {
 
-// The one place allowed to fill in segments, trees and documents.
+// The one place allowed to fill in segment lists, trees and documents.
 class DocumentBuilder
 {
 public:
-    /// A segment whose element offsets are attached later, by finishList.
-    static X12Segment makeSegment(std::string_view raw, std::string_view tag,
-                                  std::uint32_t elementCount, std::uint32_t separatorSize,
-                                  std::size_t offset, std::size_t position)
+    static SegmentTable &table(X12SegmentList &list) { return *list.m_table; }
+    static void setSize(X12SegmentList &list, std::size_t size) { list.m_size = size; }
+    static NodeTable &table(X12Tree &tree) { return *tree.m_table; }
+
+    static std::shared_ptr<X12Document> makeDocument()
     {
-        X12Segment s;
-        s.m_raw = raw.data();
-        s.m_rawSize = std::uint32_t(raw.size());
-        s.m_tag = tag.data();
-        s.m_tagSize = std::uint32_t(tag.size());
-        s.m_elementCount = elementCount;
-        s.m_separatorSize = separatorSize;
-        s.m_offset = std::uint32_t(offset);
-        s.m_position = std::uint32_t(position);
-        return s;
+        return std::shared_ptr<X12Document>(new X12Document);
     }
-
-    static std::vector<X12Segment> &segments(X12SegmentList &list) { return list.m_segments; }
-    static std::vector<std::uint32_t> &elementStarts(X12SegmentList &list)
-    {
-        return list.m_elementStarts;
-    }
-    static TextArena &tags(X12SegmentList &list) { return *list.m_tags; }
-
-    /// Points every segment at its element offsets once the offsets no longer move.
-    static void finishList(X12SegmentList &list)
-    {
-        // Each segment's offsets follow the previous segment's.
-        const std::uint32_t *next = list.m_elementStarts.data();
-        for (X12Segment &segment : list.m_segments) {
-            segment.m_elementStarts = next;
-            next += segment.m_elementCount;
-        }
-    }
-
-    static std::vector<X12Node> &nodes(X12Tree &tree) { return tree.m_nodes; }
-    static std::vector<std::uint32_t> &childList(X12Tree &tree) { return tree.m_childList; }
-    static std::vector<std::uint32_t> &rootNodes(X12Tree &tree) { return tree.m_rootNodes; }
-    static TextArena &texts(X12Tree &tree) { return *tree.m_texts; }
-
-    static std::shared_ptr<X12Document> makeDocument() { return std::shared_ptr<X12Document>(new X12Document); }
     static std::string &text(X12Document &document) { return document.m_text; }
     static void finishDocument(X12Document &document, std::string fileName,
                                X12Delimiters delimiters, X12SegmentList segments, X12Tree tree,
@@ -79,7 +52,8 @@ namespace {
 using kelvane::detail::DocumentBuilder;
 using kelvane::detail::forEachCharacter;
 using kelvane::detail::isWhiteSpace;
-using kelvane::detail::TextArena;
+using kelvane::detail::NodeTable;
+using kelvane::detail::SegmentTable;
 
 // ISA is fixed-width: the delimiters stand at these offsets from its "I".
 constexpr std::size_t isaLength = 106;
@@ -118,59 +92,186 @@ std::size_t countOccurrences(std::string_view text, std::string_view needle) noe
 {
     if (needle.empty())
         return 0;
-    if (needle.size() == 1)
-        return std::size_t(std::count(text.begin(), text.end(), needle.front()));
+    if (needle.size() > 1) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find(needle); at != std::string_view::npos;
+             at = text.find(needle, at + needle.size()))
+            ++count;
+        return count;
+    }
+    const char c = needle.front();
     std::size_t count = 0;
-    for (std::size_t at = text.find(needle); at != std::string_view::npos;
-         at = text.find(needle, at + needle.size()))
-        ++count;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Byte-wide counters, summed up before any of them can overflow.
+    const __m128i target = _mm_set1_epi8(c);
+    while (i + 16 <= text.size()) {
+        __m128i counters = _mm_setzero_si128();
+        for (int round = 0; round < 255 && i + 16 <= text.size(); ++round, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, target));
+        }
+        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+        count += std::size_t(_mm_cvtsi128_si32(sums)) +
+                 std::size_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        count += text[i] == c;
     return count;
 }
 
-/// One walk over the text that cuts segments. The sink receives each finished segment; it can
-/// build the segments or only count them.
+/// Bit i is set when byte i of the 16 at `data` is the terminator, the separator, a carriage
+/// return or outside ASCII: the only bytes the fast path has to look at one by one.
+inline std::uint32_t interestingBytes(const char *data, char terminator, char separator) noexcept
+{
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(terminator)),
+                     _mm_cmpeq_epi8(bytes, _mm_set1_epi8(separator))),
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    return std::uint32_t(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
+#else
+    std::uint32_t mask = 0;
+    for (int i = 0; i < 16; ++i) {
+        const char c = data[i];
+        if (c == terminator || c == separator || c == '\r' || static_cast<unsigned char>(c) >= 0x80)
+            mask |= std::uint32_t(1) << i;
+    }
+    return mask;
+#endif
+}
+
+/// Cuts text into segments and gives each to the sink, which builds them or only counts them.
+/// With one-byte ASCII delimiters, plain ASCII segments take a fast path that looks only at the
+/// delimiter bytes; every other segment is walked character by character.
 template <typename Sink>
 void scanSegments(std::string_view text, std::string_view elementSeparator,
                   std::string_view terminator, Sink &sink)
 {
     const char *s = text.data();
-    bool hasContent = false;      // the current segment holds a character other than white space
-    std::size_t startByte = 0;    // first non-blank character of the current segment
-    std::size_t startIndex = 0;   // ... counted in characters
-    std::size_t contentEnd = 0;   // byte just after its last non-blank character
-    std::size_t contentLast = 0;  // index of that last non-blank character
-    std::size_t index = 0;
+    const std::size_t n = text.size();
+    std::size_t index = 0; // characters before the current segment
+    std::size_t p = 0;     // start of the current segment's text
+    using kelvane::detail::isAsciiWhiteSpace;
 
-    auto flush = [&] {
+    // One segment character by character, up to and including its terminator, or to the end.
+    auto walkSegment = [&] {
+        bool hasContent = false;     // the segment holds a character other than white space
+        std::size_t startByte = 0;   // its first non-blank character
+        std::size_t startIndex = 0;  // ... counted in characters
+        std::size_t contentEnd = 0;  // byte just after its last non-blank character
+        std::size_t contentLast = 0; // index of that last non-blank character
+        std::size_t next = n;
+        forEachCharacter(text.substr(p), [&](std::size_t begin, std::size_t end) {
+            begin += p;
+            end += p;
+            const std::size_t size = end - begin;
+            if (sameCharacter(s + begin, size, terminator)) {
+                next = end;
+                return false;
+            }
+            if (!isCharacterWhiteSpace(s + begin, size)) {
+                if (!hasContent) {
+                    hasContent = true;
+                    startByte = begin;
+                    startIndex = index;
+                }
+                contentEnd = end;
+                contentLast = index;
+                if (sameCharacter(s + begin, size, elementSeparator))
+                    sink.separator(begin);
+            } else if (hasContent && sameCharacter(s + begin, size, elementSeparator)) {
+                // A blank separator counts inside the segment; trailing ones are dropped later.
+                sink.separator(begin);
+            }
+            ++index;
+            return true;
+        });
         if (hasContent)
             sink.segment(startByte, contentEnd, startIndex, contentLast - startIndex + 1);
         else
             sink.discard();
-        hasContent = false;
+        if (next < n)
+            ++index; // the terminator
+        p = next;
     };
 
-    forEachCharacter(text, [&](std::size_t begin, std::size_t end) {
-        const std::size_t size = end - begin;
-        if (sameCharacter(s + begin, size, terminator)) {
-            flush();
-        } else if (!isCharacterWhiteSpace(s + begin, size)) {
-            if (!hasContent) {
-                hasContent = true;
-                startByte = begin;
-                startIndex = index;
-            }
-            contentEnd = end;
-            contentLast = index;
-            if (sameCharacter(s + begin, size, elementSeparator))
-                sink.separator(begin);
-        } else if (hasContent && sameCharacter(s + begin, size, elementSeparator)) {
-            // A blank separator counts inside the segment; trailing ones are dropped at the end.
-            sink.separator(begin);
+    const bool fast = terminator.size() == 1 && elementSeparator.size() == 1 &&
+                      terminator != elementSeparator &&
+                      static_cast<unsigned char>(terminator.front()) < 0x80 &&
+                      static_cast<unsigned char>(elementSeparator.front()) < 0x80 &&
+                      !isAsciiWhiteSpace(static_cast<unsigned char>(elementSeparator.front())) &&
+                      elementSeparator.front() != '\r' && terminator.front() != '\r';
+    if (!fast) {
+        while (p < n)
+            walkSegment();
+        return;
+    }
+
+    // Every byte of plain ASCII is one character, and the separator is never blank, so every
+    // separator lies between the segment's first and last non-blank bytes.
+    const char term = terminator.front();
+    const char sep = elementSeparator.front();
+    std::size_t i = p; // next byte to scan
+    while (i < n) {
+        std::uint32_t mask;
+        if (i + 16 <= n) {
+            mask = interestingBytes(s + i, term, sep);
+        } else {
+            char tail[16] = {};
+            std::memcpy(tail, s + i, n - i);
+            mask = interestingBytes(tail, term, sep) & ((std::uint32_t(1) << (n - i)) - 1);
         }
-        ++index;
-        return true;
-    });
-    flush();
+        std::size_t resume = i + 16;
+        while (mask != 0) {
+            const std::size_t at = i + std::size_t(std::countr_zero(mask));
+            mask &= mask - 1;
+            const char c = s[at];
+            if (c == sep) {
+                sink.separator(at);
+                continue;
+            }
+            // A terminator followed by a non-ASCII byte may combine with it into one character.
+            if (c == term && !(at + 1 < n && static_cast<unsigned char>(s[at + 1]) >= 0x80)) {
+                std::size_t a = p;
+                while (a < at && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
+                    ++a;
+                if (a < at) {
+                    std::size_t b = at;
+                    while (isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
+                        --b;
+                    sink.segment(a, b, index + (a - p), b - a);
+                } else {
+                    sink.discard();
+                }
+                index += at + 1 - p;
+                p = at + 1;
+                continue;
+            }
+            // Not plain ASCII: this segment goes character by character.
+            sink.discard();
+            walkSegment();
+            resume = p;
+            break;
+        }
+        i = resume;
+    }
+    if (p < n) {
+        // The text after the last terminator, all plain ASCII.
+        std::size_t a = p;
+        while (a < n && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
+            ++a;
+        if (a < n) {
+            std::size_t b = n;
+            while (isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
+                --b;
+            sink.segment(a, b, index + (a - p), b - a);
+        } else {
+            sink.discard();
+        }
+    }
 }
 
 /// Counts segments and the longest one, without keeping anything.
@@ -196,13 +297,17 @@ class SegmentSink
 public:
     SegmentSink(std::string_view text, std::string_view elementSeparator,
                 std::string_view terminator)
-        : m_text(text), m_separatorSize(std::uint32_t(elementSeparator.size()))
+        : m_text(text), m_table(DocumentBuilder::table(m_list))
     {
+        m_table.text = text.data();
+        m_table.separatorSize = std::uint32_t(elementSeparator.size());
         // Every segment but the last ends in a terminator and holds at least one other character.
         const std::size_t segmentBound =
-            std::min(countOccurrences(text, terminator), text.size() / 2) + 1;
-        DocumentBuilder::segments(m_list).reserve(segmentBound);
-        DocumentBuilder::elementStarts(m_list).reserve(countOccurrences(text, elementSeparator));
+            std::min(countOccurrences(text, terminator), text.size() / 2) + 2;
+        kelvane::detail::reserveLarge(m_table.records, segmentBound);
+        kelvane::detail::reserveLarge(m_table.elementStarts,
+                                      countOccurrences(text, elementSeparator));
+        m_table.records.clear();
     }
 
     void separator(std::size_t at) { m_pending.push_back(at); }
@@ -215,20 +320,18 @@ public:
         while (!m_pending.empty() && m_pending.back() >= end)
             m_pending.pop_back();
 
-        const std::string_view raw = m_text.substr(begin, end - begin);
-        std::vector<std::uint32_t> &starts = DocumentBuilder::elementStarts(m_list);
+        const auto index = std::uint32_t(m_table.records.size());
+        m_table.records.push_back({std::uint32_t(begin), std::uint32_t(end - begin),
+                                   std::uint32_t(offset),
+                                   std::uint32_t(m_table.elementStarts.size())});
         for (std::size_t at : m_pending)
-            starts.push_back(std::uint32_t(at - begin + m_separatorSize));
+            m_table.elementStarts.push_back(std::uint32_t(at - begin + m_table.separatorSize));
 
-        std::string_view tag =
-            m_pending.empty() ? raw : raw.substr(0, m_pending.front() - begin);
+        const std::string_view tag = m_text.substr(
+            begin, (m_pending.empty() ? end : m_pending.front()) - begin);
         if (!kelvane::detail::isAsciiUpper(tag))
-            tag = DocumentBuilder::tags(m_list).store(kelvane::detail::toUpper(tag));
-
-        std::vector<X12Segment> &segments = DocumentBuilder::segments(m_list);
-        segments.push_back(DocumentBuilder::makeSegment(raw, tag, std::uint32_t(m_pending.size()),
-                                                        m_separatorSize, offset,
-                                                        segments.size() + 1));
+            m_table.foldedTags.emplace_back(index,
+                                            m_table.foldedText.store(kelvane::detail::toUpper(tag)));
         m_pending.clear();
     }
 
@@ -236,14 +339,16 @@ public:
 
     X12SegmentList finish()
     {
-        DocumentBuilder::finishList(m_list);
+        const std::size_t count = m_table.records.size();
+        m_table.records.push_back({0, 0, 0, std::uint32_t(m_table.elementStarts.size())});
+        DocumentBuilder::setSize(m_list, count);
         return std::move(m_list);
     }
 
 private:
     std::string_view m_text;
-    std::uint32_t m_separatorSize;
     X12SegmentList m_list;
+    SegmentTable &m_table;
     std::vector<std::size_t> m_pending; // separators of the current segment, as byte offsets
     SplitStats m_stats;
 };
@@ -258,9 +363,8 @@ std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Deli
 
 /// Rank of a loop-starting segment (a lower rank is an outer loop), or -1 for a segment that
 /// starts no loop. Claim payments (835) rank their segments differently from every other set.
-int loopRank(const X12Segment &segment, std::string_view transactionSet)
+int loopRank(std::string_view tag, const X12Segment &segment, std::string_view transactionSet)
 {
-    const std::string_view tag = segment.tag();
     if (transactionSet == "835") {
         if (tag == "LX")
             return 15;
@@ -298,26 +402,68 @@ int loopRank(const X12Segment &segment, std::string_view transactionSet)
     return -1;
 }
 
-/// Keeps one copy of each distinct text in the tree's arena.
-class Interner
+/// Numbers the distinct titles of a tree; number 0 is the empty title.
+class TitleTable
 {
 public:
-    explicit Interner(TextArena &arena) : m_arena(arena) {}
+    explicit TitleTable(NodeTable &table) : m_table(table) {}
 
-    std::string_view intern(std::string_view text)
+    std::uint32_t intern(std::string_view text)
     {
         if (text.empty())
-            return {};
-        if (auto it = m_seen.find(text); it != m_seen.end())
-            return *it;
-        const std::string_view stored = m_arena.store(text);
-        m_seen.insert(stored);
-        return stored;
+            return 0;
+        if (auto it = m_numbers.find(text); it != m_numbers.end())
+            return it->second;
+        const std::string_view stored = m_table.titleText.store(text);
+        const auto number = std::uint32_t(m_table.titles.size());
+        m_table.titles.push_back(stored);
+        m_numbers.emplace(stored, number);
+        return number;
     }
 
 private:
-    TextArena &m_arena;
-    std::unordered_set<std::string_view> m_seen;
+    NodeTable &m_table;
+    std::unordered_map<std::string_view, std::uint32_t> m_numbers;
+};
+
+/// Title numbers of segment nodes by tag ("NM1 — Individual or Organizational Name"). Short tags
+/// are found in a small direct-mapped cache first, since nearly every segment asks.
+class SegmentTitles
+{
+public:
+    explicit SegmentTitles(TitleTable &titles) : m_titles(titles) {}
+
+    std::uint32_t title(std::string_view tag)
+    {
+        std::uint64_t key = 0;
+        if (tag.size() < 8) {
+            std::memcpy(&key, tag.data(), tag.size());
+            key |= std::uint64_t(tag.size() + 1) << 56;
+        }
+        Slot &slot = m_cache[(key * 0x9E3779B97F4A7C15ull) >> 58];
+        if (key != 0 && slot.key == key)
+            return slot.title;
+        auto it = m_byTag.find(tag);
+        if (it == m_byTag.end()) {
+            std::string text(tag);
+            text += " \u2014 ";
+            text += X12Dictionary::segmentName(tag);
+            it = m_byTag.emplace(tag, m_titles.intern(text)).first;
+        }
+        if (key != 0)
+            slot = {key, it->second};
+        return it->second;
+    }
+
+private:
+    struct Slot
+    {
+        std::uint64_t key = 0;
+        std::uint32_t title = 0;
+    };
+    TitleTable &m_titles;
+    std::array<Slot, 64> m_cache{};
+    std::unordered_map<std::string_view, std::uint32_t> m_byTag; // tags point into the text
 };
 
 /// Removes the CR of every CR LF pair, in place.
@@ -455,25 +601,26 @@ std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_vie
     return {std::move(detected), std::move(segments)};
 }
 
-X12Tree buildTree(std::span<const X12Segment> segments)
+X12Tree buildTree(const X12SegmentList &segments)
 {
     using Kind = X12Node::Kind;
     constexpr std::uint32_t none = X12Document::rootId();
 
     X12Tree tree;
-    std::vector<X12Node> &nodes = DocumentBuilder::nodes(tree);
-    std::vector<std::uint32_t> &roots = DocumentBuilder::rootNodes(tree);
-    TextArena &arena = DocumentBuilder::texts(tree);
-    Interner titles(arena);
-    std::unordered_map<std::string_view, std::string_view> segmentTitles; // by tag
-    nodes.reserve(segments.size());
+    NodeTable &table = DocumentBuilder::table(tree);
+    std::vector<kelvane::detail::NodeRecord> &nodes = table.records;
+    nodes.clear();
+    kelvane::detail::reserveLarge(nodes, segments.size() + 1);
+    kelvane::detail::reserveLarge(table.kinds, segments.size());
+    kelvane::detail::reserveLarge(table.subtitleEnds, segments.size());
+    TitleTable titles(table);
+    SegmentTitles segmentTitles(titles);
 
     std::uint32_t interchange = none;
     std::uint32_t group = none;
     std::uint32_t transaction = none;
     std::vector<std::pair<int, std::uint32_t>> loops; // open loops, outermost first
     std::string_view transactionSet;
-    std::uint32_t rootCount = 0;
 
     // The innermost open node; `none` means the top level.
     auto currentContainer = [&]() -> std::uint32_t {
@@ -492,44 +639,39 @@ X12Tree buildTree(std::span<const X12Segment> segments)
         }
         return none;
     };
-    auto append = [&](std::uint32_t parent, std::string_view title, std::string_view subtitle,
+    // Until the end, firstChild counts a node's children.
+    auto append = [&](std::uint32_t parent, std::uint32_t title, std::string_view subtitle,
                       Kind kind) {
         const auto index = std::uint32_t(nodes.size());
         std::uint32_t row;
         if (parent == none) {
-            row = rootCount++;
-            roots.push_back(index);
+            row = std::uint32_t(table.roots.size());
+            table.roots.push_back(index);
         } else {
-            row = nodes[parent].childCount++;
+            row = nodes[parent].firstChild++;
         }
-        nodes.push_back(X12Node{title, subtitle, parent, row, 0, 0, kind});
+        nodes.push_back({title, parent, row, 0});
+        table.kinds.push_back(kind);
+        table.subtitles.append(subtitle);
+        table.subtitleEnds.push_back(std::uint32_t(table.subtitles.size()));
         return index;
     };
-    auto segmentNode = [&](std::uint32_t parent, const X12Segment &segment) {
-        const std::string_view tag = segment.tag();
-        auto it = segmentTitles.find(tag);
-        if (it == segmentTitles.end()) {
-            std::string title(tag);
-            title += " \u2014 ";
-            title += X12Dictionary::segmentName(tag);
-            it = segmentTitles.emplace(tag, titles.intern(title)).first;
-        }
-        append(parent, it->second, arena.store(X12Dictionary::segmentSubtitle(segment)),
+    auto segmentNode = [&](std::uint32_t parent, const X12Segment &segment, std::string_view tag) {
+        append(parent, segmentTitles.title(tag), X12Dictionary::segmentSubtitle(segment),
                Kind::segment);
     };
 
-    for (const X12Segment &segment : segments) {
+    for (const X12Segment segment : segments) {
         const std::string_view tag = segment.tag();
         if (tag == "ISA") {
             loops.clear();
             transaction = group = none;
-            interchange = append(none, "Interchange",
-                                 arena.store(X12Dictionary::envelopeSubtitle(segment)),
-                                 Kind::interchange);
+            interchange = append(none, titles.intern("Interchange"),
+                                 X12Dictionary::envelopeSubtitle(segment), Kind::interchange);
         } else if (tag == "IEA") {
             loops.clear();
             transaction = group = none;
-            segmentNode(interchange, segment);
+            segmentNode(interchange, segment, tag);
             interchange = none;
         } else if (tag == "GS") {
             loops.clear();
@@ -537,12 +679,11 @@ X12Tree buildTree(std::span<const X12Segment> segments)
             std::string title = "Functional Group ";
             title += segment.element(0);
             group = append(interchange, titles.intern(title),
-                           arena.store(X12Dictionary::envelopeSubtitle(segment)),
-                           Kind::functionalGroup);
+                           X12Dictionary::envelopeSubtitle(segment), Kind::functionalGroup);
         } else if (tag == "GE") {
             loops.clear();
             transaction = none;
-            segmentNode(firstOpen({group, interchange}), segment);
+            segmentNode(firstOpen({group, interchange}), segment, tag);
             group = none;
         } else if (tag == "ST") {
             loops.clear();
@@ -550,37 +691,39 @@ X12Tree buildTree(std::span<const X12Segment> segments)
             std::string title = "Transaction Set ";
             title += transactionSet;
             transaction = append(firstOpen({group, interchange}), titles.intern(title),
-                                 titles.intern(X12Dictionary::transactionSetName(transactionSet)),
+                                 X12Dictionary::transactionSetName(transactionSet),
                                  Kind::transaction);
         } else if (tag == "SE") {
             loops.clear();
-            segmentNode(firstOpen({transaction, group, interchange}), segment);
+            segmentNode(firstOpen({transaction, group, interchange}), segment, tag);
             transaction = none;
             transactionSet = {};
-        } else if (const int rank = loopRank(segment, transactionSet); rank >= 0) {
+        } else if (const int rank = loopRank(tag, segment, transactionSet); rank >= 0) {
             while (!loops.empty() && loops.back().first >= rank)
                 loops.pop_back();
             const std::uint32_t loop =
                 append(currentContainer(), titles.intern(X12Dictionary::loopTitle(segment)),
-                       arena.store(X12Dictionary::loopSubtitle(segment)), Kind::loop);
+                       X12Dictionary::loopSubtitle(segment), Kind::loop);
             loops.emplace_back(rank, loop);
         } else {
-            segmentNode(currentContainer(), segment);
+            segmentNode(currentContainer(), segment, tag);
         }
     }
 
     // Children become contiguous runs in node order; a node's row is its place in its run.
-    std::vector<std::uint32_t> &childList = DocumentBuilder::childList(tree);
     std::uint32_t next = 0;
-    for (X12Node &node : nodes) {
+    for (auto &node : nodes) {
+        const std::uint32_t count = node.firstChild;
         node.firstChild = next;
-        next += node.childCount;
+        next += count;
     }
-    childList.resize(next);
-    for (std::uint32_t i = 0; i < nodes.size(); ++i) {
-        const X12Node &node = nodes[i];
+    nodes.push_back({0, none, 0, next});
+    kelvane::detail::reserveLarge(table.childList, next);
+    table.childList.resize(next);
+    for (std::uint32_t i = 0; i + 1 < nodes.size(); ++i) {
+        const auto &node = nodes[i];
         if (node.parent != none)
-            childList[nodes[node.parent].firstChild + node.row] = i;
+            table.childList[nodes[node.parent].firstChild + node.row] = i;
     }
     return tree;
 }
@@ -602,11 +745,11 @@ std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::stri
     if (segments.empty())
         return std::unexpected(X12ParseError::noSegments);
 
-    X12Tree tree = buildTree(segments.segments());
+    X12Tree tree = buildTree(segments);
 
     std::vector<std::string> transactionSets;
     std::unordered_set<std::string_view> seen;
-    for (const X12Segment &segment : segments.segments()) {
+    for (const X12Segment segment : segments) {
         if (segment.tag() != "ST")
             continue;
         const std::string_view code = segment.element(0);

@@ -31,6 +31,6 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text);
 
 /// Builds the envelope and loop tree in one pass; loops nest by a fixed rank per starting segment.
-X12Tree buildTree(std::span<const X12Segment> segments);
+X12Tree buildTree(const X12SegmentList &segments);
 
 } // namespace X12Parser

@@ -26,8 +26,8 @@ std::shared_ptr<const X12Document> parseSample(const std::string &name)
 
 void expectConsistentTree(const X12Document &document)
 {
-    const auto segments = document.segments();
-    ASSERT_EQ(document.nodes().size(), segments.size());
+    const X12SegmentList &segments = document.segments();
+    ASSERT_EQ(document.nodeCount(), segments.size());
     // A depth-first walk meets every node once, in file order.
     std::uint32_t expected = 0;
     auto walk = [&](auto &self, std::uint32_t parent) -> void {

@@ -35,7 +35,7 @@ inline std::shared_ptr<const X12Document> parseOk(std::string text, std::string 
     return *document;
 }
 
-inline std::vector<std::string> elementsOf(const X12Segment &segment)
+inline std::vector<std::string> elementsOf(X12Segment segment)
 {
     return {segment.elements().begin(), segment.elements().end()};
 }
@@ -61,7 +61,7 @@ inline std::string outline(const X12Document &document)
 inline std::string tags(const X12Document &document)
 {
     std::string text;
-    for (const X12Segment &segment : document.segments()) {
+    for (const X12Segment segment : document.segments()) {
         text += segment.tag();
         text += '\n';
     }

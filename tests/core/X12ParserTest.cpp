@@ -94,12 +94,12 @@ TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
     ASSERT_EQ(document->segments().size(), 6u);
     const std::ptrdiff_t offsets[] = {0, 107, 118, 131, 142, 150};
     for (std::size_t i = 0; i < 6; ++i) {
-        const X12Segment &segment = document->segments()[i];
+        const X12Segment segment = document->segments()[i];
         EXPECT_EQ(segment.position(), std::ptrdiff_t(i + 1));
         EXPECT_EQ(segment.offset(), offsets[i]);
         EXPECT_EQ(segment.raw().find('\n'), std::string_view::npos);
     }
-    const X12Segment &gs = document->segment(1);
+    const X12Segment gs = document->segment(1);
     EXPECT_EQ(gs.raw(), "GS*HC*A*B");
     EXPECT_EQ(gs.tag(), "GS");
     EXPECT_THAT(elementsOf(gs), ElementsAre("HC", "A", "B"));
@@ -274,9 +274,9 @@ TEST(X12ParserTest, IdentifiersAreFreshPerParse)
     ASSERT_TRUE(first && second);
     EXPECT_NE(first->segment(0), second->segment(0));
     EXPECT_EQ(first->segment(0), first->segment(0));
-    EXPECT_NE(first->segmentId(0), second->segmentId(0));
-    EXPECT_NE(first->segmentId(0), first->segmentId(1));
-    EXPECT_NE(first->segmentId(0), first->nodeId(0));
+    EXPECT_NE(first->segment(0).id(), second->segment(0).id());
+    EXPECT_NE(first->segment(0).id(), first->segment(1).id());
+    EXPECT_NE(first->segment(0).id(), first->nodeId(0));
     EXPECT_EQ(first->nodeId(1), first->nodeId(1));
     const std::string id = first->nodeId(0).toString();
     EXPECT_EQ(id.size(), 36u);

@@ -196,7 +196,7 @@ TEST(X12TreeTest, NodeTextsAndKinds)
         {"GE \u2014 Functional Group Trailer", "", Kind::segment},
         {"IEA \u2014 Interchange Control Trailer", "", Kind::segment},
     };
-    ASSERT_EQ(document->nodes().size(), expected.size());
+    ASSERT_EQ(document->nodeCount(), expected.size());
     for (std::uint32_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(document->node(i).title, std::get<0>(expected[i]));
@@ -207,9 +207,9 @@ TEST(X12TreeTest, NodeTextsAndKinds)
 
 TEST(X12TreeTest, EmptySegmentListGivesEmptyTree)
 {
-    const X12Tree tree = X12Parser::buildTree({});
-    EXPECT_TRUE(tree.nodes().empty());
-    EXPECT_TRUE(tree.rootNodes().empty());
+    const X12Tree tree = X12Parser::buildTree(X12SegmentList());
+    EXPECT_EQ(tree.size(), 0u);
+    EXPECT_TRUE(tree.children(X12Document::rootId()).empty());
 }
 
 } // namespace

@@ -1,0 +1,69 @@
+#pragma once
+
+// Storage behind X12Segment and X12Node handles: a few flat arrays per document instead of one
+// object per segment, so a 100 MB file costs a few times its size, not ten.
+
+#include "core/TextArena_p.h"
+#include "core/X12Document.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kelvane::detail {
+
+struct SegmentRecord
+{
+    std::uint32_t rawBegin;     // byte offset of the raw text in the parsed text
+    std::uint32_t rawSize;      // bytes
+    std::uint32_t offset;       // characters before the segment in the parsed text
+    std::uint32_t firstElement; // index of its first entry in elementStarts
+};
+
+struct SegmentTable
+{
+    const char *text = nullptr;
+    std::uint32_t separatorSize = 0; // bytes of the element separator
+    // One record per segment and one more, whose firstElement ends the last segment's elements.
+    std::vector<SegmentRecord> records;
+    // Where each element starts, in bytes from the start of its segment's raw text.
+    std::vector<std::uint32_t> elementStarts;
+    // Tags that are not the raw text's own first piece (it had to be upper-cased), by segment.
+    std::vector<std::pair<std::uint32_t, std::string_view>> foldedTags;
+    TextArena foldedText;
+    std::uint64_t idSeedHigh = 0;
+    std::uint64_t idSeedLow = 0;
+};
+
+struct NodeRecord
+{
+    std::uint32_t title;      // index into NodeTable::titles
+    std::uint32_t parent;     // node index, or X12Document::rootId()
+    std::uint32_t row;        // position among the parent's children
+    std::uint32_t firstChild; // where its children start in childList
+};
+
+struct NodeTable
+{
+    // One record per node and one more, whose firstChild ends the last node's children.
+    std::vector<NodeRecord> records;
+    std::vector<X12Node::Kind> kinds;
+    // Subtitle of node i: subtitles[subtitleEnds[i - 1], subtitleEnds[i]).
+    std::vector<std::uint32_t> subtitleEnds;
+    std::string subtitles;
+    // Distinct titles; index 0 is the empty one.
+    std::vector<std::string_view> titles{std::string_view()};
+    TextArena titleText;
+    std::vector<std::uint32_t> childList;
+    std::vector<std::uint32_t> roots;
+    std::uint64_t idSeedHigh = 0;
+    std::uint64_t idSeedLow = 0;
+};
+
+/// Identifiers derived from a random per-table seed: unique within a table, unpredictable across
+/// parses, and free to store.
+Uuid derivedId(std::uint64_t seedHigh, std::uint64_t seedLow, std::uint64_t index) noexcept;
+
+} // namespace kelvane::detail
