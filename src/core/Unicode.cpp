@@ -13,17 +13,6 @@
 
 namespace kelvane::detail {
 
-std::size_t nextSureBoundary(std::string_view text, std::size_t p) noexcept
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t q = p + 1; q < n; ++q) {
-        if (s[q - 1] < 0x80 && s[q] < 0x80 && !(s[q - 1] == '\r' && s[q] == '\n'))
-            return q;
-    }
-    return n;
-}
-
 struct ClusterBreaker::Impl
 {
     std::unique_ptr<icu::BreakIterator> iterator;

@@ -9,9 +9,12 @@
 
 namespace kelvane::detail {
 
-/// First position after p where a cluster boundary is certain without looking further: the bytes on
-/// both sides are ASCII and are not CR followed by LF. Returns the text's size when there is none.
-std::size_t nextSureBoundary(std::string_view text, std::size_t p) noexcept;
+/// A cluster boundary is certain, whatever comes before or after, where the bytes on both sides
+/// are ASCII and are not CR followed by LF.
+inline bool isSureBoundary(const unsigned char *s, std::size_t n, std::size_t at) noexcept
+{
+    return at > 0 && at < n && s[at - 1] < 0x80 && s[at] < 0x80 && !(s[at - 1] == '\r' && s[at] == '\n');
+}
 
 /// Cluster boundaries of one stretch of non-ASCII text, from ICU. One breaker per thread.
 class ClusterBreaker
@@ -19,7 +22,8 @@ class ClusterBreaker
 public:
     static ClusterBreaker &forThisThread();
 
-    /// Starts on a new stretch; it must begin and end on cluster boundaries.
+    /// Starts on a new stretch of text, which must begin on a cluster boundary. Costs nothing up
+    /// front: clusters are found as next() asks for them.
     void reset(std::string_view stretch);
     /// End (relative to the stretch) of the next cluster, or npos after the last one.
     std::size_t next();
@@ -35,7 +39,8 @@ private:
 };
 
 /// Calls f(begin, end) for every character of text in order, with byte offsets; stops early when f
-/// returns false. ASCII pairs take the fast path; anything else goes through ICU.
+/// returns false. ASCII pairs take the fast path; anything else goes through ICU, which hands back
+/// at the next certain boundary, so every byte is looked at a bounded number of times.
 template <typename F>
 void forEachCharacter(std::string_view text, F &&f)
 {
@@ -50,16 +55,21 @@ void forEachCharacter(std::string_view text, F &&f)
             p = e;
             continue;
         }
-        const std::size_t q = nextSureBoundary(text, p);
         ClusterBreaker &breaker = ClusterBreaker::forThisThread();
-        breaker.reset(text.substr(p, q - p));
-        std::size_t begin = p;
+        breaker.reset(text.substr(p));
+        const std::size_t base = p;
         for (std::size_t e = breaker.next(); e != std::string_view::npos; e = breaker.next()) {
-            if (!f(begin, p + e))
+            if (!f(p, base + e))
                 return;
-            begin = p + e;
+            p = base + e;
+            if (isSureBoundary(s, n, p))
+                break;
         }
-        p = q;
+        if (p == base) {
+            // ICU found no boundary at all; take the rest as one character rather than spin.
+            f(p, n);
+            return;
+        }
     }
 }
 

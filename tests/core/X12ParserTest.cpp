@@ -266,6 +266,33 @@ TEST(X12ParserTest, TransactionSetCodesAreDistinctAndOrdered)
     EXPECT_EQ(none->summaryLine(), "2 segments \u00B7 transaction set unknown");
 }
 
+TEST(X12ParserTest, HostileShapesParseInLinearTime)
+{
+    // Each would take hours if a pass rescanned the rest of the text per segment or character.
+    auto accents = parseOk(repeat("\u00E9~", 500000));
+    ASSERT_TRUE(accents);
+    EXPECT_EQ(accents->segments().size(), 500000u);
+    EXPECT_EQ(accents->segments().back().offset(), 999998);
+
+    auto noTerminator = parseOk(repeat("ABCDEFGH*", 1000000));
+    ASSERT_TRUE(noTerminator);
+    EXPECT_EQ(noTerminator->segments().size(), 1u);
+    EXPECT_EQ(noTerminator->segment(0).elementCount(), 1000000u);
+
+    auto longSegments = parseOk(repeat(repeat("x", 3999) + "~", 500));
+    ASSERT_TRUE(longSegments);
+    EXPECT_EQ(longSegments->segments().size(), 500u);
+
+    // The first 4000 characters hold no terminator, and no fallback split looks right.
+    auto tooLong = parseOk(repeat(repeat("x", 4000) + "~", 500));
+    ASSERT_TRUE(tooLong);
+    EXPECT_EQ(tooLong->segments().size(), 1u);
+
+    auto combining = parseOk(repeat("e\u0301", 1000000));
+    ASSERT_TRUE(combining);
+    EXPECT_EQ(combining->segment(0).raw().size(), 3000000u);
+}
+
 TEST(X12ParserTest, IdentifiersAreFreshPerParse)
 {
     const std::string text = "A*1~B*2~";
