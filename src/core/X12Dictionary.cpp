@@ -855,6 +855,15 @@ std::string join(std::string_view a, std::string_view b)
     return text;
 }
 
+/// The table's text for key, or the fallback prefix followed by the key.
+std::string nameOr(const X12Dictionary::NameTable &table, std::string_view key,
+                   std::string_view prefix)
+{
+    if (auto it = table.find(key); it != table.end())
+        return std::string(it->second);
+    return join(prefix, key);
+}
+
 } // namespace
 
 namespace X12Dictionary {
@@ -892,18 +901,12 @@ const ElementNameTable &elementNames()
 
 std::string segmentName(std::string_view tag)
 {
-    const NameTable &names = segmentNames();
-    if (auto it = names.find(tag); it != names.end())
-        return std::string(it->second);
-    return join("Segment ", tag);
+    return nameOr(segmentNames(), tag, "Segment ");
 }
 
 std::string transactionSetName(std::string_view code)
 {
-    const NameTable &names = transactionSets();
-    if (auto it = names.find(code); it != names.end())
-        return std::string(it->second);
-    return join("Transaction set ", code);
+    return nameOr(transactionSets(), code, "Transaction set ");
 }
 
 std::string elementReference(std::string_view tag, std::ptrdiff_t position)

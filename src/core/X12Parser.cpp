@@ -214,6 +214,20 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
     // separator lies between the segment's first and last non-blank bytes.
     const char term = terminator.front();
     const char sep = elementSeparator.front();
+    // Ends the plain ASCII segment that runs from p to end: trims it and hands it to the sink.
+    auto finishPlain = [&](std::size_t end) {
+        std::size_t a = p;
+        while (a < end && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
+            ++a;
+        if (a == end) {
+            sink.discard();
+            return;
+        }
+        std::size_t b = end;
+        while (isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
+            --b;
+        sink.segment(a, b, index + (a - p), b - a);
+    };
     std::size_t i = p; // next byte to scan
     while (i < n) {
         std::uint32_t mask;
@@ -235,17 +249,7 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
             }
             // A terminator followed by a non-ASCII byte may combine with it into one character.
             if (c == term && !(at + 1 < n && static_cast<unsigned char>(s[at + 1]) >= 0x80)) {
-                std::size_t a = p;
-                while (a < at && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
-                    ++a;
-                if (a < at) {
-                    std::size_t b = at;
-                    while (isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
-                        --b;
-                    sink.segment(a, b, index + (a - p), b - a);
-                } else {
-                    sink.discard();
-                }
+                finishPlain(at);
                 index += at + 1 - p;
                 p = at + 1;
                 continue;
@@ -258,20 +262,8 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
         }
         i = resume;
     }
-    if (p < n) {
-        // The text after the last terminator, all plain ASCII.
-        std::size_t a = p;
-        while (a < n && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
-            ++a;
-        if (a < n) {
-            std::size_t b = n;
-            while (isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
-                --b;
-            sink.segment(a, b, index + (a - p), b - a);
-        } else {
-            sink.discard();
-        }
-    }
+    if (p < n)
+        finishPlain(n); // the text after the last terminator, all plain ASCII
 }
 
 /// Counts segments and the longest one, without keeping anything.
