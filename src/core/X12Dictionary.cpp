@@ -1,5 +1,6 @@
 #include "core/X12Dictionary.h"
 
+#include "core/Dictionary_p.h"
 #include "core/X12Document.h"
 
 #include <array>
@@ -911,42 +912,57 @@ std::string transactionSetName(std::string_view code)
 
 std::string elementReference(std::string_view tag, std::ptrdiff_t position)
 {
-    char digits[32];
-    const int length = std::snprintf(digits, sizeof digits, "%02lld", static_cast<long long>(position));
-    return join(tag, std::string_view(digits, std::size_t(length)));
+    std::string text;
+    kelvane::detail::appendElementReference(text, tag, position);
+    return text;
 }
 
 std::string elementName(std::string_view tag, std::ptrdiff_t position)
 {
-    const ElementNameTable &names = elementNames();
-    if (auto it = names.find(tag); it != names.end()) {
-        if (position >= 1 && std::size_t(position) <= it->second.size())
-            return std::string(it->second[std::size_t(position - 1)]);
-    }
-    return elementReference(tag, position);
-}
-
-std::string loopTitle(const X12Segment &segment)
-{
-    std::string title(segment.tag());
-    title += " \u2014 ";
-    title += segmentName(segment.tag());
-    return title;
-}
-
-std::string loopSubtitle(const X12Segment &segment)
-{
-    return segmentSubtitle(segment);
-}
-
-std::string segmentSubtitle(const X12Segment &)
-{
-    return {};
-}
-
-std::string envelopeSubtitle(const X12Segment &)
-{
-    return {};
+    std::string text;
+    kelvane::detail::appendElementName(text, tag, position);
+    return text;
 }
 
 } // namespace X12Dictionary
+
+namespace kelvane::detail {
+
+void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position)
+{
+    char digits[32];
+    const int length = std::snprintf(digits, sizeof digits, "%02lld", static_cast<long long>(position));
+    out.append(tag);
+    out.append(digits, std::size_t(length));
+}
+
+std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position)
+{
+    const X12Dictionary::ElementNameTable &names = X12Dictionary::elementNames();
+    if (auto it = names.find(tag); it != names.end()) {
+        if (position >= 1 && std::size_t(position) <= it->second.size())
+            return it->second[std::size_t(position - 1)];
+    }
+    return std::nullopt;
+}
+
+void appendElementName(std::string &out, std::string_view tag, std::ptrdiff_t position)
+{
+    if (const auto name = tableElementName(tag, position))
+        out.append(*name);
+    else
+        appendElementReference(out, tag, position);
+}
+
+void appendSegmentName(std::string &out, std::string_view tag)
+{
+    const X12Dictionary::NameTable &names = X12Dictionary::segmentNames();
+    if (auto it = names.find(tag); it != names.end()) {
+        out.append(it->second);
+    } else {
+        out += "Segment ";
+        out.append(tag);
+    }
+}
+
+} // namespace kelvane::detail

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ class X12Segment;
 namespace X12Dictionary {
 
 using NameTable = std::unordered_map<std::string_view, std::string_view>;
+using CodeList = NameTable; // code to meaning
 using ElementNameTable = std::unordered_map<std::string_view, std::span<const std::string_view>>;
 
 /// ST01 code to transaction set name (22 entries).
@@ -36,6 +38,50 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position);
 
 /// The tag followed by the position written as "%02d": NM101, CAS18, CAS100, NM100.
 std::string elementReference(std::string_view tag, std::ptrdiff_t position);
+
+// Code lists, by the elements that use them.
+const CodeList &entityIdentifier();      // NM101, N101
+const CodeList &entityTypeQualifier();   // NM102
+const CodeList &idCodeQualifier();       // NM108, N103, ISA05, ISA07
+const CodeList &claimStatus();           // CLP02
+const CodeList &adjustmentGroup();       // CAS01
+const CodeList &hierarchicalLevel();     // HL03
+const CodeList &relationship();          // SBR02, PAT01, INS02
+const CodeList &payerResponsibility();   // SBR01
+const CodeList &claimFilingIndicator();  // CLP06, SBR09
+const CodeList &genderCode();            // DMG03
+const CodeList &dtpQualifier();          // DTP01
+const CodeList &refQualifier();          // REF01
+const CodeList &amtQualifier();          // AMT01
+const CodeList &qtyQualifier();          // QTY01
+const CodeList &usageIndicator();        // ISA15
+const CodeList &paymentMethod();         // BPR04
+const CodeList &creditDebit();           // BPR03
+const CodeList &transactionHandling();   // BPR01
+const CodeList &yesNo();                 // INS01, CLM11, CLM20
+const CodeList &ackCode();               // AK901, IK501, AK501
+
+/// Element reference (NM101) to its code list (40 entries).
+const std::unordered_map<std::string_view, const CodeList *> &codeLists();
+
+/// The meaning of a coded element value, or nothing for an empty value, an element without a
+/// code list, or a code the list does not have.
+std::optional<std::string> decode(std::string_view tag, std::ptrdiff_t position,
+                                  std::string_view value);
+
+/// A readable date, time or amount for the elements that carry one, or nothing.
+std::optional<std::string> formatValue(std::string_view tag, std::ptrdiff_t position,
+                                       std::string_view value);
+
+/// CCYYMMDD or YYMMDD as MM/DD/CCYY (YY above 50 is 19YY), and two CCYYMMDD dates as a range.
+std::optional<std::string> formatDate(std::string_view value);
+/// HHMM or HHMMSS as HH:MM or HH:MM:SS.
+std::optional<std::string> formatTime(std::string_view value);
+/// A decimal amount as US dollars in the user's locale (LC_ALL, LC_MONETARY, LANG; en_US if none).
+std::optional<std::string> formatAmount(std::string_view value);
+
+/// The person or organisation name of an NM1 or N1 segment.
+std::string personName(const X12Segment &segment);
 
 /// Title of a loop node, made from the loop's first segment.
 std::string loopTitle(const X12Segment &segment);

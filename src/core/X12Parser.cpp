@@ -1,5 +1,6 @@
 #include "core/X12Parser.h"
 
+#include "core/Dictionary_p.h"
 #include "core/DocumentTables_p.h"
 #include "core/Memory_p.h"
 #include "core/Unicode_p.h"
@@ -413,6 +414,15 @@ public:
         return number;
     }
 
+    /// Stores a title that is unlikely to repeat (a loop's), without looking for a copy.
+    std::uint32_t add(std::string_view text)
+    {
+        if (text.empty())
+            return 0;
+        m_table.titles.push_back(m_table.titleText.store(text));
+        return std::uint32_t(m_table.titles.size() - 1);
+    }
+
 private:
     NodeTable &m_table;
     std::unordered_map<std::string_view, std::uint32_t> m_numbers;
@@ -439,7 +449,7 @@ public:
         if (it == m_byTag.end()) {
             std::string text(tag);
             text += " \u2014 ";
-            text += X12Dictionary::segmentName(tag);
+            kelvane::detail::appendSegmentName(text, tag);
             it = m_byTag.emplace(tag, m_titles.intern(text)).first;
         }
         if (key != 0)
@@ -605,6 +615,13 @@ X12Tree buildTree(const X12SegmentList &segments)
     kelvane::detail::reserveLarge(nodes, segments.size() + 1);
     kelvane::detail::reserveLarge(table.kinds, segments.size());
     kelvane::detail::reserveLarge(table.subtitleEnds, segments.size());
+    kelvane::detail::reserveLarge(table.titles, segments.size() + 1);
+    if (!segments.empty()) {
+        // Subtitles take about as much room as the segments they summarise.
+        const std::string_view first = segments.front().raw(), last = segments.back().raw();
+        table.subtitles.reserve(std::size_t(last.data() + last.size() - first.data()));
+        kelvane::detail::adviseHugePages(table.subtitles.data(), table.subtitles.capacity());
+    }
     TitleTable titles(table);
     SegmentTitles segmentTitles(titles);
 
@@ -631,9 +648,9 @@ X12Tree buildTree(const X12SegmentList &segments)
         }
         return none;
     };
-    // Until the end, firstChild counts a node's children.
-    auto append = [&](std::uint32_t parent, std::uint32_t title, std::string_view subtitle,
-                      Kind kind) {
+    // Until the end, firstChild counts a node's children. The subtitle is written straight into
+    // the tree's storage.
+    auto append = [&](std::uint32_t parent, std::uint32_t title, Kind kind, auto &&writeSubtitle) {
         const auto index = std::uint32_t(nodes.size());
         std::uint32_t row;
         if (parent == none) {
@@ -644,13 +661,23 @@ X12Tree buildTree(const X12SegmentList &segments)
         }
         nodes.push_back({title, parent, row, 0});
         table.kinds.push_back(kind);
-        table.subtitles.append(subtitle);
+        writeSubtitle(table.subtitles);
         table.subtitleEnds.push_back(std::uint32_t(table.subtitles.size()));
         return index;
     };
+    std::string scratch;
+    auto compose = [&scratch](auto &&write) -> std::string_view {
+        scratch.clear();
+        write(scratch);
+        return scratch;
+    };
     auto segmentNode = [&](std::uint32_t parent, const X12Segment &segment, std::string_view tag) {
-        append(parent, segmentTitles.title(tag), X12Dictionary::segmentSubtitle(segment),
-               Kind::segment);
+        append(parent, segmentTitles.title(tag), Kind::segment, [&](std::string &out) {
+            kelvane::detail::appendSegmentSubtitle(out, segment);
+        });
+    };
+    auto envelopeSubtitle = [](const X12Segment &segment) {
+        return [&segment](std::string &out) { kelvane::detail::appendEnvelopeSubtitle(out, segment); };
     };
 
     for (const X12Segment segment : segments) {
@@ -658,8 +685,8 @@ X12Tree buildTree(const X12SegmentList &segments)
         if (tag == "ISA") {
             loops.clear();
             transaction = group = none;
-            interchange = append(none, titles.intern("Interchange"),
-                                 X12Dictionary::envelopeSubtitle(segment), Kind::interchange);
+            interchange = append(none, titles.intern("Interchange"), Kind::interchange,
+                                 envelopeSubtitle(segment));
         } else if (tag == "IEA") {
             loops.clear();
             transaction = group = none;
@@ -668,10 +695,12 @@ X12Tree buildTree(const X12SegmentList &segments)
         } else if (tag == "GS") {
             loops.clear();
             transaction = none;
-            std::string title = "Functional Group ";
-            title += segment.element(0);
-            group = append(interchange, titles.intern(title),
-                           X12Dictionary::envelopeSubtitle(segment), Kind::functionalGroup);
+            const std::string_view title = compose([&](std::string &out) {
+                out += "Functional Group ";
+                out.append(segment.element(0));
+            });
+            group = append(interchange, titles.intern(title), Kind::functionalGroup,
+                           envelopeSubtitle(segment));
         } else if (tag == "GE") {
             loops.clear();
             transaction = none;
@@ -680,11 +709,14 @@ X12Tree buildTree(const X12SegmentList &segments)
         } else if (tag == "ST") {
             loops.clear();
             transactionSet = segment.element(0);
-            std::string title = "Transaction Set ";
-            title += transactionSet;
+            const std::string_view title = compose([&](std::string &out) {
+                out += "Transaction Set ";
+                out.append(transactionSet);
+            });
             transaction = append(firstOpen({group, interchange}), titles.intern(title),
-                                 X12Dictionary::transactionSetName(transactionSet),
-                                 Kind::transaction);
+                                 Kind::transaction, [&](std::string &out) {
+                                     out += X12Dictionary::transactionSetName(transactionSet);
+                                 });
         } else if (tag == "SE") {
             loops.clear();
             segmentNode(firstOpen({transaction, group, interchange}), segment, tag);
@@ -693,9 +725,12 @@ X12Tree buildTree(const X12SegmentList &segments)
         } else if (const int rank = loopRank(tag, segment, transactionSet); rank >= 0) {
             while (!loops.empty() && loops.back().first >= rank)
                 loops.pop_back();
+            const std::uint32_t title = titles.add(compose(
+                [&](std::string &out) { kelvane::detail::appendLoopTitle(out, segment); }));
             const std::uint32_t loop =
-                append(currentContainer(), titles.intern(X12Dictionary::loopTitle(segment)),
-                       X12Dictionary::loopSubtitle(segment), Kind::loop);
+                append(currentContainer(), title, Kind::loop, [&](std::string &out) {
+                    kelvane::detail::appendLoopSubtitle(out, segment);
+                });
             loops.emplace_back(rank, loop);
         } else {
             segmentNode(currentContainer(), segment, tag);

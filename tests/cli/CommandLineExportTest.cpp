@@ -102,25 +102,30 @@ TEST_F(CommandLineExportTest, DumpTreePrintsEveryNodeIndented)
     const Outcome outcome = run({"--dump-tree", write("claim.x12", smallClaim)});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(outcome.out, "Interchange\n"
-                           "  Functional Group HC\n"
-                           "    Transaction Set 837  \u2014 Health Care Claim\n"
-                           "      BHT \u2014 Beginning of Hierarchical Transaction\n"
-                           "      HL \u2014 Hierarchical Level\n"
-                           "        NM1 \u2014 Individual or Organizational Name\n"
-                           "          N3 \u2014 Party Address\n"
-                           "      SE \u2014 Transaction Set Trailer\n"
-                           "    GE \u2014 Functional Group Trailer\n"
-                           "  IEA \u2014 Interchange Control Trailer\n");
+    EXPECT_EQ(outcome.out,
+              "Interchange  \u2014 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 "
+              "control 000000001\n"
+              "  Functional Group HC  \u2014 Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER "
+              "\u00B7 03/15/2024 \u00B7 005010X222A1\n"
+              "    Transaction Set 837  \u2014 Health Care Claim\n"
+              "      BHT \u2014 Beginning of Hierarchical Transaction  \u2014 0019 \u00B7 00 \u00B7 1\n"
+              "      HL 1 \u2014 Information Source  \u2014 1 \u00B7 20\n"
+              "        Billing Provider: ACME CLINIC  \u2014 NPI 1234567890\n"
+              "          N3 \u2014 Party Address  \u2014 12 MAIN ST\n"
+              "      SE \u2014 Transaction Set Trailer  \u2014 control 0001\n"
+              "    GE \u2014 Functional Group Trailer  \u2014 control 1\n"
+              "  IEA \u2014 Interchange Control Trailer  \u2014 control 000000001\n");
 }
 
 TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
 {
     const std::string first = write("first.x12", "NM1*85~");
-    const std::string second = write("second.x12", "N3*A~N4*B~");
+    const std::string second = write("second.x12", "NM1*85~N4*B~");
     const Outcome outcome = run({"--export-pdf", first, "--dump-tree", second, "--dump-tree", first});
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, "N3 \u2014 Party Address\nN4 \u2014 Geographic Location\n");
+    // A node without a subtitle has no dash; N4 keeps its separators when elements are missing.
+    EXPECT_EQ(outcome.out, "Billing Provider\n"
+                           "  N4 \u2014 Geographic Location  \u2014 B,  \n");
     EXPECT_FALSE(fs::exists(m_dir / "first.pdf"));
 
     // Whatever follows --dump-tree is its path, even an option.
@@ -191,7 +196,7 @@ TEST_F(CommandLineExportTest, ByteOrderMarksAreNotPartOfTheText)
         const Outcome outcome = run({"--dump-tree", write("bom.x12", bytes)});
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.out, "Transaction Set 837  \u2014 Health Care Claim\n"
-                               "  SE \u2014 Transaction Set Trailer\n");
+                               "  SE \u2014 Transaction Set Trailer  \u2014 control 1\n");
     }
 }
 
@@ -214,7 +219,7 @@ TEST_F(CommandLineExportTest, ClosedPipeEndsQuietly)
     ASSERT_NE(pipe, nullptr);
     char line[256] = {};
     ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-    EXPECT_EQ(std::string(line), "NM1 \u2014 Individual or Organizational Name\n");
+    EXPECT_EQ(std::string(line), "Billing Provider: ACME CLINIC\n");
     ::pclose(pipe);
     EXPECT_EQ(slurp(m_dir / "err"), "");
 }

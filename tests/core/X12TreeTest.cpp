@@ -183,26 +183,27 @@ TEST(X12TreeTest, StWithoutCodeUsesTheGeneralRanks)
 
 TEST(X12TreeTest, NodeTextsAndKinds)
 {
-    auto document = parseOk("ISA*00~GS*HC~ST*837*1~ZZZ*1~NM1*85~SE*3*1~GE*1*1~IEA*1*1~");
+    auto document = parseOk("ISA*00~GS*HC~ST*837*1~ZZZ*1~NM1*85*2*ACME~SE*3*1~GE*1*1~IEA*1*1~");
     ASSERT_TRUE(document);
     using Kind = X12Node::Kind;
     const std::vector<std::tuple<std::string, std::string, Kind>> expected{
-        {"Interchange", "", Kind::interchange},
-        {"Functional Group HC", "", Kind::functionalGroup},
+        {"Interchange", " \u2192  \u00B7  \u00B7  \u00B7 control ", Kind::interchange},
+        {"Functional Group HC", "Health Care Claim (837) \u00B7  \u2192  \u00B7  \u00B7 ",
+         Kind::functionalGroup},
         {"Transaction Set 837", "Health Care Claim", Kind::transaction},
-        {"ZZZ \u2014 Segment ZZZ", "", Kind::segment},
-        {"NM1 \u2014 Individual or Organizational Name", "", Kind::loop},
-        {"SE \u2014 Transaction Set Trailer", "", Kind::segment},
-        {"GE \u2014 Functional Group Trailer", "", Kind::segment},
-        {"IEA \u2014 Interchange Control Trailer", "", Kind::segment},
+        {"ZZZ \u2014 Segment ZZZ", "1", Kind::segment},
+        {"Billing Provider: ACME", "", Kind::loop},
+        {"SE \u2014 Transaction Set Trailer", "control 1", Kind::segment},
+        {"GE \u2014 Functional Group Trailer", "control 1", Kind::segment},
+        {"IEA \u2014 Interchange Control Trailer", "control 1", Kind::segment},
     };
     ASSERT_EQ(document->nodeCount(), expected.size());
     for (std::uint32_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(document->node(i).title, std::get<0>(expected[i]));
+        EXPECT_EQ(document->node(i).subtitle, std::get<1>(expected[i]));
         EXPECT_EQ(document->node(i).kind, std::get<2>(expected[i]));
     }
-    EXPECT_EQ(document->node(2).subtitle, "Health Care Claim");
 }
 
 TEST(X12TreeTest, EmptySegmentListGivesEmptyTree)

@@ -1,0 +1,41 @@
+#pragma once
+
+// Building blocks of the dictionary's texts that write into a caller's buffer, so the tree builder
+// and the JSON writer compose millions of texts without a temporary string for each.
+
+#include "core/X12Dictionary.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class X12Segment;
+
+namespace kelvane::detail {
+
+/// Each appends the formatted value and returns true, or leaves `out` as it was and returns false.
+bool appendDate(std::string &out, std::string_view value);
+bool appendTime(std::string &out, std::string_view value);
+bool appendAmount(std::string &out, std::string_view value);
+bool appendFormattedValue(std::string &out, std::string_view tag, std::ptrdiff_t position,
+                          std::string_view value);
+
+/// The meaning of a code in a list, pointing into the list's static text.
+std::optional<std::string_view> meaning(const X12Dictionary::CodeList &list, std::string_view code);
+std::optional<std::string_view> decodedValue(std::string_view tag, std::ptrdiff_t position,
+                                             std::string_view value);
+
+/// The element's name from the table, or nothing where the element reference stands in for it.
+std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position);
+void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position);
+void appendElementName(std::string &out, std::string_view tag, std::ptrdiff_t position);
+
+void appendSegmentName(std::string &out, std::string_view tag);
+void appendSegmentSubtitle(std::string &out, const X12Segment &segment);
+void appendLoopTitle(std::string &out, const X12Segment &segment);
+void appendLoopSubtitle(std::string &out, const X12Segment &segment);
+void appendEnvelopeSubtitle(std::string &out, const X12Segment &segment);
+void appendPersonName(std::string &out, const X12Segment &segment);
+
+} // namespace kelvane::detail
