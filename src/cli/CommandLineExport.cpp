@@ -3,6 +3,7 @@
 #include "cli/OutputSink.h"
 #include "core/TextFile.h"
 #include "core/Version.h"
+#include "core/X12Json.h"
 #include "core/X12Parser.h"
 
 #include <algorithm>
@@ -21,11 +22,13 @@ constexpr std::string_view exportUsage = "usage: Kelvane --export-pdf <input> [o
 constexpr std::string_view helpText =
     "usage: kelvane [FILE]\n"
     "       kelvane --dump-tree FILE\n"
+    "       kelvane --dump-json FILE\n"
     "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
     "\n"
     "Kelvane views ANSI ASC X12 EDI files. Without an option it opens FILE in the viewer window.\n"
     "\n"
     "  --dump-tree FILE      print the envelope and loop tree of FILE, one node a line\n"
+    "  --dump-json FILE      print the whole parse of FILE as one JSON document\n"
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
     "  --help                show this help\n"
@@ -97,6 +100,24 @@ int dumpTree(std::string_view path, int outFd, int errFd)
     return finishOutput(out, errFd);
 }
 
+/// The whole parse as JSON. The file is read as UTF-8, else ISO Latin 1, like the window.
+int dumpJSON(std::string_view path, int outFd, int errFd)
+{
+    auto text = TextFile::read(std::string(path), TextFile::Decoding::utf8OrLatin1);
+    if (!text)
+        return fail(errFd, text.error().description());
+    auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
+    if (!document)
+        return fail(errFd, description(document.error()));
+
+    OutputSink out(outFd);
+    X12Json::write(**document, [&out](std::string_view piece) {
+        out.write(piece);
+        return !out.failed();
+    });
+    return finishOutput(out, errFd);
+}
+
 int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int errFd)
 {
     std::vector<std::string_view> operands;
@@ -146,6 +167,10 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
         return exportPDF(arguments, std::size_t(exportOption - arguments.begin()), errFd);
 
     // Looked at only after the two modes above, so they keep their precedence.
+    const auto json = std::find(arguments.begin(), arguments.end(), "--dump-json");
+    if (json != arguments.end() && json + 1 != arguments.end())
+        return dumpJSON(*(json + 1), outFd, errFd);
+
     for (std::string_view argument : arguments.subspan(1)) {
         if (argument == "--help" || argument == "-h")
             return printText(outFd, helpText, errFd);

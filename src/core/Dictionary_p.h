@@ -6,7 +6,9 @@
 #include "core/X12Dictionary.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,18 @@ bool appendTime(std::string &out, std::string_view value);
 bool appendAmount(std::string &out, std::string_view value);
 bool appendFormattedValue(std::string &out, std::string_view tag, std::ptrdiff_t position,
                           std::string_view value);
+
+enum class Formatter : std::uint8_t { none, date, time, amount };
+bool appendFormatted(std::string &out, Formatter formatter, std::string_view value);
+
+/// How the elements of one segment tag are shown: entry p is for position p (entry 0 unused).
+struct ElementRule
+{
+    Formatter formatter = Formatter::none;
+    const X12Dictionary::CodeList *codes = nullptr;
+};
+/// The rules of a tag, or an empty span for a tag without formatted or coded elements.
+std::span<const ElementRule> elementRules(std::string_view tag);
 
 /// The meaning of a code in a list, pointing into the list's static text.
 std::optional<std::string_view> meaning(const X12Dictionary::CodeList &list, std::string_view code);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -377,7 +378,7 @@ const X12Dictionary::CodeList &listOnce()
     return list;
 }
 
-enum class Formatter { date, time, amount };
+using kelvane::detail::Formatter;
 
 const std::unordered_map<std::string_view, Formatter> &formatters()
 {
@@ -614,17 +615,49 @@ bool appendFormattedValue(std::string &out, std::string_view tag, std::ptrdiff_t
 {
     const auto &table = formatters();
     const auto it = table.find(Reference(tag, position).view());
-    if (it == table.end())
-        return false;
-    switch (it->second) {
+    return it != table.end() && appendFormatted(out, it->second, value);
+}
+
+bool appendFormatted(std::string &out, Formatter formatter, std::string_view value)
+{
+    switch (formatter) {
     case Formatter::date:
         return appendDate(out, value);
     case Formatter::time:
         return appendTime(out, value);
     case Formatter::amount:
         return appendAmount(out, value);
+    case Formatter::none:
+        return false;
     }
     return false;
+}
+
+std::span<const ElementRule> elementRules(std::string_view tag)
+{
+    // Built once from the two reference tables: the tag before the last two digits, the position
+    // after them.
+    static const std::unordered_map<std::string_view, std::vector<ElementRule>> rules = [] {
+        std::unordered_map<std::string_view, std::vector<ElementRule>> byTag;
+        auto ruleFor = [&byTag](std::string_view reference) -> ElementRule & {
+            const std::string_view referenceTag = reference.substr(0, reference.size() - 2);
+            const auto position = std::size_t((reference[reference.size() - 2] - '0') * 10 +
+                                              (reference.back() - '0'));
+            std::vector<ElementRule> &list = byTag[referenceTag];
+            if (list.size() <= position)
+                list.resize(position + 1);
+            return list[position];
+        };
+        for (const auto &[reference, formatter] : formatters())
+            ruleFor(reference).formatter = formatter;
+        for (const auto &[reference, codes] : X12Dictionary::codeLists())
+            ruleFor(reference).codes = codes;
+        return byTag;
+    }();
+    const auto it = rules.find(tag);
+    if (it == rules.end())
+        return {};
+    return it->second;
 }
 
 } // namespace kelvane::detail

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(X12DictionaryTest, TablesHaveEveryEntry)
@@ -52,6 +57,174 @@ TEST(X12DictionaryTest, ElementNamesFallBackToReferences)
     EXPECT_EQ(X12Dictionary::elementName("CR1", 2), "CR102");
     EXPECT_EQ(X12Dictionary::elementReference("CAS", 100), "CAS100");
     EXPECT_EQ(X12Dictionary::elementReference("NM1", -1), "NM1-1");
+}
+
+} // namespace
+
+namespace {
+
+class X12CodeListTest : public testing::Test
+{
+protected:
+    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+};
+
+std::string show(const std::optional<std::string> &text)
+{
+    return text ? *text : "<nothing>";
+}
+
+TEST_F(X12CodeListTest, ListsAndTheirElements)
+{
+    EXPECT_EQ(X12Dictionary::codeLists().size(), 40u);
+    EXPECT_EQ(X12Dictionary::entityIdentifier().size(), 31u);
+    EXPECT_EQ(X12Dictionary::refQualifier().size(), 32u);
+    EXPECT_EQ(X12Dictionary::claimFilingIndicator().size(), 23u);
+    EXPECT_EQ(X12Dictionary::dtpQualifier().size(), 26u);
+    EXPECT_EQ(X12Dictionary::codeLists().at("N101"), &X12Dictionary::entityIdentifier());
+    EXPECT_EQ(X12Dictionary::codeLists().at("GS01"), &X12Dictionary::functionalGroups());
+    EXPECT_EQ(X12Dictionary::codeLists().at("PER03")->size(), 6u);
+    EXPECT_EQ(X12Dictionary::codeLists().at("PER05")->size(), 5u);
+}
+
+TEST_F(X12CodeListTest, Decode)
+{
+    struct Case
+    {
+        std::string tag;
+        std::ptrdiff_t position;
+        std::string value;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"NM1", 1, "85", "Billing Provider"},
+        {"NM1", 1, "XX", "<nothing>"},
+        {"NM1", 1, "", "<nothing>"},
+        {"NM1", 1, "il", "<nothing>"},
+        {"N1", 1, "PR", "Payer"},
+        {"PER", 3, "WP", "Work Phone"},
+        {"PER", 5, "WP", "<nothing>"},
+        {"PER", 7, "EM", "Email"},
+        {"DTP", 1, "471E", "Prescription"},
+        {"GS", 1, "HC", "Health Care Claim (837)"},
+        {"CLM", 11, "Y", "Yes"},
+        {"CLM", 20, "W", "Not Applicable"},
+        {"HL", 3, "22", "Subscriber"},
+        {"CLP", 2, "19", "Processed as Primary, Forwarded"},
+        {"REF", 1, " EI", "<nothing>"},
+        {"BHT", 6, "31", "Subrogation Demand"},
+        {"IK5", 1, "E", "Accepted, But Errors Were Noted"},
+        {"ISA", 5, "ZZ", "Mutually Defined"},
+        {"NM1", 101, "85", "<nothing>"},
+        {"AVERYLONGTAGINDEED", 1, "85", "<nothing>"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(show(X12Dictionary::decode(c.tag, c.position, c.value)), c.expected)
+            << c.tag << c.position << " " << c.value;
+}
+
+TEST_F(X12CodeListTest, FormatValue)
+{
+    EXPECT_EQ(show(X12Dictionary::formatValue("DTP", 3, "20240315")), "03/15/2024");
+    EXPECT_EQ(show(X12Dictionary::formatValue("DTP", 3, "20240101-20240131")), "<nothing>");
+    EXPECT_EQ(show(X12Dictionary::formatValue("ISA", 10, "1230")), "12:30");
+    EXPECT_EQ(show(X12Dictionary::formatValue("GS", 5, "12304599")), "<nothing>");
+    EXPECT_EQ(show(X12Dictionary::formatValue("CLM", 2, "150")), "$150.00");
+    EXPECT_EQ(show(X12Dictionary::formatValue("CLM", 2, "abc")), "<nothing>");
+    EXPECT_EQ(show(X12Dictionary::formatValue("NM1", 1, "85")), "<nothing>");
+    EXPECT_EQ(show(X12Dictionary::formatValue("DTP", 3, "")), "<nothing>");
+    EXPECT_EQ(show(X12Dictionary::formatValue("TDS", 1, "12345")), "$12,345.00");
+    EXPECT_EQ(show(X12Dictionary::formatValue("CAS", 18, "-7")), "-$7.00");
+    EXPECT_EQ(show(X12Dictionary::formatValue("BGN", 4, "0905")), "09:05");
+}
+
+TEST_F(X12CodeListTest, Dates)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"20240315", "03/15/2024"},
+        {"240315", "03/15/2024"},
+        {"500101", "01/01/2050"},
+        {"510101", "01/01/1951"},
+        {"990101", "01/01/1999"},
+        {"2024010120240131", "01/01/2024 \u2013 01/31/2024"},
+        {"20240101-20240131", "<nothing>"},
+        {"2024130120240131", "<nothing>"},
+        {"2024010120241331", "<nothing>"},
+        {"20240231", "02/31/2024"},
+        {"00000101", "01/01/0000"},
+        {"20241301", "<nothing>"},
+        {"20240100", "<nothing>"},
+        {"2024031", "<nothing>"},
+        {"2024-03-15", "<nothing>"},
+        {"", "<nothing>"},
+        {" 20240315", "<nothing>"},
+        // Numeric but not ASCII: the year is kept as written, month and day must be read.
+        {"\u0662\u0660\u0662\u00340315", "03/15/\u0662\u0660\u0662\u0034"},
+        {"2024\u0660\u00335", "<nothing>"},
+        {"\uFF12\uFF14\uFF10\uFF13\uFF11\uFF15", "<nothing>"},
+    };
+    for (const auto &[value, expected] : cases)
+        EXPECT_EQ(show(X12Dictionary::formatDate(value)), expected) << value;
+}
+
+TEST_F(X12CodeListTest, Times)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"1230", "12:30"},     {"0905", "09:05"},     {"123045", "12:30:45"},
+        {"123099", "12:30:99"}, {"2400", "<nothing>"}, {"1260", "<nothing>"},
+        {"12:30", "<nothing>"}, {"123", "<nothing>"},  {"12304599", "<nothing>"},
+        {"", "<nothing>"},     {"0000", "00:00"},      {"1230\u0664\u0665", "12:30:\u0664\u0665"},
+    };
+    for (const auto &[value, expected] : cases)
+        EXPECT_EQ(show(X12Dictionary::formatTime(value)), expected) << value;
+}
+
+TEST_F(X12CodeListTest, AmountsInUsDollars)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"150", "$150.00"},
+        {"150.00", "$150.00"},
+        {"1234.5", "$1,234.50"},
+        {"-310", "-$310.00"},
+        {"+5", "$5.00"},
+        {"007", "$7.00"},
+        {".5", "$0.50"},
+        {"5.", "$5.00"},
+        {"-0", "-$0.00"},
+        {"1e3", "$1,000.00"},
+        {"2.675", "$2.68"},
+        {"0.005", "$0.00"},
+        {"123456789012345", "$123,456,789,012,345.00"},
+        {"0x10", "$16.00"},
+        {"150 ", "<nothing>"},
+        {" 150", "<nothing>"},
+        {"\n150", "<nothing>"},
+        {"1,234.50", "<nothing>"},
+        {"abc", "<nothing>"},
+        {"", "<nothing>"},
+        {"-", "<nothing>"},
+        {std::string("15\0" "0", 4), "<nothing>"},
+    };
+    for (const auto &[value, expected] : cases)
+        EXPECT_EQ(show(X12Dictionary::formatAmount(value)), expected) << value;
+}
+
+TEST_F(X12CodeListTest, AmountsFollowTheUserLocale)
+{
+    const std::vector<std::tuple<const char *, const char *, std::string>> cases{
+        {"LC_ALL", "de_DE.UTF-8", "1.234,50\u00A0$"},
+        {"LC_ALL", "fr_FR", "1\u202F234,50\u00A0$US"},
+        {"LC_MONETARY", "de_DE", "1.234,50\u00A0$"},
+        {"LANG", "C.UTF-8", "$1,234.50"},
+        {"LANG", "POSIX", "$1,234.50"},
+        {"LANG", "", "$1,234.50"},
+    };
+    for (const auto &[variable, locale, expected] : cases) {
+        for (const char *name : {"LC_ALL", "LC_MONETARY", "LANG"})
+            ::unsetenv(name);
+        ::setenv(variable, locale, 1);
+        EXPECT_EQ(show(X12Dictionary::formatAmount("1234.5")), expected) << variable << "=" << locale;
+    }
 }
 
 } // namespace
