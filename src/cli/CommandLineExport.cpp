@@ -64,21 +64,23 @@ int finishOutput(OutputSink &out, int errFd)
     return fail(errFd, message);
 }
 
-void walk(const X12Document &document, std::uint32_t index, int depth, OutputSink &out)
+void walk(const X12Document &document, std::uint32_t index, int depth, OutputSink &out,
+          std::string &line)
 {
-    const X12Node &node = document.node(index);
-    for (int i = 0; i < depth; ++i)
-        out.write("  ");
-    out.write(node.title);
-    if (!node.subtitle.empty()) {
-        out.write("  \u2014 ");
-        out.write(node.subtitle);
-    }
-    out.put('\n');
+    line.assign(std::size_t(depth) * 2, ' ');
+    document.appendTitle(index, line);
+    const std::size_t titleEnd = line.size();
+    line += "  \u2014 ";
+    const std::size_t subtitleStart = line.size();
+    document.appendSubtitle(index, line);
+    if (line.size() == subtitleStart)
+        line.resize(titleEnd);
+    line += '\n';
+    out.write(line);
     for (std::uint32_t child : document.children(index)) {
         if (out.failed())
             return;
-        walk(document, child, depth + 1, out);
+        walk(document, child, depth + 1, out, line);
     }
 }
 
@@ -92,10 +94,11 @@ int dumpTree(std::string_view path, int outFd, int errFd)
         return fail(errFd, description(document.error()));
 
     OutputSink out(outFd);
+    std::string line;
     for (std::uint32_t root : (*document)->rootNodes()) {
         if (out.failed())
             break;
-        walk(**document, root, 0, out);
+        walk(**document, root, 0, out, line);
     }
     return finishOutput(out, errFd);
 }

@@ -39,23 +39,19 @@ struct SegmentTable
 
 struct NodeRecord
 {
-    std::uint32_t title;      // index into NodeTable::titles
     std::uint32_t parent;     // node index, or X12Document::rootId()
     std::uint32_t row;        // position among the parent's children
     std::uint32_t firstChild; // where its children start in childList
 };
 
+// Node i stands for segment i. Titles and subtitles are not stored: they are composed from the
+// segment when a node is read, which costs no memory and nothing for nodes never shown.
 struct NodeTable
 {
+    const SegmentTable *segments = nullptr;
     // One record per node and one more, whose firstChild ends the last node's children.
     std::vector<NodeRecord> records;
     std::vector<X12Node::Kind> kinds;
-    // Subtitle of node i: subtitles[subtitleEnds[i - 1], subtitleEnds[i]).
-    std::vector<std::uint32_t> subtitleEnds;
-    std::string subtitles;
-    // Distinct titles; index 0 is the empty one.
-    std::vector<std::string_view> titles{std::string_view()};
-    TextArena titleText;
     std::vector<std::uint32_t> childList;
     std::vector<std::uint32_t> roots;
     std::uint64_t idSeedHigh = 0;

@@ -1,5 +1,6 @@
 #include "core/X12Document.h"
 
+#include "core/Dictionary_p.h"
 #include "core/DocumentTables_p.h"
 
 #include <algorithm>
@@ -92,7 +93,7 @@ X12Tree::X12Tree() : m_table(std::make_unique<NodeTable>())
     const Uuid seed = Uuid::random();
     m_table->idSeedHigh = seed.high();
     m_table->idSeedLow = seed.low();
-    m_table->records.push_back({0, X12Document::rootId(), 0, 0});
+    m_table->records.push_back({X12Document::rootId(), 0, 0});
 }
 X12Tree::X12Tree(X12Tree &&) noexcept = default;
 X12Tree &X12Tree::operator=(X12Tree &&) noexcept = default;
@@ -103,19 +104,66 @@ std::size_t X12Tree::size() const noexcept
     return m_table->kinds.size();
 }
 
-X12Node X12Tree::node(std::uint32_t index) const noexcept
+X12Node X12Tree::node(std::uint32_t index) const
 {
     const NodeTable &t = *m_table;
     const auto &record = t.records[index];
-    const std::uint32_t subtitleBegin = index > 0 ? t.subtitleEnds[index - 1] : 0;
-    return X12Node{
-        t.titles[record.title],
-        std::string_view(t.subtitles).substr(subtitleBegin, t.subtitleEnds[index] - subtitleBegin),
-        record.parent,
-        record.row,
-        t.records[index + 1].firstChild - record.firstChild,
-        t.kinds[index],
-    };
+    X12Node node{{}, {}, record.parent, record.row,
+                 t.records[index + 1].firstChild - record.firstChild, t.kinds[index]};
+    appendTitle(index, node.title);
+    appendSubtitle(index, node.subtitle);
+    return node;
+}
+
+X12Node::Kind X12Tree::kind(std::uint32_t index) const noexcept
+{
+    return m_table->kinds[index];
+}
+
+void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
+{
+    const X12Segment segment(m_table->segments, index);
+    switch (m_table->kinds[index]) {
+    case X12Node::Kind::interchange:
+        out += "Interchange";
+        return;
+    case X12Node::Kind::functionalGroup:
+        out += "Functional Group ";
+        out.append(segment.element(0));
+        return;
+    case X12Node::Kind::transaction:
+        out += "Transaction Set ";
+        out.append(segment.element(0));
+        return;
+    case X12Node::Kind::loop:
+        kelvane::detail::appendLoopTitle(out, segment);
+        return;
+    case X12Node::Kind::segment:
+        out.append(segment.tag());
+        out += " \u2014 ";
+        kelvane::detail::appendSegmentName(out, segment.tag());
+        return;
+    }
+}
+
+void X12Tree::appendSubtitle(std::uint32_t index, std::string &out) const
+{
+    const X12Segment segment(m_table->segments, index);
+    switch (m_table->kinds[index]) {
+    case X12Node::Kind::interchange:
+    case X12Node::Kind::functionalGroup:
+        kelvane::detail::appendEnvelopeSubtitle(out, segment);
+        return;
+    case X12Node::Kind::transaction:
+        out += X12Dictionary::transactionSetName(segment.element(0));
+        return;
+    case X12Node::Kind::loop:
+        kelvane::detail::appendLoopSubtitle(out, segment);
+        return;
+    case X12Node::Kind::segment:
+        kelvane::detail::appendSegmentSubtitle(out, segment);
+        return;
+    }
 }
 
 Uuid X12Tree::nodeId(std::uint32_t index) const noexcept

@@ -77,6 +77,7 @@ public:
 private:
     friend class kelvane::detail::DocumentBuilder;
     friend class X12SegmentList;
+    friend class X12Tree;
     friend struct std::hash<X12Segment>;
     X12Segment(const kelvane::detail::SegmentTable *table, std::uint32_t index)
         : m_table(table), m_index(index)
@@ -246,22 +247,23 @@ inline X12SegmentList::Iterator X12SegmentList::end() const noexcept
 
 /// One node of the envelope/loop tree, read from the tree by value. Node i of a tree stands for
 /// segment i: the ISA, GS or ST header of an envelope, the first segment of a loop, or the
-/// segment itself.
+/// segment itself. Its texts are composed from that segment by the dictionary when it is read.
 struct X12Node
 {
     enum class Kind : std::uint8_t { interchange, functionalGroup, transaction, loop, segment };
 
-    std::string_view title;    // into the tree's storage or static tables
-    std::string_view subtitle; // one-line summary; may be empty
-    std::uint32_t parent;      // index of the parent node; X12Document::rootId() at the top level
-    std::uint32_t row;         // position among the parent's children
+    std::string title;
+    std::string subtitle;  // one-line summary; may be empty
+    std::uint32_t parent;  // index of the parent node; X12Document::rootId() at the top level
+    std::uint32_t row;     // position among the parent's children
     std::uint32_t childCount;
     Kind kind;
 };
 
 std::string_view toString(X12Node::Kind kind) noexcept;
 
-/// The envelope/loop tree of a list of segments: node i stands for segment i.
+/// The envelope/loop tree of a list of segments: node i stands for segment i. It reads its texts
+/// from those segments, so the list must outlive it.
 class X12Tree
 {
 public:
@@ -271,7 +273,12 @@ public:
     ~X12Tree();
 
     std::size_t size() const noexcept;
-    X12Node node(std::uint32_t index) const noexcept;
+    X12Node node(std::uint32_t index) const;
+    X12Node::Kind kind(std::uint32_t index) const noexcept;
+    /// Append the node's title or subtitle to `out`: the same texts as node(), without a string
+    /// of their own, for writers that go through millions of nodes.
+    void appendTitle(std::uint32_t index, std::string &out) const;
+    void appendSubtitle(std::uint32_t index, std::string &out) const;
     /// A random identifier, different for every node of every parse.
     Uuid nodeId(std::uint32_t index) const noexcept;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
@@ -308,7 +315,13 @@ public:
 
     /// The tree has one node per segment, in the order a depth-first walk meets them.
     std::size_t nodeCount() const noexcept { return m_tree.size(); }
-    X12Node node(std::uint32_t index) const noexcept { return m_tree.node(index); }
+    X12Node node(std::uint32_t index) const { return m_tree.node(index); }
+    X12Node::Kind kind(std::uint32_t index) const noexcept { return m_tree.kind(index); }
+    void appendTitle(std::uint32_t index, std::string &out) const { m_tree.appendTitle(index, out); }
+    void appendSubtitle(std::uint32_t index, std::string &out) const
+    {
+        m_tree.appendSubtitle(index, out);
+    }
     Uuid nodeId(std::uint32_t index) const noexcept { return m_tree.nodeId(index); }
 
     /// The invisible parent of the top-level nodes.

@@ -268,24 +268,27 @@ void writeSegment(Writer &w, const X12Segment &segment, const TagInfo &info, std
     w.raw("]}");
 }
 
-bool writeNode(Writer &w, const X12Document &document, std::uint32_t index)
+bool writeNode(Writer &w, const X12Document &document, std::uint32_t index, std::string &text)
 {
-    const X12Node node = document.node(index);
     w.raw("{\"kind\":");
-    w.string(toString(node.kind));
+    w.plainString(toString(document.kind(index)));
     w.raw(",\"title\":");
-    w.string(node.title);
+    text.clear();
+    document.appendTitle(index, text);
+    w.string(text);
     w.raw(",\"subtitle\":");
-    w.string(node.subtitle);
+    text.clear();
+    document.appendSubtitle(index, text);
+    w.string(text);
     w.raw(",\"position\":");
     w.number(std::size_t(index) + 1);
     w.raw(",\"children\":[");
     bool first = true;
     for (std::uint32_t child : document.children(index)) {
         if (!first)
-            w.raw(",");
+            w.put(',');
         first = false;
-        if (!writeNode(w, document, child))
+        if (!writeNode(w, document, child, text))
             return false;
     }
     w.raw("]}");
@@ -352,7 +355,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
         if (!first)
             w.raw(",\n");
         first = false;
-        if (!writeNode(w, document, root))
+        if (!writeNode(w, document, root, display))
             return false;
     }
     w.raw("\n]}\n");

@@ -1,6 +1,5 @@
 #include "core/X12Parser.h"
 
-#include "core/Dictionary_p.h"
 #include "core/DocumentTables_p.h"
 #include "core/Memory_p.h"
 #include "core/Unicode_p.h"
@@ -26,6 +25,7 @@ class DocumentBuilder
 {
 public:
     static SegmentTable &table(X12SegmentList &list) { return *list.m_table; }
+    static const SegmentTable &table(const X12SegmentList &list) { return *list.m_table; }
     static void setSize(X12SegmentList &list, std::size_t size) { list.m_size = size; }
     static NodeTable &table(X12Tree &tree) { return *tree.m_table; }
 
@@ -395,79 +395,6 @@ int loopRank(std::string_view tag, const X12Segment &segment, std::string_view t
     return -1;
 }
 
-/// Numbers the distinct titles of a tree; number 0 is the empty title.
-class TitleTable
-{
-public:
-    explicit TitleTable(NodeTable &table) : m_table(table) {}
-
-    std::uint32_t intern(std::string_view text)
-    {
-        if (text.empty())
-            return 0;
-        if (auto it = m_numbers.find(text); it != m_numbers.end())
-            return it->second;
-        const std::string_view stored = m_table.titleText.store(text);
-        const auto number = std::uint32_t(m_table.titles.size());
-        m_table.titles.push_back(stored);
-        m_numbers.emplace(stored, number);
-        return number;
-    }
-
-    /// Stores a title that is unlikely to repeat (a loop's), without looking for a copy.
-    std::uint32_t add(std::string_view text)
-    {
-        if (text.empty())
-            return 0;
-        m_table.titles.push_back(m_table.titleText.store(text));
-        return std::uint32_t(m_table.titles.size() - 1);
-    }
-
-private:
-    NodeTable &m_table;
-    std::unordered_map<std::string_view, std::uint32_t> m_numbers;
-};
-
-/// Title numbers of segment nodes by tag ("NM1 — Individual or Organizational Name"). Short tags
-/// are found in a small direct-mapped cache first, since nearly every segment asks.
-class SegmentTitles
-{
-public:
-    explicit SegmentTitles(TitleTable &titles) : m_titles(titles) {}
-
-    std::uint32_t title(std::string_view tag)
-    {
-        std::uint64_t key = 0;
-        if (tag.size() < 8) {
-            std::memcpy(&key, tag.data(), tag.size());
-            key |= std::uint64_t(tag.size() + 1) << 56;
-        }
-        Slot &slot = m_cache[(key * 0x9E3779B97F4A7C15ull) >> 58];
-        if (key != 0 && slot.key == key)
-            return slot.title;
-        auto it = m_byTag.find(tag);
-        if (it == m_byTag.end()) {
-            std::string text(tag);
-            text += " \u2014 ";
-            kelvane::detail::appendSegmentName(text, tag);
-            it = m_byTag.emplace(tag, m_titles.intern(text)).first;
-        }
-        if (key != 0)
-            slot = {key, it->second};
-        return it->second;
-    }
-
-private:
-    struct Slot
-    {
-        std::uint64_t key = 0;
-        std::uint32_t title = 0;
-    };
-    TitleTable &m_titles;
-    std::array<Slot, 64> m_cache{};
-    std::unordered_map<std::string_view, std::uint32_t> m_byTag; // tags point into the text
-};
-
 /// Removes the CR of every CR LF pair, in place.
 void normalizeLineEnds(std::string &text)
 {
@@ -610,20 +537,11 @@ X12Tree buildTree(const X12SegmentList &segments)
 
     X12Tree tree;
     NodeTable &table = DocumentBuilder::table(tree);
+    table.segments = &DocumentBuilder::table(segments);
     std::vector<kelvane::detail::NodeRecord> &nodes = table.records;
     nodes.clear();
     kelvane::detail::reserveLarge(nodes, segments.size() + 1);
     kelvane::detail::reserveLarge(table.kinds, segments.size());
-    kelvane::detail::reserveLarge(table.subtitleEnds, segments.size());
-    kelvane::detail::reserveLarge(table.titles, segments.size() + 1);
-    if (!segments.empty()) {
-        // Subtitles take about as much room as the segments they summarise.
-        const std::string_view first = segments.front().raw(), last = segments.back().raw();
-        table.subtitles.reserve(std::size_t(last.data() + last.size() - first.data()));
-        kelvane::detail::adviseHugePages(table.subtitles.data(), table.subtitles.capacity());
-    }
-    TitleTable titles(table);
-    SegmentTitles segmentTitles(titles);
 
     std::uint32_t interchange = none;
     std::uint32_t group = none;
@@ -648,9 +566,8 @@ X12Tree buildTree(const X12SegmentList &segments)
         }
         return none;
     };
-    // Until the end, firstChild counts a node's children. The subtitle is written straight into
-    // the tree's storage.
-    auto append = [&](std::uint32_t parent, std::uint32_t title, Kind kind, auto &&writeSubtitle) {
+    // Until the end, firstChild counts a node's children.
+    auto append = [&](std::uint32_t parent, Kind kind) {
         const auto index = std::uint32_t(nodes.size());
         std::uint32_t row;
         if (parent == none) {
@@ -659,25 +576,9 @@ X12Tree buildTree(const X12SegmentList &segments)
         } else {
             row = nodes[parent].firstChild++;
         }
-        nodes.push_back({title, parent, row, 0});
+        nodes.push_back({parent, row, 0});
         table.kinds.push_back(kind);
-        writeSubtitle(table.subtitles);
-        table.subtitleEnds.push_back(std::uint32_t(table.subtitles.size()));
         return index;
-    };
-    std::string scratch;
-    auto compose = [&scratch](auto &&write) -> std::string_view {
-        scratch.clear();
-        write(scratch);
-        return scratch;
-    };
-    auto segmentNode = [&](std::uint32_t parent, const X12Segment &segment, std::string_view tag) {
-        append(parent, segmentTitles.title(tag), Kind::segment, [&](std::string &out) {
-            kelvane::detail::appendSegmentSubtitle(out, segment);
-        });
-    };
-    auto envelopeSubtitle = [](const X12Segment &segment) {
-        return [&segment](std::string &out) { kelvane::detail::appendEnvelopeSubtitle(out, segment); };
     };
 
     for (const X12Segment segment : segments) {
@@ -685,55 +586,36 @@ X12Tree buildTree(const X12SegmentList &segments)
         if (tag == "ISA") {
             loops.clear();
             transaction = group = none;
-            interchange = append(none, titles.intern("Interchange"), Kind::interchange,
-                                 envelopeSubtitle(segment));
+            interchange = append(none, Kind::interchange);
         } else if (tag == "IEA") {
             loops.clear();
             transaction = group = none;
-            segmentNode(interchange, segment, tag);
+            append(interchange, Kind::segment);
             interchange = none;
         } else if (tag == "GS") {
             loops.clear();
             transaction = none;
-            const std::string_view title = compose([&](std::string &out) {
-                out += "Functional Group ";
-                out.append(segment.element(0));
-            });
-            group = append(interchange, titles.intern(title), Kind::functionalGroup,
-                           envelopeSubtitle(segment));
+            group = append(interchange, Kind::functionalGroup);
         } else if (tag == "GE") {
             loops.clear();
             transaction = none;
-            segmentNode(firstOpen({group, interchange}), segment, tag);
+            append(firstOpen({group, interchange}), Kind::segment);
             group = none;
         } else if (tag == "ST") {
             loops.clear();
             transactionSet = segment.element(0);
-            const std::string_view title = compose([&](std::string &out) {
-                out += "Transaction Set ";
-                out.append(transactionSet);
-            });
-            transaction = append(firstOpen({group, interchange}), titles.intern(title),
-                                 Kind::transaction, [&](std::string &out) {
-                                     out += X12Dictionary::transactionSetName(transactionSet);
-                                 });
+            transaction = append(firstOpen({group, interchange}), Kind::transaction);
         } else if (tag == "SE") {
             loops.clear();
-            segmentNode(firstOpen({transaction, group, interchange}), segment, tag);
+            append(firstOpen({transaction, group, interchange}), Kind::segment);
             transaction = none;
             transactionSet = {};
         } else if (const int rank = loopRank(tag, segment, transactionSet); rank >= 0) {
             while (!loops.empty() && loops.back().first >= rank)
                 loops.pop_back();
-            const std::uint32_t title = titles.add(compose(
-                [&](std::string &out) { kelvane::detail::appendLoopTitle(out, segment); }));
-            const std::uint32_t loop =
-                append(currentContainer(), title, Kind::loop, [&](std::string &out) {
-                    kelvane::detail::appendLoopSubtitle(out, segment);
-                });
-            loops.emplace_back(rank, loop);
+            loops.emplace_back(rank, append(currentContainer(), Kind::loop));
         } else {
-            segmentNode(currentContainer(), segment, tag);
+            append(currentContainer(), Kind::segment);
         }
     }
 
@@ -744,7 +626,7 @@ X12Tree buildTree(const X12SegmentList &segments)
         node.firstChild = next;
         next += count;
     }
-    nodes.push_back({0, none, 0, next});
+    nodes.push_back({none, 0, next});
     kelvane::detail::reserveLarge(table.childList, next);
     table.childList.resize(next);
     for (std::uint32_t i = 0; i + 1 < nodes.size(); ++i) {
