@@ -120,6 +120,16 @@ X12Node::Kind X12Tree::kind(std::uint32_t index) const noexcept
     return m_table->kinds[index];
 }
 
+std::uint32_t X12Tree::parent(std::uint32_t index) const noexcept
+{
+    return m_table->records[index].parent;
+}
+
+std::uint32_t X12Tree::row(std::uint32_t index) const noexcept
+{
+    return m_table->records[index].row;
+}
+
 void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
 {
     const X12Segment segment(m_table->segments, index);

@@ -275,6 +275,8 @@ public:
     std::size_t size() const noexcept;
     X12Node node(std::uint32_t index) const;
     X12Node::Kind kind(std::uint32_t index) const noexcept;
+    std::uint32_t parent(std::uint32_t index) const noexcept;
+    std::uint32_t row(std::uint32_t index) const noexcept;
     /// Append the node's title or subtitle to `out`: the same texts as node(), without a string
     /// of their own, for writers that go through millions of nodes.
     void appendTitle(std::uint32_t index, std::string &out) const;
@@ -317,6 +319,9 @@ public:
     std::size_t nodeCount() const noexcept { return m_tree.size(); }
     X12Node node(std::uint32_t index) const { return m_tree.node(index); }
     X12Node::Kind kind(std::uint32_t index) const noexcept { return m_tree.kind(index); }
+    /// The node's parent (rootId() at the top level) and its place among the parent's children.
+    std::uint32_t parent(std::uint32_t index) const noexcept { return m_tree.parent(index); }
+    std::uint32_t row(std::uint32_t index) const noexcept { return m_tree.row(index); }
     void appendTitle(std::uint32_t index, std::string &out) const { m_tree.appendTitle(index, out); }
     void appendSubtitle(std::uint32_t index, std::string &out) const
     {

@@ -3,9 +3,11 @@
 #include "core/Dictionary_p.h"
 #include "core/X12Document.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <future>
 #include <string>
 #include <unordered_map>
 
@@ -17,38 +19,14 @@ namespace {
 
 using kelvane::detail::ElementRule;
 
-/// Writes into a large buffer that is handed on to the sink whenever it fills.
-class Writer
+/// Appends JSON pieces to a string.
+class Json
 {
 public:
-    explicit Writer(const std::function<bool(std::string_view)> &sink)
-        : m_sink(sink), m_data(std::make_unique_for_overwrite<char[]>(capacity))
-    {
-    }
+    explicit Json(std::string &out) : m_out(out) {}
 
-    /// Passes the buffer on once it is mostly full; false once the sink has refused.
-    bool drain() { return m_size < capacity / 2 || flush(); }
-    bool flush()
-    {
-        if (m_ok && m_size > 0)
-            m_ok = m_sink(std::string_view(m_data.get(), m_size));
-        m_size = 0;
-        return m_ok;
-    }
-
-    void raw(std::string_view text)
-    {
-        if (m_size + text.size() > capacity) {
-            flush();
-            if (text.size() > capacity) {
-                // Larger than the whole buffer (a huge element): straight through.
-                m_ok = m_ok && m_sink(text);
-                return;
-            }
-        }
-        std::memcpy(m_data.get() + m_size, text.data(), text.size());
-        m_size += text.size();
-    }
+    void raw(std::string_view text) { m_out.append(text); }
+    void put(char c) { m_out += c; }
 
     /// JSON string content: quotes, backslashes and control characters escaped. The text is
     /// UTF-8 already, so nothing else needs escaping.
@@ -56,7 +34,7 @@ public:
     {
         while (!text.empty()) {
             const std::size_t plain = plainPrefix(text);
-            raw(text.substr(0, plain));
+            m_out.append(text.substr(0, plain));
             if (plain == text.size())
                 return;
             escape(static_cast<unsigned char>(text[plain]));
@@ -66,20 +44,18 @@ public:
 
     void string(std::string_view text)
     {
-        put('"');
+        m_out += '"';
         escaped(text);
-        put('"');
+        m_out += '"';
     }
 
     /// A string known to need no escaping.
     void plainString(std::string_view text)
     {
-        put('"');
-        raw(text);
-        put('"');
+        m_out += '"';
+        m_out.append(text);
+        m_out += '"';
     }
-
-    static bool isPlain(std::string_view text) { return plainPrefix(text) == text.size(); }
 
     void number(std::size_t value)
     {
@@ -90,36 +66,28 @@ public:
             *--at = char('0' + value % 10);
             value /= 10;
         } while (value != 0);
-        raw(std::string_view(at, std::size_t(end - at)));
+        m_out.append(at, std::size_t(end - at));
     }
 
     /// A position as element references write it: at least two digits.
     void position(std::size_t value)
     {
         if (value < 10)
-            put('0');
+            m_out += '0';
         number(value);
-    }
-
-    void put(char c)
-    {
-        if (m_size == capacity)
-            flush();
-        m_data[m_size++] = c;
     }
 
     /// "key": with the key written as is (keys here need no escaping).
     void key(std::string_view name)
     {
-        put('"');
-        raw(name);
-        raw("\":");
+        m_out += '"';
+        m_out.append(name);
+        m_out += "\":";
     }
 
-private:
-    static constexpr std::size_t capacity = 2 << 20;
+    static bool isPlain(std::string_view text) { return plainPrefix(text) == text.size(); }
 
-public:
+private:
     static std::size_t plainPrefix(std::string_view text)
     {
         std::size_t i = 0;
@@ -148,42 +116,38 @@ public:
         return i;
     }
 
-private:
     void escape(unsigned char c)
     {
         static constexpr char hex[] = "0123456789abcdef";
         switch (c) {
         case '"':
-            raw("\\\"");
+            m_out += "\\\"";
             return;
         case '\\':
-            raw("\\\\");
+            m_out += "\\\\";
             return;
         case '\n':
-            raw("\\n");
+            m_out += "\\n";
             return;
         case '\r':
-            raw("\\r");
+            m_out += "\\r";
             return;
         case '\t':
-            raw("\\t");
+            m_out += "\\t";
             return;
         case '\b':
-            raw("\\b");
+            m_out += "\\b";
             return;
         case '\f':
-            raw("\\f");
+            m_out += "\\f";
             return;
         default:
             const char text[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
-            raw(std::string_view(text, sizeof text));
+            m_out.append(text, sizeof text);
         }
     }
 
-    const std::function<bool(std::string_view)> &m_sink;
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_size = 0;
-    bool m_ok = true;
+    std::string &m_out;
 };
 
 /// What the dictionary says about one segment tag, looked up once per tag.
@@ -206,15 +170,15 @@ const TagInfo &tagInfo(std::unordered_map<std::string_view, TagInfo> &cache, std
     if (const auto found = names.find(tag); found != names.end())
         info.elementNames = found->second;
     info.rules = kelvane::detail::elementRules(tag);
-    info.plainTag = Writer::isPlain(tag);
+    info.plainTag = Json::isPlain(tag);
     return cache.emplace(tag, std::move(info)).first->second;
 }
 
-void writeSegment(Writer &w, const X12Segment &segment, const TagInfo &info, std::string &display)
+void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::string &display)
 {
     const std::string_view tag = segment.tag();
     // Most segments hold nothing to escape; then every piece of them is copied as it is.
-    const bool plain = info.plainTag && Writer::isPlain(segment.raw());
+    const bool plain = info.plainTag && Json::isPlain(segment.raw());
     auto text = [&w, plain](std::string_view value) {
         if (plain)
             w.plainString(value);
@@ -268,31 +232,88 @@ void writeSegment(Writer &w, const X12Segment &segment, const TagInfo &info, std
     w.raw("]}");
 }
 
-bool writeNode(Writer &w, const X12Document &document, std::uint32_t index, std::string &text)
+/// Segments [begin, end), each on a line of its own.
+void renderSegments(const X12Document &document, std::size_t begin, std::size_t end,
+                    std::string &out)
 {
-    w.raw("{\"kind\":");
-    w.plainString(toString(document.kind(index)));
-    w.raw(",\"title\":");
-    text.clear();
-    document.appendTitle(index, text);
-    w.string(text);
-    w.raw(",\"subtitle\":");
-    text.clear();
-    document.appendSubtitle(index, text);
-    w.string(text);
-    w.raw(",\"position\":");
-    w.number(std::size_t(index) + 1);
-    w.raw(",\"children\":[");
-    bool first = true;
-    for (std::uint32_t child : document.children(index)) {
-        if (!first)
-            w.put(',');
-        first = false;
-        if (!writeNode(w, document, child, text))
+    Json w(out);
+    std::unordered_map<std::string_view, TagInfo> tags;
+    std::string display;
+    for (std::size_t i = begin; i < end; ++i) {
+        if (i > 0)
+            w.raw(",\n");
+        const X12Segment segment = document.segment(std::uint32_t(i));
+        writeSegment(w, segment, tagInfo(tags, segment.tag()), display);
+    }
+}
+
+/// Nodes [begin, end) of the tree in file order, which is the order of a depth-first walk: each
+/// node opens its object and its children's array, and a node without children closes itself and
+/// every enclosing node whose last descendant it is.
+void renderNodes(const X12Document &document, std::size_t begin, std::size_t end,
+                 std::string &out)
+{
+    constexpr std::uint32_t root = X12Document::rootId();
+    Json w(out);
+    std::string text;
+    for (std::size_t i = begin; i < end; ++i) {
+        const auto index = std::uint32_t(i);
+        if (document.row(index) > 0)
+            w.raw(document.parent(index) == root ? ",\n" : ",");
+        w.raw("{\"kind\":");
+        w.plainString(toString(document.kind(index)));
+        w.raw(",\"title\":");
+        text.clear();
+        document.appendTitle(index, text);
+        w.string(text);
+        w.raw(",\"subtitle\":");
+        text.clear();
+        document.appendSubtitle(index, text);
+        w.string(text);
+        w.raw(",\"position\":");
+        w.number(i + 1);
+        w.raw(",\"children\":[");
+        if (!document.children(index).empty())
+            continue;
+        w.raw("]}");
+        for (std::uint32_t node = index; document.parent(node) != root;) {
+            const std::uint32_t parent = document.parent(node);
+            if (document.row(node) + 1 != document.children(parent).size())
+                break;
+            w.raw("]}");
+            node = parent;
+        }
+    }
+}
+
+/// Renders items [0, count) in blocks, two at a time on the two threads, and passes them on in
+/// order. Memory stays at two blocks whatever the size of the document.
+bool writeBlocks(std::size_t count,
+                 const std::function<void(std::size_t, std::size_t, std::string &)> &render,
+                 const std::function<bool(std::string_view)> &sink)
+{
+    constexpr std::size_t blockSize = 8192;
+    std::string first;
+    std::string second;
+    for (std::size_t a = 0; a < count; a += 2 * blockSize) {
+        const std::size_t b = std::min(a + blockSize, count);
+        const std::size_t c = std::min(b + blockSize, count);
+        std::future<void> other;
+        if (b < c) {
+            other = std::async(std::launch::async, [&] {
+                second.clear();
+                render(b, c, second);
+            });
+        }
+        first.clear();
+        render(a, b, first);
+        const bool ok = sink(first);
+        if (other.valid())
+            other.get();
+        if (!ok || (b < c && !sink(second)))
             return false;
     }
-    w.raw("]}");
-    return w.drain();
+    return true;
 }
 
 } // namespace
@@ -301,65 +322,56 @@ namespace X12Json {
 
 bool write(const X12Document &document, const std::function<bool(std::string_view)> &sink)
 {
-    Writer w(sink);
+    std::string head;
+    Json w(head);
     const X12Delimiters &d = document.delimiters();
-    w.raw("{");
+    w.put('{');
     w.key("fileName");
     w.string(document.fileName());
-    w.raw(",");
+    w.put(',');
     w.key("summaryLine");
     w.string(document.summaryLine());
-    w.raw(",");
+    w.put(',');
     w.key("delimiters");
-    w.raw("{");
+    w.put('{');
     w.key("element");
     w.string(d.element);
-    w.raw(",");
+    w.put(',');
     w.key("component");
     w.string(d.component);
-    w.raw(",");
+    w.put(',');
     w.key("repetition");
     w.string(d.repetition);
-    w.raw(",");
+    w.put(',');
     w.key("segment");
     w.string(d.segment);
     w.raw("},");
     w.key("transactionSets");
-    w.raw("[");
+    w.put('[');
     for (std::size_t i = 0; i < document.transactionSets().size(); ++i) {
         if (i > 0)
-            w.raw(",");
+            w.put(',');
         w.string(document.transactionSets()[i]);
     }
     w.raw("],");
-
     w.key("segments");
     w.raw("[\n");
-    std::unordered_map<std::string_view, TagInfo> tags;
-    std::string display;
-    bool first = true;
-    for (const X12Segment segment : document.segments()) {
-        if (!first)
-            w.raw(",\n");
-        first = false;
-        writeSegment(w, segment, tagInfo(tags, segment.tag()), display);
-        if (!w.drain())
-            return false;
-    }
-    w.raw("\n],");
+    if (!sink(head))
+        return false;
 
-    w.key("tree");
-    w.raw("[\n");
-    first = true;
-    for (std::uint32_t root : document.rootNodes()) {
-        if (!first)
-            w.raw(",\n");
-        first = false;
-        if (!writeNode(w, document, root, display))
-            return false;
-    }
-    w.raw("\n]}\n");
-    return w.flush();
+    auto segments = [&document](std::size_t begin, std::size_t end, std::string &out) {
+        renderSegments(document, begin, end, out);
+    };
+    if (!writeBlocks(document.segments().size(), segments, sink))
+        return false;
+    if (!sink("\n],\"tree\":[\n"))
+        return false;
+    auto nodes = [&document](std::size_t begin, std::size_t end, std::string &out) {
+        renderNodes(document, begin, end, out);
+    };
+    if (!writeBlocks(document.nodeCount(), nodes, sink))
+        return false;
+    return sink("\n]}\n");
 }
 
 } // namespace X12Json

@@ -238,6 +238,28 @@ TEST_F(CommandLineExportTest, ExportNeedsAnInput)
     EXPECT_EQ(empty.err, "error: The file is empty.\n");
 }
 
+TEST_F(CommandLineExportTest, DumpJsonComesAfterTheOtherModes)
+{
+    const std::string latin1 = write("latin1.x12", "NM1*IL*1*M\xDCLLER~");
+    const Outcome json = run({"--dump-json", latin1});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.err, "");
+    EXPECT_TRUE(json.out.starts_with("{\"fileName\":\"latin1.x12\",")) << json.out;
+    EXPECT_NE(json.out.find("\"value\":\"M\u00DCLLER\""), std::string::npos) << json.out;
+    EXPECT_TRUE(json.out.ends_with("]}\n"));
+
+    const Outcome tree = run({"--dump-json", latin1, "--dump-tree", write("ok.x12", "N3*A~")});
+    EXPECT_EQ(tree.out, "N3 \u2014 Party Address  \u2014 A\n");
+    const Outcome usage = run({"--dump-json", latin1, "--export-pdf"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_EQ(usage.out, "");
+
+    const Outcome empty = run({"--dump-json", write("empty.x12", " \n")});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_EQ(empty.err, "error: The file is empty.\n");
+}
+
 TEST_F(CommandLineExportTest, HelpAndVersion)
 {
     const Outcome help = run({"--help"});

@@ -1,0 +1,125 @@
+#include "core/X12Json.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace testing_support;
+
+namespace {
+
+std::string json(const X12Document &document)
+{
+    std::string text;
+    const bool ok = X12Json::write(document, [&text](std::string_view piece) {
+        text.append(piece);
+        return true;
+    });
+    EXPECT_TRUE(ok);
+    return text;
+}
+
+class X12JsonTest : public testing::Test
+{
+protected:
+    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+};
+
+TEST_F(X12JsonTest, WholeDocument)
+{
+    auto document = parseOk("ST*837*1~DTP*472*D8*20240315~NM1*85*2**\x01\"\\~SE*3*1~", "j.x12");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(
+        json(*document),
+        "{\"fileName\":\"j.x12\",\"summaryLine\":\"4 segments \u00B7 transaction set 837\","
+        "\"delimiters\":{\"element\":\"*\",\"component\":\":\",\"repetition\":\"^\",\"segment\":\"~\"},"
+        "\"transactionSets\":[\"837\"],\"segments\":[\n"
+        "{\"position\":1,\"offset\":0,\"tag\":\"ST\",\"name\":\"Transaction Set Header\",\"raw\":\"ST*837*1\","
+        "\"elements\":[{\"ref\":\"ST01\",\"name\":\"Transaction Set Identifier Code\",\"value\":\"837\"},"
+        "{\"ref\":\"ST02\",\"name\":\"Transaction Set Control Number\",\"value\":\"1\"}]},\n"
+        "{\"position\":2,\"offset\":9,\"tag\":\"DTP\",\"name\":\"Date or Time Period\",\"raw\":\"DTP*472*D8*20240315\","
+        "\"elements\":[{\"ref\":\"DTP01\",\"name\":\"Date/Time Qualifier\",\"value\":\"472\",\"display\":\"Service Date\"},"
+        "{\"ref\":\"DTP02\",\"name\":\"Date Time Period Format Qualifier\",\"value\":\"D8\"},"
+        "{\"ref\":\"DTP03\",\"name\":\"Date Time Period\",\"value\":\"20240315\",\"display\":\"03/15/2024\"}]},\n"
+        "{\"position\":3,\"offset\":29,\"tag\":\"NM1\",\"name\":\"Individual or Organizational Name\","
+        "\"raw\":\"NM1*85*2**\\u0001\\\"\\\\\",\"elements\":[{\"ref\":\"NM101\",\"name\":\"Entity Identifier Code\","
+        "\"value\":\"85\",\"display\":\"Billing Provider\"},{\"ref\":\"NM102\",\"name\":\"Entity Type Qualifier\","
+        "\"value\":\"2\",\"display\":\"Non-Person Entity\"},{\"ref\":\"NM103\",\"name\":\"Last Name or Organization\","
+        "\"value\":\"\"},{\"ref\":\"NM104\",\"name\":\"First Name\",\"value\":\"\\u0001\\\"\\\\\"}]},\n"
+        "{\"position\":4,\"offset\":43,\"tag\":\"SE\",\"name\":\"Transaction Set Trailer\",\"raw\":\"SE*3*1\","
+        "\"elements\":[{\"ref\":\"SE01\",\"name\":\"Number of Included Segments\",\"value\":\"3\"},"
+        "{\"ref\":\"SE02\",\"name\":\"Transaction Set Control Number\",\"value\":\"1\"}]}\n"
+        "],\"tree\":[\n"
+        "{\"kind\":\"transaction\",\"title\":\"Transaction Set 837\",\"subtitle\":\"Health Care Claim\","
+        "\"position\":1,\"children\":[{\"kind\":\"segment\",\"title\":\"DTP \u2014 Date or Time Period\","
+        "\"subtitle\":\"Service Date: 03/15/2024\",\"position\":2,\"children\":[]},{\"kind\":\"loop\","
+        "\"title\":\"Billing Provider\",\"subtitle\":\"\",\"position\":3,\"children\":[]},{\"kind\":\"segment\","
+        "\"title\":\"SE \u2014 Transaction Set Trailer\",\"subtitle\":\"control 1\",\"position\":4,\"children\":[]}]}\n"
+        "]}\n");
+}
+
+/// The tree part reduced to its arrays and each node's position: "1[2[]]" is node 1 with child 2.
+std::string treeShape(const std::string &text)
+{
+    std::string shape;
+    const std::size_t tree = text.find("\"tree\":");
+    for (std::size_t i = tree + 7; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '[' || c == ']')
+            shape += c;
+        if (text.compare(i, 11, "\"position\":") == 0) {
+            i += 11;
+            while (std::isdigit(static_cast<unsigned char>(text[i])))
+                shape += text[i++];
+            --i;
+        }
+        if (text.compare(i, 10, "\"subtitle\"") == 0 || text.compare(i, 7, "\"title\"") == 0)
+            i = text.find("\",\"", i + 9); // skip texts, which may hold brackets
+    }
+    return shape;
+}
+
+TEST_F(X12JsonTest, TreeClosesEveryLevel)
+{
+    auto document = parseOk("ISA~GS~ST~HL*1**20~NM1*85~N3~HL*2*1*22~CLM*1~LX*1~SV1~SE~GE~IEA~ZZ~");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(treeShape(json(*document)),
+              "[1[2[3[4[5[6[]]7[8[9[10[]]]]]11[]]12[]]13[]]14[]]");
+}
+
+TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
+{
+    // More segments than two blocks, so several blocks are rendered side by side.
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += "N3*" + std::to_string(i) + "~";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    const std::string out = json(*document);
+    std::size_t at = 0;
+    for (std::size_t position = 1; position <= 40000; ++position) {
+        const std::string key = "{\"position\":" + std::to_string(position) + ",";
+        at = out.find(key, at);
+        ASSERT_NE(at, std::string::npos) << position;
+    }
+    // Each position appears twice: once among the segments and once in the tree.
+    EXPECT_NE(out.find("{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
+                       "\"position\":40000,\"children\":[]}\n]}\n"),
+              std::string::npos);
+}
+
+TEST_F(X12JsonTest, StopsWhenTheSinkRefuses)
+{
+    auto document = parseOk(readData("837p-x12_valid.txt"));
+    ASSERT_TRUE(document);
+    int calls = 0;
+    EXPECT_FALSE(X12Json::write(*document, [&calls](std::string_view) {
+        ++calls;
+        return false;
+    }));
+    EXPECT_EQ(calls, 1);
+}
+
+} // namespace
