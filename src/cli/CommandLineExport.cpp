@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <expected>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,14 +86,24 @@ void walk(const X12Document &document, std::uint32_t index, int depth, OutputSin
     }
 }
 
-int dumpTree(std::string_view path, int outFd, int errFd)
+/// Reads and parses a file; on failure reports it and gives the exit status instead.
+std::expected<std::shared_ptr<const X12Document>, int> load(std::string_view path,
+                                                            TextFile::Decoding decoding, int errFd)
 {
-    auto text = TextFile::read(std::string(path), TextFile::Decoding::strictUtf8);
+    auto text = TextFile::read(std::string(path), decoding);
     if (!text)
-        return fail(errFd, text.error().description());
+        return std::unexpected(fail(errFd, text.error().description()));
     auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
     if (!document)
-        return fail(errFd, description(document.error()));
+        return std::unexpected(fail(errFd, description(document.error())));
+    return *document;
+}
+
+int dumpTree(std::string_view path, int outFd, int errFd)
+{
+    const auto document = load(path, TextFile::Decoding::strictUtf8, errFd);
+    if (!document)
+        return document.error();
 
     OutputSink out(outFd);
     std::string line;
@@ -106,12 +118,9 @@ int dumpTree(std::string_view path, int outFd, int errFd)
 /// The whole parse as JSON. The file is read as UTF-8, else ISO Latin 1, like the window.
 int dumpJSON(std::string_view path, int outFd, int errFd)
 {
-    auto text = TextFile::read(std::string(path), TextFile::Decoding::utf8OrLatin1);
-    if (!text)
-        return fail(errFd, text.error().description());
-    auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
+    const auto document = load(path, TextFile::Decoding::utf8OrLatin1, errFd);
     if (!document)
-        return fail(errFd, description(document.error()));
+        return document.error();
 
     OutputSink out(outFd);
     X12Json::write(**document, [&out](std::string_view piece) {
@@ -134,13 +143,9 @@ int exportPDF(std::span<const std::string_view> arguments, std::size_t optionInd
         err.put('\n');
         return 2;
     }
-    const std::string input(operands.front());
-    auto text = TextFile::read(input, TextFile::Decoding::utf8OrLatin1);
-    if (!text)
-        return fail(errFd, text.error().description());
-    auto document = X12Parser::parse(std::move(*text), lastPathComponent(input));
+    const auto document = load(operands.front(), TextFile::Decoding::utf8OrLatin1, errFd);
     if (!document)
-        return fail(errFd, description(document.error()));
+        return document.error();
     return fail(errFd, "PDF export is not available in this build yet.");
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/X12Dictionary.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,23 @@
 class X12Segment;
 
 namespace kelvane::detail {
+
+/// One row of a constant table the dictionary's maps are built from.
+struct Entry
+{
+    std::string_view key;
+    std::string_view value;
+};
+
+template <std::size_t N>
+X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
+{
+    X12Dictionary::NameTable table;
+    table.reserve(N);
+    for (const Entry &entry : entries)
+        table.emplace(entry.key, entry.value);
+    return table;
+}
 
 /// Each appends the formatted value and returns true, or leaves `out` as it was and returns false.
 bool appendDate(std::string &out, std::string_view value);

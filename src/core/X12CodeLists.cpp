@@ -10,11 +10,8 @@
 
 namespace {
 
-struct Entry
-{
-    std::string_view code;
-    std::string_view meaning;
-};
+using kelvane::detail::Entry;
+using kelvane::detail::makeTable;
 
 constexpr std::array entityIdentifierCodes{
     Entry{"41", "Submitter"},
@@ -360,21 +357,11 @@ constexpr std::array per07Codes{
     Entry{"UR", "URL"},
 };
 
-template <std::size_t N>
-X12Dictionary::CodeList makeList(const std::array<Entry, N> &entries)
-{
-    X12Dictionary::CodeList list;
-    list.reserve(N);
-    for (const Entry &entry : entries)
-        list.emplace(entry.code, entry.meaning);
-    return list;
-}
-
 /// Each list is built on its first use, once, whichever thread asks first.
 template <const auto &entries>
 const X12Dictionary::CodeList &listOnce()
 {
-    static const X12Dictionary::CodeList list = makeList(entries);
+    static const X12Dictionary::CodeList list = makeTable(entries);
     return list;
 }
 

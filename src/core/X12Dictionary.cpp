@@ -9,11 +9,8 @@
 
 namespace {
 
-struct Entry
-{
-    std::string_view key;
-    std::string_view value;
-};
+using kelvane::detail::Entry;
+using kelvane::detail::makeTable;
 
 struct ElementRange
 {
@@ -836,16 +833,6 @@ constexpr std::array elementNameTable{
     ElementRange{"ACT", 486, 4},
     ElementRange{"ADX", 490, 2},
 };
-
-template <std::size_t N>
-X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
-{
-    X12Dictionary::NameTable table;
-    table.reserve(N);
-    for (const Entry &entry : entries)
-        table.emplace(entry.key, entry.value);
-    return table;
-}
 
 std::string join(std::string_view a, std::string_view b)
 {
