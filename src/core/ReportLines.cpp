@@ -1,0 +1,117 @@
+#include "core/ReportLines.h"
+
+#include "core/Dictionary_p.h"
+
+#include <algorithm>
+
+namespace {
+
+using PDFExporter::Line;
+using PDFExporter::Style;
+
+Style titleStyle(X12Node::Kind kind)
+{
+    switch (kind) {
+    case X12Node::Kind::interchange:
+    case X12Node::Kind::functionalGroup:
+    case X12Node::Kind::transaction:
+        return Style::header;
+    case X12Node::Kind::loop:
+        return Style::loop;
+    case X12Node::Kind::segment:
+        return Style::element;
+    }
+    return Style::element;
+}
+
+/// One element's line, or nothing for an empty element.
+bool appendElementLine(std::string &out, std::string_view tag, std::ptrdiff_t position,
+                       std::string_view value)
+{
+    if (value.empty())
+        return false;
+    kelvane::detail::appendElementReference(out, tag, position);
+    out += "  ";
+    kelvane::detail::appendElementName(out, tag, position);
+    out += ": ";
+    if (kelvane::detail::appendFormattedValue(out, tag, position, value)) {
+        out += "  [";
+        out.append(value);
+        out += ']';
+    } else if (const auto meaning = kelvane::detail::decodedValue(tag, position, value)) {
+        out.append(value);
+        out += " \u2014 ";
+        out.append(*meaning);
+    } else {
+        out.append(value);
+    }
+    return true;
+}
+
+/// A node's own lines, without its children's.
+void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t depth,
+                     std::vector<Line> &lines)
+{
+    Line title{{}, depth, titleStyle(document.kind(node))};
+    document.appendTitle(node, title.text);
+    lines.push_back(std::move(title));
+    Line subtitle{{}, depth + 1, Style::note};
+    document.appendSubtitle(node, subtitle.text);
+    if (!subtitle.text.empty())
+        lines.push_back(std::move(subtitle));
+    const X12Segment segment = document.segment(node);
+    for (std::size_t i = 0; i < segment.elementCount(); ++i) {
+        Line element{{}, depth + 1, Style::element};
+        if (appendElementLine(element.text, segment.tag(), std::ptrdiff_t(i + 1), segment.element(i)))
+            lines.push_back(std::move(element));
+    }
+    lines.push_back(Line{std::string(segment.raw()), depth + 1, Style::segment});
+}
+
+std::ptrdiff_t depthOf(const X12Document &document, std::uint32_t node)
+{
+    std::ptrdiff_t depth = 0;
+    for (std::uint32_t p = document.parent(node); p != X12Document::rootId(); p = document.parent(p))
+        ++depth;
+    return depth;
+}
+
+} // namespace
+
+namespace PDFExporter {
+
+void appendLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t depth,
+                 std::vector<Line> &lines)
+{
+    appendNodeLines(document, node, depth, lines);
+    for (std::uint32_t child : document.children(node))
+        appendLines(document, child, depth + 1, lines);
+}
+
+std::vector<std::string> elementLines(const X12Segment &segment)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < segment.elementCount(); ++i) {
+        std::string text;
+        if (appendElementLine(text, segment.tag(), std::ptrdiff_t(i + 1), segment.element(i)))
+            lines.push_back(std::move(text));
+    }
+    return lines;
+}
+
+bool LineCursor::next(Line &line)
+{
+    if (m_pending.empty()) {
+        // Nodes in index order are the depth-first walk of the tree.
+        if (m_node >= m_document.nodeCount())
+            return false;
+        appendNodeLines(m_document, m_node, depthOf(m_document, m_node), m_pending);
+        std::reverse(m_pending.begin(), m_pending.end());
+        ++m_node;
+    }
+    line = std::move(m_pending.back());
+    m_pending.pop_back();
+    return true;
+}
+
+} // namespace PDFExporter

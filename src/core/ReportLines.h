@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/X12Document.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// The body of the PDF report: the tree as styled text lines. Laying them out on pages is the
+/// PDF layer's part; these are pure functions of the document.
+namespace PDFExporter {
+
+enum class Style { title, header, loop, segment, element, note };
+
+struct Line
+{
+    std::string text;        // one paragraph; it may wrap when drawn
+    std::ptrdiff_t indent;   // nesting level, 0 for top-level nodes
+    Style style;
+
+    friend bool operator==(const Line &, const Line &) = default;
+};
+
+/// The lines of a node and its subtree, depth-first: the node's title, its subtitle (if any), one
+/// line per non-empty element and its raw text, one level deeper, then its children.
+void appendLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t depth,
+                 std::vector<Line> &lines);
+
+/// "NM103  Last Name or Organization: DOE" for every non-empty element, in order; dates, times
+/// and amounts formatted (with the raw value in brackets), codes decoded.
+std::vector<std::string> elementLines(const X12Segment &segment);
+
+/// The report's lines in order, one at a time: the same lines as appendLines over every root, for
+/// documents too large to hold them all at once.
+class LineCursor
+{
+public:
+    explicit LineCursor(const X12Document &document) : m_document(document) {}
+
+    /// The next line, or false after the last one.
+    bool next(Line &line);
+
+private:
+    const X12Document &m_document;
+    std::uint32_t m_node = 0;
+    std::vector<Line> m_pending; // the current node's own lines, in reverse order
+};
+
+} // namespace PDFExporter
