@@ -5,12 +5,16 @@
 #include "core/Version.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
+#include "pdf/PDFExporter.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <expected>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,7 +134,27 @@ int dumpJSON(std::string_view path, int outFd, int errFd)
     return finishOutput(out, errFd);
 }
 
-int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int errFd)
+/// The input's path with its last extension replaced by "pdf": claims.txt gives claims.pdf,
+/// claims gives claims.pdf, archive.edi.txt gives archive.edi.pdf.
+std::string defaultOutput(std::string_view input)
+{
+    const std::size_t slash = input.rfind('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = input.rfind('.');
+    if (dot != std::string_view::npos && dot > nameStart)
+        input = input.substr(0, dot);
+    return std::string(input) + ".pdf";
+}
+
+/// Qt's own warnings (a missing runtime folder and the like) would land between our output lines.
+void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg || type == QtCriticalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int outFd,
+              int errFd)
 {
     std::vector<std::string_view> operands;
     for (std::size_t i = optionIndex + 1; i < arguments.size(); ++i) {
@@ -143,10 +167,34 @@ int exportPDF(std::span<const std::string_view> arguments, std::size_t optionInd
         err.put('\n');
         return 2;
     }
-    const auto document = load(operands.front(), TextFile::Decoding::utf8OrLatin1, errFd);
+    const std::string input(operands.front());
+    const std::string output = operands.size() > 1 ? std::string(operands[1]) : defaultOutput(input);
+    const auto document = load(input, TextFile::Decoding::utf8OrLatin1, errFd);
     if (!document)
         return document.error();
-    return fail(errFd, "PDF export is not available in this build yet.");
+
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path outputPath = fs::absolute(output, error).lexically_normal();
+    if (fs::equivalent(input, output, error))
+        return fail(errFd, "the output \u201C" + output +
+                               "\u201D is the input file; give another output path");
+
+    qInstallMessageHandler(quietQtMessages);
+    int qtArgc = 3;
+    char program[] = "kelvane", platformOption[] = "-platform", platform[] = "offscreen";
+    char *qtArgv[] = {program, platformOption, platform, nullptr};
+    QGuiApplication application(qtArgc, qtArgv);
+    if (const auto written = PDFExporter::write(**document, output); !written)
+        return fail(errFd, written.error().description());
+
+    OutputSink out(outFd, 4096);
+    out.write((*document)->summaryLine());
+    out.put('\n');
+    out.write("Wrote ");
+    out.write(outputPath.string());
+    out.put('\n');
+    return finishOutput(out, errFd);
 }
 
 int printText(int fd, std::string_view text, int errFd)
@@ -172,7 +220,7 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
 
     const auto exportOption = std::find(arguments.begin(), arguments.end(), "--export-pdf");
     if (exportOption != arguments.end())
-        return exportPDF(arguments, std::size_t(exportOption - arguments.begin()), errFd);
+        return exportPDF(arguments, std::size_t(exportOption - arguments.begin()), outFd, errFd);
 
     // Looked at only after the two modes above, so they keep their precedence.
     const auto json = std::find(arguments.begin(), arguments.end(), "--dump-json");

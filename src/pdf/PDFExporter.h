@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/ReportLines.h"
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+class X12Document;
+
+namespace PDFExporter {
+
+enum class ExportError {
+    cannotCreateContext, // the destination cannot be written at all
+    cannotWriteFile,     // writing failed part way (a full disk, an I/O error)
+};
+
+struct ExportFailure
+{
+    ExportError error;
+    std::string reason; // the system's words for a write failure; empty otherwise
+
+    /// "Could not create the PDF context." or "Could not write the PDF file: <reason>."
+    std::string description() const;
+};
+
+/// Writes the report of a document as a US Letter PDF. The file appears at `path` only when it
+/// is complete: it is written beside it first, so a failure leaves whatever was there untouched.
+/// Needs a QGuiApplication for its fonts.
+std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path);
+
+} // namespace PDFExporter
