@@ -94,7 +94,7 @@ std::string latin1ToUtf8(std::string_view bytes)
 TextFile::Error tooLarge(std::string_view name, std::size_t size)
 {
     char text[160];
-    std::snprintf(text, sizeof text, " is too large to open (%.1f GB; the limit is 4 GB)",
+    std::snprintf(text, sizeof text, " is too large to open (%.1f GB; the limit is 2 GB)",
                   double(size) / 1e9);
     return {quoted(name) + text};
 }

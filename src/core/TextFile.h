@@ -19,8 +19,8 @@ struct Error
     std::string_view description() const noexcept { return message; }
 };
 
-/// The largest file that can be opened: offsets within a document are 32-bit.
-inline constexpr std::size_t maxSize = 0xFFFF'FFFEu;
+/// The largest text that can be opened, 2 GiB: ICU measures text with 32-bit signed lengths.
+inline constexpr std::size_t maxSize = 0x7FFF'FFFEu;
 
 /// Reads a whole file. Fails with a message that names the problem and the path.
 std::expected<std::string, Error> readBytes(const std::string &path);

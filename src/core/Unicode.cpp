@@ -9,7 +9,6 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
-#include <unicode/utf8.h>
 
 namespace kelvane::detail {
 
@@ -17,9 +16,10 @@ struct ClusterBreaker::Impl
 {
     std::unique_ptr<icu::BreakIterator> iterator;
     UText text = UTEXT_INITIALIZER;
-    // Without ICU data every code point counts as one character; with ICU working this is unused.
+    // Without ICU (no data, or a stretch too long for it) every code point counts as one character.
     std::string_view fallback;
     std::size_t fallbackPos = 0;
+    bool useFallback = true;
 };
 
 ClusterBreaker::ClusterBreaker() : d(new Impl)
@@ -46,34 +46,40 @@ void ClusterBreaker::reset(std::string_view stretch)
 {
     d->fallback = stretch;
     d->fallbackPos = 0;
-    if (!d->iterator)
+    d->useFallback = true;
+    if (!d->iterator || stretch.size() > std::size_t(INT32_MAX))
         return;
     UErrorCode status = U_ZERO_ERROR;
     utext_openUTF8(&d->text, stretch.data(), std::int64_t(stretch.size()), &status);
     if (U_SUCCESS(status))
         d->iterator->setText(&d->text, status);
-    if (U_FAILURE(status)) {
-        d->iterator.reset();
+    if (U_FAILURE(status))
         return;
-    }
     d->iterator->first();
+    d->useFallback = false;
 }
 
 std::size_t ClusterBreaker::next()
 {
-    if (d->iterator) {
+    if (!d->useFallback) {
         const std::int32_t e = d->iterator->next();
         return e == icu::BreakIterator::DONE ? std::string_view::npos : std::size_t(e);
     }
-    const std::size_t n = d->fallback.size();
-    if (d->fallbackPos >= n)
+    // One code point at a time.
+    const std::string_view rest = d->fallback.substr(d->fallbackPos);
+    if (rest.empty())
         return std::string_view::npos;
-    const auto *s = reinterpret_cast<const std::uint8_t *>(d->fallback.data());
-    std::int32_t i = std::int32_t(d->fallbackPos);
-    UChar32 c;
-    U8_NEXT(s, i, std::int32_t(n), c);
-    (void)c;
-    d->fallbackPos = std::size_t(i);
+    std::size_t length = 1;
+    const auto lead = static_cast<unsigned char>(rest.front());
+    if (lead >= 0xF0)
+        length = 4;
+    else if (lead >= 0xE0)
+        length = 3;
+    else if (lead >= 0xC0)
+        length = 2;
+    while (length > 1 && length > rest.size())
+        --length;
+    d->fallbackPos += length;
     return d->fallbackPos;
 }
 

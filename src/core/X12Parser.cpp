@@ -1,6 +1,7 @@
 #include "core/X12Parser.h"
 
 #include "core/DocumentTables_p.h"
+#include "core/TextFile.h"
 #include "core/Memory_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
@@ -640,7 +641,7 @@ X12Tree buildTree(const X12SegmentList &segments)
 std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::string text,
                                                                        std::string fileName)
 {
-    assert(text.size() < UINT32_MAX);
+    assert(text.size() <= TextFile::maxSize);
     normalizeLineEnds(text);
     if (isBlank(text))
         return std::unexpected(X12ParseError::empty);

@@ -16,7 +16,7 @@
 namespace X12Parser {
 
 /// Parses UTF-8 text; fileName is what the document is called (the file's last path component).
-/// The text is at most 4 GiB.
+/// The text is at most TextFile::maxSize bytes.
 std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::string text,
                                                                        std::string fileName);
 
@@ -31,6 +31,7 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text);
 
 /// Builds the envelope and loop tree in one pass; loops nest by a fixed rank per starting segment.
+/// The tree reads its nodes' texts from the segments, so the list must outlive it.
 X12Tree buildTree(const X12SegmentList &segments);
 
 } // namespace X12Parser
