@@ -3,9 +3,9 @@
 # Usage: tools/install-deps.sh [build|test]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libicu-dev)
+packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core)
 if [[ "${1:-build}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev)
+    packages+=(libgtest-dev libgmock-dev poppler-utils)
 fi
 
 missing=()

@@ -128,6 +128,27 @@ public:
     double height() const { return m_height; }
     bool tooTall() const { return m_tooTall; }
 
+    /// Draws the visual lines that end above `bottom` (PDF y), and none of the rest: a clip would
+    /// hide them but still write them into the file.
+    void drawDownTo(QPainter &painter, double x, double boxTop, double bottom) const
+    {
+        if (!m_layout) {
+            if (boxTop - m_height >= bottom)
+                draw(painter, x, boxTop);
+            return;
+        }
+        painter.setFont(m_style.font);
+        painter.setPen(m_style.colour);
+        const QPointF origin(x * unitsPerPoint, deviceY(boxTop));
+        const double available = (boxTop - bottom) * unitsPerPoint;
+        for (int i = 0; i < m_layout->lineCount(); ++i) {
+            const QTextLine textLine = m_layout->lineAt(i);
+            if (textLine.position().y() + textLine.ascent() + textLine.descent() > available)
+                break;
+            textLine.draw(&painter, origin);
+        }
+    }
+
     /// Draws the text with the top of its box at `boxTop` (PDF y).
     void draw(QPainter &painter, double x, double boxTop) const
     {
@@ -197,13 +218,9 @@ public:
                 }
                 // It goes on the next page, unless this page is already a fresh one after the
                 // first and the line is taller than any page: then it is drawn from the top
-                // here, clipped at the bottom limit.
+                // here, cut at the bottom limit.
                 if (!placed && page > 1) {
-                    painter.save();
-                    painter.setClipRect(
-                        QRectF(0, 0, pageWidth * unitsPerPoint, deviceY(bottomLimit)));
-                    measured.draw(painter, x, y - space);
-                    painter.restore();
+                    measured.drawDownTo(painter, x, y - space, bottomLimit);
                     more = cursor.next(line);
                 }
                 break;

@@ -52,7 +52,8 @@ protected:
     }
 
     /// Runs the kelvane executable; stdout goes to `outPath` when given.
-    Outcome run(const std::vector<std::string> &arguments, const std::string &outPath = {})
+    Outcome run(const std::vector<std::string> &arguments, const std::string &outPath = {},
+                const fs::path &workingDirectory = {})
     {
         const fs::path out = outPath.empty() ? m_dir / "stdout" : fs::path(outPath);
         const fs::path err = m_dir / "stderr";
@@ -62,6 +63,8 @@ protected:
             const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(outFd, 1);
             ::dup2(errFd, 2);
+            if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0)
+                ::_exit(126);
             std::vector<char *> argv;
             std::string program = KELVANE_EXECUTABLE;
             argv.push_back(program.data());
@@ -258,6 +261,52 @@ TEST_F(CommandLineExportTest, DumpJsonComesAfterTheOtherModes)
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(empty.err, "error: The file is empty.\n");
+}
+
+TEST_F(CommandLineExportTest, ExportWritesTheReportBesideTheInput)
+{
+    write("claims.txt", smallClaim);
+    const Outcome outcome = run({"--export-pdf", "-v", "claims.txt"}, {}, m_dir);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.out, "10 segments \u00B7 transaction set 837\nWrote " +
+                               (m_dir / "claims.pdf").string() + "\n");
+    EXPECT_TRUE(fs::exists(m_dir / "claims.pdf"));
+
+    // An output operand is used as given; operands after it are ignored.
+    const Outcome named = run({"--export-pdf", "claims.txt", "report.data", "third"}, {}, m_dir);
+    EXPECT_EQ(named.status, 0);
+    EXPECT_TRUE(fs::exists(m_dir / "report.data"));
+    EXPECT_FALSE(fs::exists(m_dir / "third"));
+
+    // ISO Latin 1 is read as such.
+    write("archive.edi.txt", "NM1*IL*1*M\xDCLLER~N3*A~");
+    const Outcome latin1 = run({"--export-pdf", "archive.edi.txt"}, {}, m_dir);
+    EXPECT_EQ(latin1.status, 0);
+    EXPECT_TRUE(fs::exists(m_dir / "archive.edi.pdf"));
+}
+
+TEST_F(CommandLineExportTest, ExportFailures)
+{
+    // The report would replace its own input.
+    const std::string input = write("claims.pdf", smallClaim);
+    const Outcome itself = run({"--export-pdf", input});
+    EXPECT_EQ(itself.status, 1);
+    EXPECT_EQ(itself.out, "");
+    EXPECT_EQ(itself.err, "error: the output \u201C" + (m_dir / "claims.pdf").string() +
+                              "\u201D is the input file; give another output path\n");
+    std::ifstream kept(input, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), smallClaim);
+
+    const Outcome missing = run({"--export-pdf", (m_dir / "missing.txt").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(fs::exists(m_dir / "missing.pdf"));
+
+    const Outcome nowhere =
+        run({"--export-pdf", write("ok.txt", smallClaim), (m_dir / "no" / "out.pdf").string()});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_EQ(nowhere.out, "");
+    EXPECT_EQ(nowhere.err, "error: Could not create the PDF context.\n");
 }
 
 TEST_F(CommandLineExportTest, HelpAndVersion)

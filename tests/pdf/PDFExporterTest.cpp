@@ -1,0 +1,257 @@
+#include "pdf/PDFExporter.h"
+
+#include "core/X12Parser.h"
+
+#include "../core/TestSupport.h"
+
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Word
+{
+    double xMin, yMin, xMax, yMax; // points from the top-left corner, as pdftotext gives them
+    std::string text;
+};
+
+struct Page
+{
+    double width = 0, height = 0;
+    std::vector<Word> words;
+
+    std::string text() const
+    {
+        std::string all;
+        for (const Word &w : words)
+            all += (all.empty() ? "" : " ") + w.text;
+        return all;
+    }
+};
+
+std::string run(const std::string &command)
+{
+    std::string output;
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    ::pclose(pipe);
+    return output;
+}
+
+double attribute(const std::string &tag, const std::string &name)
+{
+    const std::size_t at = tag.find(name + "=\"");
+    return at == std::string::npos ? 0 : std::atof(tag.c_str() + at + name.size() + 2);
+}
+
+/// Every word of every page, read back with pdftotext.
+std::vector<Page> readPages(const fs::path &pdf)
+{
+    const std::string xml = run("pdftotext -bbox-layout '" + pdf.string() + "' - 2>/dev/null");
+    std::vector<Page> pages;
+    for (std::size_t at = 0; (at = xml.find('<', at)) != std::string::npos;) {
+        const std::size_t close = xml.find('>', at);
+        const std::string tag = xml.substr(at, close - at);
+        if (tag.starts_with("<page ")) {
+            pages.push_back({attribute(tag, "width"), attribute(tag, "height"), {}});
+        } else if (tag.starts_with("<word ") && !pages.empty()) {
+            const std::size_t end = xml.find("</word>", close);
+            pages.back().words.push_back({attribute(tag, "xMin"), attribute(tag, "yMin"),
+                                          attribute(tag, "xMax"), attribute(tag, "yMax"),
+                                          xml.substr(close + 1, end - close - 1)});
+        }
+        at = close;
+    }
+    return pages;
+}
+
+class PDFExporterTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ::setenv("LC_ALL", "en_US.UTF-8", 1);
+        m_dir = fs::temp_directory_path() /
+                ("kelvane-pdf-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path exportText(const std::string &text, const std::string &name)
+    {
+        auto document = parseOk(text, name);
+        const fs::path pdf = m_dir / (name + ".pdf");
+        if (document) {
+            const auto written = PDFExporter::write(*document, pdf.string());
+            EXPECT_TRUE(written) << written.error().description();
+        }
+        return pdf;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
+{
+    const fs::path pdf = exportText(readData("837p-x12_valid.txt"), "claims.edi");
+    const std::string info = run("pdfinfo '" + pdf.string() + "'");
+    EXPECT_NE(info.find("Title:           claims.edi\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         Kelvane\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       612 x 792 pts (letter)"), std::string::npos) << info;
+
+    const std::vector<Page> pages = readPages(pdf);
+    ASSERT_GE(pages.size(), 3u);
+    EXPECT_NE(info.find("Pages:           " + std::to_string(pages.size()) + "\n"), std::string::npos);
+
+    // The title block, on page 1 only: the name at the top, then the summary.
+    const Page &first = pages.front();
+    EXPECT_EQ(first.words.front().text, "claims.edi");
+    EXPECT_NEAR(first.words.front().xMin, 48, 0.5);
+    EXPECT_NE(first.text().find("claims.edi 38 segments \u00B7 837 Health Care Claim Interchange"),
+              std::string::npos)
+        << first.text();
+    for (std::size_t n = 1; n < pages.size(); ++n)
+        EXPECT_EQ(pages[n].text().find("38 segments"), std::string::npos);
+
+    for (std::size_t n = 0; n < pages.size(); ++n) {
+        SCOPED_TRACE(n + 1);
+        const Page &page = pages[n];
+        EXPECT_EQ(page.width, 612);
+        EXPECT_EQ(page.height, 792);
+        // The footer: last on the page, its box's lower edge 48 points above the bottom, centred.
+        const std::vector<Word> &w = page.words;
+        ASSERT_GE(w.size(), 4u);
+        const std::string footer = w[w.size() - 4].text + " " + w[w.size() - 3].text + " " +
+                                   w[w.size() - 2].text + " " + w.back().text;
+        EXPECT_EQ(footer, "claims.edi \u00B7 Page " + std::to_string(n + 1));
+        EXPECT_NEAR(w.back().yMax, 792 - 48, 1.0);
+        EXPECT_NEAR((w[w.size() - 4].xMin + w.back().xMax) / 2, 306, 1.0);
+        // Body words: on the indent grid where a line starts, never below the bottom limit.
+        for (std::size_t i = 0; i + 4 < w.size(); ++i) {
+            EXPECT_LE(w[i].yMax, 792 - 76 + 0.01) << w[i].text;
+            EXPECT_LE(w[i].xMax, 564 + 0.01) << w[i].text;
+        }
+    }
+    // Later pages start their body at the top, 744 points up (plus the line's space above).
+    EXPECT_NEAR(pages[1].words.front().yMin, 792 - 744 + 1, 0.5);
+}
+
+TEST_F(PDFExporterTest, LinesStartOnTheIndentGrid)
+{
+    const fs::path pdf = exportText(readData("835-835_simple.txt"), "payment.835");
+    std::set<long> lefts;
+    for (const Page &page : readPages(pdf)) {
+        // A visual line's left edge is its leftmost word (pdftotext may split lines at wide gaps).
+        std::map<long, double> lineLefts;
+        for (std::size_t i = 0; i + 4 < page.words.size(); ++i) {
+            const Word &word = page.words[i];
+            const long y = std::lround(word.yMin * 10);
+            auto [it, added] = lineLefts.emplace(y, word.xMin);
+            it->second = std::min(it->second, word.xMin);
+        }
+        for (const auto &[y, x] : lineLefts)
+            lefts.insert(std::lround(x));
+    }
+    for (long x : lefts)
+        EXPECT_EQ((x - 48) % 14, 0) << x;
+    // Interchange, group, set, loops and segments, their lines and their elements: seven levels.
+    EXPECT_EQ(lefts, (std::set<long>{48, 62, 76, 90, 104, 118, 132, 146}));
+}
+
+TEST_F(PDFExporterTest, WrappedLinesStayOnOnePage)
+{
+    // Long segments wrap onto several visual lines; none of them may straddle a page. Segment n
+    // holds 60 tokens "Wnn", shown once in its element line and once in its raw line.
+    std::string text = "ST*837*1~";
+    for (int n = 10; n < 99; ++n) {
+        text += "NTE*ADD*";
+        for (int k = 0; k < 60; ++k)
+            text += "W" + std::to_string(n) + " ";
+        text += "~";
+    }
+    text += "SE*91*1~";
+    const std::vector<Page> pages = readPages(exportText(text, "long.x12"));
+    ASSERT_GT(pages.size(), 5u);
+    for (const Page &page : pages) {
+        std::map<std::string, int> tokens;
+        for (const Word &word : page.words) {
+            // The raw line's first token is joined to "NTE*ADD*".
+            const std::string token = word.text.substr(word.text.size() >= 3 ? word.text.size() - 3 : 0);
+            if (token.size() == 3 && token[0] == 'W' && (word.text.size() == 3 || word.text.ends_with("*" + token)))
+                ++tokens[token];
+        }
+        for (const auto &[token, count] : tokens)
+            EXPECT_EQ(count % 60, 0) << token;
+    }
+}
+
+TEST_F(PDFExporterTest, LineTallerThanAPageIsClippedAndFinishes)
+{
+    // Its subtitle, element line and raw text are each taller than a page.
+    const std::string huge = "ST*1~ZZ*" + std::string(2 * 1024 * 1024, 'x') + "~N3*AFTER~";
+    const std::vector<Page> pages = readPages(exportText(huge, "huge.x12"));
+    ASSERT_GE(pages.size(), 4u);
+    ASSERT_LE(pages.size(), 6u);
+    for (const Page &page : pages) {
+        for (std::size_t i = 0; i + 4 < page.words.size(); ++i)
+            EXPECT_LE(page.words[i].yMax, 792 - 76 + 0.01);
+    }
+    EXPECT_NE(pages.back().text().find("AFTER"), std::string::npos);
+}
+
+TEST_F(PDFExporterTest, FailuresLeaveTheDestinationAlone)
+{
+    auto document = parseOk("ST*837*1~SE*2*1~", "a.x12");
+    ASSERT_TRUE(document);
+    const auto missing = PDFExporter::write(*document, (m_dir / "no" / "such" / "a.pdf").string());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().error, PDFExporter::ExportError::cannotCreateContext);
+    EXPECT_EQ(missing.error().description(), "Could not create the PDF context.");
+
+    // A folder where the file should go: refused, and the folder is left as it was.
+    const fs::path folder = m_dir / "taken.pdf";
+    fs::create_directories(folder);
+    const auto onFolder = PDFExporter::write(*document, folder.string());
+    ASSERT_FALSE(onFolder);
+    EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder));
+
+    // An existing file is replaced only by a complete report, and nothing else is left beside it.
+    const fs::path existing = m_dir / "existing.pdf";
+    std::ofstream(existing) << "previous";
+    ASSERT_TRUE(PDFExporter::write(*document, existing.string()));
+    std::ifstream written(existing, std::ios::binary);
+    std::string start(5, '\0');
+    written.read(start.data(), 5);
+    EXPECT_EQ(start, "%PDF-");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+
+    const auto cannotWrite =
+        PDFExporter::ExportFailure{PDFExporter::ExportError::cannotWriteFile, "No space left on device"};
+    EXPECT_EQ(cannotWrite.description(), "Could not write the PDF file: No space left on device.");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
