@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Times `kelvane --dump-tree` on generated 837P files of 1, 10 and 100 MiB against `cat`.
+# Times `kelvane --dump-tree` and `--dump-json` on generated 837P files of 1, 10 and 100 MiB
+# against `cat`.
 #
 #   bench/measure.sh BUILD_DIR [SMALL_FILE]
 #
@@ -78,8 +79,8 @@ checkParses()
     fi
 }
 
-printf '%-22s %9s %10s %9s %10s %10s %9s\n' \
-    file MiB dump-tree MiB/s 'peak RSS' RSS/size cat
+printf '%-22s %9s %10s %9s %10s %9s %10s %10s %9s\n' \
+    file MiB dump-tree MiB/s dump-json MiB/s 'peak RSS' RSS/size cat
 for file in "$dataDir"/837p-1mb.txt "$dataDir"/837p-10mb.txt "$dataDir"/837p-100mb.txt \
     "$smallFile"; do
     if [[ ! -f $file ]]; then
@@ -90,12 +91,13 @@ for file in "$dataDir"/837p-1mb.txt "$dataDir"/837p-10mb.txt "$dataDir"/837p-100
     bytes=$(stat -c %s "$file")
     cat "$file" >/dev/null # warm the page cache
     dump=$(bestWallTime "$kelvane" --dump-tree "$file")
+    json=$(bestWallTime "$kelvane" --dump-json "$file")
     catTime=$(bestWallTime cat "$file")
     rss=$(peakRssKiB "$kelvane" --dump-tree "$file")
-    awk -v name="$(basename "$file")" -v bytes="$bytes" -v dump="$dump" -v rss="$rss" \
-        -v cat="$catTime" 'BEGIN {
+    awk -v name="$(basename "$file")" -v bytes="$bytes" -v dump="$dump" -v json="$json" \
+        -v rss="$rss" -v cat="$catTime" 'BEGIN {
             mib = bytes / 1048576
-            printf "%-22s %9.4f %9.3fs %9.1f %7.1fMiB %10.2f %8.4fs\n",
-                name, mib, dump, mib / dump, rss / 1024, rss * 1024 / bytes, cat
+            printf "%-22s %9.4f %9.3fs %9.1f %9.3fs %9.1f %7.1fMiB %10.2f %8.4fs\n",
+                name, mib, dump, mib / dump, json, mib / json, rss / 1024, rss * 1024 / bytes, cat
         }'
 done
