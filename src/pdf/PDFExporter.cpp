@@ -3,6 +3,8 @@
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPageSize>
@@ -299,7 +301,15 @@ std::string ExportFailure::description() const
 
 std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path)
 {
-    QSaveFile file(QString::fromStdString(path));
+    // A regular file is replaced only once the report is complete. Anything else that already
+    // exists there (a device such as /dev/stdout, a pipe) is written to directly: renaming over
+    // it would replace the device itself.
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    const bool direct = info.exists() && !info.isFile() && !info.isDir();
+    QSaveFile replacement(name);
+    QFile stream(name);
+    QFileDevice &file = direct ? static_cast<QFileDevice &>(stream) : replacement;
     if (!file.open(QIODevice::WriteOnly))
         return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}});
     {
@@ -311,15 +321,19 @@ std::expected<void, ExportFailure> write(const X12Document &document, const std:
         writer.setCreator(QStringLiteral("Kelvane"));
         QPainter painter;
         if (!painter.begin(&writer)) {
-            file.cancelWriting();
+            if (!direct)
+                replacement.cancelWriting();
             return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}});
         }
         ReportWriter(document, writer).run(painter);
         painter.end();
     }
-    if (file.error() != QFileDevice::NoError || !file.commit()) {
+    const bool written = direct ? stream.flush() && stream.error() == QFileDevice::NoError
+                                : replacement.error() == QFileDevice::NoError && replacement.commit();
+    if (!written) {
         const std::string reason = file.errorString().toStdString();
-        file.cancelWriting();
+        if (!direct)
+            replacement.cancelWriting();
         return std::unexpected(ExportFailure{ExportError::cannotWriteFile, reason});
     }
     return {};

@@ -241,6 +241,13 @@ TEST_F(PDFExporterTest, FailuresLeaveTheDestinationAlone)
     EXPECT_EQ(start, "%PDF-");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
 
+    // A device is written to, never replaced: a full one fails the export.
+    const auto full = PDFExporter::write(*document, "/dev/full");
+    ASSERT_FALSE(full);
+    EXPECT_EQ(full.error().error, PDFExporter::ExportError::cannotWriteFile);
+    EXPECT_EQ(full.error().description(), "Could not write the PDF file: No space left on device.");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
     const auto cannotWrite =
         PDFExporter::ExportFailure{PDFExporter::ExportError::cannotWriteFile, "No space left on device"};
     EXPECT_EQ(cannotWrite.description(), "Could not write the PDF file: No space left on device.");
