@@ -1,4 +1,10 @@
+#include "app/AppModel.h"
+#include "app/ContentView.h"
+#include "app/Platform.h"
 #include "cli/CommandLineExport.h"
+
+#include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -15,7 +21,22 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "error: %s\n", e.what());
         return 1;
     }
-    // The viewer window is not part of this build yet.
-    std::fputs("kelvane: the viewer window is not available yet; see kelvane --help\n", stderr);
-    return 2;
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Kelvane"));
+    QApplication::setApplicationName(QStringLiteral("Kelvane"));
+    DesktopPlatform platform;
+    AppModel model(platform);
+    ContentView window(model);
+    window.resize(1200, 760);
+    window.show();
+    // A file given at launch opens once the window is up.
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].startsWith(u'-')) {
+            QTimer::singleShot(0, &model, [&model, path = arguments[i]] { model.open(path); });
+            break;
+        }
+    }
+    return QApplication::exec();
 }

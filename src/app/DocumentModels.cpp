@@ -1,0 +1,137 @@
+#include "app/DocumentModels.h"
+
+#include "core/X12Dictionary.h"
+#include "core/X12Document.h"
+
+#include <algorithm>
+
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+NodeTreeModel::NodeTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
+
+void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document)
+{
+    beginResetModel();
+    m_document = std::move(document);
+    endResetModel();
+}
+
+QModelIndex NodeTreeModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!m_document || column != 0 || row < 0)
+        return {};
+    const std::uint32_t parentId =
+        parent.isValid() ? std::uint32_t(parent.internalId()) : X12Document::rootId();
+    const auto children = m_document->children(parentId);
+    if (std::size_t(row) >= children.size())
+        return {};
+    return createIndex(row, 0, quintptr(children[std::size_t(row)]));
+}
+
+QModelIndex NodeTreeModel::parent(const QModelIndex &child) const
+{
+    if (!m_document || !child.isValid())
+        return {};
+    const std::uint32_t parent = m_document->parent(std::uint32_t(child.internalId()));
+    if (parent == X12Document::rootId())
+        return {};
+    // Rows are stored on the node, so this is O(1) rather than a search among the siblings.
+    return createIndex(int(m_document->row(parent)), 0, quintptr(parent));
+}
+
+int NodeTreeModel::rowCount(const QModelIndex &parent) const
+{
+    if (!m_document || parent.column() > 0)
+        return 0;
+    const std::uint32_t id =
+        parent.isValid() ? std::uint32_t(parent.internalId()) : X12Document::rootId();
+    return int(m_document->children(id).size());
+}
+
+int NodeTreeModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+bool NodeTreeModel::hasChildren(const QModelIndex &parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
+{
+    if (!m_document || !index.isValid())
+        return {};
+    const auto node = std::uint32_t(index.internalId());
+    std::string text;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        m_document->appendTitle(node, text);
+        return toQString(text);
+    case SubtitleRole:
+        m_document->appendSubtitle(node, text);
+        return toQString(text);
+    case NodeIndexRole:
+        return QVariant::fromValue(node);
+    case KindRole:
+        return int(m_document->kind(node));
+    case PositionRole:
+        return qlonglong(node) + 1;
+    default:
+        return {};
+    }
+}
+
+SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
+
+void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
+                                   std::vector<std::uint32_t> indices)
+{
+    beginResetModel();
+    m_document = std::move(document);
+    m_indices = std::move(indices);
+    endResetModel();
+}
+
+int SegmentListModel::rowOf(std::uint32_t segmentIndex) const
+{
+    const auto it = std::lower_bound(m_indices.begin(), m_indices.end(), segmentIndex);
+    return it != m_indices.end() && *it == segmentIndex ? int(it - m_indices.begin()) : -1;
+}
+
+int SegmentListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_indices.size());
+}
+
+QVariant SegmentListModel::data(const QModelIndex &index, int role) const
+{
+    if (!m_document || !index.isValid() || std::size_t(index.row()) >= m_indices.size())
+        return {};
+    const std::uint32_t i = m_indices[std::size_t(index.row())];
+    const X12Segment segment = m_document->segment(i);
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(X12Dictionary::segmentName(segment.tag()));
+    case SubtitleRole:
+        return QString::fromStdString(X12Dictionary::segmentSubtitle(segment));
+    case TagRole:
+        return toQString(segment.tag());
+    case RawRole:
+        return toQString(segment.raw());
+    case PositionRole:
+        return qlonglong(segment.position());
+    case NodeIndexRole:
+        return QVariant::fromValue(i);
+    default:
+        return {};
+    }
+}

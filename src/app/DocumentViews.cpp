@@ -1,0 +1,382 @@
+#include "app/DocumentViews.h"
+
+#include "app/AppModel.h"
+#include "app/DocumentModels.h"
+#include "app/Inspector.h"
+#include "app/Style.h"
+#include "core/X12Dictionary.h"
+#include "core/X12Document.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QListView>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+/// A tree row: the kind's icon, the title (and subtitle under it), the position on the right.
+class NodeRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem base = option;
+        initStyleOption(&base, index);
+        base.text.clear();
+        base.icon = QIcon();
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+
+        const auto kind = X12Node::Kind(index.data(KindRole).toInt());
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette &palette = option.palette;
+        const QColor text = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        QColor secondary = selected ? text : Style::secondary(palette);
+        QColor tertiary = selected ? text : Style::tertiary(palette);
+
+        QRect r = option.rect.adjusted(2, 1, -6, -1);
+        Style::kindIcon(kind, palette).paint(painter, QRect(r.left(), r.top() + 3, 16, 16));
+        const QString position = index.data(PositionRole).toString();
+        const QFont positionFont = Style::fixedFont(9);
+        const int positionWidth = QFontMetrics(positionFont).horizontalAdvance(position);
+        const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - positionWidth - 8, r.height());
+
+        const QFont titleFont = Style::font(12, Style::kindWeight(kind));
+        const QFontMetrics titleMetrics(titleFont);
+        painter->setFont(titleFont);
+        painter->setPen(text);
+        const QString title = titleMetrics.elidedText(index.data().toString(), Qt::ElideRight,
+                                                      textRect.width());
+        painter->drawText(QPoint(textRect.left(), textRect.top() + titleMetrics.ascent() + 1),
+                          title);
+        painter->setFont(positionFont);
+        painter->setPen(tertiary);
+        painter->drawText(QPoint(r.right() - positionWidth,
+                                 textRect.top() + titleMetrics.ascent() + 1),
+                          position);
+
+        const QString subtitle = index.data(SubtitleRole).toString();
+        if (!subtitle.isEmpty()) {
+            const QFont subtitleFont = Style::font(10.5);
+            const QFontMetrics subtitleMetrics(subtitleFont);
+            painter->setFont(subtitleFont);
+            painter->setPen(secondary);
+            painter->drawText(QPoint(textRect.left(), textRect.top() + titleMetrics.height() + 1 +
+                                                          subtitleMetrics.ascent()),
+                              subtitleMetrics.elidedText(subtitle, Qt::ElideRight, textRect.width()));
+        }
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        // Every row has room for a subtitle, so the view can use uniform row heights.
+        const int height = QFontMetrics(Style::font(12)).height() +
+                           QFontMetrics(Style::font(10.5)).height() + 3;
+        return {300, height};
+    }
+};
+
+/// A segment-list line: position, tag, name with the summary under it.
+class SegmentRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem base = option;
+        initStyleOption(&base, index);
+        base.text.clear();
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette &palette = option.palette;
+        const QColor text = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        const QRect r = option.rect.adjusted(4, 1, -4, -1);
+
+        const QFont nameFont = Style::font(12);
+        const QFontMetrics nameMetrics(nameFont);
+        const int baseline = r.top() + nameMetrics.ascent() + 1;
+        painter->setFont(Style::fixedFont(10));
+        painter->setPen(selected ? text : Style::tertiary(palette));
+        const int positionWidth = Style::pt(44), tagWidth = Style::pt(38), gap = Style::pt(8);
+        painter->drawText(QRect(r.left(), r.top(), positionWidth, nameMetrics.height() + 1),
+                          Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
+        painter->setFont(Style::fixedFont(11, QFont::Bold));
+        painter->setPen(text);
+        painter->drawText(QPoint(r.left() + positionWidth + gap, baseline),
+                          index.data(TagRole).toString());
+        const int textLeft = r.left() + positionWidth + gap + tagWidth + gap;
+        painter->setFont(nameFont);
+        painter->drawText(QPoint(textLeft, baseline), index.data().toString());
+        const QString subtitle = index.data(SubtitleRole).toString();
+        if (!subtitle.isEmpty()) {
+            const QFont subtitleFont = Style::font(10.5);
+            const QFontMetrics metrics(subtitleFont);
+            painter->setFont(subtitleFont);
+            painter->setPen(selected ? text : Style::secondary(palette));
+            painter->drawText(QPoint(textLeft, r.top() + nameMetrics.height() + 1 + metrics.ascent()),
+                              metrics.elidedText(subtitle, Qt::ElideRight, r.right() - textLeft));
+        }
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return {300, QFontMetrics(Style::font(12)).height() +
+                         QFontMetrics(Style::font(10.5)).height() + 3};
+    }
+};
+
+/// A raw line: the position right-aligned in 46 points, then the raw segment, unwrapped.
+class RawLineDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    int width = 400; // of the widest line, so the view scrolls sideways
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem base = option;
+        initStyleOption(&base, index);
+        base.text.clear();
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette &palette = option.palette;
+        const QFont rawFont = Style::fixedFont(12);
+        const QFontMetrics metrics(rawFont);
+        const int baseline = option.rect.top() + metrics.ascent() + 1;
+        painter->setFont(Style::fixedFont(10));
+        painter->setPen(selected ? palette.color(QPalette::HighlightedText) : Style::tertiary(palette));
+        const int positionWidth = Style::pt(46);
+        painter->drawText(QRect(option.rect.left(), option.rect.top(), positionWidth, metrics.height() + 1),
+                          Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
+        painter->setFont(rawFont);
+        painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QPoint(option.rect.left() + positionWidth + Style::pt(10), baseline),
+                          index.data(RawRole).toString());
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return {width, QFontMetrics(Style::fixedFont(12)).height() + 2 + 2};
+    }
+};
+
+InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
+{
+    const X12Node n = document.node(node);
+    return {QString::fromStdString(n.title), QString::fromStdString(n.subtitle), node,
+            n.childCount};
+}
+
+} // namespace
+
+OutlineView::OutlineView(AppModel &model, QWidget *parent)
+    : QSplitter(Qt::Horizontal, parent), m_model(model), m_nodes(new NodeTreeModel(this)),
+      m_tree(new QTreeView(this)), m_inspector(new QStackedWidget(this)),
+      m_summary(new DocumentSummaryView(model, m_inspector)),
+      m_detail(new SegmentDetailView(m_inspector))
+{
+    m_tree->setModel(m_nodes);
+    m_tree->setHeaderHidden(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setItemDelegate(new NodeRowDelegate(m_tree));
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setMinimumWidth(340);
+    m_inspector->setMinimumWidth(380);
+    m_tree->setIconSize(QSize(16, 16));
+    m_inspector->addWidget(m_summary);
+    m_inspector->addWidget(m_detail);
+    addWidget(m_tree);
+    addWidget(m_inspector);
+    setChildrenCollapsible(false);
+    setSizes({430, 600});
+    setStretchFactor(1, 1);
+
+    auto load = [this] {
+        m_nodes->setDocument(m_model.document());
+        m_summary->refresh();
+        select(std::nullopt);
+    };
+    connect(&model, &AppModel::documentChanged, this, load);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                select(current.isValid() ? std::optional<std::uint32_t>(
+                                               current.data(NodeIndexRole).toUInt())
+                                         : std::nullopt);
+            });
+    load();
+}
+
+void OutlineView::reset()
+{
+    m_tree->collapseAll();
+    m_tree->selectionModel()->clear();
+    select(std::nullopt);
+}
+
+void OutlineView::select(std::optional<std::uint32_t> node)
+{
+    const auto document = m_model.document();
+    if (!node || !document || *node >= document->nodeCount()) {
+        m_inspector->setCurrentWidget(m_summary);
+        return;
+    }
+    m_detail->show(document, inspectedNode(*document, *node));
+    m_inspector->setCurrentWidget(m_detail);
+}
+
+bool OutlineView::showsSummary() const
+{
+    return m_inspector->currentWidget() == m_summary;
+}
+
+FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
+    : QSplitter(Qt::Horizontal, parent), m_model(model), m_segments(new SegmentListModel(this)),
+      m_list(new QListView(this)), m_inspector(new QStackedWidget(this)),
+      m_summary(new DocumentSummaryView(model, m_inspector)),
+      m_detail(new SegmentDetailView(m_inspector))
+{
+    m_list->setModel(m_segments);
+    m_list->setUniformItemSizes(true);
+    m_list->setItemDelegate(new SegmentRowDelegate(m_list));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setMinimumWidth(380);
+    m_inspector->setMinimumWidth(380);
+    m_inspector->addWidget(m_summary);
+    m_inspector->addWidget(m_detail);
+    addWidget(m_list);
+    addWidget(m_inspector);
+    setChildrenCollapsible(false);
+    setSizes({460, 560});
+    setStretchFactor(1, 1);
+
+    connect(&model, &AppModel::documentChanged, this, [this] {
+        m_summary->refresh();
+        refill();
+    });
+    connect(&model, &AppModel::searchTextChanged, this, &FlatSegmentView::refill);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (!current.isValid())
+                    return; // the list lost its highlight; the inspector keeps its segment
+                m_selected = current.data(NodeIndexRole).toUInt();
+                m_selectedDocument = m_model.document();
+                showSelected();
+            });
+    refill();
+}
+
+void FlatSegmentView::reset()
+{
+    m_selected.reset();
+    m_selectedDocument.reset();
+    m_list->selectionModel()->clear();
+    showSelected();
+}
+
+void FlatSegmentView::refill()
+{
+    m_segments->setSegments(m_model.document(), m_model.filteredSegments());
+    // The chosen segment stays highlighted while it is listed.
+    if (m_selected && m_selectedDocument == m_model.document()) {
+        const int row = m_segments->rowOf(*m_selected);
+        if (row >= 0)
+            m_list->selectionModel()->setCurrentIndex(m_segments->index(row),
+                                                      QItemSelectionModel::ClearAndSelect);
+    }
+    showSelected();
+}
+
+void FlatSegmentView::showSelected()
+{
+    const auto document = m_selectedDocument;
+    if (!m_selected || !document || *m_selected >= document->segments().size()) {
+        m_inspector->setCurrentWidget(m_summary);
+        return;
+    }
+    // A node made on the spot for the segment: tag and name, its summary, no children.
+    const X12Segment segment = document->segment(*m_selected);
+    const QString tag = QString::fromUtf8(segment.tag().data(), qsizetype(segment.tag().size()));
+    InspectedNode node{tag + QStringLiteral(" \u2014 ") +
+                           QString::fromStdString(X12Dictionary::segmentName(segment.tag())),
+                       QString::fromStdString(X12Dictionary::segmentSubtitle(segment)), *m_selected,
+                       0};
+    m_detail->show(document, node);
+    m_inspector->setCurrentWidget(m_detail);
+}
+
+bool FlatSegmentView::showsSummary() const
+{
+    return m_inspector->currentWidget() == m_summary;
+}
+
+RawTextView::RawTextView(AppModel &model, QWidget *parent)
+    : QWidget(parent), m_model(model), m_segments(new SegmentListModel(this)),
+      m_list(new QListView(this))
+{
+    // The 16-point padding around the lines, on the text background.
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, background.color(QPalette::Base));
+    setPalette(background);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addWidget(m_list);
+    m_list->setModel(m_segments);
+    m_list->setUniformItemSizes(true);
+    m_list->setItemDelegate(new RawLineDelegate(m_list));
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setSpacing(1);
+
+    auto *copy = new QAction(m_list);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &RawTextView::copySelection);
+    m_list->addAction(copy);
+
+    connect(&model, &AppModel::documentChanged, this, &RawTextView::refill);
+    connect(&model, &AppModel::searchTextChanged, this, &RawTextView::refill);
+    refill();
+}
+
+void RawTextView::refill()
+{
+    const auto document = m_model.document();
+    const auto &indices = m_model.filteredSegments();
+    std::size_t longest = 0;
+    if (document) {
+        for (std::uint32_t i : indices)
+            longest = std::max(longest, document->segment(i).raw().size());
+    }
+    auto *delegate = static_cast<RawLineDelegate *>(m_list->itemDelegate());
+    const QFontMetrics metrics(Style::fixedFont(12));
+    delegate->width = Style::pt(56) + metrics.horizontalAdvance(QLatin1Char('M')) * int(std::min<std::size_t>(longest, 100000)) + 8;
+    m_segments->setSegments(document, indices);
+}
+
+void RawTextView::copySelection() const
+{
+    QStringList lines;
+    QModelIndexList selected = m_list->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end());
+    for (const QModelIndex &index : selected)
+        lines << index.data(RawRole).toString();
+    QApplication::clipboard()->setText(lines.join(u'\n'));
+}

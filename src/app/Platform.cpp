@@ -1,0 +1,56 @@
+#include "app/Platform.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+
+std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
+{
+    QFileDialog dialog(nullptr, message);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::LookIn, message);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+std::optional<QString> DesktopPlatform::chooseExportDestination(const QString &proposedName,
+                                                                const QString &message)
+{
+    QFileDialog dialog(nullptr, message);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("PDF documents (*.pdf)"));
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+void DesktopPlatform::showInFileManager(const QString &path)
+{
+    // The freedesktop file manager interface selects the file; without one, open its folder.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+void DesktopPlatform::noteRecentDocument(const QString &path)
+{
+    QSettings settings;
+    QStringList recent = settings.value(QStringLiteral("recentDocuments")).toStringList();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    recent.removeAll(absolute);
+    recent.prepend(absolute);
+    while (recent.size() > 10)
+        recent.removeLast();
+    settings.setValue(QStringLiteral("recentDocuments"), recent);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+/// What the window needs from the desktop: file panels, the file manager and the recent-documents
+/// list. Tests put a scripted one in its place.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    /// A file to open, chosen by the user, or nothing when cancelled.
+    virtual std::optional<QString> chooseFileToOpen(const QString &message) = 0;
+    /// Where to save a PDF, or nothing when cancelled.
+    virtual std::optional<QString> chooseExportDestination(const QString &proposedName,
+                                                           const QString &message) = 0;
+    /// Shows a file selected in the desktop's file manager.
+    virtual void showInFileManager(const QString &path) = 0;
+    /// Records a successfully opened file among the recent documents.
+    virtual void noteRecentDocument(const QString &path) = 0;
+};
+
+/// The real desktop: Qt's file dialogs, the freedesktop file manager interface, and a recent list
+/// kept in the application's settings.
+class DesktopPlatform : public Platform
+{
+public:
+    std::optional<QString> chooseFileToOpen(const QString &message) override;
+    std::optional<QString> chooseExportDestination(const QString &proposedName,
+                                                   const QString &message) override;
+    void showInFileManager(const QString &path) override;
+    void noteRecentDocument(const QString &path) override;
+};

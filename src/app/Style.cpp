@@ -1,0 +1,182 @@
+#include "app/Style.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QScreen>
+
+namespace Style {
+
+QFont font(double points, QFont::Weight weight)
+{
+    QFont f = QApplication::font();
+    f.setPointSizeF(points);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont fixedFont(double points, QFont::Weight weight)
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSizeF(points);
+    f.setWeight(weight);
+    return f;
+}
+
+QColor secondary(const QPalette &palette)
+{
+    QColor c = palette.color(QPalette::Text);
+    c.setAlphaF(0.62f);
+    return c;
+}
+
+QColor tertiary(const QPalette &palette)
+{
+    QColor c = palette.color(QPalette::Text);
+    c.setAlphaF(0.40f);
+    return c;
+}
+
+QColor accent(const QPalette &palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QColor quaternary(const QPalette &palette)
+{
+    return palette.color(QPalette::Mid);
+}
+
+namespace {
+
+/// Small drawn icons for the node kinds: a box, a folder, a page, an indented list, a dot.
+QIcon drawnIcon(X12Node::Kind kind, const QColor &colour)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 2.5));
+    p.setBrush(Qt::NoBrush);
+    switch (kind) {
+    case X12Node::Kind::interchange:
+        p.drawRoundedRect(QRectF(5, 9, 22, 18), 2, 2);
+        p.drawLine(QPointF(5, 15), QPointF(27, 15));
+        p.drawLine(QPointF(8, 9), QPointF(11, 4));
+        p.drawLine(QPointF(24, 9), QPointF(21, 4));
+        p.drawLine(QPointF(11, 4), QPointF(21, 4));
+        break;
+    case X12Node::Kind::functionalGroup: {
+        QPainterPath folder;
+        folder.moveTo(4, 8);
+        folder.lineTo(12, 8);
+        folder.lineTo(15, 11);
+        folder.lineTo(28, 11);
+        folder.lineTo(28, 26);
+        folder.lineTo(4, 26);
+        folder.closeSubpath();
+        p.drawPath(folder);
+        break;
+    }
+    case X12Node::Kind::transaction:
+        p.drawRoundedRect(QRectF(8, 4, 17, 24), 2, 2);
+        for (int y : {11, 16, 21})
+            p.drawLine(QPointF(12, y), QPointF(21, y));
+        break;
+    case X12Node::Kind::loop:
+        p.drawLine(QPointF(5, 8), QPointF(27, 8));
+        p.drawLine(QPointF(11, 16), QPointF(27, 16));
+        p.drawLine(QPointF(11, 24), QPointF(27, 24));
+        break;
+    case X12Node::Kind::segment:
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        p.drawEllipse(QPointF(16, 16), 6, 6);
+        break;
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+QIcon kindIcon(X12Node::Kind kind, const QPalette &palette)
+{
+    switch (kind) {
+    case X12Node::Kind::interchange:
+        return drawnIcon(kind, QColor(0xAF, 0x52, 0xDE));
+    case X12Node::Kind::functionalGroup:
+        return drawnIcon(kind, QColor(0x00, 0x7A, 0xFF));
+    case X12Node::Kind::transaction:
+        return drawnIcon(kind, QColor(0x30, 0xB0, 0xC7));
+    case X12Node::Kind::loop:
+        return drawnIcon(kind, QColor(0xFF, 0x95, 0x00));
+    case X12Node::Kind::segment: {
+        QColor dim = palette.color(QPalette::Text);
+        dim.setAlphaF(0.62f * 0.45f);
+        return drawnIcon(kind, dim);
+    }
+    }
+    return {};
+}
+
+QFont::Weight kindWeight(X12Node::Kind kind)
+{
+    switch (kind) {
+    case X12Node::Kind::interchange:
+    case X12Node::Kind::functionalGroup:
+    case X12Node::Kind::transaction:
+        return QFont::DemiBold;
+    case X12Node::Kind::loop:
+        return QFont::Medium;
+    case X12Node::Kind::segment:
+        return QFont::Normal;
+    }
+    return QFont::Normal;
+}
+
+QIcon symbol(Symbol which, const QColor &colour)
+{
+    static const char *const themeNames[] = {"folder", "document-export", "system-search",
+                                             "dialog-warning"};
+    const QString themeName = QString::fromLatin1(themeNames[int(which)]);
+    if (QIcon::hasThemeIcon(themeName))
+        return QIcon::fromTheme(themeName);
+    if (which == Symbol::folder)
+        return drawnIcon(X12Node::Kind::functionalGroup, colour);
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    switch (which) {
+    case Symbol::export_:
+        p.drawLine(QPointF(32, 8), QPointF(32, 40));
+        p.drawLine(QPointF(32, 8), QPointF(22, 18));
+        p.drawLine(QPointF(32, 8), QPointF(42, 18));
+        p.drawPolyline(QPolygonF({QPointF(22, 28), QPointF(12, 28), QPointF(12, 56),
+                                  QPointF(52, 56), QPointF(52, 28), QPointF(42, 28)}));
+        break;
+    case Symbol::searchDocument:
+        p.drawRoundedRect(QRectF(10, 4, 34, 48), 3, 3);
+        p.drawEllipse(QPointF(36, 38), 10, 10);
+        p.drawLine(QPointF(43, 45), QPointF(55, 57));
+        break;
+    case Symbol::warning:
+        p.drawPolygon(QPolygonF({QPointF(32, 6), QPointF(60, 56), QPointF(4, 56)}));
+        p.drawLine(QPointF(32, 24), QPointF(32, 40));
+        p.drawPoint(QPointF(32, 48));
+        break;
+    case Symbol::folder:
+        break;
+    }
+    return QIcon(pixmap);
+}
+
+int pt(double points)
+{
+    return int(points * QApplication::primaryScreen()->logicalDotsPerInchY() / 72.0 + 0.5);
+}
+
+} // namespace Style

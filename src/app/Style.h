@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/X12Document.h"
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QPalette>
+
+/// Fonts, colours and icons of the window, from the desktop's palette so light and dark themes
+/// both work. Sizes are in points.
+namespace Style {
+
+QFont font(double points, QFont::Weight weight = QFont::Normal);
+QFont fixedFont(double points, QFont::Weight weight = QFont::Normal);
+
+// Text styles.
+inline QFont title2() { return font(17, QFont::DemiBold); }
+inline QFont title3() { return font(15); }
+inline QFont callout() { return font(12); }
+inline QFont footnote() { return font(10); }
+
+QColor secondary(const QPalette &palette);  // text at reduced opacity
+QColor tertiary(const QPalette &palette);   // placeholder text
+QColor accent(const QPalette &palette);     // highlight
+QColor quaternary(const QPalette &palette); // mid tone for fills
+
+/// The icon of a tree node's kind, in the kind's colour.
+QIcon kindIcon(X12Node::Kind kind, const QPalette &palette);
+QFont::Weight kindWeight(X12Node::Kind kind);
+
+enum class Symbol { folder, export_, searchDocument, warning };
+/// A symbol from the freedesktop icon theme, or a drawn one where the theme has none.
+QIcon symbol(Symbol symbol, const QColor &colour);
+
+/// A length in points as pixels on this screen.
+int pt(double points);
+
+} // namespace Style

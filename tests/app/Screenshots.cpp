@@ -1,0 +1,97 @@
+// Grabs the window in each view and state, in a light and a dark palette:
+//   kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER
+
+#include "app/AppModel.h"
+#include "app/ContentView.h"
+#include "app/DocumentViews.h"
+#include "app/Platform.h"
+
+#include <QApplication>
+#include <QListView>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QTreeView>
+
+#include <cstdio>
+
+namespace {
+
+class NoDesktop : public Platform
+{
+public:
+    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseExportDestination(const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    void showInFileManager(const QString &) override {}
+    void noteRecentDocument(const QString &) override {}
+};
+
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
+    p.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEC));
+    p.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x20));
+    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x29));
+    p.setColor(QPalette::Text, QColor(0xEC, 0xEC, 0xEC));
+    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3D));
+    p.setColor(QPalette::ButtonText, QColor(0xEC, 0xEC, 0xEC));
+    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
+    p.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x5A));
+    return p;
+}
+
+void grab(QWidget &window, const QString &path)
+{
+    QApplication::processEvents();
+    window.grab().save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER\n");
+        return 2;
+    }
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QString sample = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
+        NoDesktop platform;
+        AppModel model(platform);
+        ContentView window(model);
+        window.resize(1200, 760);
+        window.show();
+        grab(window, folder + QStringLiteral("/welcome") + suffix);
+        model.open(folder + QStringLiteral("/no-such-file.x12"));
+        grab(window, folder + QStringLiteral("/error") + suffix);
+        model.open(sample);
+        grab(window, folder + QStringLiteral("/outline-summary") + suffix);
+        QTreeView *tree = window.outline()->tree();
+        tree->expandToDepth(4);
+        tree->setCurrentIndex(tree->model()->index(0, 0));
+        const QModelIndex group = tree->model()->index(0, 0, tree->model()->index(0, 0));
+        const QModelIndex set = tree->model()->index(0, 0, group);
+        tree->setCurrentIndex(tree->model()->index(4, 0, set));
+        grab(window, folder + QStringLiteral("/outline") + suffix);
+        model.setViewMode(AppModel::ViewMode::flat);
+        window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(5, 0));
+        grab(window, folder + QStringLiteral("/segments") + suffix);
+        model.setSearchText(QStringLiteral("nm1"));
+        grab(window, folder + QStringLiteral("/segments-search") + suffix);
+        model.setSearchText({});
+        model.setViewMode(AppModel::ViewMode::raw);
+        grab(window, folder + QStringLiteral("/raw") + suffix);
+    }
+    return 0;
+}
