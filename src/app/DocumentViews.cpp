@@ -212,12 +212,12 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
         select(std::nullopt);
     };
     connect(&model, &AppModel::documentChanged, this, load);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                select(current.isValid() ? std::optional<std::uint32_t>(
-                                               current.data(NodeIndexRole).toUInt())
-                                         : std::nullopt);
-            });
+    // The selection, not the current index: focus alone makes a current row but selects nothing.
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
+        select(rows.isEmpty() ? std::nullopt
+                              : std::optional<std::uint32_t>(rows.front().data(NodeIndexRole).toUInt()));
+    });
     load();
 }
 
@@ -269,14 +269,14 @@ FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
         refill();
     });
     connect(&model, &AppModel::searchTextChanged, this, &FlatSegmentView::refill);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (!current.isValid())
-                    return; // the list lost its highlight; the inspector keeps its segment
-                m_selected = current.data(NodeIndexRole).toUInt();
-                m_selectedDocument = m_model.document();
-                showSelected();
-            });
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            return; // the list lost its highlight; the inspector keeps its segment
+        m_selected = rows.front().data(NodeIndexRole).toUInt();
+        m_selectedDocument = m_model.document();
+        showSelected();
+    });
     refill();
 }
 

@@ -229,11 +229,10 @@ DocumentSummaryView::DocumentSummaryView(AppModel &model, QWidget *parent)
 
 void DocumentSummaryView::refresh()
 {
-    while (QLayoutItem *item = m_layout->takeAt(0)) {
-        delete item->widget();
-        delete item->layout();
+    // Deleting an item deletes nested layouts and spacers; the widgets are deleted apart.
+    while (QLayoutItem *item = m_layout->takeAt(0))
         delete item;
-    }
+    qDeleteAll(findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
     const auto document = m_model.document();
     if (!document)
         return;

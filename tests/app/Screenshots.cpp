@@ -42,6 +42,10 @@ QPalette darkPalette()
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
     p.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x5A));
+    p.setColor(QPalette::Light, QColor(0x5A, 0x5A, 0x5F));
+    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4C));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1A));
+    p.setColor(QPalette::Shadow, QColor(0x00, 0x00, 0x00));
     return p;
 }
 
