@@ -22,20 +22,35 @@
 
 namespace {
 
-/// A tree row: the kind's icon, the title (and subtitle under it), the position on the right.
-class NodeRowDelegate : public QStyledItemDelegate
+/// A delegate that paints its own texts over the style's row background.
+class RowDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
+protected:
+    /// The row's background and selection, as the style draws them, without text or icon.
+    void drawRowBackground(QPainter *painter, const QStyleOptionViewItem &option,
+                           const QModelIndex &index) const
     {
         QStyleOptionViewItem base = option;
         initStyleOption(&base, index);
         base.text.clear();
         base.icon = QIcon();
         option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+    }
+};
+
+/// A tree row: the kind's icon, the title (and subtitle under it), the position on the right.
+class NodeRowDelegate : public RowDelegate
+{
+public:
+    using RowDelegate::RowDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        drawRowBackground(painter, option, index);
 
         const auto kind = X12Node::Kind(index.data(KindRole).toInt());
         const bool selected = option.state & QStyle::State_Selected;
@@ -87,18 +102,15 @@ public:
 };
 
 /// A segment-list line: position, tag, name with the summary under it.
-class SegmentRowDelegate : public QStyledItemDelegate
+class SegmentRowDelegate : public RowDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using RowDelegate::RowDelegate;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        QStyleOptionViewItem base = option;
-        initStyleOption(&base, index);
-        base.text.clear();
-        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+        drawRowBackground(painter, option, index);
 
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette &palette = option.palette;
@@ -139,20 +151,17 @@ public:
 };
 
 /// A raw line: the position right-aligned in 46 points, then the raw segment, unwrapped.
-class RawLineDelegate : public QStyledItemDelegate
+class RawLineDelegate : public RowDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using RowDelegate::RowDelegate;
 
     int width = 400; // of the widest line, so the view scrolls sideways
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        QStyleOptionViewItem base = option;
-        initStyleOption(&base, index);
-        base.text.clear();
-        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
+        drawRowBackground(painter, option, index);
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette &palette = option.palette;
         const QFont rawFont = Style::fixedFont(12);

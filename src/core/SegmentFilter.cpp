@@ -9,7 +9,6 @@
 #include <unordered_map>
 
 #include <unicode/locid.h>
-#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 namespace {
@@ -62,29 +61,7 @@ namespace SegmentFilter {
 std::string normalizedQuery(std::string_view text)
 {
     // Trimmed of blanks and tabs only: the "whitespaces" set, which has no line breaks.
-    auto isBlank = [](std::string_view at) {
-        const auto c = UChar32(kelvane::detail::firstCodePoint(at));
-        return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
-    };
-    auto isContinuation = [&text](std::size_t i) {
-        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    };
-    std::size_t begin = 0;
-    while (begin < text.size() && isBlank(text.substr(begin))) {
-        ++begin;
-        while (begin < text.size() && isContinuation(begin))
-            ++begin;
-    }
-    std::size_t end = text.size();
-    while (end > begin) {
-        std::size_t start = end - 1;
-        while (start > begin && isContinuation(start))
-            --start;
-        if (!isBlank(text.substr(start, end - start)))
-            break;
-        end = start;
-    }
-    return lowerCased(text.substr(begin, end - begin));
+    return lowerCased(kelvane::detail::trimBlanks(text));
 }
 
 std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text)

@@ -110,6 +110,33 @@ bool isLetterOrNumber(std::string_view character) noexcept
     return u_isUAlphabetic(c) || u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
+std::string_view trimBlanks(std::string_view text)
+{
+    auto isBlank = [](std::string_view at) {
+        const auto c = UChar32(firstCodePoint(at));
+        return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
+    };
+    auto isContinuation = [&text](std::size_t i) {
+        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    std::size_t begin = 0;
+    while (begin < text.size() && isBlank(text.substr(begin))) {
+        ++begin;
+        while (begin < text.size() && isContinuation(begin))
+            ++begin;
+    }
+    std::size_t end = text.size();
+    while (end > begin) {
+        std::size_t start = end - 1;
+        while (start > begin && isContinuation(start))
+            --start;
+        if (!isBlank(text.substr(start, end - start)))
+            break;
+        end = start;
+    }
+    return text.substr(begin, end - begin);
+}
+
 bool isAsciiUpper(std::string_view text) noexcept
 {
     for (char ch : text) {

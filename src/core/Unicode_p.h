@@ -88,6 +88,9 @@ inline bool isAsciiWhiteSpace(unsigned char c) noexcept
 /// A letter (Alphabetic) or a number (any Unicode numeric type) by its first code point.
 bool isLetterOrNumber(std::string_view character) noexcept;
 
+/// The text without leading and trailing blanks and tabs (space separators); line breaks stay.
+std::string_view trimBlanks(std::string_view text);
+
 /// Full Unicode upper-case mapping in the root locale, so results never depend on the user's locale.
 std::string toUpper(std::string_view text);
 

@@ -60,34 +60,6 @@ void amountOrRaw(std::string &out, std::string_view value)
         out.append(value);
 }
 
-/// Leading and trailing blanks and tabs (space separators) removed; line breaks stay.
-std::string_view trimBlanks(std::string_view text)
-{
-    auto isBlank = [](std::string_view at) {
-        const auto c = UChar32(kelvane::detail::firstCodePoint(at));
-        return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
-    };
-    auto isContinuation = [&text](std::size_t i) {
-        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    };
-    std::size_t begin = 0;
-    while (begin < text.size() && isBlank(text.substr(begin))) {
-        ++begin;
-        while (begin < text.size() && isContinuation(begin))
-            ++begin;
-    }
-    std::size_t end = text.size();
-    while (end > begin) {
-        std::size_t start = end - 1;
-        while (start > begin && isContinuation(start))
-            --start;
-        if (!isBlank(text.substr(start, end - start)))
-            break;
-        end = start;
-    }
-    return text.substr(begin, end - begin);
-}
-
 /// "label " and the amount, when the value is an amount.
 void addAmountPart(Joiner &joiner, std::string_view label, std::string_view value)
 {
@@ -296,9 +268,9 @@ void appendEnvelopeSubtitle(std::string &out, const X12Segment &segment)
     const std::string_view tag = segment.tag();
     const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
     if (tag == "ISA") {
-        out.append(trimBlanks(e(6)));
+        out.append(kelvane::detail::trimBlanks(e(6)));
         out += " \u2192 ";
-        out.append(trimBlanks(e(8)));
+        out.append(kelvane::detail::trimBlanks(e(8)));
         out += " \u00B7 ";
         dateOrRaw(out, e(9));
         out += " \u00B7 ";
