@@ -8,11 +8,14 @@
 
 #include <QFileInfo>
 
+#include <chrono>
+#include <future>
+
 struct AppModel::FilterCache
 {
     const X12Document *document = nullptr;
     QString query;
-    std::vector<std::uint32_t> indices;
+    std::shared_ptr<const std::vector<std::uint32_t>> indices;
 };
 
 QString AppModel::title(ViewMode mode)
@@ -66,23 +69,44 @@ void AppModel::setErrorMessage(std::optional<QString> message)
     emit errorMessageChanged();
 }
 
+namespace {
+
+struct Loaded
+{
+    std::shared_ptr<const X12Document> document;
+    std::optional<QString> failure;
+};
+
+Loaded load(const std::string &file, const std::string &name)
+{
+    auto text = TextFile::read(file, TextFile::Decoding::utf8OrLatin1);
+    if (!text)
+        return {nullptr, QString::fromStdString(text.error().message)};
+    auto document = X12Parser::parse(std::move(*text), name);
+    if (!document) {
+        const std::string_view why = description(document.error());
+        return {nullptr, QString::fromUtf8(why.data(), qsizetype(why.size()))};
+    }
+    return {std::move(*document), std::nullopt};
+}
+
+} // namespace
+
 void AppModel::open(const QString &path)
 {
-    const std::string file = path.toStdString();
-    auto text = TextFile::read(file, TextFile::Decoding::utf8OrLatin1);
-    std::optional<QString> failure;
-    std::shared_ptr<const X12Document> parsed;
-    if (!text) {
-        failure = QString::fromStdString(text.error().message);
-    } else {
-        auto document =
-            X12Parser::parse(std::move(*text), QFileInfo(path).fileName().toStdString());
-        if (document)
-            parsed = std::move(*document);
-        else
-            failure = QString::fromUtf8(description(document.error()).data(),
-                                        qsizetype(description(document.error()).size()));
+    // Reading and parsing run beside the event loop, so a big file shows progress instead of a
+    // frozen window; open() still returns only when the file is loaded.
+    auto work = std::async(std::launch::async, load, path.toStdString(),
+                           QFileInfo(path).fileName().toStdString());
+    if (work.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        const auto progress = m_platform.startProgress(
+            QStringLiteral("Opening %1\u2026").arg(QFileInfo(path).fileName()), false);
+        while (work.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
+            progress->update(-1);
     }
+    Loaded loaded = work.get();
+    std::optional<QString> failure = std::move(loaded.failure);
+    std::shared_ptr<const X12Document> parsed = std::move(loaded.document);
 
     if (parsed) {
         m_document = std::move(parsed);
@@ -113,13 +137,13 @@ void AppModel::showOpenPanel()
         open(*path);
 }
 
-const std::vector<std::uint32_t> &AppModel::filteredSegments() const
+std::shared_ptr<const std::vector<std::uint32_t>> AppModel::filteredSegments() const
 {
-    static const std::vector<std::uint32_t> none;
     if (!m_document)
-        return none;
+        return std::make_shared<const std::vector<std::uint32_t>>();
     if (m_filter->document != m_document.get() || m_filter->query != m_searchText) {
-        m_filter->indices = SegmentFilter::matches(*m_document, m_searchText.toStdString());
+        m_filter->indices = std::make_shared<const std::vector<std::uint32_t>>(
+            SegmentFilter::matches(*m_document, m_searchText.toStdString()));
         m_filter->document = m_document.get();
         m_filter->query = m_searchText;
     }
@@ -131,7 +155,6 @@ void AppModel::exportPDF()
     if (!m_document)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
-    const QFileInfo info(name);
     // The last extension goes: claims.edi gives claims.pdf, and a name without one gets ".pdf".
     const QString base = name.contains(u'.') && !name.startsWith(u'.')
                              ? name.left(name.lastIndexOf(u'.'))
@@ -140,7 +163,14 @@ void AppModel::exportPDF()
         base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"));
     if (!destination)
         return;
-    const auto written = PDFExporter::write(*m_document, destination->toStdString());
+    const auto progress = m_platform.startProgress(QStringLiteral("Exporting %1\u2026").arg(name), true);
+    const auto written = PDFExporter::write(*m_document, destination->toStdString(),
+                                            [&progress](double done) {
+                                                progress->update(done);
+                                                return !progress->cancelled();
+                                            });
+    if (!written && written.error().error == PDFExporter::ExportError::cancelled)
+        return; // a cancelled export writes nothing and is no failure
     if (!written) {
         setErrorMessage(QStringLiteral("PDF export failed: ") +
                         QString::fromStdString(written.error().description()));

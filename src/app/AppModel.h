@@ -45,8 +45,9 @@ public:
     /// Asks for a file and opens it.
     void showOpenPanel();
     /// Indices of the segments that match the search text, in document order. Computed once per
-    /// document and query: both are immutable while the result is cached.
-    const std::vector<std::uint32_t> &filteredSegments() const;
+    /// document and query: both are immutable while the result is cached. Shared, so the views
+    /// hold it without copying millions of indices.
+    std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const;
     /// Asks for a destination and writes the PDF report there.
     void exportPDF();
 

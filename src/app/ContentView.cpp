@@ -234,9 +234,11 @@ void ContentView::update()
         break;
     case AppModel::ViewMode::flat:
         m_content->setCurrentWidget(m_flat);
+        m_flat->refreshIfStale();
         break;
     case AppModel::ViewMode::raw:
         m_content->setCurrentWidget(m_raw);
+        m_raw->refreshIfStale();
         break;
     }
 }

@@ -93,7 +93,7 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
 SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
-                                   std::vector<std::uint32_t> indices)
+                                   std::shared_ptr<const std::vector<std::uint32_t>> indices)
 {
     beginResetModel();
     m_document = std::move(document);
@@ -103,20 +103,20 @@ void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
 
 int SegmentListModel::rowOf(std::uint32_t segmentIndex) const
 {
-    const auto it = std::lower_bound(m_indices.begin(), m_indices.end(), segmentIndex);
-    return it != m_indices.end() && *it == segmentIndex ? int(it - m_indices.begin()) : -1;
+    const auto it = std::lower_bound(m_indices->begin(), m_indices->end(), segmentIndex);
+    return it != m_indices->end() && *it == segmentIndex ? int(it - m_indices->begin()) : -1;
 }
 
 int SegmentListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_indices.size());
+    return parent.isValid() ? 0 : int(m_indices->size());
 }
 
 QVariant SegmentListModel::data(const QModelIndex &index, int role) const
 {
-    if (!m_document || !index.isValid() || std::size_t(index.row()) >= m_indices.size())
+    if (!m_document || !index.isValid() || std::size_t(index.row()) >= m_indices->size())
         return {};
-    const std::uint32_t i = m_indices[std::size_t(index.row())];
+    const std::uint32_t i = (*m_indices)[std::size_t(index.row())];
     const X12Segment segment = m_document->segment(i);
     switch (role) {
     case Qt::DisplayRole:

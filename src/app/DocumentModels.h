@@ -51,8 +51,8 @@ public:
     explicit SegmentListModel(QObject *parent = nullptr);
 
     void setSegments(std::shared_ptr<const X12Document> document,
-                     std::vector<std::uint32_t> indices);
-    const std::vector<std::uint32_t> &segmentIndices() const { return m_indices; }
+                     std::shared_ptr<const std::vector<std::uint32_t>> indices);
+    const std::vector<std::uint32_t> &segmentIndices() const { return *m_indices; }
     /// Row of a segment index, or -1 when the segment is not listed.
     int rowOf(std::uint32_t segmentIndex) const;
 
@@ -61,5 +61,6 @@ public:
 
 private:
     std::shared_ptr<const X12Document> m_document;
-    std::vector<std::uint32_t> m_indices;
+    std::shared_ptr<const std::vector<std::uint32_t>> m_indices =
+        std::make_shared<const std::vector<std::uint32_t>>();
 };

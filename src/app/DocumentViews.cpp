@@ -297,8 +297,18 @@ void FlatSegmentView::reset()
     showSelected();
 }
 
+void FlatSegmentView::refreshIfStale()
+{
+    if (m_stale)
+        refill();
+}
+
 void FlatSegmentView::refill()
 {
+    // Work for a view that is not on screen waits until it is.
+    m_stale = isHidden();
+    if (m_stale)
+        return;
     m_segments->setSegments(m_model.document(), m_model.filteredSegments());
     // The chosen segment stays highlighted while it is listed.
     if (m_selected && m_selectedDocument == m_model.document()) {
@@ -365,13 +375,23 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     refill();
 }
 
+void RawTextView::refreshIfStale()
+{
+    if (m_stale)
+        refill();
+}
+
 void RawTextView::refill()
 {
+    // Work for a view that is not on screen waits until it is.
+    m_stale = isHidden();
+    if (m_stale)
+        return;
     const auto document = m_model.document();
-    const auto &indices = m_model.filteredSegments();
+    const auto indices = m_model.filteredSegments();
     std::size_t longest = 0;
     if (document) {
-        for (std::uint32_t i : indices)
+        for (std::uint32_t i : *indices)
             longest = std::max(longest, document->segment(i).raw().size());
     }
     auto *delegate = static_cast<RawLineDelegate *>(m_list->itemDelegate());

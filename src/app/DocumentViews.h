@@ -51,6 +51,8 @@ class FlatSegmentView : public QSplitter
 public:
     explicit FlatSegmentView(AppModel &model, QWidget *parent = nullptr);
     void reset();
+    /// Catches up with changes made while the view was not on screen.
+    void refreshIfStale();
     QListView *list() const { return m_list; }
     SegmentDetailView *detail() const { return m_detail; }
     bool showsSummary() const;
@@ -68,6 +70,7 @@ private:
     DocumentSummaryView *m_summary;
     SegmentDetailView *m_detail;
     std::optional<std::uint32_t> m_selected;
+    bool m_stale = true; // the model changed while the view was hidden
     // The document of the chosen segment: it stays on screen when another document is opened,
     // until another line is chosen.
     std::shared_ptr<const X12Document> m_selectedDocument;
@@ -82,6 +85,9 @@ public:
     explicit RawTextView(AppModel &model, QWidget *parent = nullptr);
     QListView *list() const { return m_list; }
 
+    /// Catches up with changes made while the view was not on screen.
+    void refreshIfStale();
+
 private:
     void refill();
     void copySelection() const;
@@ -89,4 +95,5 @@ private:
     AppModel &m_model;
     SegmentListModel *m_segments;
     QListView *m_list;
+    bool m_stale = true; // the model changed while the view was hidden
 };

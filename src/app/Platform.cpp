@@ -4,7 +4,9 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QApplication>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QUrl>
 
@@ -53,4 +55,44 @@ void DesktopPlatform::noteRecentDocument(const QString &path)
     while (recent.size() > 10)
         recent.removeLast();
     settings.setValue(QStringLiteral("recentDocuments"), recent);
+}
+
+namespace {
+
+class DialogProgress : public Progress
+{
+public:
+    DialogProgress(const QString &label, bool cancellable)
+        : m_dialog(label, cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000,
+                   QApplication::activeWindow())
+    {
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        if (!cancellable)
+            m_dialog.setCancelButton(nullptr);
+        m_dialog.setValue(0);
+    }
+
+    void update(double done) override
+    {
+        if (done < 0)
+            m_dialog.setRange(0, 0); // busy: the amount is not known
+        else
+            m_dialog.setValue(int(done * 1000));
+        QApplication::processEvents();
+    }
+
+    bool cancelled() const override { return m_dialog.wasCanceled(); }
+
+private:
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+std::unique_ptr<Progress> DesktopPlatform::startProgress(const QString &label, bool cancellable)
+{
+    return std::make_unique<DialogProgress>(label, cancellable);
 }

@@ -2,7 +2,20 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+/// A progress indicator for long work. It appears only when the work takes more than about half
+/// a second.
+class Progress
+{
+public:
+    virtual ~Progress() = default;
+    /// How much is done, from 0 to 1, or below 0 when that is not known.
+    virtual void update(double done) = 0;
+    /// Whether the user asked to stop.
+    virtual bool cancelled() const = 0;
+};
 
 /// What the window needs from the desktop: file panels, the file manager and the recent-documents
 /// list. Tests put a scripted one in its place.
@@ -20,6 +33,8 @@ public:
     virtual void showInFileManager(const QString &path) = 0;
     /// Records a successfully opened file among the recent documents.
     virtual void noteRecentDocument(const QString &path) = 0;
+    /// Starts showing progress; it ends when the returned object is destroyed.
+    virtual std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) = 0;
 };
 
 /// The real desktop: Qt's file dialogs, the freedesktop file manager interface, and a recent list
@@ -32,4 +47,5 @@ public:
                                                    const QString &message) override;
     void showInFileManager(const QString &path) override;
     void noteRecentDocument(const QString &path) override;
+    std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };

@@ -99,6 +99,12 @@ std::vector<std::string> elementLines(const X12Segment &segment)
     return lines;
 }
 
+double LineCursor::progress() const
+{
+    const std::size_t count = m_document.nodeCount();
+    return count == 0 ? 1.0 : double(m_node) / double(count);
+}
+
 bool LineCursor::next(Line &line)
 {
     if (m_pending.empty()) {

@@ -40,6 +40,8 @@ public:
 
     /// The next line, or false after the last one.
     bool next(Line &line);
+    /// How far through the document the lines handed out so far reach, from 0 to 1.
+    double progress() const;
 
 private:
     const X12Document &m_document;

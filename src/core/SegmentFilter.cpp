@@ -5,6 +5,7 @@
 #include "core/X12Document.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <unordered_map>
 
@@ -15,8 +16,18 @@ namespace {
 
 bool isAscii(std::string_view text)
 {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 std::string lowerCased(std::string_view text)
@@ -42,8 +53,9 @@ bool containsFoldingAscii(std::string_view text, std::string_view query)
     if (query.size() > text.size())
         return false;
     const char first = query.front();
+    const char upperFirst = (first >= 'a' && first <= 'z') ? char(first - 'a' + 'A') : first;
     for (std::size_t i = 0; i + query.size() <= text.size(); ++i) {
-        if (lower(text[i]) != first)
+        if (text[i] != first && text[i] != upperFirst)
             continue;
         std::size_t k = 1;
         while (k < query.size() && lower(text[i + k]) == query[k])

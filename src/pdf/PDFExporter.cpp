@@ -190,7 +190,8 @@ public:
     {
     }
 
-    void run(QPainter &painter)
+    /// Draws every page; false when the progress callback cancelled.
+    bool run(QPainter &painter, const PDFExporter::Progress &progress)
     {
         PDFExporter::LineCursor cursor(m_document);
         PDFExporter::Line line;
@@ -228,7 +229,10 @@ public:
                 break;
             }
             drawFooter(painter, page);
+            if (progress && !progress(cursor.progress()))
+                return false;
         }
+        return true;
     }
 
 private:
@@ -295,11 +299,14 @@ std::string ExportFailure::description() const
     case ExportError::cannotWriteFile:
         return reason.empty() ? "Could not write the PDF file."
                               : "Could not write the PDF file: " + reason + ".";
+    case ExportError::cancelled:
+        return "The export was cancelled.";
     }
     return "Could not write the PDF file.";
 }
 
-std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path)
+std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path,
+                                         const Progress &progress)
 {
     // A regular file is replaced only once the report is complete. Anything else that already
     // exists there (a device such as /dev/stdout, a pipe) is written to directly: renaming over
@@ -325,8 +332,13 @@ std::expected<void, ExportFailure> write(const X12Document &document, const std:
                 replacement.cancelWriting();
             return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}});
         }
-        ReportWriter(document, writer).run(painter);
+        const bool finished = ReportWriter(document, writer).run(painter, progress);
         painter.end();
+        if (!finished) {
+            if (!direct)
+                replacement.cancelWriting();
+            return std::unexpected(ExportFailure{ExportError::cancelled, {}});
+        }
     }
     const bool written = direct ? stream.flush() && stream.error() == QFileDevice::NoError
                                 : replacement.error() == QFileDevice::NoError && replacement.commit();

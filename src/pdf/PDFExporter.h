@@ -3,6 +3,7 @@
 #include "core/ReportLines.h"
 
 #include <expected>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@ namespace PDFExporter {
 enum class ExportError {
     cannotCreateContext, // the destination cannot be written at all
     cannotWriteFile,     // writing failed part way (a full disk, an I/O error)
+    cancelled,           // the caller's progress callback asked to stop; nothing was written
 };
 
 struct ExportFailure
@@ -24,9 +26,14 @@ struct ExportFailure
     std::string description() const;
 };
 
+/// Called after each page with how much of the document is written, from 0 to 1; returning
+/// false cancels the export.
+using Progress = std::function<bool(double done)>;
+
 /// Writes the report of a document as a US Letter PDF. The file appears at `path` only when it
-/// is complete: it is written beside it first, so a failure leaves whatever was there untouched.
-/// Needs a QGuiApplication for its fonts.
-std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path);
+/// is complete: it is written beside it first, so a failure or a cancel leaves whatever was there
+/// untouched. Needs a QGuiApplication for its fonts.
+std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path,
+                                         const Progress &progress = {});
 
 } // namespace PDFExporter

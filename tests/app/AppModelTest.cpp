@@ -56,6 +56,24 @@ public:
     }
     void showInFileManager(const QString &path) override { shown << path; }
     void noteRecentDocument(const QString &path) override { recent << path; }
+
+    /// Progress that asks to stop once `cancelAfter` updates have come (never when negative).
+    struct ScriptedProgress : Progress
+    {
+        int updates = 0;
+        int cancelAfter = -1;
+        void update(double) override { ++updates; }
+        bool cancelled() const override { return cancelAfter >= 0 && updates >= cancelAfter; }
+    };
+    int cancelAfter = -1;
+    QStringList progressLabels;
+    std::unique_ptr<Progress> startProgress(const QString &label, bool) override
+    {
+        progressLabels << label;
+        auto progress = std::make_unique<ScriptedProgress>();
+        progress->cancelAfter = cancelAfter;
+        return progress;
+    }
 };
 
 class AppModelTest : public testing::Test
@@ -151,11 +169,11 @@ TEST_F(AppModelTest, ViewModes)
 TEST_F(AppModelTest, FilteredSegments)
 {
     AppModel model(m_platform);
-    EXPECT_TRUE(model.filteredSegments().empty());
+    EXPECT_TRUE(model.filteredSegments()->empty());
     model.open(write("claim.x12", claim));
     const auto search = [&model](const QString &text) {
         model.setSearchText(text);
-        return std::vector<std::uint32_t>(model.filteredSegments());
+        return *model.filteredSegments();
     };
     using V = std::vector<std::uint32_t>;
     EXPECT_EQ(search({}).size(), 9u);
@@ -204,6 +222,22 @@ TEST_F(AppModelTest, PanelsAndExport)
     model.open(write("noextension", claim));
     model.exportPDF();
     EXPECT_EQ(m_platform.lastProposedName, QStringLiteral("noextension.pdf"));
+
+    // A cancelled export writes nothing, leaves an existing file alone and is no failure.
+    std::string big;
+    while (big.size() < 200000)
+        big += "NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~";
+    model.open(write("big.x12", big));
+    std::ofstream(m_dir / "kept.pdf") << "previous";
+    m_platform.saveAnswer = QString::fromStdString((m_dir / "kept.pdf").string());
+    m_platform.cancelAfter = 2;
+    m_platform.shown.clear();
+    model.exportPDF();
+    EXPECT_FALSE(model.errorMessage());
+    EXPECT_TRUE(m_platform.shown.isEmpty());
+    EXPECT_EQ(m_platform.progressLabels.back(), QStringLiteral("Exporting big.x12\u2026"));
+    std::ifstream kept(m_dir / "kept.pdf");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "previous");
 }
 
 TEST_F(AppModelTest, TreeModelIsConsistent)
@@ -267,6 +301,11 @@ TEST_F(AppModelTest, WindowStatesAndEnabling)
     EXPECT_TRUE(window.searchField()->isEnabled());
     EXPECT_TRUE(window.exportButton()->isEnabled());
     EXPECT_TRUE(window.outline()->showsSummary());
+    EXPECT_EQ(window.outline()->summary()->texts(),
+              (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator",
+                           "*", "Component separator", ":", "Repetition separator", "^",
+                           "Segment terminator", "~", "837", "Health Care Claim",
+                           "Select a node on the left to inspect it."}));
 
     // Selecting shows the inspector; leaving the mode and coming back clears the selection.
     QTreeView *tree = window.outline()->tree();

@@ -26,6 +26,15 @@ public:
     }
     void showInFileManager(const QString &) override {}
     void noteRecentDocument(const QString &) override {}
+    std::unique_ptr<Progress> startProgress(const QString &, bool) override
+    {
+        struct Silent : Progress
+        {
+            void update(double) override {}
+            bool cancelled() const override { return false; }
+        };
+        return std::make_unique<Silent>();
+    }
 };
 
 QPalette darkPalette()
