@@ -16,27 +16,6 @@
 
 namespace {
 
-class NoDesktop : public Platform
-{
-public:
-    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
-    std::optional<QString> chooseExportDestination(const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    void showInFileManager(const QString &) override {}
-    void noteRecentDocument(const QString &) override {}
-    std::unique_ptr<Progress> startProgress(const QString &, bool) override
-    {
-        struct Silent : Progress
-        {
-            void update(double) override {}
-            bool cancelled() const override { return false; }
-        };
-        return std::make_unique<Silent>();
-    }
-};
-
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -62,7 +41,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: kelvane_window_benchmark FILE\n");
         return 2;
     }
-    NoDesktop platform;
+    HeadlessPlatform platform;
     AppModel model(platform);
     ContentView window(model);
     window.resize(1200, 760);

@@ -96,3 +96,13 @@ std::unique_ptr<Progress> DesktopPlatform::startProgress(const QString &label, b
 {
     return std::make_unique<DialogProgress>(label, cancellable);
 }
+
+std::unique_ptr<Progress> HeadlessPlatform::startProgress(const QString &, bool)
+{
+    struct Silent : Progress
+    {
+        void update(double) override {}
+        bool cancelled() const override { return false; }
+    };
+    return std::make_unique<Silent>();
+}

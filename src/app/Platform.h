@@ -49,3 +49,18 @@ public:
     void noteRecentDocument(const QString &path) override;
     std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };
+
+/// A desktop with nobody at it: panels are cancelled, nothing is shown or recorded and progress
+/// is silent. For tools that run the window headless (screenshots, benchmarks).
+class HeadlessPlatform : public Platform
+{
+public:
+    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseExportDestination(const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    void showInFileManager(const QString &) override {}
+    void noteRecentDocument(const QString &) override {}
+    std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
+};

@@ -16,27 +16,6 @@
 
 namespace {
 
-class NoDesktop : public Platform
-{
-public:
-    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
-    std::optional<QString> chooseExportDestination(const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    void showInFileManager(const QString &) override {}
-    void noteRecentDocument(const QString &) override {}
-    std::unique_ptr<Progress> startProgress(const QString &, bool) override
-    {
-        struct Silent : Progress
-        {
-            void update(double) override {}
-            bool cancelled() const override { return false; }
-        };
-        return std::make_unique<Silent>();
-    }
-};
-
 QPalette darkPalette()
 {
     QPalette p;
@@ -80,7 +59,7 @@ int main(int argc, char **argv)
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
-        NoDesktop platform;
+        HeadlessPlatform platform;
         AppModel model(platform);
         ContentView window(model);
         window.resize(1200, 760);
