@@ -1,10 +1,9 @@
-#include "app/AppModel.h"
 #include "app/ContentView.h"
+#include "app/KelvaneApp.h"
 #include "app/Platform.h"
 #include "cli/CommandLineExport.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -12,6 +11,7 @@
 
 int main(int argc, char **argv)
 {
+    // A command-line mode runs to completion here and ends the process: no window, no model.
     try {
         CommandLineExport::runIfRequested(argc, argv);
     } catch (const std::bad_alloc &) {
@@ -25,18 +25,18 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
+    // File paths given at launch are the launch's open request.
+    QStringList paths = QApplication::arguments().mid(1);
+    paths.removeIf([](const QString &argument) { return argument.startsWith(u'-'); });
+    // One instance per user: a second launch hands its files to the first one and ends.
+    if (KelvaneApp::handToRunningInstance(paths))
+        return 0;
+
     DesktopPlatform platform;
-    AppModel model(platform);
-    ContentView window(model);
-    window.resize(1200, 760);
-    window.show();
-    // A file given at launch opens once the window is up.
-    const QStringList arguments = QApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (!arguments[i].startsWith(u'-')) {
-            QTimer::singleShot(0, &model, [&model, path = arguments[i]] { model.open(path); });
-            break;
-        }
-    }
+    KelvaneApp app(platform);
+    app.listenForLaunches();
+    app.delegate().openRequest(paths);
+    app.window().resize(1200, 760);
+    app.showWindow();
     return QApplication::exec();
 }

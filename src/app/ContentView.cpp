@@ -2,9 +2,16 @@
 
 #include "app/AppModel.h"
 #include "app/DocumentViews.h"
+#include "app/Platform.h"
 #include "app/Style.h"
+#include "core/Version.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QButtonGroup>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -70,7 +77,6 @@ EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
     setColour(m_line, Style::secondary(palette()));
     m_button->setFont(Style::font(13));
     m_button->setMinimumHeight(32);
-    m_button->setShortcut(QKeySequence::Open);
     connect(m_button, &QPushButton::clicked, &model, &AppModel::showOpenPanel);
     setError(nullptr);
 }
@@ -204,6 +210,53 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     update();
 }
 
+ContentView::ContentView(AppModel &model, Platform &platform, QWidget *parent)
+    : ContentView(model, parent)
+{
+    buildMenus(platform);
+    update();
+}
+
+void ContentView::buildMenus(Platform &platform)
+{
+    QMenu *app = menuBar()->addMenu(QStringLiteral("Kelvane"));
+    QAction *about = app->addAction(QStringLiteral("About Kelvane"));
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Kelvane"),
+                           QStringLiteral("Kelvane %1\nA viewer for ANSI ASC X12 EDI files.")
+                               .arg(QString::fromLatin1(kelvane::versionString)));
+    });
+    app->addSeparator();
+    QAction *quit = app->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    // No item opens a second window: the one window shows one document at a time.
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    m_openAction = file->addAction(QStringLiteral("Open\u2026"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    connect(m_openAction, &QAction::triggered, &m_model, &AppModel::showOpenPanel);
+    m_recent = file->addMenu(QStringLiteral("Open Recent"));
+    connect(m_recent, &QMenu::aboutToShow, this, [this, &platform] {
+        m_recent->clear();
+        const QStringList recent = platform.recentDocuments();
+        for (const QString &path : recent) {
+            QAction *item = m_recent->addAction(QFileInfo(path).fileName());
+            item->setToolTip(path);
+            connect(item, &QAction::triggered, this, [this, path] { m_model.open(path); });
+        }
+        if (!recent.isEmpty())
+            m_recent->addSeparator();
+        QAction *clear = m_recent->addAction(QStringLiteral("Clear Menu"));
+        clear->setEnabled(!recent.isEmpty());
+        connect(clear, &QAction::triggered, this, [&platform] { platform.clearRecentDocuments(); });
+    });
+    file->addSeparator();
+    m_exportAction = file->addAction(QStringLiteral("Export as PDF\u2026"));
+    m_exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_exportAction, &QAction::triggered, &m_model, &AppModel::exportPDF);
+}
+
 QWidget *ContentView::currentContent() const
 {
     return m_content->currentWidget();
@@ -216,6 +269,8 @@ void ContentView::update()
         button->setEnabled(loaded);
     m_search->setEnabled(loaded);
     m_export->setEnabled(loaded);
+    if (m_exportAction)
+        m_exportAction->setEnabled(loaded);
     m_modes->button(int(m_model.viewMode()))->setChecked(true);
 
     if (!loaded) {

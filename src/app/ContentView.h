@@ -5,6 +5,9 @@
 
 class AppModel;
 class FlatSegmentView;
+class Platform;
+class QAction;
+class QMenu;
 class OutlineView;
 class QButtonGroup;
 class QLabel;
@@ -40,7 +43,13 @@ class ContentView : public QMainWindow
     Q_OBJECT
 
 public:
+    /// With a platform the window has its menus (the recent documents come from it).
     explicit ContentView(AppModel &model, QWidget *parent = nullptr);
+    ContentView(AppModel &model, Platform &platform, QWidget *parent = nullptr);
+
+    QAction *openAction() const { return m_openAction; }
+    QAction *exportAction() const { return m_exportAction; }
+    QMenu *recentMenu() const { return m_recent; }
 
     QToolButton *openButton() const { return m_open; }
     QButtonGroup *modeButtons() const { return m_modes; }
@@ -60,6 +69,7 @@ protected:
 
 private:
     void update();
+    void buildMenus(Platform &platform);
 
     AppModel &m_model;
     QToolButton *m_open;
@@ -72,4 +82,7 @@ private:
     OutlineView *m_outline;
     FlatSegmentView *m_flat;
     RawTextView *m_raw;
+    QAction *m_openAction = nullptr;
+    QAction *m_exportAction = nullptr;
+    QMenu *m_recent = nullptr;
 };

@@ -45,6 +45,16 @@ void DesktopPlatform::showInFileManager(const QString &path)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
+QStringList DesktopPlatform::recentDocuments() const
+{
+    return QSettings().value(QStringLiteral("recentDocuments")).toStringList();
+}
+
+void DesktopPlatform::clearRecentDocuments()
+{
+    QSettings().remove(QStringLiteral("recentDocuments"));
+}
+
 void DesktopPlatform::noteRecentDocument(const QString &path)
 {
     QSettings settings;

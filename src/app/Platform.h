@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -33,6 +34,9 @@ public:
     virtual void showInFileManager(const QString &path) = 0;
     /// Records a successfully opened file among the recent documents.
     virtual void noteRecentDocument(const QString &path) = 0;
+    /// The recent documents, newest first.
+    virtual QStringList recentDocuments() const = 0;
+    virtual void clearRecentDocuments() = 0;
     /// Starts showing progress; it ends when the returned object is destroyed.
     virtual std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) = 0;
 };
@@ -47,6 +51,8 @@ public:
                                                    const QString &message) override;
     void showInFileManager(const QString &path) override;
     void noteRecentDocument(const QString &path) override;
+    QStringList recentDocuments() const override;
+    void clearRecentDocuments() override;
     std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };
 
@@ -62,5 +68,7 @@ public:
     }
     void showInFileManager(const QString &) override {}
     void noteRecentDocument(const QString &) override {}
+    QStringList recentDocuments() const override { return {}; }
+    void clearRecentDocuments() override {}
     std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };

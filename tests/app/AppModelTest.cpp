@@ -3,6 +3,7 @@
 #include "app/DocumentModels.h"
 #include "app/DocumentViews.h"
 #include "app/Inspector.h"
+#include "app/KelvaneApp.h"
 #include "app/Platform.h"
 #include "core/X12Document.h"
 #include "core/X12Parser.h"
@@ -12,6 +13,7 @@
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -55,7 +57,9 @@ public:
         return saveAnswer;
     }
     void showInFileManager(const QString &path) override { shown << path; }
-    void noteRecentDocument(const QString &path) override { recent << path; }
+    void noteRecentDocument(const QString &path) override { recent.prepend(path); }
+    QStringList recentDocuments() const override { return recent; }
+    void clearRecentDocuments() override { recent.clear(); }
 
     /// Progress that asks to stop once `cancelAfter` updates have come (never when negative).
     struct ScriptedProgress : Progress
@@ -365,6 +369,47 @@ TEST_F(AppModelTest, DropsOpenTheFirstFileOnly)
     EXPECT_FALSE(model.fileURL()); // opened from the event loop, not inside the drop
     QApplication::processEvents();
     EXPECT_EQ(model.fileURL(), first);
+}
+
+TEST_F(AppModelTest, LaunchRequestsAndMenus)
+{
+    const QString first = write("first.x12", claim);
+    const QString second = write("second.x12", "N3*A~");
+    const QString third = write("third.x12", "N4*B~");
+
+    // Two requests before the window: the later one wins, and only its first file counts; it is
+    // open by the time the window's start-up steps are done.
+    KelvaneApp app(m_platform);
+    app.delegate().openRequest({first});
+    app.delegate().openRequest({second, third});
+    EXPECT_EQ(app.delegate().pendingURL(), second);
+    app.delegate().openRequest({});
+    EXPECT_EQ(app.delegate().pendingURL(), second);
+    app.showWindow();
+    EXPECT_FALSE(app.delegate().pendingURL());
+    EXPECT_EQ(app.model().fileURL(), second);
+    EXPECT_EQ(app.delegate().model(), &app.model());
+
+    // After the window is up, a request opens from the event loop, not inside the handler.
+    app.delegate().openRequest({first, third});
+    EXPECT_EQ(app.model().fileURL(), second);
+    QApplication::processEvents();
+    EXPECT_EQ(app.model().fileURL(), first);
+
+    // Export as PDF… follows the document; Open Recent lists what was opened.
+    ContentView &window = app.window();
+    EXPECT_EQ(window.openAction()->text(), QStringLiteral("Open\u2026"));
+    EXPECT_EQ(window.openAction()->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(window.exportAction()->text(), QStringLiteral("Export as PDF\u2026"));
+    EXPECT_EQ(window.exportAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_TRUE(window.exportAction()->isEnabled());
+    app.model().open(write("bad.x12", ""));
+    EXPECT_FALSE(window.exportAction()->isEnabled());
+    emit window.recentMenu()->aboutToShow();
+    QStringList items;
+    for (QAction *action : window.recentMenu()->actions())
+        items << action->text();
+    EXPECT_EQ(items, (QStringList{"first.x12", "second.x12", "", "Clear Menu"}));
 }
 
 } // namespace

@@ -61,7 +61,7 @@ int main(int argc, char **argv)
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
         HeadlessPlatform platform;
         AppModel model(platform);
-        ContentView window(model);
+        ContentView window(model, platform);
         window.resize(1200, 760);
         window.show();
         grab(window, folder + QStringLiteral("/welcome") + suffix);

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class AppModel;
+class ContentView;
+class Platform;
+class QLocalServer;
+
+/// Receives the desktop's requests to open files. Until the window is shown it parks the first
+/// file of the latest request; afterwards it hands each request to the model from the event loop.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    /// An open request: the first path counts, the rest are ignored.
+    void openRequest(const QStringList &paths);
+    /// The window is up: from now on requests go straight to the model.
+    void connectModel(AppModel &model);
+    /// Takes the parked file, leaving none.
+    std::optional<QString> takePendingURL();
+
+    AppModel *model() const { return m_model; }
+    const std::optional<QString> &pendingURL() const { return m_pendingURL; }
+
+private:
+    AppModel *m_model = nullptr;
+    std::optional<QString> m_pendingURL;
+};
+
+/// The windowed application: one model, one window with its menus, the delegate, and the
+/// per-user socket through which a second launch hands its files to the running one.
+class KelvaneApp : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit KelvaneApp(Platform &platform, QObject *parent = nullptr);
+    ~KelvaneApp() override;
+
+    /// Hands `paths` to an instance that is already running. True when one took them; then this
+    /// process has nothing more to do.
+    static bool handToRunningInstance(const QStringList &paths);
+    /// Starts listening for later launches.
+    void listenForLaunches();
+
+    AppDelegate &delegate() { return m_delegate; }
+    /// The one model; made on first use.
+    AppModel &model();
+    ContentView &window();
+
+    /// Shows the window and runs the steps that follow its appearance.
+    void showWindow();
+
+private:
+    Platform &m_platform;
+    AppDelegate m_delegate;
+    std::unique_ptr<AppModel> m_model;
+    std::unique_ptr<ContentView> m_window;
+    QLocalServer *m_server = nullptr;
+};
