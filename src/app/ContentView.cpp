@@ -91,6 +91,8 @@ void EmptyStateView::setError(const QString *error)
     m_line->setText(error ? QStringLiteral("Try another file.")
                           : QStringLiteral("837, 835, 834, 270/271, 276/277, 278, 820, 999 and any "
                                            "other X12 / EDI file. Drag one here."));
+    // A centred layout gives a wrapped label one line's height unless told how tall it is.
+    m_line->setMinimumHeight(m_line->heightForWidth(m_line->width()));
 }
 
 QString EmptyStateView::title() const

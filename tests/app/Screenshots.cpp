@@ -34,6 +34,8 @@ QPalette darkPalette()
     p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4C));
     p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1A));
     p.setColor(QPalette::Shadow, QColor(0x00, 0x00, 0x00));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x6E, 0x6E, 0x73));
     return p;
 }
 
