@@ -77,7 +77,7 @@ struct Loaded
     std::optional<QString> failure;
 };
 
-Loaded load(const std::string &file, const std::string &name)
+Loaded loadOrThrow(const std::string &file, const std::string &name)
 {
     auto text = TextFile::read(file, TextFile::Decoding::utf8OrLatin1);
     if (!text)
@@ -88,6 +88,16 @@ Loaded load(const std::string &file, const std::string &name)
         return {nullptr, QString::fromUtf8(why.data(), qsizetype(why.size()))};
     }
     return {std::move(*document), std::nullopt};
+}
+
+/// Never throws: a file too big for memory is a failure to show, not an exception to escape.
+Loaded load(const std::string &file, const std::string &name) noexcept
+{
+    try {
+        return loadOrThrow(file, name);
+    } catch (const std::bad_alloc &) {
+        return {nullptr, QStringLiteral("There is not enough memory to open this file.")};
+    }
 }
 
 } // namespace

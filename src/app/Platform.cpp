@@ -13,8 +13,7 @@
 std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
 {
     QFileDialog dialog(nullptr, message);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setLabelText(QFileDialog::LookIn, message);
+    dialog.setFileMode(QFileDialog::ExistingFile); // one file, any type
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();
