@@ -1,4 +1,5 @@
 #include "app/ContentView.h"
+#include "app/DesktopIntegration.h"
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"
 #include "cli/CommandLineExport.h"
@@ -33,7 +34,10 @@ int main(int argc, char **argv)
         return 0;
 
     DesktopPlatform platform;
-    KelvaneApp app(platform);
+    DesktopTypeRegistry registry;
+    MessageBoxAlerts alerts;
+    SettingsPreferences preferences;
+    KelvaneApp app(platform, registry, alerts, preferences);
     app.listenForLaunches();
     app.delegate().openRequest(paths);
     app.window().resize(1200, 760);

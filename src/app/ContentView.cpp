@@ -229,6 +229,9 @@ void ContentView::buildMenus(Platform &platform)
                                .arg(QString::fromLatin1(kelvane::versionString)));
     });
     app->addSeparator();
+    QAction *makeDefault = app->addAction(QStringLiteral("Make Default App for X12 Files\u2026"));
+    connect(makeDefault, &QAction::triggered, this, &ContentView::makeDefaultRequested);
+    app->addSeparator();
     QAction *quit = app->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);

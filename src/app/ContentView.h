@@ -63,6 +63,10 @@ public:
     /// The line that shows a failed export while the document stays on screen.
     QLabel *messageBar() const { return m_message; }
 
+signals:
+    /// "Make Default App for X12 Files…" was chosen.
+    void makeDefaultRequested();
+
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;

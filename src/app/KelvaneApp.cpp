@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ContentView.h"
+#include "app/DefaultHandler.h"
 #include "app/Platform.h"
 
 #include <QDataStream>
@@ -48,8 +49,10 @@ std::optional<QString> AppDelegate::takePendingURL()
     return path;
 }
 
-KelvaneApp::KelvaneApp(Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_delegate(this)
+KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresenter &alerts,
+                       PreferenceStore &preferences, QObject *parent)
+    : QObject(parent), m_platform(platform), m_registry(registry), m_alerts(alerts),
+      m_preferences(preferences), m_delegate(this)
 {
 }
 
@@ -64,8 +67,11 @@ AppModel &KelvaneApp::model()
 
 ContentView &KelvaneApp::window()
 {
-    if (!m_window)
+    if (!m_window) {
         m_window = std::make_unique<ContentView>(model(), m_platform);
+        connect(m_window.get(), &ContentView::makeDefaultRequested, this,
+                [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
+    }
     return *m_window;
 }
 
@@ -78,6 +84,7 @@ void KelvaneApp::showWindow()
     w.activateWindow();
     if (const auto pending = m_delegate.takePendingURL())
         model().open(*pending);
+    DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
 }
 
 bool KelvaneApp::handToRunningInstance(const QStringList &paths)

@@ -7,9 +7,12 @@
 #include <memory>
 #include <optional>
 
+class AlertPresenter;
 class AppModel;
 class ContentView;
 class Platform;
+class PreferenceStore;
+class TypeRegistry;
 class QLocalServer;
 
 /// Receives the desktop's requests to open files. Until the window is shown it parks the first
@@ -43,7 +46,9 @@ class KelvaneApp : public QObject
     Q_OBJECT
 
 public:
-    explicit KelvaneApp(Platform &platform, QObject *parent = nullptr);
+    /// The desktop services must outlive the application object.
+    KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresenter &alerts,
+               PreferenceStore &preferences, QObject *parent = nullptr);
     ~KelvaneApp() override;
 
     /// Hands `paths` to an instance that is already running. True when one took them; then this
@@ -57,11 +62,15 @@ public:
     AppModel &model();
     ContentView &window();
 
-    /// Shows the window and runs the steps that follow its appearance.
+    /// Shows the window and runs the steps that follow its appearance: connect the delegate, raise
+    /// the window, open the parked file, then ask once about default file types.
     void showWindow();
 
 private:
     Platform &m_platform;
+    TypeRegistry &m_registry;
+    AlertPresenter &m_alerts;
+    PreferenceStore &m_preferences;
     AppDelegate m_delegate;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<ContentView> m_window;

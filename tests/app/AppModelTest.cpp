@@ -2,6 +2,7 @@
 #include "app/ContentView.h"
 #include "app/DocumentModels.h"
 #include "app/DocumentViews.h"
+#include "app/DefaultHandler.h"
 #include "app/Inspector.h"
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"
@@ -57,7 +58,11 @@ public:
         return saveAnswer;
     }
     void showInFileManager(const QString &path) override { shown << path; }
-    void noteRecentDocument(const QString &path) override { recent.prepend(path); }
+    void noteRecentDocument(const QString &path) override
+    {
+        recent.removeAll(path);
+        recent.prepend(path);
+    }
     QStringList recentDocuments() const override { return recent; }
     void clearRecentDocuments() override { recent.clear(); }
 
@@ -371,6 +376,21 @@ TEST_F(AppModelTest, DropsOpenTheFirstFileOnly)
     EXPECT_EQ(model.fileURL(), first);
 }
 
+/// No known types, and asked before: the launch steps show nothing.
+struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
+{
+    bool knows(const QString &) const override { return false; }
+    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
+    QString thisApplication() const override { return {}; }
+    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
+    {
+        done(std::nullopt);
+    }
+    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
+    bool flag(const QString &) const override { return true; }
+    void setFlag(const QString &, bool) override {}
+};
+
 TEST_F(AppModelTest, LaunchRequestsAndMenus)
 {
     const QString first = write("first.x12", claim);
@@ -379,7 +399,8 @@ TEST_F(AppModelTest, LaunchRequestsAndMenus)
 
     // Two requests before the window: the later one wins, and only its first file counts; it is
     // open by the time the window's start-up steps are done.
-    KelvaneApp app(m_platform);
+    FakeDesktop desktop;
+    KelvaneApp app(m_platform, desktop, desktop, desktop);
     app.delegate().openRequest({first});
     app.delegate().openRequest({second, third});
     EXPECT_EQ(app.delegate().pendingURL(), second);
@@ -389,6 +410,30 @@ TEST_F(AppModelTest, LaunchRequestsAndMenus)
     EXPECT_FALSE(app.delegate().pendingURL());
     EXPECT_EQ(app.model().fileURL(), second);
     EXPECT_EQ(app.delegate().model(), &app.model());
+
+    // The first-launch question comes after the parked file is open.
+    {
+        struct AskingDesktop : FakeDesktop
+        {
+            AppModel *model = nullptr;
+            bool fileOpenWhenAsked = false;
+            int questions = 0;
+            int show(Style, const QString &, const QString &, const QStringList &) override
+            {
+                ++questions;
+                fileOpenWhenAsked = model && model->document() != nullptr;
+                return 1; // "Not Now"
+            }
+            bool flag(const QString &) const override { return false; }
+            bool knows(const QString &) const override { return true; }
+        } asking;
+        KelvaneApp launched(m_platform, asking, asking, asking);
+        asking.model = &launched.model();
+        launched.delegate().openRequest({first});
+        launched.showWindow();
+        EXPECT_EQ(asking.questions, 1);
+        EXPECT_TRUE(asking.fileOpenWhenAsked);
+    }
 
     // After the window is up, a request opens from the event loop, not inside the handler.
     app.delegate().openRequest({first, third});

@@ -1,0 +1,262 @@
+#include "app/DefaultHandler.h"
+#include "app/DesktopIntegration.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <thread>
+
+namespace {
+
+/// A registry that answers each request from a thread of its own, like the real one.
+class FakeRegistry : public TypeRegistry
+{
+public:
+    std::set<QString> unknown;
+    std::set<QString> refused;
+    std::map<QString, QString> defaults;
+    int requests = 0;
+
+    bool knows(const QString &type) const override { return !unknown.contains(type); }
+    std::optional<QString> defaultApplication(const QString &type) const override
+    {
+        const auto it = defaults.find(type);
+        return it == defaults.end() ? std::nullopt : std::optional<QString>(it->second);
+    }
+    QString thisApplication() const override { return QStringLiteral("kelvane.desktop"); }
+    void setDefault(const QString &type,
+                    std::function<void(std::optional<QString> error)> done) override
+    {
+        ++requests;
+        const bool refuse = refused.contains(type);
+        std::thread([done, refuse] {
+            done(refuse ? std::optional<QString>(QStringLiteral("refused")) : std::nullopt);
+        }).detach();
+    }
+};
+
+struct Shown
+{
+    AlertPresenter::Style style;
+    QString message;
+    QString informative;
+    QStringList buttons;
+};
+
+class FakeAlerts : public AlertPresenter
+{
+public:
+    std::vector<Shown> shown;
+    int answer = 0;
+    int show(Style style, const QString &message, const QString &informative,
+             const QStringList &buttons) override
+    {
+        shown.push_back({style, message, informative, buttons});
+        return answer;
+    }
+};
+
+class FakePreferences : public PreferenceStore
+{
+public:
+    std::map<QString, bool> flags;
+    bool flag(const QString &key) const override
+    {
+        const auto it = flags.find(key);
+        return it != flags.end() && it->second;
+    }
+    void setFlag(const QString &key, bool value) override { flags[key] = value; }
+};
+
+/// Runs the event loop until `done` holds or two seconds pass.
+template <typename Condition>
+bool waitFor(Condition done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+const QString flagKey = QStringLiteral("didPromptForDefaultHandler");
+
+TEST(DefaultHandlerTest, OwnedTypes)
+{
+    const auto &types = DefaultHandler::ownedTypeIdentifiers();
+    ASSERT_EQ(types.size(), 22u);
+    EXPECT_EQ(types.front(), QStringLiteral("io.github.kelvane.Kelvane.edi"));
+    EXPECT_EQ(types.back(), QStringLiteral("io.github.kelvane.Kelvane.999"));
+    EXPECT_EQ(DefaultHandler::mimeTypeFor(types[3]), QStringLiteral("application/x-kelvane-837p"));
+}
+
+TEST(DefaultHandlerTest, CompletionRunsOnceOnTheMainThread)
+{
+    for (const bool allUnknown : {false, true}) {
+        FakeRegistry registry;
+        if (allUnknown) {
+            for (const QString &type : DefaultHandler::ownedTypeIdentifiers())
+                registry.unknown.insert(type);
+        }
+        int calls = 0;
+        int claimed = -1;
+        QStringList failed;
+        bool onMainThread = false;
+        DefaultHandler::makeDefault(registry, [&](int c, const QStringList &f) {
+            ++calls;
+            claimed = c;
+            failed = f;
+            onMainThread = QThread::currentThread() == QApplication::instance()->thread();
+        });
+        EXPECT_EQ(calls, 0); // never inside the call
+        ASSERT_TRUE(waitFor([&] { return calls > 0; }));
+        waitFor([] { return false; }); // a second call would come by now
+        EXPECT_EQ(calls, 1);
+        EXPECT_TRUE(onMainThread);
+        EXPECT_EQ(claimed, allUnknown ? 0 : 22);
+        EXPECT_EQ(failed.size(), allUnknown ? 22 : 0);
+        if (allUnknown) {
+            EXPECT_EQ(failed.front(),
+                      QStringLiteral("io.github.kelvane.Kelvane.edi: No such file or directory"));
+        }
+    }
+}
+
+TEST(DefaultHandlerTest, FirstLaunch)
+{
+    // A later launch asks nothing.
+    {
+        FakeRegistry registry;
+        FakeAlerts alerts;
+        FakePreferences preferences;
+        preferences.flags[flagKey] = true;
+        DefaultHandler::promptOnFirstLaunchIfNeeded(registry, alerts, preferences);
+        EXPECT_TRUE(alerts.shown.empty());
+        EXPECT_EQ(registry.requests, 0);
+    }
+    // Already the default for every known type: nothing shown, the flag still set.
+    {
+        FakeRegistry registry;
+        for (const QString &type : DefaultHandler::ownedTypeIdentifiers())
+            registry.defaults[type] = QStringLiteral("kelvane.desktop");
+        registry.defaults.erase(DefaultHandler::ownedTypeIdentifiers()[5]);
+        registry.unknown.insert(DefaultHandler::ownedTypeIdentifiers()[5]); // ignored when unknown
+        FakeAlerts alerts;
+        FakePreferences preferences;
+        DefaultHandler::promptOnFirstLaunchIfNeeded(registry, alerts, preferences);
+        EXPECT_TRUE(alerts.shown.empty());
+        EXPECT_TRUE(preferences.flag(flagKey));
+    }
+    // "Not Now": nothing set, nothing more shown.
+    {
+        FakeRegistry registry;
+        FakeAlerts alerts;
+        alerts.answer = 1;
+        FakePreferences preferences;
+        DefaultHandler::promptOnFirstLaunchIfNeeded(registry, alerts, preferences);
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        const Shown &question = alerts.shown.front();
+        EXPECT_EQ(question.style, AlertPresenter::Style::informational);
+        EXPECT_EQ(question.message, QStringLiteral("Open X12 files with Kelvane?"));
+        EXPECT_EQ(question.informative,
+                  QStringLiteral("Sets Kelvane as the default app for .edi, .x12, .837, .835, .834, "
+                                 ".270, .271, .276, .277, .999 and related files. Plain .txt files "
+                                 "are left unchanged. You can change this later from the Kelvane "
+                                 "menu."));
+        EXPECT_EQ(question.buttons, (QStringList{"Set as Default", "Not Now"}));
+        EXPECT_EQ(registry.requests, 0);
+        EXPECT_TRUE(preferences.flag(flagKey));
+    }
+    // "Set as Default" and every type accepted: nothing more is shown.
+    {
+        FakeRegistry registry;
+        FakeAlerts alerts;
+        FakePreferences preferences;
+        DefaultHandler::promptOnFirstLaunchIfNeeded(registry, alerts, preferences);
+        waitFor([&] { return false; });
+        EXPECT_EQ(registry.requests, 22);
+        EXPECT_EQ(alerts.shown.size(), 1u);
+    }
+}
+
+TEST(DefaultHandlerTest, Reports)
+{
+    const auto &types = DefaultHandler::ownedTypeIdentifiers();
+    // All accepted, from the menu.
+    {
+        FakeRegistry registry;
+        FakeAlerts alerts;
+        DefaultHandler::makeDefaultInteractively(registry, alerts);
+        ASSERT_TRUE(waitFor([&] { return !alerts.shown.empty(); }));
+        EXPECT_EQ(alerts.shown.front().style, AlertPresenter::Style::informational);
+        EXPECT_EQ(alerts.shown.front().message, QStringLiteral("Kelvane now opens all 22 X12 file types."));
+        EXPECT_EQ(alerts.shown.front().informative, QString());
+    }
+    // Two refused: both paths warn with the two entries.
+    for (const bool firstLaunch : {false, true}) {
+        FakeRegistry registry;
+        registry.refused = {types[2], types[7]};
+        FakeAlerts alerts;
+        FakePreferences preferences;
+        if (firstLaunch) {
+            DefaultHandler::promptOnFirstLaunchIfNeeded(registry, alerts, preferences);
+        } else {
+            DefaultHandler::makeDefaultInteractively(registry, alerts);
+        }
+        ASSERT_TRUE(waitFor([&] { return alerts.shown.size() == (firstLaunch ? 2u : 1u); }));
+        const Shown &report = alerts.shown.back();
+        EXPECT_EQ(report.style, AlertPresenter::Style::warning);
+        EXPECT_EQ(report.message, QStringLiteral("Set 20 of 22 file types."));
+        QStringList lines = report.informative.split(u'\n');
+        lines.sort(); // answers arrive in any order
+        EXPECT_EQ(lines, (QStringList{types[2] + ": refused", types[7] + ": refused"}));
+    }
+    // More than five failures: the first five recorded are listed.
+    {
+        FakeRegistry registry;
+        for (std::size_t i = 0; i < 8; ++i)
+            registry.unknown.insert(types[i]);
+        FakeAlerts alerts;
+        DefaultHandler::makeDefaultInteractively(registry, alerts);
+        ASSERT_TRUE(waitFor([&] { return !alerts.shown.empty(); }));
+        EXPECT_EQ(alerts.shown.front().message, QStringLiteral("Set 14 of 22 file types."));
+        const QStringList lines = alerts.shown.front().informative.split(u'\n');
+        ASSERT_EQ(lines.size(), 5);
+        EXPECT_EQ(lines.front(), types[0] + ": No such file or directory");
+    }
+}
+
+TEST(DefaultHandlerTest, MimeAppsListKeepsEverythingElse)
+{
+    const QString before = QStringLiteral("# mine\n"
+                                          "[Added Associations]\n"
+                                          "text/plain=gedit.desktop;\n"
+                                          "\n"
+                                          "[Default Applications]\n"
+                                          "image/png=eog.desktop;\n"
+                                          "application/x-kelvane-837=other.desktop;\n"
+                                          "\n"
+                                          "[Removed Associations]\n"
+                                          "text/html=firefox.desktop;\n");
+    const QString replaced = DesktopTypeRegistry::withDefault(
+        before, QStringLiteral("application/x-kelvane-837"), QStringLiteral("k.desktop"));
+    EXPECT_EQ(replaced, QString(before).replace(QStringLiteral("other.desktop"),
+                                                QStringLiteral("k.desktop")));
+    const QString added = DesktopTypeRegistry::withDefault(
+        before, QStringLiteral("application/x-kelvane-835"), QStringLiteral("k.desktop"));
+    EXPECT_EQ(added, QString(before).replace(
+                         QStringLiteral("other.desktop;\n"),
+                         QStringLiteral("other.desktop;\napplication/x-kelvane-835=k.desktop;\n")));
+    EXPECT_EQ(DesktopTypeRegistry::withDefault({}, QStringLiteral("a/b"), QStringLiteral("k.desktop")),
+              QStringLiteral("[Default Applications]\na/b=k.desktop;\n"));
+    EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("application/x-kelvane-835")),
+              QStringLiteral("k.desktop"));
+    EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("text/plain")), std::nullopt);
+}
+
+} // namespace
