@@ -1,13 +1,15 @@
 #include "app/Platform.h"
 
+#include "app/RecentDocuments.h"
+
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QApplication>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QProgressDialog>
-#include <QSettings>
 #include <QUrl>
 
 std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
@@ -46,24 +48,17 @@ void DesktopPlatform::showInFileManager(const QString &path)
 
 QStringList DesktopPlatform::recentDocuments() const
 {
-    return QSettings().value(QStringLiteral("recentDocuments")).toStringList();
+    return RecentDocuments::opened();
 }
 
 void DesktopPlatform::clearRecentDocuments()
 {
-    QSettings().remove(QStringLiteral("recentDocuments"));
+    RecentDocuments::clear();
 }
 
 void DesktopPlatform::noteRecentDocument(const QString &path)
 {
-    QSettings settings;
-    QStringList recent = settings.value(QStringLiteral("recentDocuments")).toStringList();
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    recent.removeAll(absolute);
-    recent.prepend(absolute);
-    while (recent.size() > 10)
-        recent.removeLast();
-    settings.setValue(QStringLiteral("recentDocuments"), recent);
+    RecentDocuments::note(path, QMimeDatabase().mimeTypeForFile(path).name());
 }
 
 namespace {

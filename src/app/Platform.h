@@ -41,8 +41,8 @@ public:
     virtual std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) = 0;
 };
 
-/// The real desktop: Qt's file dialogs, the freedesktop file manager interface, and a recent list
-/// kept in the application's settings.
+/// The real desktop: Qt's file dialogs, the freedesktop file manager interface and the
+/// freedesktop recent-documents list.
 class DesktopPlatform : public Platform
 {
 public:

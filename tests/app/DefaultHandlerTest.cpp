@@ -1,13 +1,18 @@
 #include "app/DefaultHandler.h"
 #include "app/DesktopIntegration.h"
+#include "app/RecentDocuments.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -257,6 +262,100 @@ TEST(DefaultHandlerTest, MimeAppsListKeepsEverythingElse)
     EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("application/x-kelvane-835")),
               QStringLiteral("k.desktop"));
     EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("text/plain")), std::nullopt);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    const QString list = home.path() + QStringLiteral("/recently-used.xbel");
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks" xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
+  <bookmark href="file:///tmp/other.txt" added="2026-01-01T00:00:00Z" modified="2026-01-01T00:00:00Z" visited="2026-01-01T00:00:00Z">
+    <info><metadata owner="http://freedesktop.org"><mime:mime-type type="text/plain"/>
+      <bookmark:applications><bookmark:application name="gedit" exec="'gedit %u'" modified="2026-01-01T00:00:00Z" count="3"/></bookmark:applications>
+    </metadata></info>
+  </bookmark>
+</xbel>
+)");
+    file.close();
+    EXPECT_EQ(RecentDocuments::listPath(), list);
+
+    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"), QStringLiteral("application/x-kelvane-837")));
+    QThread::msleep(5);
+    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/other.txt"), QStringLiteral("text/plain")));
+    QThread::msleep(5);
+    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"), QStringLiteral("application/x-kelvane-837")));
+    EXPECT_EQ(RecentDocuments::opened(), (QStringList{"/tmp/a.837", "/tmp/other.txt"}));
+
+    ASSERT_TRUE(RecentDocuments::clear());
+    EXPECT_TRUE(RecentDocuments::opened().isEmpty());
+    QFile after(list);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(after.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("name=\"gedit\""))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("file:///tmp/other.txt")));
+    EXPECT_FALSE(text.contains(QStringLiteral("a.837")));
+    qunsetenv("XDG_DATA_HOME");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
+{
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString list = config.path() + QStringLiteral("/mimeapps.list");
+    EXPECT_EQ(DesktopTypeRegistry::userMimeAppsList(), list);
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Default Applications]\ntext/plain=gedit.desktop;\n");
+    file.close();
+
+    DesktopTypeRegistry registry;
+    const QString type = DefaultHandler::ownedTypeIdentifiers()[9]; // .834
+    std::optional<std::optional<QString>> answer;
+    std::mutex lock;
+    registry.setDefault(type, [&](std::optional<QString> error) {
+        std::lock_guard guard(lock);
+        answer = error;
+    });
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard guard(lock);
+        return answer.has_value();
+    }));
+    EXPECT_FALSE(*answer);
+    EXPECT_EQ(registry.defaultApplication(type), QStringLiteral("io.github.kelvane.Kelvane.desktop"));
+    QFile written(list);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()),
+              QStringLiteral("[Default Applications]\ntext/plain=gedit.desktop;\n"
+                             "application/x-kelvane-834=io.github.kelvane.Kelvane.desktop;\n"));
+
+    // A list that cannot be replaced is a failure for the type, never a success.
+    QFile::remove(list);
+    QDir().mkpath(list);
+    answer.reset();
+    registry.setDefault(type, [&](std::optional<QString> error) {
+        std::lock_guard guard(lock);
+        answer = error;
+    });
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard guard(lock);
+        return answer.has_value();
+    }));
+    EXPECT_TRUE(answer->has_value());
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
