@@ -3,6 +3,7 @@
 #include "cli/OutputSink.h"
 #include "core/TextFile.h"
 #include "core/Version.h"
+#include "core/X12EnvelopeCheck.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
@@ -29,12 +30,14 @@ constexpr std::string_view helpText =
     "usage: kelvane [FILE]\n"
     "       kelvane --dump-tree FILE\n"
     "       kelvane --dump-json FILE\n"
+    "       kelvane --check FILE\n"
     "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
     "\n"
     "Kelvane views ANSI ASC X12 EDI files. Without an option it opens FILE in the viewer window.\n"
     "\n"
     "  --dump-tree FILE      print the envelope and loop tree of FILE, one node a line\n"
     "  --dump-json FILE      print the whole parse of FILE as one JSON document\n"
+    "  --check FILE          list broken envelopes and wrong counts; status 3 when there are any\n"
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
     "  --help                show this help\n"
@@ -153,6 +156,36 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+/// The envelope findings, one line each, then their counts. Status 3 when there are findings.
+int check(std::string_view path, int outFd, int errFd)
+{
+    const auto document = load(path, TextFile::Decoding::utf8OrLatin1, errFd);
+    if (!document)
+        return document.error();
+    const std::vector<X12Finding> findings = X12EnvelopeCheck::findings(**document);
+    OutputSink out(outFd);
+    std::size_t errors = 0;
+    for (const X12Finding &finding : findings) {
+        errors += finding.severity == X12Finding::Severity::error;
+        out.write("segment " + std::to_string(finding.position) + " (");
+        out.write((*document)->segment(finding.position - 1).tag());
+        out.write("): ");
+        out.write(toString(finding.severity));
+        out.write(": ");
+        out.write(finding.message);
+        out.put('\n');
+    }
+    const std::size_t warnings = findings.size() - errors;
+    if (findings.empty()) {
+        out.write("No findings.\n");
+    } else {
+        out.write(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
+                  std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n"));
+    }
+    const int status = finishOutput(out, errFd);
+    return status != 0 ? status : findings.empty() ? 0 : 3;
+}
+
 int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int outFd,
               int errFd)
 {
@@ -226,6 +259,9 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     const auto json = std::find(arguments.begin(), arguments.end(), "--dump-json");
     if (json != arguments.end() && json + 1 != arguments.end())
         return dumpJSON(*(json + 1), outFd, errFd);
+    const auto checkOption = std::find(arguments.begin(), arguments.end(), "--check");
+    if (checkOption != arguments.end() && checkOption + 1 != arguments.end())
+        return check(*(checkOption + 1), outFd, errFd);
 
     for (std::string_view argument : arguments.subspan(1)) {
         if (argument == "--help" || argument == "-h")

@@ -2,6 +2,7 @@
 
 #include "core/Dictionary_p.h"
 #include "core/X12Document.h"
+#include "core/X12EnvelopeCheck.h"
 
 #include <algorithm>
 #include <bit>
@@ -400,7 +401,28 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     };
     if (!writeBlocks(document.nodeCount(), nodes, sink))
         return false;
-    return sink("\n]}\n");
+
+    Buffer tail;
+    Json t(tail);
+    t.raw("\n],");
+    t.key("findings");
+    t.put('[');
+    bool firstFinding = true;
+    for (const X12Finding &finding : X12EnvelopeCheck::findings(document)) {
+        t.raw(firstFinding ? "\n{" : ",\n{");
+        firstFinding = false;
+        t.key("severity");
+        t.plainString(toString(finding.severity));
+        t.put(',');
+        t.key("position");
+        t.number(finding.position);
+        t.put(',');
+        t.key("message");
+        t.string(finding.message);
+        t.put('}');
+    }
+    t.raw(firstFinding ? "]}\n" : "\n]}\n");
+    return sink(tail.view());
 }
 
 } // namespace X12Json

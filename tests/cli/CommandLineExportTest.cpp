@@ -309,6 +309,29 @@ TEST_F(CommandLineExportTest, ExportFailures)
     EXPECT_EQ(nowhere.err, "error: Could not create the PDF context.\n");
 }
 
+TEST_F(CommandLineExportTest, CheckListsFindings)
+{
+    const Outcome clean = run({"--check", write("clean.x12", smallClaim)});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "No findings.\n");
+    EXPECT_EQ(clean.err, "");
+
+    std::string broken = smallClaim;
+    broken.replace(broken.find("GE*1*1"), 6, "GE*2*9");
+    const Outcome findings = run({"--check", write("broken.x12", broken)});
+    EXPECT_EQ(findings.status, 3);
+    EXPECT_EQ(findings.out, "segment 9 (GE): error: GE02 9 does not match GS06 1\n"
+                            "segment 9 (GE): error: GE01 says 2 transaction sets; the group has 1\n"
+                            "2 errors, 0 warnings\n");
+
+    const Outcome empty = run({"--check", write("empty.x12", "")});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "error: The file is empty.\n");
+    // The other modes come first.
+    const Outcome tree = run({"--check", write("a.x12", "N3*A~"), "--dump-tree", write("b.x12", "N4*B~")});
+    EXPECT_EQ(tree.out, "N4 \u2014 Geographic Location  \u2014 B,  \n");
+}
+
 TEST_F(CommandLineExportTest, HelpAndVersion)
 {
     const Outcome help = run({"--help"});

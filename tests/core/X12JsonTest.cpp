@@ -57,6 +57,9 @@ TEST_F(X12JsonTest, WholeDocument)
         "\"subtitle\":\"Service Date: 03/15/2024\",\"position\":2,\"children\":[]},{\"kind\":\"loop\","
         "\"title\":\"Billing Provider\",\"subtitle\":\"\",\"position\":3,\"children\":[]},{\"kind\":\"segment\","
         "\"title\":\"SE \u2014 Transaction Set Trailer\",\"subtitle\":\"control 1\",\"position\":4,\"children\":[]}]}\n"
+        "],\"findings\":[\n"
+        "{\"severity\":\"error\",\"position\":4,\"message\":\"SE01 says 3 segments; the transaction set "
+        "(ST to SE) has 4\"}\n"
         "]}\n");
 }
 
@@ -65,7 +68,8 @@ std::string treeShape(const std::string &text)
 {
     std::string shape;
     const std::size_t tree = text.find("\"tree\":");
-    for (std::size_t i = tree + 7; i < text.size(); ++i) {
+    const std::size_t findings = text.find("\"findings\":");
+    for (std::size_t i = tree + 7; i < findings; ++i) {
         const char c = text[i];
         if (c == '[' || c == ']')
             shape += c;
@@ -106,7 +110,7 @@ TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
     }
     // Each position appears twice: once among the segments and once in the tree.
     EXPECT_NE(out.find("{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
-                       "\"position\":40000,\"children\":[]}\n]}\n"),
+                       "\"position\":40000,\"children\":[]}\n],\"findings\":[]}\n"),
               std::string::npos);
 }
 
