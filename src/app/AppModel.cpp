@@ -2,6 +2,7 @@
 
 #include "app/Platform.h"
 #include "core/SegmentFilter.h"
+#include "core/X12EnvelopeCheck.h"
 #include "core/TextFile.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
@@ -187,4 +188,16 @@ void AppModel::exportPDF()
         return;
     }
     m_platform.showInFileManager(*destination);
+}
+
+std::shared_ptr<const std::vector<X12Finding>> AppModel::findings() const
+{
+    if (!m_document)
+        return std::make_shared<const std::vector<X12Finding>>();
+    if (m_findingsDocument != m_document.get()) {
+        m_findings = std::make_shared<const std::vector<X12Finding>>(
+            X12EnvelopeCheck::findings(*m_document));
+        m_findingsDocument = m_document.get();
+    }
+    return m_findings;
 }

@@ -16,10 +16,12 @@ QString toQString(std::string_view text)
 
 NodeTreeModel::NodeTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
-void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document)
+void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document,
+                                FindingPositions findings)
 {
     beginResetModel();
     m_document = std::move(document);
+    m_findings = std::move(findings);
     endResetModel();
 }
 
@@ -85,6 +87,8 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
         return int(m_document->kind(node));
     case PositionRole:
         return qlonglong(node) + 1;
+    case FindingRole:
+        return std::binary_search(m_findings.begin(), m_findings.end(), node + 1);
     default:
         return {};
     }
@@ -93,11 +97,13 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
 SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
-                                   std::shared_ptr<const std::vector<std::uint32_t>> indices)
+                                   std::shared_ptr<const std::vector<std::uint32_t>> indices,
+                                   FindingPositions findings)
 {
     beginResetModel();
     m_document = std::move(document);
     m_indices = std::move(indices);
+    m_findings = std::move(findings);
     endResetModel();
 }
 
@@ -131,6 +137,8 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
         return qlonglong(segment.position());
     case NodeIndexRole:
         return QVariant::fromValue(i);
+    case FindingRole:
+        return std::binary_search(m_findings.begin(), m_findings.end(), i + 1);
     default:
         return {};
     }

@@ -6,6 +6,7 @@
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
+#include "core/X12EnvelopeCheck.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,21 @@
 #include <algorithm>
 
 namespace {
+
+/// The orange mark of a segment with an envelope finding, in a 12-pixel square.
+void drawFindingMark(QPainter *painter, QPoint topLeft)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(QColor(0xFF, 0x95, 0x00));
+    painter->drawPolygon(QPolygon({topLeft + QPoint(6, 0), topLeft + QPoint(12, 11),
+                                   topLeft + QPoint(0, 11)}));
+    painter->setPen(Qt::white);
+    painter->drawLine(topLeft + QPoint(6, 4), topLeft + QPoint(6, 7));
+    painter->drawPoint(topLeft + QPoint(6, 9));
+    painter->restore();
+}
 
 /// A delegate that paints its own texts over the style's row background.
 class RowDelegate : public QStyledItemDelegate
@@ -79,6 +95,8 @@ public:
         painter->drawText(QPoint(r.right() - positionWidth,
                                  textRect.top() + titleMetrics.ascent() + 1),
                           position);
+        if (index.data(FindingRole).toBool())
+            drawFindingMark(painter, QPoint(r.right() - positionWidth - 16, textRect.top() + 4));
 
         const QString subtitle = index.data(SubtitleRole).toString();
         if (!subtitle.isEmpty()) {
@@ -125,6 +143,8 @@ public:
         const int positionWidth = Style::pt(44), tagWidth = Style::pt(38), gap = Style::pt(8);
         painter->drawText(QRect(r.left(), r.top(), positionWidth, nameMetrics.height() + 1),
                           Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
+        if (index.data(FindingRole).toBool())
+            drawFindingMark(painter, QPoint(r.left(), r.top() + 4));
         painter->setFont(Style::fixedFont(11, QFont::Bold));
         painter->setPen(text);
         painter->drawText(QPoint(r.left() + positionWidth + gap, baseline),
@@ -184,12 +204,24 @@ public:
     }
 };
 
-InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
+InspectedNode inspectedNode(const AppModel &model, const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
     return {QString::fromStdString(n.title), QString::fromStdString(n.subtitle), node,
-            n.childCount};
+            n.childCount, findingsAbout(model, node)};
 }
+
+FindingPositions findingPositions(const AppModel &model)
+{
+    FindingPositions positions;
+    for (const X12Finding &finding : *model.findings()) {
+        if (positions.empty() || positions.back() != finding.position)
+            positions.push_back(finding.position);
+    }
+    return positions;
+}
+
+
 
 } // namespace
 
@@ -216,11 +248,12 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     setStretchFactor(1, 1);
 
     auto load = [this] {
-        m_nodes->setDocument(m_model.document());
+        m_nodes->setDocument(m_model.document(), findingPositions(m_model));
         m_summary->refresh();
         select(std::nullopt);
     };
     connect(&model, &AppModel::documentChanged, this, load);
+    connect(m_summary, &DocumentSummaryView::findingActivated, this, &OutlineView::reveal);
     // The selection, not the current index: focus alone makes a current row but selects nothing.
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
@@ -244,8 +277,27 @@ void OutlineView::select(std::optional<std::uint32_t> node)
         m_inspector->setCurrentWidget(m_summary);
         return;
     }
-    m_detail->show(document, inspectedNode(*document, *node));
+    m_detail->show(document, inspectedNode(m_model, *document, *node));
     m_inspector->setCurrentWidget(m_detail);
+}
+
+void OutlineView::reveal(std::uint32_t node)
+{
+    const auto document = m_model.document();
+    if (!document || node >= document->nodeCount())
+        return;
+    // The index is built from the root down: each ancestor's row is on the node.
+    std::vector<std::uint32_t> path;
+    for (std::uint32_t n = node; n != X12Document::rootId(); n = document->parent(n))
+        path.push_back(n);
+    QModelIndex index;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        index = m_nodes->index(int(document->row(*it)), 0, index);
+        if (std::next(it) != path.rend())
+            m_tree->expand(index);
+    }
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
 }
 
 bool OutlineView::showsSummary() const
@@ -309,7 +361,8 @@ void FlatSegmentView::refill()
     m_stale = isHidden();
     if (m_stale)
         return;
-    m_segments->setSegments(m_model.document(), m_model.filteredSegments());
+    m_segments->setSegments(m_model.document(), m_model.filteredSegments(),
+                            findingPositions(m_model));
     // The chosen segment stays highlighted while it is listed.
     if (m_selected && m_selectedDocument == m_model.document()) {
         const int row = m_segments->rowOf(*m_selected);
@@ -333,7 +386,8 @@ void FlatSegmentView::showSelected()
     InspectedNode node{tag + QStringLiteral(" \u2014 ") +
                            QString::fromStdString(X12Dictionary::segmentName(segment.tag())),
                        QString::fromStdString(X12Dictionary::segmentSubtitle(segment)), *m_selected,
-                       0};
+                       0, document == m_model.document() ? findingsAbout(m_model, *m_selected)
+                                                         : QStringList()};
     m_detail->show(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }

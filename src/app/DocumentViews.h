@@ -27,6 +27,8 @@ public:
     explicit OutlineView(AppModel &model, QWidget *parent = nullptr);
     /// Back to a collapsed tree with nothing selected, as a freshly made view.
     void reset();
+    /// Expands the tree down to a node and selects it.
+    void reveal(std::uint32_t node);
     QTreeView *tree() const { return m_tree; }
     SegmentDetailView *detail() const { return m_detail; }
     DocumentSummaryView *summary() const { return m_summary; }

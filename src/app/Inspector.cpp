@@ -4,9 +4,11 @@
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
+#include "core/X12EnvelopeCheck.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -180,6 +182,12 @@ void SegmentDetailView::show(std::shared_ptr<const X12Document> document, const 
         header->addWidget(label(node.subtitle, Style::callout(), Style::secondary(palette), content));
     stack->addLayout(header);
 
+    for (const QString &finding : node.findings) {
+        QLabel *line = label(QStringLiteral("\u26A0 ") + finding, Style::font(12, QFont::Medium),
+                             QColor(0xD0, 0x6A, 0x00), content, true);
+        line->setWordWrap(true);
+        stack->addWidget(line);
+    }
     if (node.segment && m_document) {
         const X12Segment segment = m_document->segment(*node.segment);
         stack->addWidget(elementTable(segment, content));
@@ -260,9 +268,40 @@ void DocumentSummaryView::refresh()
     for (const std::string &code : document->transactionSets())
         row(QString::fromStdString(code),
             QString::fromStdString(X12Dictionary::transactionSetName(code)));
+    const auto findings = m_model.findings();
+    if (!findings->empty()) {
+        m_layout->addWidget(divider(this));
+        m_layout->addWidget(label(QStringLiteral("ENVELOPE FINDINGS"), Style::font(9, QFont::DemiBold),
+                                  Style::secondary(p), this));
+        for (const X12Finding &finding : *findings) {
+            auto *button = new QPushButton(
+                QStringLiteral("\u26A0 segment %1: %2")
+                    .arg(finding.position)
+                    .arg(QString::fromStdString(finding.message)),
+                this);
+            button->setFlat(true);
+            button->setStyleSheet(QStringLiteral("text-align: left; color: #d06a00;"));
+            button->setCursor(Qt::PointingHandCursor);
+            const std::uint32_t segment = finding.position - 1;
+            connect(button, &QPushButton::clicked, this,
+                    [this, segment] { emit findingActivated(segment); });
+            m_layout->addWidget(button);
+        }
+    }
     m_layout->addStretch(1);
     m_layout->addWidget(label(QStringLiteral("Select a node on the left to inspect it."),
                               Style::footnote(), Style::tertiary(p), this));
+}
+
+QStringList findingsAbout(const AppModel &model, std::uint32_t segment)
+{
+    QStringList texts;
+    for (const X12Finding &finding : *model.findings()) {
+        if (finding.position == segment + 1)
+            texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
+                         QString::fromStdString(finding.message);
+    }
+    return texts;
 }
 
 QStringList DocumentSummaryView::texts() const

@@ -38,7 +38,11 @@ struct InspectedNode
     QString subtitle;
     std::optional<std::uint32_t> segment; // index of the node's segment
     std::size_t childCount = 0;
+    QStringList findings; // envelope findings about the segment
 };
+
+/// The findings about one segment (by index), as "error: message" texts.
+QStringList findingsAbout(const AppModel &model, std::uint32_t segment);
 
 /// The inspector of a selected node: header, element table, raw segment and the children line.
 class SegmentDetailView : public QScrollArea
@@ -64,6 +68,10 @@ public:
     explicit DocumentSummaryView(AppModel &model, QWidget *parent = nullptr);
     void refresh();
     QStringList texts() const;
+
+signals:
+    /// A finding was clicked: show the segment at this index.
+    void findingActivated(std::uint32_t segment);
 
 private:
     AppModel &m_model;

@@ -7,6 +7,7 @@
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"
 #include "core/X12Document.h"
+#include "core/X12EnvelopeCheck.h"
 #include "core/X12Parser.h"
 
 #include <QAbstractItemModelTester>
@@ -16,6 +17,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -349,6 +351,36 @@ TEST_F(AppModelTest, WindowStatesAndEnabling)
     EXPECT_EQ(window.emptyState()->title(),
               QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
     EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
+}
+
+TEST_F(AppModelTest, FindingsInTheWindow)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    std::string broken = claim;
+    broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
+    model.open(write("broken.x12", broken));
+    ASSERT_EQ(model.findings()->size(), 1u);
+    EXPECT_EQ(model.findings()->front().position, 8u);
+
+    // The summary lists the finding; clicking it reveals and selects the GE node.
+    OutlineView *outline = window.outline();
+    QPushButton *finding = nullptr;
+    for (QPushButton *button : outline->summary()->findChildren<QPushButton *>())
+        finding = button;
+    ASSERT_TRUE(finding);
+    EXPECT_EQ(finding->text(), QStringLiteral("\u26A0 segment 8: GE02 2 does not match GS06 1"));
+    finding->click();
+    EXPECT_FALSE(outline->showsSummary());
+    EXPECT_EQ(outline->tree()->currentIndex().data(PositionRole).toLongLong(), 8);
+    EXPECT_TRUE(outline->tree()->currentIndex().data(FindingRole).toBool());
+    EXPECT_TRUE(outline->detail()->texts().contains(
+        QStringLiteral("\u26A0 error: GE02 2 does not match GS06 1")));
+
+    model.setViewMode(AppModel::ViewMode::flat);
+    QAbstractItemModel *list = window.segments()->list()->model();
+    EXPECT_TRUE(list->index(7, 0).data(FindingRole).toBool());
+    EXPECT_FALSE(list->index(6, 0).data(FindingRole).toBool());
 }
 
 TEST_F(AppModelTest, DropsOpenTheFirstFileOnly)
