@@ -192,8 +192,9 @@ void AppModel::exportPDF()
 
 std::shared_ptr<const std::vector<X12Finding>> AppModel::findings() const
 {
+    static const auto none = std::make_shared<const std::vector<X12Finding>>();
     if (!m_document)
-        return std::make_shared<const std::vector<X12Finding>>();
+        return none;
     if (m_findingsDocument != m_document.get()) {
         m_findings = std::make_shared<const std::vector<X12Finding>>(
             X12EnvelopeCheck::findings(*m_document));

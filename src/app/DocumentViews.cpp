@@ -214,7 +214,8 @@ InspectedNode inspectedNode(const AppModel &model, const X12Document &document, 
 FindingPositions findingPositions(const AppModel &model)
 {
     FindingPositions positions;
-    for (const X12Finding &finding : *model.findings()) {
+    const auto findings = model.findings(); // held: the loop must not outlive the list
+    for (const X12Finding &finding : *findings) {
         if (positions.empty() || positions.back() != finding.position)
             positions.push_back(finding.position);
     }

@@ -296,7 +296,8 @@ void DocumentSummaryView::refresh()
 QStringList findingsAbout(const AppModel &model, std::uint32_t segment)
 {
     QStringList texts;
-    for (const X12Finding &finding : *model.findings()) {
+    const auto findings = model.findings(); // held: the loop must not outlive the list
+    for (const X12Finding &finding : *findings) {
         if (finding.position == segment + 1)
             texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
                          QString::fromStdString(finding.message);
