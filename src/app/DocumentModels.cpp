@@ -1,18 +1,12 @@
 #include "app/DocumentModels.h"
 
+#include "app/DisplayText.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
 #include <algorithm>
 
-namespace {
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-} // namespace
+using DisplayText::shown;
 
 NodeTreeModel::NodeTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
@@ -77,10 +71,10 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         m_document->appendTitle(node, text);
-        return toQString(text);
+        return shown(text);
     case SubtitleRole:
         m_document->appendSubtitle(node, text);
-        return toQString(text);
+        return shown(text);
     case NodeIndexRole:
         return QVariant::fromValue(node);
     case KindRole:
@@ -126,13 +120,13 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
     const X12Segment segment = m_document->segment(i);
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(X12Dictionary::segmentName(segment.tag()));
+        return shown(X12Dictionary::segmentName(segment.tag()));
     case SubtitleRole:
-        return QString::fromStdString(X12Dictionary::segmentSubtitle(segment));
+        return shown(X12Dictionary::segmentSubtitle(segment));
     case TagRole:
-        return toQString(segment.tag());
+        return shown(segment.tag());
     case RawRole:
-        return toQString(segment.raw());
+        return shown(segment.raw());
     case PositionRole:
         return qlonglong(segment.position());
     case NodeIndexRole:

@@ -16,7 +16,7 @@ enum DocumentRole {
     KindRole,                         // X12Node::Kind as int
     PositionRole,                     // segment position (qlonglong)
     TagRole,                          // segment tag (QString)
-    RawRole,                          // raw segment text (QString)
+    RawRole,                          // raw segment text (QString), cut for display
     FindingRole,                      // whether an envelope finding concerns the segment (bool)
 };
 

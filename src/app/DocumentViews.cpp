@@ -1,6 +1,7 @@
 #include "app/DocumentViews.h"
 
 #include "app/AppModel.h"
+#include "app/DisplayText.h"
 #include "app/DocumentModels.h"
 #include "app/Inspector.h"
 #include "app/Style.h"
@@ -207,7 +208,7 @@ public:
 InspectedNode inspectedNode(const AppModel &model, const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
-    return {QString::fromStdString(n.title), QString::fromStdString(n.subtitle), node,
+    return {DisplayText::shown(n.title), DisplayText::shown(n.subtitle), node,
             n.childCount, findingsAbout(model, node)};
 }
 
@@ -451,7 +452,7 @@ void RawTextView::refill()
     }
     auto *delegate = static_cast<RawLineDelegate *>(m_list->itemDelegate());
     const QFontMetrics metrics(Style::fixedFont(12));
-    delegate->width = Style::pt(56) + metrics.horizontalAdvance(QLatin1Char('M')) * int(std::min<std::size_t>(longest, 100000)) + 8;
+    delegate->width = Style::pt(56) + metrics.horizontalAdvance(QLatin1Char('M')) * int(std::min(longest, DisplayText::maxLength + 1)) + 8;
     m_segments->setSegments(document, indices);
 }
 
@@ -460,7 +461,11 @@ void RawTextView::copySelection() const
     QStringList lines;
     QModelIndexList selected = m_list->selectionModel()->selectedRows();
     std::sort(selected.begin(), selected.end());
-    for (const QModelIndex &index : selected)
-        lines << index.data(RawRole).toString();
+    // The rows show long segments cut short; the copy has them whole.
+    const auto document = m_model.document();
+    for (const QModelIndex &index : selected) {
+        if (document)
+            lines << DisplayText::toQString(document->segment(index.data(NodeIndexRole).toUInt()).raw());
+    }
     QApplication::clipboard()->setText(lines.join(u'\n'));
 }

@@ -1,6 +1,7 @@
 #include "app/Inspector.h"
 
 #include "app/AppModel.h"
+#include "app/DisplayText.h"
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
@@ -11,13 +12,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
-QString toQString(std::string_view text)
+using DisplayText::shown;
+using DisplayText::toQString;
+
+/// "… and 12 more elements": the note under a list that was cut short.
+QString moreNote(std::size_t count, const char *what)
 {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return QStringLiteral("\u2026 and %1 more %2").arg(count).arg(QLatin1String(what));
 }
 
 QLabel *label(const QString &text, const QFont &font, const QColor &colour, QWidget *parent,
@@ -74,7 +80,7 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
                             Style::fixedFont(10), Style::tertiary(palette), table));
     rows->addLayout(header);
 
-    const std::vector<ElementRow> elements = elementRows(segment);
+    const std::vector<ElementRow> elements = elementRows(segment, DisplayText::maxRows);
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const ElementRow &element = elements[i];
         auto *row = new QWidget(table);
@@ -105,6 +111,15 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
         line->addLayout(value, 1);
         rows->addWidget(row);
     }
+    std::size_t present = 0;
+    for (const std::string_view value : segment.elements())
+        present += value.empty() ? 0u : 1u;
+    if (present > elements.size()) {
+        QLabel *more = label(moreNote(present - elements.size(), "elements"), Style::footnote(),
+                             Style::secondary(palette), table);
+        more->setContentsMargins(6, 6, 6, 0);
+        rows->addWidget(more);
+    }
     return table;
 }
 
@@ -120,11 +135,11 @@ void collectTexts(const QWidget *widget, QStringList &texts)
 
 } // namespace
 
-std::vector<ElementRow> elementRows(const X12Segment &segment)
+std::vector<ElementRow> elementRows(const X12Segment &segment, std::size_t limit)
 {
     std::vector<ElementRow> rows;
     const std::string_view tag = segment.tag();
-    for (std::size_t i = 0; i < segment.elementCount(); ++i) {
+    for (std::size_t i = 0; i < segment.elementCount() && rows.size() < limit; ++i) {
         const std::string_view value = segment.element(i);
         if (value.empty())
             continue;
@@ -132,12 +147,12 @@ std::vector<ElementRow> elementRows(const X12Segment &segment)
         ElementRow row;
         row.ref = QString::fromStdString(X12Dictionary::elementReference(tag, position));
         row.name = QString::fromStdString(X12Dictionary::elementName(tag, position));
-        row.value = toQString(value);
+        row.value = shown(value);
         auto decoded = X12Dictionary::formatValue(tag, position, value);
         if (!decoded)
             decoded = X12Dictionary::decode(tag, position, value);
         if (decoded)
-            row.decoded = QString::fromStdString(*decoded);
+            row.decoded = shown(*decoded);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -195,7 +210,7 @@ void SegmentDetailView::show(std::shared_ptr<const X12Document> document, const 
         raw->setSpacing(4);
         raw->addWidget(label(QStringLiteral("RAW SEGMENT"), Style::font(9, QFont::DemiBold),
                              Style::secondary(palette), content));
-        QLabel *text = label(toQString(segment.raw()), Style::fixedFont(11),
+        QLabel *text = label(shown(segment.raw()), Style::fixedFont(11),
                              palette.color(QPalette::Text), content, true);
         text->setWordWrap(true);
         text->setMargin(8);
@@ -265,19 +280,23 @@ void DocumentSummaryView::refresh()
     row(QStringLiteral("Repetition separator"), delimiterDisplay(d.repetition));
     row(QStringLiteral("Segment terminator"), delimiterDisplay(d.segment));
     m_layout->addWidget(divider(this));
-    for (const std::string &code : document->transactionSets())
-        row(QString::fromStdString(code),
-            QString::fromStdString(X12Dictionary::transactionSetName(code)));
+    const auto &codes = document->transactionSets();
+    for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
+        row(shown(codes[i]), shown(X12Dictionary::transactionSetName(codes[i])));
+    if (codes.size() > DisplayText::maxRows)
+        m_layout->addWidget(label(moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
+                                  Style::footnote(), Style::secondary(p), this));
     const auto findings = m_model.findings();
     if (!findings->empty()) {
         m_layout->addWidget(divider(this));
         m_layout->addWidget(label(QStringLiteral("ENVELOPE FINDINGS"), Style::font(9, QFont::DemiBold),
                                   Style::secondary(p), this));
-        for (const X12Finding &finding : *findings) {
+        for (std::size_t i = 0; i < std::min(findings->size(), DisplayText::maxRows); ++i) {
+            const X12Finding &finding = (*findings)[i];
             auto *button = new QPushButton(
                 QStringLiteral("\u26A0 segment %1: %2")
                     .arg(finding.position)
-                    .arg(QString::fromStdString(finding.message)),
+                    .arg(shown(finding.message)),
                 this);
             button->setFlat(true);
             button->setStyleSheet(QStringLiteral("text-align: left; color: #d06a00;"));
@@ -287,6 +306,9 @@ void DocumentSummaryView::refresh()
                     [this, segment] { emit findingActivated(segment); });
             m_layout->addWidget(button);
         }
+        if (findings->size() > DisplayText::maxRows)
+            m_layout->addWidget(label(moreNote(findings->size() - DisplayText::maxRows, "findings"),
+                                      Style::footnote(), Style::secondary(p), this));
     }
     m_layout->addStretch(1);
     m_layout->addWidget(label(QStringLiteral("Select a node on the left to inspect it."),
@@ -300,7 +322,7 @@ QStringList findingsAbout(const AppModel &model, std::uint32_t segment)
     for (const X12Finding &finding : *findings) {
         if (finding.position == segment + 1)
             texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
-                         QString::fromStdString(finding.message);
+                         shown(finding.message);
     }
     return texts;
 }

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,8 +25,10 @@ struct ElementRow
     std::optional<QString> decoded;
 };
 
-/// The rows of a segment's element table, empty elements left out without renumbering.
-std::vector<ElementRow> elementRows(const X12Segment &segment);
+/// The rows of a segment's element table, empty elements left out without renumbering; at most
+/// `limit` rows.
+std::vector<ElementRow> elementRows(const X12Segment &segment,
+                                    std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 /// How a delimiter is shown: "\n (newline)", "\r", the character itself, or "0x1D" for other
 /// control characters.

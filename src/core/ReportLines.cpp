@@ -2,7 +2,6 @@
 
 #include "core/Dictionary_p.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -107,17 +106,50 @@ double LineCursor::progress() const
 
 bool LineCursor::next(Line &line)
 {
-    if (m_pending.empty()) {
-        // Nodes in index order are the depth-first walk of the tree.
-        if (m_node >= m_document.nodeCount())
-            return false;
-        appendNodeLines(m_document, m_node, depthOf(m_document, m_node), m_pending);
-        std::reverse(m_pending.begin(), m_pending.end());
-        ++m_node;
+    // Nodes in index order are the depth-first walk of the tree.
+    while (m_node < m_document.nodeCount()) {
+        line.text.clear();
+        switch (m_step) {
+        case Step::title:
+            m_depth = depthOf(m_document, m_node);
+            line.indent = m_depth;
+            line.style = titleStyle(m_document.kind(m_node));
+            m_document.appendTitle(m_node, line.text);
+            m_step = Step::subtitle;
+            return true;
+        case Step::subtitle:
+            m_step = Step::elements;
+            m_element = 0;
+            m_document.appendSubtitle(m_node, line.text);
+            if (line.text.empty())
+                break;
+            line.indent = m_depth + 1;
+            line.style = Style::note;
+            return true;
+        case Step::elements: {
+            const X12Segment segment = m_document.segment(m_node);
+            while (m_element < segment.elementCount()) {
+                const std::size_t i = m_element++;
+                if (appendElementLine(line.text, segment.tag(), std::ptrdiff_t(i + 1),
+                                      segment.element(i))) {
+                    line.indent = m_depth + 1;
+                    line.style = Style::element;
+                    return true;
+                }
+            }
+            m_step = Step::raw;
+            break;
+        }
+        case Step::raw:
+            line.text.assign(m_document.segment(m_node).raw());
+            line.indent = m_depth + 1;
+            line.style = Style::segment;
+            m_step = Step::title;
+            ++m_node;
+            return true;
+        }
     }
-    line = std::move(m_pending.back());
-    m_pending.pop_back();
-    return true;
+    return false;
 }
 
 } // namespace PDFExporter

@@ -44,9 +44,15 @@ public:
     double progress() const;
 
 private:
+    // Where the walk stands within the current node's own lines. A segment may have millions of
+    // elements, so its element lines are made one at a time rather than gathered first.
+    enum class Step : std::uint8_t { title, subtitle, elements, raw };
+
     const X12Document &m_document;
     std::uint32_t m_node = 0;
-    std::vector<Line> m_pending; // the current node's own lines, in reverse order
+    Step m_step = Step::title;
+    std::size_t m_element = 0;
+    std::ptrdiff_t m_depth = 0;
 };
 
 } // namespace PDFExporter

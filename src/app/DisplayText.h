@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <string_view>
+
+/// Turning document text into what widgets show. A hostile file can hold a segment of 50 MB or
+/// millions of elements; a label or a row laid out from all of it would freeze the window, so what
+/// is shown is bounded, and the full text stays available to copying and to the exports.
+namespace DisplayText {
+
+/// The most bytes of one text a row or label shows.
+inline constexpr std::size_t maxLength = 10'000;
+/// The most element rows, or findings, listed in the inspector.
+inline constexpr std::size_t maxRows = 1'000;
+
+QString toQString(std::string_view text);
+
+/// The text, or its first `limit` bytes (cut at a character boundary) followed by "…".
+QString shown(std::string_view text, std::size_t limit = maxLength);
+QString shown(const QString &text, std::size_t limit = maxLength);
+
+} // namespace DisplayText
