@@ -1,0 +1,128 @@
+// Fuzz target: the whole path a file takes, from its bytes to every text Kelvane shows or writes.
+// Bytes are decoded as the window decodes them, parsed, and then every node's title and subtitle,
+// the report lines, the JSON, the envelope findings and a search are produced and checked.
+
+#include "FuzzCheck.h"
+
+#include "core/ReportLines.h"
+#include "core/SegmentFilter.h"
+#include "core/TextFile.h"
+#include "core/X12Document.h"
+#include "core/X12EnvelopeCheck.h"
+#include "core/X12Json.h"
+#include "core/X12Parser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using fuzz::check;
+
+namespace {
+
+void checkTree(const X12Document &document)
+{
+    const std::size_t count = document.nodeCount();
+    check(count == document.segments().size(), "one node per segment");
+    std::size_t reached = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const X12Node node = document.node(i);
+        check(fuzz::isUtf8(node.title) && fuzz::isUtf8(node.subtitle), "node texts are UTF-8");
+        check(!node.title.empty(), "every node has a title");
+        check(node.parent == X12Document::rootId() || node.parent < i, "parents come first");
+        const auto siblings = document.children(node.parent);
+        check(node.row < siblings.size() && siblings[node.row] == i, "row matches the parent");
+        check(node.childCount == document.children(i).size(), "child count");
+        reached += node.childCount;
+    }
+    check(reached + document.rootNodes().size() == count, "every node is someone's child");
+
+    for (const X12Segment segment : document.segments()) {
+        check(fuzz::isUtf8(segment.raw()), "raw text is UTF-8");
+        for (const std::string_view element : segment.elements())
+            check(fuzz::isUtf8(element), "elements are UTF-8");
+    }
+}
+
+void checkReport(const X12Document &document)
+{
+    std::vector<PDFExporter::Line> expected;
+    for (const std::uint32_t root : document.rootNodes())
+        PDFExporter::appendLines(document, root, 0, expected);
+
+    PDFExporter::LineCursor cursor(document);
+    PDFExporter::Line line;
+    std::size_t at = 0;
+    double progress = 0;
+    while (cursor.next(line)) {
+        check(at < expected.size() && line == expected[at], "cursor lines match appendLines");
+        check(fuzz::isUtf8(line.text), "report lines are UTF-8");
+        check(cursor.progress() >= progress && cursor.progress() <= 1.0, "progress rises to 1");
+        progress = cursor.progress();
+        ++at;
+    }
+    check(at == expected.size(), "cursor hands out every line");
+}
+
+void checkJson(const X12Document &document)
+{
+    std::string json;
+    const bool complete = X12Json::write(document, [&json](std::string_view piece) {
+        json += piece;
+        return true;
+    });
+    check(complete, "JSON written whole");
+    check(fuzz::isJson(json), "JSON is well-formed");
+}
+
+void checkFindings(const X12Document &document)
+{
+    std::uint32_t previous = 0;
+    for (const X12Finding &finding : X12EnvelopeCheck::findings(document)) {
+        check(finding.position >= 1 && finding.position <= document.segments().size(),
+              "findings name a segment");
+        check(finding.position >= previous, "findings in segment order");
+        check(fuzz::isUtf8(finding.message) && !finding.message.empty(), "finding messages");
+        previous = finding.position;
+    }
+}
+
+void checkSearch(const X12Document &document)
+{
+    const std::string queries[] = {std::string(document.segment(0).tag()), "nm1", " e "};
+    for (const std::string &query : queries) {
+        const std::vector<std::uint32_t> found = SegmentFilter::matches(document, query);
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            check(found[i] < document.segments().size(), "matches are segments");
+            check(i == 0 || found[i - 1] < found[i], "matches in order");
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    std::string bytes(reinterpret_cast<const char *>(data), size);
+    // The strict decoding must fail cleanly or agree with the lenient one on UTF-8 input.
+    auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "fuzz.edi");
+    auto text = TextFile::decode(std::move(bytes), TextFile::Decoding::utf8OrLatin1, "fuzz.edi");
+    check(text.has_value(), "lenient decoding always succeeds");
+    check(fuzz::isUtf8(*text), "decoded text is UTF-8");
+    check(!strict || *strict == *text, "strict and lenient decodings agree");
+
+    auto parsed = X12Parser::parse(std::move(*text), "fuzz.edi");
+    if (!parsed)
+        return 0;
+    const X12Document &document = **parsed;
+    check(!document.segments().empty(), "a document has segments");
+    check(fuzz::isUtf8(document.summaryLine()), "summary is UTF-8");
+
+    checkTree(document);
+    checkReport(document);
+    checkJson(document);
+    checkFindings(document);
+    checkSearch(document);
+    return 0;
+}
