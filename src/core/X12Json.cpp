@@ -47,6 +47,24 @@ public:
     std::string_view view() const { return {m_data.get(), m_size}; }
     void clear() { m_size = 0; }
 
+    /// Where spill() sends what is buffered.
+    void setSink(const std::function<bool(std::string_view)> *sink) { m_sink = sink; }
+    /// Passes what is buffered to the sink and empties the buffer; false once the sink refused,
+    /// after which everything is dropped.
+    bool spill()
+    {
+        if (!m_refused && m_size > 0)
+            m_refused = !(*m_sink)(view());
+        m_size = 0;
+        return !m_refused;
+    }
+    /// Spills past a megabyte, so that one enormous segment does not gather in memory.
+    void spillIfLarge()
+    {
+        if (m_sink && m_size >= (1u << 20))
+            spill();
+    }
+
 private:
     void grow(std::size_t needed)
     {
@@ -61,6 +79,8 @@ private:
     std::unique_ptr<char[]> m_data;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
+    const std::function<bool(std::string_view)> *m_sink = nullptr;
+    bool m_refused = false;
 };
 
 /// Appends JSON pieces to a buffer.
@@ -68,6 +88,8 @@ class Json
 {
 public:
     explicit Json(Buffer &out) : m_out(out) {}
+
+    void spillIfLarge() { m_out.spillIfLarge(); }
 
     void raw(std::string_view text) { m_out.append(text); }
     void put(char c) { m_out += c; }
@@ -272,6 +294,7 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
             }
         }
         w.put('}');
+        w.spillIfLarge();
     }
     w.raw("]}");
 }
@@ -337,10 +360,10 @@ bool writeBlocks(std::size_t count,
 {
     constexpr std::size_t blockSize = 4096;
     Buffer block;
+    block.setSink(&sink);
     for (std::size_t begin = 0; begin < count; begin += blockSize) {
-        block.clear();
         render(begin, std::min(begin + blockSize, count), block);
-        if (!sink(block.view()))
+        if (!block.spill())
             return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "cli/CommandLineExport.h"
+#include "common/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -57,28 +56,10 @@ protected:
     {
         const fs::path out = outPath.empty() ? m_dir / "stdout" : fs::path(outPath);
         const fs::path err = m_dir / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(outFd, 1);
-            ::dup2(errFd, 2);
-            if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0)
-                ::_exit(126);
-            std::vector<char *> argv;
-            std::string program = KELVANE_EXECUTABLE;
-            argv.push_back(program.data());
-            std::vector<std::string> copies = arguments;
-            for (std::string &argument : copies)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
+        const process::Result result =
+            process::run(KELVANE_EXECUTABLE, arguments, out, err, workingDirectory);
         Outcome outcome;
-        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        outcome.status = result.status;
         if (outPath.empty())
             outcome.out = slurp(out);
         outcome.err = slurp(err);

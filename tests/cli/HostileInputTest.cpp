@@ -1,0 +1,232 @@
+// Every hostile input through every command-line mode: a document or "error: " with the right
+// status, within the time limit, in memory in proportion to the file, and nothing of the user's
+// lost or left half-written.
+
+#include "common/HostileInputs.h"
+#include "common/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+// An answer later than this is a hang. The sanitizers slow everything down several times.
+constexpr std::chrono::seconds answerLimit(sanitized ? 120 : 10);
+constexpr std::size_t bigSize = 50u << 20;
+
+std::string slurp(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::set<std::string> listing(const fs::path &dir)
+{
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class HostileInputTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("kelvane-hostile-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    struct Outcome
+    {
+        int status;
+        std::string out;
+        std::string err;
+    };
+
+    /// Runs kelvane; standard output is kept when it is small, or thrown away (`keepOutput`).
+    Outcome run(const std::vector<std::string> &arguments, std::size_t inputSize,
+                bool keepOutput = true, const fs::path &out = {})
+    {
+        const fs::path outPath = !out.empty() ? out : keepOutput ? m_dir / "stdout" : "/dev/null";
+        const process::Result result = process::run(KELVANE_EXECUTABLE, arguments, outPath,
+                                                    m_dir / "stderr", {}, answerLimit);
+        EXPECT_FALSE(result.hung) << "no answer within " << answerLimit.count() << " s";
+        if (!sanitized) {
+            // The process itself (Qt included) needs about 30 MB; the document a few times the file.
+            EXPECT_LE(result.peakKilobytes, long(96 * 1024 + 6 * inputSize / 1024))
+                << "peak memory for a file of " << inputSize << " bytes";
+        }
+        Outcome outcome{result.status, {}, slurp(m_dir / "stderr")};
+        if (keepOutput && out.empty())
+            outcome.out = slurp(outPath);
+        return outcome;
+    }
+
+    fs::path write(const hostile::Input &input)
+    {
+        const fs::path path = m_dir / input.name;
+        std::ofstream(path, std::ios::binary) << input.bytes;
+        return path;
+    }
+
+    fs::path m_dir;
+};
+
+/// The message of a file that is not UTF-8, up to its detail.
+std::string notUtf8(const fs::path &path)
+{
+    return "error: \u201C" + path.string() + "\u201D is not valid UTF-8 text (";
+}
+
+TEST_F(HostileInputTest, TreeAndJson)
+{
+    for (const hostile::Input &input : hostile::catalogue(bigSize)) {
+        SCOPED_TRACE(input.name);
+        const fs::path path = write(input);
+        const bool small = input.bytes.size() < (4u << 20);
+
+        const Outcome tree = run({"--dump-tree", path.string()}, input.bytes.size(), small);
+        if (!input.error.empty()) {
+            EXPECT_EQ(tree.status, 1);
+            EXPECT_EQ(tree.err, "error: " + input.error + "\n");
+            EXPECT_EQ(tree.out, "");
+        } else if (!input.strictError.empty()) {
+            EXPECT_EQ(tree.status, 1);
+            EXPECT_TRUE(tree.err.starts_with(notUtf8(path))) << tree.err;
+            EXPECT_NE(tree.err.find(input.strictError), std::string::npos) << tree.err;
+            EXPECT_EQ(tree.out, "");
+        } else {
+            EXPECT_EQ(tree.status, 0);
+            EXPECT_EQ(tree.err, "");
+            EXPECT_TRUE(!small || !tree.out.empty());
+        }
+
+        const Outcome json = run({"--dump-json", path.string()}, input.bytes.size(), small);
+        if (!input.error.empty()) {
+            EXPECT_EQ(json.status, 1);
+            EXPECT_EQ(json.err, "error: " + input.error + "\n");
+            EXPECT_EQ(json.out, "");
+        } else {
+            EXPECT_EQ(json.status, 0);
+            EXPECT_EQ(json.err, "");
+            if (small) {
+                EXPECT_TRUE(json.out.starts_with("{\"fileName\":\"" + input.name + "\","));
+                EXPECT_TRUE(json.out.ends_with("]}\n"));
+            }
+        }
+        fs::remove(path);
+    }
+}
+
+TEST_F(HostileInputTest, PdfExport)
+{
+    const fs::path report = m_dir / "report.pdf";
+    for (hostile::Input input : hostile::catalogue(bigSize)) {
+        SCOPED_TRACE(input.name);
+        // A report lists every element on its own line: the unterminated file's millions of
+        // elements make tens of thousands of pages, so it is exported at a smaller size.
+        if (input.name == "unterminated.x12")
+            input.bytes = hostile::unterminated(2u << 20);
+        const fs::path path = write(input);
+        std::ofstream(report, std::ios::binary) << "the user's previous report";
+
+        const Outcome outcome = run({"--export-pdf", path.string(), report.string()},
+                                    input.bytes.size());
+        if (!input.error.empty()) {
+            EXPECT_EQ(outcome.status, 1);
+            EXPECT_EQ(outcome.err, "error: " + input.error + "\n");
+            EXPECT_EQ(slurp(report), "the user's previous report");
+        } else {
+            EXPECT_EQ(outcome.status, 0);
+            EXPECT_EQ(outcome.err, "");
+            EXPECT_EQ(outcome.out.substr(outcome.out.find('\n') + 1), "Wrote " + report.string() + "\n");
+            const std::string pdf = slurp(report);
+            EXPECT_TRUE(pdf.starts_with("%PDF-"));
+            EXPECT_NE(pdf.find("%%EOF", pdf.size() - 16), std::string::npos);
+        }
+        // Nothing half-written is left beside the report.
+        EXPECT_EQ(listing(m_dir), (std::set<std::string>{input.name, "report.pdf", "stderr", "stdout"}));
+        fs::remove(path);
+    }
+}
+
+TEST_F(HostileInputTest, FilesThatCannotBeRead)
+{
+    const fs::path missing = m_dir / "missing.x12";
+    fs::create_directory(m_dir / "folder.x12");
+    // Root reads any file whatever its mode; the kernel's memory file fails to read even for root.
+    fs::path unreadable = "/proc/self/mem";
+    std::string unreadableReason = "Input/output error";
+    if (::geteuid() != 0) {
+        unreadable = m_dir / "locked.x12";
+        std::ofstream(unreadable) << hostile::isaHeader;
+        fs::permissions(unreadable, fs::perms::none);
+        unreadableReason = "Permission denied";
+    }
+    const std::vector<std::pair<fs::path, std::string>> cases{
+        {missing, "error: cannot open \u201C" + missing.string() + "\u201D: No such file or directory\n"},
+        {m_dir / "folder.x12",
+         "error: \u201C" + (m_dir / "folder.x12").string() + "\u201D is a directory, not a file\n"},
+        {unreadable, (::geteuid() == 0 ? "error: cannot read \u201C" : "error: cannot open \u201C") +
+                         unreadable.string() + "\u201D: " + unreadableReason + "\n"},
+    };
+    for (const auto &[path, message] : cases) {
+        SCOPED_TRACE(path.string());
+        for (const char *mode : {"--dump-tree", "--dump-json", "--export-pdf", "--check"}) {
+            const Outcome outcome = run({mode, path.string()}, 0);
+            EXPECT_EQ(outcome.status, 1);
+            EXPECT_EQ(outcome.out, "");
+            EXPECT_EQ(outcome.err, message);
+        }
+    }
+}
+
+TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
+{
+    const fs::path input = write({"claim.x12", hostile::isaHeader + hostile::claimBody, {}, {}});
+    // Root writes into any folder whatever its mode; /proc refuses new files even to root.
+    fs::path readOnly = "/proc";
+    if (::geteuid() != 0) {
+        readOnly = m_dir / "locked";
+        fs::create_directory(readOnly);
+        fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    for (const fs::path &report : {m_dir / "missing" / "report.pdf", readOnly / "report.pdf"}) {
+        SCOPED_TRACE(report.string());
+        const Outcome outcome = run({"--export-pdf", input.string(), report.string()}, 0);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, "error: Could not create the PDF context.\n");
+        EXPECT_FALSE(fs::exists(report));
+    }
+
+    // A full disk as standard output.
+    for (const char *mode : {"--dump-tree", "--dump-json", "--check"}) {
+        SCOPED_TRACE(mode);
+        const Outcome outcome = run({mode, input.string()}, 0, true, "/dev/full");
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.err, "error: cannot write to standard output: No space left on device\n");
+    }
+}
+
+} // namespace
