@@ -43,31 +43,7 @@ for size in 1 10 100; do
     fi
 done
 
-# Best wall time in seconds over $runs runs of "$@", output discarded.
-bestWallTime()
-{
-    local best="" start end elapsed
-    for ((i = 0; i < runs; ++i)); do
-        start=$EPOCHREALTIME
-        "$@" >/dev/null
-        end=$EPOCHREALTIME
-        elapsed=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')
-        if [[ -z $best ]] || awk -v a="$elapsed" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$elapsed
-        fi
-    done
-    echo "$best"
-}
-
-# Peak resident set size in KiB of one run of "$@".
-peakRssKiB()
-{
-    local report
-    report=$(mktemp)
-    /usr/bin/time -f '%M' -o "$report" "$@" >/dev/null
-    tail -n 1 "$report"
-    rm -f "$report"
-}
+source "$benchDir/timing.sh"
 
 checkParses()
 {

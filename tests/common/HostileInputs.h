@@ -92,9 +92,19 @@ inline std::vector<Input> catalogue(std::size_t bigSize)
     withNul.replace(withNul.find("DOE"), 3, std::string("D\0E", 3));
     std::string badUtf8 = isaHeader + claimBody;
     badUtf8.replace(badUtf8.find("DOE"), 3, "D\xC3\x28" "E\xFF");
-    const std::string hl = isaHeader + "GS*HC*S*R*20240101*1200*1*X*005010X222A1~ST*837*0001~"
-                                       "HL*3*2*23*0~HL*1**20*1~HL*2*1*22*1~HL*4*9*99*0~HL*5*5*22~"
-                                       "HL*2*3*22~SE*8*0001~GE*1*1~IEA*1*000000001~";
+    // Hierarchical levels in every order of source, subscriber and dependent, with parents that
+    // are missing, later, or themselves, and an unknown level.
+    std::string hl = isaHeader + "GS*HC*S*R*20240101*1200*1*X*005010X222A1~ST*837*0001~";
+    int id = 0;
+    for (const char *order : {"20 22 23", "20 23 22", "22 20 23", "22 23 20", "23 20 22", "23 22 20"}) {
+        for (const std::string &level : {std::string(order, 2), std::string(order + 3, 2),
+                                        std::string(order + 6, 2)}) {
+            ++id;
+            hl += "HL*" + std::to_string(id) + "*" + std::to_string(id % 3 == 0 ? id : id + 5) +
+                  "*" + level + "*1~";
+        }
+    }
+    hl += "HL*99**99~SE*22*0001~GE*1*1~IEA*1*000000001~";
     return {
         {"empty.x12", "", "The file is empty.", {}},
         {"blank.x12", " \r\n\t\n  \n", "The file is empty.", {}},
