@@ -18,14 +18,4 @@ QString shown(std::string_view text, std::size_t limit)
     return toQString(text.substr(0, end)) + QChar(0x2026);
 }
 
-QString shown(const QString &text, std::size_t limit)
-{
-    if (std::size_t(text.size()) <= limit)
-        return text;
-    qsizetype end = qsizetype(limit);
-    if (text.at(end).isLowSurrogate())
-        --end;
-    return text.left(end) + QChar(0x2026);
-}
-
 } // namespace DisplayText

@@ -19,6 +19,5 @@ QString toQString(std::string_view text);
 
 /// The text, or its first `limit` bytes (cut at a character boundary) followed by "…".
 QString shown(std::string_view text, std::size_t limit = maxLength);
-QString shown(const QString &text, std::size_t limit = maxLength);
 
 } // namespace DisplayText

@@ -18,7 +18,6 @@
 namespace {
 
 using DisplayText::shown;
-using DisplayText::toQString;
 
 /// "… and 12 more elements": the note under a list that was cut short.
 QString moreNote(std::size_t count, const char *what)
@@ -71,9 +70,9 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
     header->setContentsMargins(0, 0, 0, 8);
-    header->addWidget(label(toQString(segment.tag()), Style::fixedFont(12, QFont::Bold),
+    header->addWidget(label(shown(segment.tag()), Style::fixedFont(12, QFont::Bold),
                             palette.color(QPalette::Text), table));
-    header->addWidget(label(QString::fromStdString(X12Dictionary::segmentName(segment.tag())),
+    header->addWidget(label(shown(X12Dictionary::segmentName(segment.tag())),
                             Style::font(12), Style::secondary(palette), table));
     header->addStretch(1);
     header->addWidget(label(QStringLiteral("segment #%1").arg(segment.position()),

@@ -60,6 +60,10 @@ std::optional<std::string_view> decodedValue(std::string_view tag, std::ptrdiff_
 
 /// The element's name from the table, or nothing where the element reference stands in for it.
 std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position);
+/// The tag as element references show it. A tag longer than any real one (a file without element
+/// separators is one tag) is cut to its first 32 bytes and "…", so that a reference made for each
+/// of millions of elements stays small.
+void appendReferenceTag(std::string &out, std::string_view tag);
 void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position);
 void appendElementName(std::string &out, std::string_view tag, std::ptrdiff_t position);
 

@@ -915,11 +915,25 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position)
 
 namespace kelvane::detail {
 
+void appendReferenceTag(std::string &out, std::string_view tag)
+{
+    constexpr std::size_t longest = 32;
+    if (tag.size() <= longest) {
+        out.append(tag);
+        return;
+    }
+    std::size_t end = longest;
+    while (end > 0 && (static_cast<unsigned char>(tag[end]) & 0xC0u) == 0x80u)
+        --end; // not inside a character
+    out.append(tag.substr(0, end));
+    out += "\u2026";
+}
+
 void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position)
 {
     char digits[32];
     const int length = std::snprintf(digits, sizeof digits, "%02lld", static_cast<long long>(position));
-    out.append(tag);
+    appendReferenceTag(out, tag);
     out.append(digits, std::size_t(length));
 }
 

@@ -36,7 +36,8 @@ std::string transactionSetName(std::string_view code);
 /// The element's name at a position counted from 1, or its element reference (NM113, ZZZ01).
 std::string elementName(std::string_view tag, std::ptrdiff_t position);
 
-/// The tag followed by the position written as "%02d": NM101, CAS18, CAS100, NM100.
+/// The tag followed by the position written as "%02d": NM101, CAS18, CAS100, NM100. A tag of more
+/// than 32 bytes is cut there and followed by "…".
 std::string elementReference(std::string_view tag, std::ptrdiff_t position);
 
 // Code lists, by the elements that use them.

@@ -20,14 +20,15 @@ namespace {
 using kelvane::detail::ElementRule;
 
 /// A growing byte buffer whose appends inline to a bounds check and a copy: the writer appends
-/// billions of small pieces for a large file.
+/// billions of small pieces for a large file. Given a sink, it hands its text on instead of
+/// growing past a megabyte, so that even one enormous segment never gathers in memory.
 class Buffer
 {
 public:
     void append(std::string_view text)
     {
-        if (text.size() > m_capacity - m_size)
-            grow(text.size());
+        if (text.size() > m_capacity - m_size && makeRoom(text))
+            return;
         std::memcpy(m_data.get() + m_size, text.data(), text.size());
         m_size += text.size();
     }
@@ -40,32 +41,50 @@ public:
     Buffer &operator+=(char c)
     {
         if (m_size == m_capacity)
-            grow(1);
+            makeRoom(std::string_view(&c, 1));
         m_data[m_size++] = c;
         return *this;
     }
     std::string_view view() const { return {m_data.get(), m_size}; }
-    void clear() { m_size = 0; }
 
-    /// Where spill() sends what is buffered.
+    /// Where the text goes once there is a megabyte of it, and on spill().
     void setSink(const std::function<bool(std::string_view)> *sink) { m_sink = sink; }
     /// Passes what is buffered to the sink and empties the buffer; false once the sink refused,
     /// after which everything is dropped.
     bool spill()
     {
-        if (!m_refused && m_size > 0)
-            m_refused = !(*m_sink)(view());
+        if (m_size > 0)
+            passOn(view());
         m_size = 0;
         return !m_refused;
     }
-    /// Spills past a megabyte, so that one enormous segment does not gather in memory.
-    void spillIfLarge()
-    {
-        if (m_sink && m_size >= (1u << 20))
-            spill();
-    }
+    bool refused() const { return m_refused; }
 
 private:
+    static constexpr std::size_t spillSize = 1u << 20;
+
+    /// Makes room for text that does not fit; true when the text was handed on instead.
+    bool makeRoom(std::string_view text)
+    {
+        if (m_sink && m_size + text.size() >= spillSize) {
+            spill();
+            if (text.size() >= spillSize) {
+                passOn(text);
+                return true;
+            }
+            if (text.size() <= m_capacity)
+                return false;
+        }
+        grow(text.size());
+        return false;
+    }
+
+    void passOn(std::string_view text)
+    {
+        if (!m_refused)
+            m_refused = !(*m_sink)(text);
+    }
+
     void grow(std::size_t needed)
     {
         const std::size_t capacity = std::max(m_capacity * 2, m_size + needed + 4096);
@@ -89,7 +108,7 @@ class Json
 public:
     explicit Json(Buffer &out) : m_out(out) {}
 
-    void spillIfLarge() { m_out.spillIfLarge(); }
+    bool refused() const { return m_out.refused(); }
 
     void raw(std::string_view text) { m_out.append(text); }
     void put(char c) { m_out += c; }
@@ -220,6 +239,7 @@ private:
 struct TagInfo
 {
     std::string name;
+    std::string referenceTag; // the tag as element references show it
     std::span<const std::string_view> elementNames;
     std::span<const ElementRule> rules;
     bool plainTag;
@@ -232,6 +252,7 @@ const TagInfo &tagInfo(std::unordered_map<std::string_view, TagInfo> &cache, std
         return it->second;
     TagInfo info;
     kelvane::detail::appendSegmentName(info.name, tag);
+    kelvane::detail::appendReferenceTag(info.referenceTag, tag);
     const auto &names = X12Dictionary::elementNames();
     if (const auto found = names.find(tag); found != names.end())
         info.elementNames = found->second;
@@ -267,14 +288,14 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
         const std::size_t position = i + 1;
         const std::string_view value = segment.element(i);
         w.raw(i == 0 ? "{\"ref\":\"" : ",{\"ref\":\"");
-        w.escaped(tag);
+        w.escaped(info.referenceTag);
         w.position(position);
         w.raw("\",\"name\":");
         if (i < info.elementNames.size()) {
             w.plainString(info.elementNames[i]);
         } else {
             w.put('"');
-            w.escaped(tag);
+            w.escaped(info.referenceTag);
             w.position(position);
             w.put('"');
         }
@@ -294,7 +315,8 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
             }
         }
         w.put('}');
-        w.spillIfLarge();
+        if (w.refused())
+            return; // nobody reads the rest
     }
     w.raw("]}");
 }
@@ -305,7 +327,7 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
     Json w(out);
     std::unordered_map<std::string_view, TagInfo> tags;
     std::string display;
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         if (i > 0)
             w.raw(",\n");
         const X12Segment segment = document.segment(std::uint32_t(i));
@@ -321,7 +343,7 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
     std::string text;
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
         if (document.row(index) > 0)
             w.raw(document.parent(index) == root ? ",\n" : ",");
@@ -376,6 +398,7 @@ namespace X12Json {
 bool write(const X12Document &document, const std::function<bool(std::string_view)> &sink)
 {
     Buffer head;
+    head.setSink(&sink);
     Json w(head);
     const X12Delimiters &d = document.delimiters();
     w.put('{');
@@ -409,7 +432,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     w.raw("],");
     w.key("segments");
     w.raw("[\n");
-    if (!sink(head.view()))
+    if (!head.spill())
         return false;
 
     auto segments = [&document](std::size_t begin, std::size_t end, Buffer &out) {
@@ -426,6 +449,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
         return false;
 
     Buffer tail;
+    tail.setSink(&sink);
     Json t(tail);
     t.raw("\n],");
     t.key("findings");
@@ -445,7 +469,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
         t.put('}');
     }
     t.raw(firstFinding ? "]}\n" : "\n]}\n");
-    return sink(tail.view());
+    return tail.spill();
 }
 
 } // namespace X12Json

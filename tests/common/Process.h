@@ -3,6 +3,7 @@
 // Running a program as a shell would, for the command-line tests: arguments, standard output and
 // error sent to files, and a limit after which a run that has not ended counts as hung.
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -30,7 +31,10 @@ inline Result run(const std::string &program, const std::vector<std::string> &ar
                   const std::filesystem::path &workingDirectory = {},
                   std::chrono::seconds limit = std::chrono::seconds(300))
 {
+    Result result;
     const pid_t pid = ::fork();
+    if (pid < 0)
+        return result; // status -1: nothing ran
     if (pid == 0) {
         const int inFd = ::open("/dev/null", O_RDONLY);
         const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -52,14 +56,19 @@ inline Result run(const std::string &program, const std::vector<std::string> &ar
         ::_exit(127);
     }
 
-    Result result;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int raw = 0;
     rusage usage{};
-    while (::wait4(pid, &raw, WNOHANG, &usage) == 0) {
+    for (;;) {
+        const pid_t done = ::wait4(pid, &raw, WNOHANG, &usage);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            return result; // status -1: the child was lost
         if (std::chrono::steady_clock::now() >= deadline) {
             ::kill(pid, SIGKILL);
-            ::wait4(pid, &raw, 0, &usage);
+            while (::wait4(pid, &raw, 0, &usage) < 0 && errno == EINTR) {
+            }
             result.hung = true;
             break;
         }

@@ -1,9 +1,11 @@
 #include "core/X12Json.h"
 
 #include "TestSupport.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace testing_support;
@@ -124,6 +126,43 @@ TEST_F(X12JsonTest, StopsWhenTheSinkRefuses)
         return false;
     }));
     EXPECT_EQ(calls, 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(X12JsonTest, EnormousSegmentsAreHandedOnInPieces)
+{
+    // One segment of several megabytes: a tag as long as a line, a value of quotes that doubles
+    // when escaped, and 200,000 more elements.
+    const std::string tag(100, 'T');
+    std::string text = tag + "*" + std::string(1u << 20, '"');
+    for (int i = 0; i < 200'000; ++i)
+        text += "*ab";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->segment(0).elementCount(), 200'001u);
+
+    std::string out;
+    std::size_t largest = 0;
+    ASSERT_TRUE(X12Json::write(*document, [&](std::string_view piece) {
+        largest = std::max(largest, piece.size());
+        out.append(piece);
+        return true;
+    }));
+    EXPECT_TRUE(fuzz::isJson(out));
+    EXPECT_LE(largest, 2u << 20);
+    // References carry the tag cut to 32 bytes.
+    const std::string reference = "{\"ref\":\"" + std::string(32, 'T') + "\u2026" + "200001\",";
+    EXPECT_NE(out.find(reference + "\"name\":\"" + std::string(32, 'T') + "\u2026200001\",\"value\":\"ab\"}"),
+              std::string::npos);
+    EXPECT_EQ(out.find(tag + "01"), std::string::npos);
+
+    // A sink that refuses in the middle of the segment is not called again.
+    int calls = 0;
+    EXPECT_FALSE(X12Json::write(*document, [&calls](std::string_view) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
 }
 
 } // namespace

@@ -63,6 +63,7 @@ void checkReport(const X12Document &document)
         ++at;
     }
     check(at == expected.size(), "cursor hands out every line");
+    check(cursor.progress() == 1.0, "progress ends at 1");
 }
 
 void checkJson(const X12Document &document)
