@@ -10,8 +10,11 @@
 /// is shown is bounded, and the full text stays available to copying and to the exports.
 namespace DisplayText {
 
-/// The most bytes of one text a row or label shows.
+/// The most bytes of one text shown wrapped or scrolled: a value, a raw segment.
 inline constexpr std::size_t maxLength = 10'000;
+/// The most bytes of a text shown on one line: a title, subtitle, tag, name or finding. A label
+/// 10,000 characters wide would stretch the whole inspector with it.
+inline constexpr std::size_t maxLineLength = 300;
 /// The most element rows, or findings, listed in the inspector.
 inline constexpr std::size_t maxRows = 1'000;
 

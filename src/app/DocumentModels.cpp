@@ -71,10 +71,10 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         m_document->appendTitle(node, text);
-        return shown(text);
+        return shown(text, DisplayText::maxLineLength);
     case SubtitleRole:
         m_document->appendSubtitle(node, text);
-        return shown(text);
+        return shown(text, DisplayText::maxLineLength);
     case NodeIndexRole:
         return QVariant::fromValue(node);
     case KindRole:
@@ -120,11 +120,11 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
     const X12Segment segment = m_document->segment(i);
     switch (role) {
     case Qt::DisplayRole:
-        return shown(X12Dictionary::segmentName(segment.tag()));
+        return shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength);
     case SubtitleRole:
-        return shown(X12Dictionary::segmentSubtitle(segment));
+        return shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength);
     case TagRole:
-        return shown(segment.tag());
+        return shown(segment.tag(), DisplayText::maxLineLength);
     case RawRole:
         return shown(segment.raw());
     case PositionRole:

@@ -208,7 +208,7 @@ public:
 InspectedNode inspectedNode(const AppModel &model, const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
-    return {DisplayText::shown(n.title), DisplayText::shown(n.subtitle), node,
+    return {DisplayText::shown(n.title, DisplayText::maxLineLength), DisplayText::shown(n.subtitle, DisplayText::maxLineLength), node,
             n.childCount, findingsAbout(model, node)};
 }
 
@@ -384,12 +384,14 @@ void FlatSegmentView::showSelected()
     }
     // A node made on the spot for the segment: tag and name, its summary, no children.
     const X12Segment segment = document->segment(*m_selected);
-    const QString tag = QString::fromUtf8(segment.tag().data(), qsizetype(segment.tag().size()));
-    InspectedNode node{tag + QStringLiteral(" \u2014 ") +
-                           QString::fromStdString(X12Dictionary::segmentName(segment.tag())),
-                       QString::fromStdString(X12Dictionary::segmentSubtitle(segment)), *m_selected,
-                       0, document == m_model.document() ? findingsAbout(m_model, *m_selected)
-                                                         : QStringList()};
+    const std::string title =
+        std::string(segment.tag()) + " \u2014 " + X12Dictionary::segmentName(segment.tag());
+    InspectedNode node{DisplayText::shown(title, DisplayText::maxLineLength),
+                       DisplayText::shown(X12Dictionary::segmentSubtitle(segment),
+                                          DisplayText::maxLineLength),
+                       *m_selected, 0,
+                       document == m_model.document() ? findingsAbout(m_model, *m_selected)
+                                                      : QStringList()};
     m_detail->show(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }

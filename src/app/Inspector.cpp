@@ -70,9 +70,9 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
     header->setContentsMargins(0, 0, 0, 8);
-    header->addWidget(label(shown(segment.tag()), Style::fixedFont(12, QFont::Bold),
+    header->addWidget(label(shown(segment.tag(), DisplayText::maxLineLength), Style::fixedFont(12, QFont::Bold),
                             palette.color(QPalette::Text), table));
-    header->addWidget(label(shown(X12Dictionary::segmentName(segment.tag())),
+    header->addWidget(label(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
                             Style::font(12), Style::secondary(palette), table));
     header->addStretch(1);
     header->addWidget(label(QStringLiteral("segment #%1").arg(segment.position()),
@@ -281,7 +281,7 @@ void DocumentSummaryView::refresh()
     m_layout->addWidget(divider(this));
     const auto &codes = document->transactionSets();
     for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
-        row(shown(codes[i]), shown(X12Dictionary::transactionSetName(codes[i])));
+        row(shown(codes[i], DisplayText::maxLineLength), shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
     if (codes.size() > DisplayText::maxRows)
         m_layout->addWidget(label(moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
                                   Style::footnote(), Style::secondary(p), this));
@@ -295,7 +295,7 @@ void DocumentSummaryView::refresh()
             auto *button = new QPushButton(
                 QStringLiteral("\u26A0 segment %1: %2")
                     .arg(finding.position)
-                    .arg(shown(finding.message)),
+                    .arg(shown(finding.message, DisplayText::maxLineLength)),
                 this);
             button->setFlat(true);
             button->setStyleSheet(QStringLiteral("text-align: left; color: #d06a00;"));
@@ -321,7 +321,7 @@ QStringList findingsAbout(const AppModel &model, std::uint32_t segment)
     for (const X12Finding &finding : *findings) {
         if (finding.position == segment + 1)
             texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
-                         shown(finding.message);
+                         shown(finding.message, DisplayText::maxLineLength);
     }
     return texts;
 }

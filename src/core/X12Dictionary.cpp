@@ -939,6 +939,9 @@ void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff
 
 std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position)
 {
+    // No tag in the table is long; a runaway one is not hashed for every one of its elements.
+    if (tag.size() > 8)
+        return std::nullopt;
     const X12Dictionary::ElementNameTable &names = X12Dictionary::elementNames();
     if (auto it = names.find(tag); it != names.end()) {
         if (position >= 1 && std::size_t(position) <= it->second.size())

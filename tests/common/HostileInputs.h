@@ -115,6 +115,8 @@ inline std::vector<Input> catalogue(std::size_t bigSize)
         {"utf16.x12", utf16le(isaHeader + claimBody), {}, {}},
         {"invalid-utf8.x12", badUtf8, {}, "byte 0xC3 at offset 169"},
         {"unterminated.x12", unterminated(bigSize), {}, {}},
+        // Half the file one tag, then many elements: each element's reference names the tag.
+        {"runaway-tag.x12", std::string(bigSize / 2, 'T') + repeated("*x", bigSize / 64), {}, {}},
         {"empty-segments.x12", isaHeader + std::string(100'000, '~') + claimBody, {}, {}},
         {"only-terminators.x12", std::string(100'000, '~'), notX12, {}},
         {"letters.x12", claimWith("X", "Y", "Z"), {}, {}},
