@@ -81,8 +81,9 @@ inline std::string executable()
 
 inline const char *notX12 = "No X12 segments were found. This does not look like an X12/EDI file.";
 
-/// The catalogue. `bigSize` scales the large entries (50 MB in the full catalogue).
-inline std::vector<Input> catalogue(std::size_t bigSize)
+/// The catalogue. `bigSize` scales the large entries (50 MB in the full catalogue); `interchanges`
+/// is how many one file holds.
+inline std::vector<Input> catalogue(std::size_t bigSize, std::size_t interchanges = 2'000)
 {
     const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1F\x15"
                           "\xC4\x89\0\0\0\rIDATx\x9C\x63\xF8\x0F\0\x01\x01\x01\0\x18\xDD\x8D\xB0\0\0"
@@ -125,7 +126,7 @@ inline std::vector<Input> catalogue(std::size_t bigSize)
         {"combining.x12", claimWith("e\u0301", "a\u0308", "o\u0302"), {}, {}},
         {"terminator-is-separator.x12", claimWith("*", ":", "*"), {}, {}},
         {"isa-105.x12", isaHeader.substr(0, 105), {}, {}},
-        {"interchanges.x12", repeated(isaHeader + claimBody, 2'000), {}, {}},
+        {"interchanges.x12", repeated(isaHeader + claimBody, interchanges), {}, {}},
         {"hl-orders.x12", hl, {}, {}},
         {"megabyte-elements.x12",
          isaHeader + "ST*837*0001~NM1*IL*1*" + std::string(1 << 20, 'D') + "~NTE*ADD*" +
