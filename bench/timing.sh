@@ -1,12 +1,12 @@
 # Shared by the measuring scripts: sourced, not run. Expects $runs (how many timed runs).
 
-# Best wall time in seconds over $runs runs of "$@", output discarded.
+# Best wall time in seconds over $runs runs of "$@", output discarded; fails if a run fails.
 bestWallTime()
 {
     local best="" start end elapsed
     for ((i = 0; i < runs; ++i)); do
         start=$EPOCHREALTIME
-        "$@" >/dev/null
+        "$@" >/dev/null || return 1
         end=$EPOCHREALTIME
         elapsed=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')
         if [[ -z $best ]] || awk -v a="$elapsed" -v b="$best" 'BEGIN { exit !(a < b) }'; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes one target with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer, then folds
-# what it found into the committed corpus, minimised.
+# Fuzzes one target with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer, then adds
+# what it found that reaches new code to the committed corpus.
 #
 #   tools/fuzz.sh TARGET [SECONDS]     TARGET: document, formatters or delimiters (default 1800 s)
 #
@@ -34,11 +34,8 @@ mkdir -p "$work" "$root/.cache/fuzz/crashes"
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$root/.cache/fuzz/crashes/$target-" "$work" "$committed"
 
-# Keep the smallest set of inputs that reaches everything both corpora reach.
-merged=$(mktemp -d)
-"$fuzzer" -merge=1 -max_len="$maxLength" "$merged" "$committed" "$work" 2>/dev/null
-rm -rf "$committed"
-mkdir -p "$committed"
-cp "$merged"/* "$committed"/
-rm -rf "$merged"
-echo "$target: $(ls "$committed" | wc -l) inputs in $committed"
+# Add to the committed corpus only the found inputs that reach something it does not; the
+# committed inputs keep their names, which tell where they came from.
+before=$(find "$committed" -type f | wc -l)
+"$fuzzer" -merge=1 -max_len="$maxLength" "$committed" "$work" 2>/dev/null
+echo "$target: $before inputs before, $(find "$committed" -type f | wc -l) now in $committed"
