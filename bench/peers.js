@@ -1,5 +1,6 @@
 // Parses one file with an npm X12 parser, for bench/compare: node peers.js TOOL FILE
-// TOOL is node-x12 (whole text to an interchange object) or x12-parser (a stream of segments).
+// TOOL is node-x12 (whole text to an interchange object), x12-parser (a stream of segments, each
+// dropped once counted) or x12-parser-kept (the same stream, every segment kept).
 // Prints the number of segments read, so that every run is seen to have done the work.
 'use strict';
 const fs = require('fs');
@@ -15,15 +16,22 @@ if (tool === 'node-x12') {
             segments += 2 + transaction.segments.length;
     }
     console.log(`${segments} segments`);
-} else if (tool === 'x12-parser') {
+} else if (tool === 'x12-parser' || tool === 'x12-parser-kept') {
+    // Streamed, each segment object is dropped once counted; "kept" holds them all, as a viewer
+    // must to show the document.
     const { X12parser } = require('x12-parser');
+    const kept = [];
     let segments = 0;
     fs.createReadStream(file)
         .pipe(new X12parser())
-        .on('data', () => { ++segments; })
-        .on('end', () => console.log(`${segments} segments`))
+        .on('data', (segment) => {
+            ++segments;
+            if (tool === 'x12-parser-kept')
+                kept.push(segment);
+        })
+        .on('end', () => console.log(`${segments} segments, ${kept.length} kept`))
         .on('error', (error) => { console.error(error); process.exit(1); });
 } else {
-    console.error('usage: node peers.js node-x12|x12-parser FILE');
+    console.error('usage: node peers.js node-x12|x12-parser|x12-parser-kept FILE');
     process.exit(2);
 }
