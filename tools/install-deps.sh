@@ -3,7 +3,7 @@
 # Usage: tools/install-deps.sh [build|test]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core)
+packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core fonts-freefont-ttf)
 if [[ "${1:-build}" == test ]]; then
     packages+=(libgtest-dev libgmock-dev poppler-utils)
 fi

@@ -1,5 +1,6 @@
 #include "app/AppModel.h"
 
+#include "app/DisplayText.h"
 #include "app/Platform.h"
 #include "core/SegmentFilter.h"
 #include "core/X12EnvelopeCheck.h"
@@ -7,6 +8,7 @@
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <chrono>
@@ -82,11 +84,11 @@ Loaded loadOrThrow(const std::string &file, const std::string &name)
 {
     auto text = TextFile::read(file, TextFile::Decoding::utf8OrLatin1);
     if (!text)
-        return {nullptr, QString::fromStdString(text.error().message)};
+        return {nullptr, DisplayText::toQString(text.error().message)};
     auto document = X12Parser::parse(std::move(*text), name);
     if (!document) {
         const std::string_view why = description(document.error());
-        return {nullptr, QString::fromUtf8(why.data(), qsizetype(why.size()))};
+        return {nullptr, DisplayText::toQString(why)};
     }
     return {std::move(*document), std::nullopt};
 }
@@ -125,9 +127,10 @@ void AppModel::open(const QString &path)
         m_fileURL = path;
         emit fileURLChanged();
         setErrorMessage(std::nullopt);
-        m_selectedNodeID = m_document->rootNodes().empty()
-                               ? std::nullopt
-                               : std::optional<Uuid>(m_document->nodeId(m_document->rootNodes()[0]));
+        m_selectedNodeID =
+            m_document->rootNodes().empty()
+                ? std::nullopt
+                : std::optional<Uuid>(m_document->nodeId(m_document->rootNodes()[0]));
         emit selectedNodeIDChanged();
         m_platform.noteRecentDocument(path);
         return;
@@ -167,27 +170,27 @@ void AppModel::exportPDF()
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     // The last extension goes: claims.edi gives claims.pdf, and a name without one gets ".pdf".
-    const QString base = name.contains(u'.') && !name.startsWith(u'.')
-                             ? name.left(name.lastIndexOf(u'.'))
-                             : name;
+    const QString base =
+        name.contains(u'.') && !name.startsWith(u'.') ? name.left(name.lastIndexOf(u'.')) : name;
     const auto destination = m_platform.chooseExportDestination(
         base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"));
     if (!destination)
         return;
-    const auto progress = m_platform.startProgress(QStringLiteral("Exporting %1\u2026").arg(name), true);
-    const auto written = PDFExporter::write(*m_document, destination->toStdString(),
-                                            [&progress](double done) {
-                                                progress->update(done);
-                                                return !progress->cancelled();
-                                            });
+    const auto progress =
+        m_platform.startProgress(QStringLiteral("Exporting %1\u2026").arg(name), true);
+    const auto written = PDFExporter::write(
+        *m_document, QFile::encodeName(*destination).toStdString(), [&progress](double done) {
+            progress->update(done);
+            return !progress->cancelled();
+        });
     if (!written && written.error().error == PDFExporter::ExportError::cancelled)
         return; // a cancelled export writes nothing and is no failure
     if (!written) {
         setErrorMessage(QStringLiteral("PDF export failed: ") +
-                        QString::fromStdString(written.error().description()));
+                        DisplayText::toQString(written.error().description()));
         return;
     }
-    m_platform.showInFileManager(*destination);
+    m_platform.showInFileManager(QFile::decodeName(QByteArray::fromStdString(written->path)));
 }
 
 std::shared_ptr<const std::vector<X12Finding>> AppModel::findings() const

@@ -1,8 +1,18 @@
 #include "app/DisplayText.h"
 
+#include "core/VisibleText.h"
+
 namespace DisplayText {
 
 QString toQString(std::string_view text)
+{
+    if (!VisibleText::hasControl(text))
+        return exact(text);
+    const std::string visible = VisibleText::visible(text);
+    return QString::fromUtf8(visible.data(), qsizetype(visible.size()));
+}
+
+QString exact(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }

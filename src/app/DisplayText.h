@@ -18,9 +18,14 @@ inline constexpr std::size_t maxLineLength = 300;
 /// The most element rows, or findings, listed in the inspector.
 inline constexpr std::size_t maxRows = 1'000;
 
+/// The text as shown: control characters as visible symbols (␊ for a line feed, ␛ for an
+/// escape), as the command line and the report show them.
 QString toQString(std::string_view text);
 
-/// The text, or its first `limit` bytes (cut at a character boundary) followed by "…".
+/// The text exactly as the file has it, for the clipboard.
+QString exact(std::string_view text);
+
+/// The text as shown, or its first `limit` bytes (cut at a character boundary) followed by "…".
 QString shown(std::string_view text, std::size_t limit = maxLength);
 
 } // namespace DisplayText

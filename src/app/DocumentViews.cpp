@@ -31,8 +31,8 @@ void drawFindingMark(QPainter *painter, QPoint topLeft)
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
     painter->setBrush(QColor(0xFF, 0x95, 0x00));
-    painter->drawPolygon(QPolygon({topLeft + QPoint(6, 0), topLeft + QPoint(12, 11),
-                                   topLeft + QPoint(0, 11)}));
+    painter->drawPolygon(
+        QPolygon({topLeft + QPoint(6, 0), topLeft + QPoint(12, 11), topLeft + QPoint(0, 11)}));
     painter->setPen(Qt::white);
     painter->drawLine(topLeft + QPoint(6, 4), topLeft + QPoint(6, 7));
     painter->drawPoint(topLeft + QPoint(6, 9));
@@ -81,21 +81,22 @@ public:
         const QString position = index.data(PositionRole).toString();
         const QFont positionFont = Style::fixedFont(9);
         const int positionWidth = QFontMetrics(positionFont).horizontalAdvance(position);
-        const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - positionWidth - 8, r.height());
+        const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - positionWidth - 8,
+                             r.height());
 
         const QFont titleFont = Style::font(12, Style::kindWeight(kind));
         const QFontMetrics titleMetrics(titleFont);
         painter->setFont(titleFont);
         painter->setPen(text);
-        const QString title = titleMetrics.elidedText(index.data().toString(), Qt::ElideRight,
-                                                      textRect.width());
+        const QString title =
+            titleMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
         painter->drawText(QPoint(textRect.left(), textRect.top() + titleMetrics.ascent() + 1),
                           title);
         painter->setFont(positionFont);
         painter->setPen(tertiary);
-        painter->drawText(QPoint(r.right() - positionWidth,
-                                 textRect.top() + titleMetrics.ascent() + 1),
-                          position);
+        painter->drawText(
+            QPoint(r.right() - positionWidth, textRect.top() + titleMetrics.ascent() + 1),
+            position);
         if (index.data(FindingRole).toBool())
             drawFindingMark(painter, QPoint(r.right() - positionWidth - 16, textRect.top() + 4));
 
@@ -105,17 +106,18 @@ public:
             const QFontMetrics subtitleMetrics(subtitleFont);
             painter->setFont(subtitleFont);
             painter->setPen(secondary);
-            painter->drawText(QPoint(textRect.left(), textRect.top() + titleMetrics.height() + 1 +
-                                                          subtitleMetrics.ascent()),
-                              subtitleMetrics.elidedText(subtitle, Qt::ElideRight, textRect.width()));
+            painter->drawText(
+                QPoint(textRect.left(),
+                       textRect.top() + titleMetrics.height() + 1 + subtitleMetrics.ascent()),
+                subtitleMetrics.elidedText(subtitle, Qt::ElideRight, textRect.width()));
         }
     }
 
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
     {
         // Every row has room for a subtitle, so the view can use uniform row heights.
-        const int height = QFontMetrics(Style::font(12)).height() +
-                           QFontMetrics(Style::font(10.5)).height() + 3;
+        const int height =
+            QFontMetrics(Style::font(12)).height() + QFontMetrics(Style::font(10.5)).height() + 3;
         return {300, height};
     }
 };
@@ -159,8 +161,9 @@ public:
             const QFontMetrics metrics(subtitleFont);
             painter->setFont(subtitleFont);
             painter->setPen(selected ? text : Style::secondary(palette));
-            painter->drawText(QPoint(textLeft, r.top() + nameMetrics.height() + 1 + metrics.ascent()),
-                              metrics.elidedText(subtitle, Qt::ElideRight, r.right() - textLeft));
+            painter->drawText(
+                QPoint(textLeft, r.top() + nameMetrics.height() + 1 + metrics.ascent()),
+                metrics.elidedText(subtitle, Qt::ElideRight, r.right() - textLeft));
         }
     }
 
@@ -189,10 +192,12 @@ public:
         const QFontMetrics metrics(rawFont);
         const int baseline = option.rect.top() + metrics.ascent() + 1;
         painter->setFont(Style::fixedFont(10));
-        painter->setPen(selected ? palette.color(QPalette::HighlightedText) : Style::tertiary(palette));
+        painter->setPen(selected ? palette.color(QPalette::HighlightedText)
+                                 : Style::tertiary(palette));
         const int positionWidth = Style::pt(46);
-        painter->drawText(QRect(option.rect.left(), option.rect.top(), positionWidth, metrics.height() + 1),
-                          Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
+        painter->drawText(
+            QRect(option.rect.left(), option.rect.top(), positionWidth, metrics.height() + 1),
+            Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
         painter->setFont(rawFont);
         painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(QPoint(option.rect.left() + positionWidth + Style::pt(10), baseline),
@@ -208,8 +213,9 @@ public:
 InspectedNode inspectedNode(const AppModel &model, const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
-    return {DisplayText::shown(n.title, DisplayText::maxLineLength), DisplayText::shown(n.subtitle, DisplayText::maxLineLength), node,
-            n.childCount, findingsAbout(model, node)};
+    return {DisplayText::shown(n.title, DisplayText::maxLineLength),
+            DisplayText::shown(n.subtitle, DisplayText::maxLineLength), node, n.childCount,
+            findingsAbout(model, node)};
 }
 
 FindingPositions findingPositions(const AppModel &model)
@@ -222,8 +228,6 @@ FindingPositions findingPositions(const AppModel &model)
     }
     return positions;
 }
-
-
 
 } // namespace
 
@@ -259,8 +263,9 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     // The selection, not the current index: focus alone makes a current row but selects nothing.
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
-        select(rows.isEmpty() ? std::nullopt
-                              : std::optional<std::uint32_t>(rows.front().data(NodeIndexRole).toUInt()));
+        select(rows.isEmpty()
+                   ? std::nullopt
+                   : std::optional<std::uint32_t>(rows.front().data(NodeIndexRole).toUInt()));
     });
     load();
 }
@@ -386,12 +391,11 @@ void FlatSegmentView::showSelected()
     const X12Segment segment = document->segment(*m_selected);
     const std::string title =
         std::string(segment.tag()) + " \u2014 " + X12Dictionary::segmentName(segment.tag());
-    InspectedNode node{DisplayText::shown(title, DisplayText::maxLineLength),
-                       DisplayText::shown(X12Dictionary::segmentSubtitle(segment),
-                                          DisplayText::maxLineLength),
-                       *m_selected, 0,
-                       document == m_model.document() ? findingsAbout(m_model, *m_selected)
-                                                      : QStringList()};
+    InspectedNode node{
+        DisplayText::shown(title, DisplayText::maxLineLength),
+        DisplayText::shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength),
+        *m_selected, 0,
+        document == m_model.document() ? findingsAbout(m_model, *m_selected) : QStringList()};
     m_detail->show(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }
@@ -454,7 +458,10 @@ void RawTextView::refill()
     }
     auto *delegate = static_cast<RawLineDelegate *>(m_list->itemDelegate());
     const QFontMetrics metrics(Style::fixedFont(12));
-    delegate->width = Style::pt(56) + metrics.horizontalAdvance(QLatin1Char('M')) * int(std::min(longest, DisplayText::maxLength + 1)) + 8;
+    delegate->width = Style::pt(56) +
+                      metrics.horizontalAdvance(QLatin1Char('M')) *
+                          int(std::min(longest, DisplayText::maxLength + 1)) +
+                      8;
     m_segments->setSegments(document, indices);
 }
 
@@ -467,7 +474,8 @@ void RawTextView::copySelection() const
     const auto document = m_model.document();
     for (const QModelIndex &index : selected) {
         if (document)
-            lines << DisplayText::toQString(document->segment(index.data(NodeIndexRole).toUInt()).raw());
+            lines << DisplayText::exact(
+                document->segment(index.data(NodeIndexRole).toUInt()).raw());
     }
     QApplication::clipboard()->setText(lines.join(u'\n'));
 }

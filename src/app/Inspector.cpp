@@ -70,10 +70,12 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
     header->setContentsMargins(0, 0, 0, 8);
-    header->addWidget(label(shown(segment.tag(), DisplayText::maxLineLength), Style::fixedFont(12, QFont::Bold),
-                            palette.color(QPalette::Text), table));
-    header->addWidget(label(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
-                            Style::font(12), Style::secondary(palette), table));
+    header->addWidget(label(shown(segment.tag(), DisplayText::maxLineLength),
+                            Style::fixedFont(12, QFont::Bold), palette.color(QPalette::Text),
+                            table));
+    header->addWidget(
+        label(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
+              Style::font(12), Style::secondary(palette), table));
     header->addStretch(1);
     header->addWidget(label(QStringLiteral("segment #%1").arg(segment.position()),
                             Style::fixedFont(10), Style::tertiary(palette), table));
@@ -95,7 +97,8 @@ QWidget *elementTable(const X12Segment &segment, QWidget *parent)
         auto *line = new QHBoxLayout(row);
         line->setContentsMargins(6, 4, 6, 4);
         line->setSpacing(10);
-        QLabel *ref = label(element.ref, Style::fixedFont(10.5, QFont::Medium), Style::secondary(palette), row);
+        QLabel *ref = label(element.ref, Style::fixedFont(10.5, QFont::Medium),
+                            Style::secondary(palette), row);
         ref->setFixedWidth(Style::pt(58));
         QLabel *name = label(element.name, Style::font(11.5), Style::secondary(palette), row);
         name->setFixedWidth(Style::pt(200));
@@ -144,8 +147,8 @@ std::vector<ElementRow> elementRows(const X12Segment &segment, std::size_t limit
             continue;
         const auto position = std::ptrdiff_t(i + 1);
         ElementRow row;
-        row.ref = QString::fromStdString(X12Dictionary::elementReference(tag, position));
-        row.name = QString::fromStdString(X12Dictionary::elementName(tag, position));
+        row.ref = shown(X12Dictionary::elementReference(tag, position), DisplayText::maxLineLength);
+        row.name = shown(X12Dictionary::elementName(tag, position), DisplayText::maxLineLength);
         row.value = shown(value);
         auto decoded = X12Dictionary::formatValue(tag, position, value);
         if (!decoded)
@@ -193,7 +196,8 @@ void SegmentDetailView::show(std::shared_ptr<const X12Document> document, const 
     header->setSpacing(3);
     header->addWidget(label(node.title, Style::title2(), palette.color(QPalette::Text), content));
     if (!node.subtitle.isEmpty())
-        header->addWidget(label(node.subtitle, Style::callout(), Style::secondary(palette), content));
+        header->addWidget(
+            label(node.subtitle, Style::callout(), Style::secondary(palette), content));
     stack->addLayout(header);
 
     for (const QString &finding : node.findings) {
@@ -268,10 +272,10 @@ void DocumentSummaryView::refresh()
         line->addStretch(1);
         m_layout->addLayout(line);
     };
-    m_layout->addWidget(label(QString::fromStdString(document->fileName()), Style::title2(),
-                              p.color(QPalette::Text), this));
-    m_layout->addWidget(label(QString::fromStdString(document->summaryLine()), Style::font(12),
-                              Style::secondary(p), this));
+    m_layout->addWidget(label(shown(document->fileName(), DisplayText::maxLineLength),
+                              Style::title2(), p.color(QPalette::Text), this));
+    m_layout->addWidget(label(shown(document->summaryLine(), DisplayText::maxLineLength),
+                              Style::font(12), Style::secondary(p), this));
     m_layout->addWidget(divider(this));
     const X12Delimiters &d = document->delimiters();
     row(QStringLiteral("Element separator"), delimiterDisplay(d.element));
@@ -281,22 +285,23 @@ void DocumentSummaryView::refresh()
     m_layout->addWidget(divider(this));
     const auto &codes = document->transactionSets();
     for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
-        row(shown(codes[i], DisplayText::maxLineLength), shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
+        row(shown(codes[i], DisplayText::maxLineLength),
+            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
     if (codes.size() > DisplayText::maxRows)
         m_layout->addWidget(label(moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
                                   Style::footnote(), Style::secondary(p), this));
     const auto findings = m_model.findings();
     if (!findings->empty()) {
         m_layout->addWidget(divider(this));
-        m_layout->addWidget(label(QStringLiteral("ENVELOPE FINDINGS"), Style::font(9, QFont::DemiBold),
-                                  Style::secondary(p), this));
+        m_layout->addWidget(label(QStringLiteral("ENVELOPE FINDINGS"),
+                                  Style::font(9, QFont::DemiBold), Style::secondary(p), this));
         for (std::size_t i = 0; i < std::min(findings->size(), DisplayText::maxRows); ++i) {
             const X12Finding &finding = (*findings)[i];
-            auto *button = new QPushButton(
-                QStringLiteral("\u26A0 segment %1: %2")
-                    .arg(finding.position)
-                    .arg(shown(finding.message, DisplayText::maxLineLength)),
-                this);
+            auto *button =
+                new QPushButton(QStringLiteral("\u26A0 segment %1: %2")
+                                    .arg(finding.position)
+                                    .arg(shown(finding.message, DisplayText::maxLineLength)),
+                                this);
             button->setFlat(true);
             button->setStyleSheet(QStringLiteral("text-align: left; color: #d06a00;"));
             button->setCursor(Qt::PointingHandCursor);

@@ -1,8 +1,10 @@
 #include "cli/CommandLineExport.h"
 
 #include "cli/OutputSink.h"
+#include "core/FileOutput.h"
 #include "core/TextFile.h"
 #include "core/Version.h"
+#include "core/VisibleText.h"
 #include "core/X12EnvelopeCheck.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
@@ -11,20 +13,26 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <expected>
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::string_view exportUsage = "usage: Kelvane --export-pdf <input> [output.pdf]";
+constexpr std::string_view jsonUsage = "usage: Kelvane --dump-json <file>";
+constexpr std::string_view checkUsage = "usage: Kelvane --check <file>";
 
 constexpr std::string_view helpText =
     "usage: kelvane [FILE]\n"
@@ -44,6 +52,7 @@ constexpr std::string_view helpText =
     "  --version             show the version\n";
 
 /// The last component of a path, as a file name to show: "dir/claims.edi" gives "claims.edi".
+/// A name that is not UTF-8 has its stray bytes shown as U+FFFD.
 std::string lastPathComponent(std::string_view path)
 {
     while (path.size() > 1 && path.back() == '/')
@@ -51,16 +60,41 @@ std::string lastPathComponent(std::string_view path)
     const std::size_t slash = path.rfind('/');
     if (slash != std::string_view::npos && path.size() > 1)
         path.remove_prefix(slash + 1);
-    return std::string(path);
+    return VisibleText::validUtf8(path);
+}
+
+/// Text for the terminal: valid UTF-8, with control characters as visible symbols, so a name or
+/// a value can neither forge a line nor send escape sequences.
+std::string printable(std::string_view text)
+{
+    return VisibleText::visible(VisibleText::validUtf8(text));
+}
+
+/// Makes the text appended to `line` from `start` on printable.
+void makePrintable(std::string &line, std::size_t start)
+{
+    if (!VisibleText::hasControl(std::string_view(line).substr(start)))
+        return;
+    const std::string tail = line.substr(start);
+    line.resize(start);
+    VisibleText::append(line, tail);
 }
 
 int fail(int errFd, std::string_view description)
 {
     OutputSink err(errFd, 4096);
     err.write("error: ");
-    err.write(description);
+    err.write(printable(description));
     err.put('\n');
     return 1;
+}
+
+int usage(int errFd, std::string_view text)
+{
+    OutputSink err(errFd, 4096);
+    err.write(text);
+    err.put('\n');
+    return 2;
 }
 
 /// Ends an output: 0 when everything was written (or the reader left early), else 1 with a message.
@@ -78,12 +112,15 @@ void walk(const X12Document &document, std::uint32_t index, int depth, OutputSin
 {
     line.assign(std::size_t(depth) * 2, ' ');
     document.appendTitle(index, line);
+    makePrintable(line, std::size_t(depth) * 2);
     const std::size_t titleEnd = line.size();
     line += "  \u2014 ";
     const std::size_t subtitleStart = line.size();
     document.appendSubtitle(index, line);
     if (line.size() == subtitleStart)
         line.resize(titleEnd);
+    else
+        makePrintable(line, subtitleStart);
     line += '\n';
     out.write(line);
     for (std::uint32_t child : document.children(index)) {
@@ -167,13 +204,14 @@ int check(std::string_view path, int outFd, int errFd)
     std::size_t errors = 0;
     for (const X12Finding &finding : findings) {
         errors += finding.severity == X12Finding::Severity::error;
-        out.write("segment " + std::to_string(finding.position) + " (");
-        out.write((*document)->segment(finding.position - 1).tag());
-        out.write("): ");
-        out.write(toString(finding.severity));
-        out.write(": ");
-        out.write(finding.message);
-        out.put('\n');
+        std::string line = "segment " + std::to_string(finding.position) + " (";
+        VisibleText::append(line, (*document)->segment(finding.position - 1).tag());
+        line += "): ";
+        line += toString(finding.severity);
+        line += ": ";
+        VisibleText::append(line, finding.message);
+        line += '\n';
+        out.write(line);
     }
     const std::size_t warnings = findings.size() - errors;
     if (findings.empty()) {
@@ -186,6 +224,86 @@ int check(std::string_view path, int outFd, int errFd)
     return status != 0 ? status : findings.empty() ? 0 : 3;
 }
 
+/// Why an existing destination must not be replaced, or nothing. Sameness with the input is
+/// decided by the file system (device and inode), whatever the two paths look like.
+std::optional<std::string> refusal(const std::string &input, const std::string &output)
+{
+    struct stat outputInfo
+    {
+    };
+    if (::stat(output.c_str(), &outputInfo) != 0)
+        return std::nullopt; // nothing there yet; the writer reports a missing folder
+    struct stat inputInfo
+    {
+    };
+    if (::stat(input.c_str(), &inputInfo) == 0 && inputInfo.st_dev == outputInfo.st_dev &&
+        inputInfo.st_ino == outputInfo.st_ino)
+        return "the output \u201C" + output + "\u201D is the input file; give another output path";
+    // Devices and pipes are written to, folders refused by the writer; an empty file holds
+    // nothing to lose.
+    if (!S_ISREG(outputInfo.st_mode) || outputInfo.st_size == 0)
+        return std::nullopt;
+    const int fd = ::open(output.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return "cannot read \u201C" + output +
+               "\u201D to see whether it is a PDF report: " + std::strerror(errno);
+    }
+    char start[5] = {};
+    ssize_t got;
+    while ((got = ::read(fd, start, sizeof start)) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    if (got != ssize_t(sizeof start) || std::string_view(start, sizeof start) != "%PDF-")
+        return "\u201C" + output +
+               "\u201D already exists and is not a PDF report; give another output path";
+    return std::nullopt;
+}
+
+/// A long export's progress on a terminal, as curl and pv show theirs: one line on standard error,
+/// redrawn in place a few times a second and cleared at the end. Nothing when standard error is
+/// not a terminal.
+class TerminalProgress
+{
+public:
+    explicit TerminalProgress(int fd) : m_fd(fd), m_enabled(::isatty(fd) == 1) {}
+    TerminalProgress(const TerminalProgress &) = delete;
+    TerminalProgress &operator=(const TerminalProgress &) = delete;
+    ~TerminalProgress() { finish(); }
+
+    bool operator()(double done)
+    {
+        ++m_pages;
+        if (!m_enabled)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        // Short exports finish before anything is shown.
+        if (now - m_start < std::chrono::milliseconds(300) ||
+            now - m_shown < std::chrono::milliseconds(100))
+            return true;
+        m_shown = now;
+        m_visible = true;
+        const std::string line = "\rWriting the report: page " + std::to_string(m_pages) +
+                                 " \u00B7 " + std::to_string(int(done * 100)) + "% of segments";
+        FileOutput::writeAll(m_fd, line);
+        return true;
+    }
+
+    void finish()
+    {
+        if (m_visible)
+            FileOutput::writeAll(m_fd, "\r\x1B[K");
+        m_visible = false;
+    }
+
+private:
+    int m_fd;
+    bool m_enabled;
+    bool m_visible = false;
+    int m_pages = 0;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_shown{};
+};
+
 int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int outFd,
               int errFd)
 {
@@ -194,38 +312,41 @@ int exportPDF(std::span<const std::string_view> arguments, std::size_t optionInd
         if (!arguments[i].starts_with('-'))
             operands.push_back(arguments[i]);
     }
-    if (operands.empty()) {
-        OutputSink err(errFd, 4096);
-        err.write(exportUsage);
-        err.put('\n');
-        return 2;
-    }
+    if (operands.empty())
+        return usage(errFd, exportUsage);
     const std::string input(operands.front());
-    const std::string output = operands.size() > 1 ? std::string(operands[1]) : defaultOutput(input);
+    const std::string output =
+        operands.size() > 1 ? std::string(operands[1]) : defaultOutput(input);
     const auto document = load(input, TextFile::Decoding::utf8OrLatin1, errFd);
     if (!document)
         return document.error();
-
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path outputPath = fs::absolute(output, error).lexically_normal();
-    if (fs::equivalent(input, output, error))
-        return fail(errFd, "the output \u201C" + output +
-                               "\u201D is the input file; give another output path");
+    if (const auto reason = refusal(input, output))
+        return fail(errFd, *reason);
 
     qInstallMessageHandler(quietQtMessages);
     int qtArgc = 3;
     char program[] = "kelvane", platformOption[] = "-platform", platform[] = "offscreen";
     char *qtArgv[] = {program, platformOption, platform, nullptr};
     QGuiApplication application(qtArgc, qtArgv);
-    if (const auto written = PDFExporter::write(**document, output); !written)
+    TerminalProgress progress(errFd);
+    const auto written =
+        PDFExporter::write(**document, output, [&progress](double done) { return progress(done); });
+    progress.finish();
+    if (!written)
         return fail(errFd, written.error().description());
+    if (const std::size_t cut = written->shortenedTexts; cut > 0) {
+        OutputSink err(errFd, 4096);
+        err.write("warning: " + std::to_string(cut) +
+                  (cut == 1 ? " text longer than 1 MiB was" : " texts longer than 1 MiB were") +
+                  " cut short in the report, where \u201C\u2026 N more characters\u201D marks the "
+                  "cut\n");
+    }
 
     OutputSink out(outFd, 4096);
-    out.write((*document)->summaryLine());
+    out.write(printable((*document)->summaryLine()));
     out.put('\n');
     out.write("Wrote ");
-    out.write(outputPath.string());
+    out.write(printable(written->path));
     out.put('\n');
     return finishOutput(out, errFd);
 }
@@ -246,7 +367,8 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     if (arguments.empty())
         return std::nullopt;
 
-    // The first "--dump-tree" decides, and only when a path follows it, whatever the path looks like.
+    // The first "--dump-tree" decides, and only when a path follows it, whatever the path looks
+    // like.
     const auto dump = std::find(arguments.begin(), arguments.end(), "--dump-tree");
     if (dump != arguments.end() && dump + 1 != arguments.end())
         return dumpTree(*(dump + 1), outFd, errFd);
@@ -256,12 +378,16 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
         return exportPDF(arguments, std::size_t(exportOption - arguments.begin()), outFd, errFd);
 
     // Looked at only after the two modes above, so they keep their precedence.
+    // Unlike --dump-tree, these never fall through to the window: without a file they are a
+    // mistake in a script, which wants a usage message and a status.
     const auto json = std::find(arguments.begin(), arguments.end(), "--dump-json");
-    if (json != arguments.end() && json + 1 != arguments.end())
-        return dumpJSON(*(json + 1), outFd, errFd);
+    if (json != arguments.end())
+        return json + 1 != arguments.end() ? dumpJSON(*(json + 1), outFd, errFd)
+                                           : usage(errFd, jsonUsage);
     const auto checkOption = std::find(arguments.begin(), arguments.end(), "--check");
-    if (checkOption != arguments.end() && checkOption + 1 != arguments.end())
-        return check(*(checkOption + 1), outFd, errFd);
+    if (checkOption != arguments.end())
+        return checkOption + 1 != arguments.end() ? check(*(checkOption + 1), outFd, errFd)
+                                                  : usage(errFd, checkUsage);
 
     for (std::string_view argument : arguments.subspan(1)) {
         if (argument == "--help" || argument == "-h")

@@ -1,8 +1,8 @@
 #include "cli/OutputSink.h"
 
-#include <cerrno>
+#include "core/FileOutput.h"
 
-#include <unistd.h>
+#include <cerrno>
 
 OutputSink::OutputSink(int fd, std::size_t bufferSize) : m_fd(fd)
 {
@@ -37,13 +37,6 @@ bool OutputSink::flush()
 
 void OutputSink::writeAll(std::string_view text)
 {
-    while (!text.empty() && m_error == 0) {
-        const ssize_t written = ::write(m_fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno != EINTR)
-                m_error = errno;
-            continue;
-        }
-        text.remove_prefix(std::size_t(written));
-    }
+    if (m_error == 0)
+        m_error = FileOutput::writeAll(m_fd, text);
 }

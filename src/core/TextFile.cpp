@@ -51,11 +51,19 @@ void appendUtf8(std::string &out, char32_t c)
     }
 }
 
-/// UTF-16 in the given byte order to UTF-8; false when the bytes are not valid UTF-16.
-bool decodeUtf16(std::string_view bytes, bool bigEndian, std::string &out)
+/// The first fault of UTF-16 text: where it is (a byte offset in the file) and what it is.
+struct Utf16Fault
 {
-    if (bytes.size() % 2 != 0)
-        return false;
+    std::size_t offset = std::string::npos; // npos when the text is valid
+    std::string what;
+};
+
+/// UTF-16 in the given byte order to UTF-8. Each unit that is not part of a valid character (a
+/// lone surrogate, a last odd byte) becomes U+FFFD; the first one is described in `fault`. `base`
+/// is the offset of `bytes` in the file, for the description.
+void decodeUtf16(std::string_view bytes, bool bigEndian, std::size_t base, std::string &out,
+                 Utf16Fault &fault)
+{
     out.clear();
     out.reserve(bytes.size() / 2 + bytes.size() / 8);
     const auto *b = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -64,22 +72,36 @@ bool decodeUtf16(std::string_view bytes, bool bigEndian, std::string &out)
         return bigEndian ? char32_t(b[2 * i] << 8 | b[2 * i + 1])
                          : char32_t(b[2 * i + 1] << 8 | b[2 * i]);
     };
+    auto bad = [&](std::size_t at, std::string what) {
+        if (fault.offset == std::string::npos) {
+            fault.offset = base + at;
+            fault.what = std::move(what);
+        }
+        appendUtf8(out, 0xFFFD);
+    };
+    auto loneSurrogate = [](char32_t c) {
+        char text[48];
+        std::snprintf(text, sizeof text, "lone surrogate 0x%04X", unsigned(c));
+        return std::string(text);
+    };
     for (std::size_t i = 0; i < units; ++i) {
         char32_t c = unit(i);
         if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= units)
-                return false;
-            const char32_t low = unit(i + 1);
-            if (low < 0xDC00 || low > 0xDFFF)
-                return false;
+            const char32_t low = i + 1 < units ? unit(i + 1) : 0;
+            if (low < 0xDC00 || low > 0xDFFF) {
+                bad(2 * i, loneSurrogate(c));
+                continue;
+            }
             c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
             ++i;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
+            bad(2 * i, loneSurrogate(c));
+            continue;
         }
         appendUtf8(out, c);
     }
-    return true;
+    if (bytes.size() % 2 != 0)
+        bad(bytes.size() - 1, "odd byte count: a last byte without its pair");
 }
 
 std::string latin1ToUtf8(std::string_view bytes)
@@ -153,7 +175,8 @@ std::expected<std::string, Error> readBytes(const std::string &path)
         }
         if (bytes.size() < capacity) {
             bytes.resize_and_overwrite(capacity, [used](char *, std::size_t) { return used; });
-            bytes.resize_and_overwrite(capacity, [capacity](char *, std::size_t) { return capacity; });
+            bytes.resize_and_overwrite(capacity,
+                                       [capacity](char *, std::size_t) { return capacity; });
             kelvane::detail::adviseHugePages(bytes.data() + used, capacity - used);
         }
         const ssize_t got = ::read(fd, bytes.data() + used, capacity - used);
@@ -182,13 +205,18 @@ std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
     const bool littleIsa = view.starts_with(std::string_view("I\0S\0A\0", 6));
     const bool bigIsa = view.starts_with(std::string_view("\0I\0S\0A", 6));
     if (littleBom || bigBom || littleIsa || bigIsa) {
+        // Clearly UTF-16, whatever faults follow: read as anything else it would be garbage.
         std::string text;
+        Utf16Fault fault;
         const std::size_t skip = (littleBom || bigBom) ? 2 : 0;
-        if (decodeUtf16(view.substr(skip), bigBom || bigIsa, text)) {
-            if (text.size() > maxSize)
-                return std::unexpected(tooLarge(name, text.size()));
-            return text;
+        decodeUtf16(view.substr(skip), bigBom || bigIsa, skip, text, fault);
+        if (fault.offset != std::string::npos && decoding == Decoding::strictUtf8) {
+            return std::unexpected(Error{quoted(name) + " is not valid UTF-16 text (" + fault.what +
+                                         " at offset " + std::to_string(fault.offset) + ")"});
         }
+        if (text.size() > maxSize)
+            return std::unexpected(tooLarge(name, text.size()));
+        return text;
     }
 
     const std::size_t bomSize = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;

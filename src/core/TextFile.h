@@ -25,9 +25,10 @@ inline constexpr std::size_t maxSize = 0x7FFF'FFFEu;
 /// Reads a whole file. Fails with a message that names the problem and the path.
 std::expected<std::string, Error> readBytes(const std::string &path);
 
-/// Decodes a file's bytes. A leading UTF-8 byte-order mark is dropped; bytes that start with a
-/// UTF-16 byte-order mark, or with "ISA" in UTF-16, are decoded as UTF-16 when they are valid
-/// UTF-16. Everything else is UTF-8, or per `decoding`. `name` is used in messages.
+/// Decodes a file's bytes. A leading UTF-8 byte-order mark is dropped. Bytes that start with a
+/// UTF-16 byte-order mark, or with "ISA" in UTF-16, are UTF-16: a unit that is not part of a valid
+/// character (a lone surrogate, a last odd byte) is an error for strictUtf8, naming its offset,
+/// and U+FFFD otherwise. Everything else is UTF-8, or per `decoding`. `name` is used in messages.
 std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
                                          std::string_view name);
 

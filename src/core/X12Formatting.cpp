@@ -4,6 +4,7 @@
 #include "core/Unicode_p.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +182,29 @@ bool appendPlainUsDollars(std::string &out, std::string_view value)
     return true;
 }
 
+/// The significant digits of a plain decimal (an optional sign, digits, an optional point and
+/// more digits), leading zeros not counted; 0 for any other text (an exponent, a hexadecimal
+/// number, an infinity).
+std::size_t plainDecimalDigits(std::string_view value)
+{
+    if (!value.empty() && (value.front() == '-' || value.front() == '+'))
+        value.remove_prefix(1);
+    std::size_t digits = 0;
+    bool point = false;
+    bool leading = true;
+    for (const char c : value) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            leading = leading && c == '0' && !point;
+            digits += !leading;
+        } else {
+            return 0;
+        }
+    }
+    return digits;
+}
+
 /// ICU's currency formatter for a locale, kept per thread: opening one costs far more than
 /// formatting with it.
 class CurrencyFormatter
@@ -188,29 +212,59 @@ class CurrencyFormatter
 public:
     bool append(std::string &out, double number, const std::string &locale)
     {
+        if (!open(locale))
+            return false;
+        UChar currency[4];
+        u_charsToUChars("USD", currency, 4);
+        return appendFormatted(out, [&](UChar *buffer, std::int32_t size, UErrorCode &status) {
+            return unum_formatDoubleCurrency(m_format.get(), number, currency, buffer, size,
+                                             nullptr, &status);
+        });
+    }
+
+    /// The amount given as a decimal string, every digit kept: no binary floating point between.
+    bool appendDecimal(std::string &out, std::string_view decimal, const std::string &locale)
+    {
+        if (!open(locale) || decimal.size() > std::size_t(INT32_MAX))
+            return false;
+        return appendFormatted(out, [&](UChar *buffer, std::int32_t size, UErrorCode &status) {
+            return unum_formatDecimal(m_format.get(), decimal.data(), std::int32_t(decimal.size()),
+                                      buffer, size, nullptr, &status);
+        });
+    }
+
+private:
+    bool open(const std::string &locale)
+    {
         if (!m_format || locale != m_locale) {
             UErrorCode status = U_ZERO_ERROR;
             m_format.reset(unum_open(UNUM_CURRENCY, nullptr, 0, locale.c_str(), nullptr, &status));
+            if (U_SUCCESS(status)) {
+                UChar currency[4];
+                u_charsToUChars("USD", currency, 4);
+                unum_setTextAttribute(m_format.get(), UNUM_CURRENCY_CODE, currency, 3, &status);
+            }
             if (U_FAILURE(status))
                 m_format.reset();
             m_locale = locale;
         }
-        if (!m_format)
-            return false;
-        UChar currency[4];
-        u_charsToUChars("USD", currency, 4);
+        return m_format != nullptr;
+    }
+
+    /// Runs one of ICU's format calls, with a larger buffer when the first is too small, and
+    /// appends its text as UTF-8.
+    template <typename Format>
+    static bool appendFormatted(std::string &out, const Format &format)
+    {
         UChar buffer[128];
         UErrorCode status = U_ZERO_ERROR;
-        std::int32_t length = unum_formatDoubleCurrency(m_format.get(), number, currency, buffer,
-                                                        std::int32_t(std::size(buffer)), nullptr,
-                                                        &status);
+        std::int32_t length = format(buffer, std::int32_t(std::size(buffer)), status);
         std::u16string large;
         const UChar *units = buffer;
         if (status == U_BUFFER_OVERFLOW_ERROR) {
             large.resize(std::size_t(length) + 1);
             status = U_ZERO_ERROR;
-            length = unum_formatDoubleCurrency(m_format.get(), number, currency, large.data(),
-                                               std::int32_t(large.size()), nullptr, &status);
+            length = format(large.data(), std::int32_t(large.size()), status);
             units = large.data();
         }
         if (U_FAILURE(status) || length <= 0)
@@ -229,7 +283,6 @@ public:
         return true;
     }
 
-private:
     struct Closer
     {
         void operator()(UNumberFormat *format) const { unum_close(format); }
@@ -299,6 +352,10 @@ bool appendAmount(std::string &out, std::string_view value)
     if (locale == "en_US" && appendPlainUsDollars(out, value))
         return true;
     thread_local CurrencyFormatter formatter;
+    // Past fifteen digits a double no longer holds every digit: such amounts go to ICU as the
+    // decimal text they are. Shorter ones keep the path they always took.
+    if (plainDecimalDigits(value) > 15)
+        return formatter.appendDecimal(out, value, locale);
     return formatter.append(out, *number, locale);
 }
 

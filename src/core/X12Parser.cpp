@@ -110,7 +110,8 @@ std::size_t countOccurrences(std::string_view text, std::string_view needle) noe
     while (i + 16 <= text.size()) {
         __m128i counters = _mm_setzero_si128();
         for (int round = 0; round < 255 && i + 16 <= text.size(); ++round, i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
             counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, target));
         }
         const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
@@ -129,10 +130,9 @@ inline std::uint32_t interestingBytes(const char *data, char terminator, char se
 {
 #if defined(__SSE2__)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(terminator)),
-                     _mm_cmpeq_epi8(bytes, _mm_set1_epi8(separator))),
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(terminator)),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(separator))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
     return std::uint32_t(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
 #else
     std::uint32_t mask = 0;
@@ -174,7 +174,11 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                 next = end;
                 return false;
             }
-            if (!isCharacterWhiteSpace(s + begin, size)) {
+            // A byte-order mark starting a segment is where two files were joined, each with
+            // its own mark: it belongs to no tag.
+            const bool byteOrderMark =
+                !hasContent && size == 3 && std::memcmp(s + begin, "\xEF\xBB\xBF", 3) == 0;
+            if (!isCharacterWhiteSpace(s + begin, size) && !byteOrderMark) {
                 if (!hasContent) {
                     hasContent = true;
                     startByte = begin;
@@ -321,11 +325,11 @@ public:
         for (std::size_t at : m_pending)
             m_table.elementStarts.push_back(std::uint32_t(at - begin + m_table.separatorSize));
 
-        const std::string_view tag = m_text.substr(
-            begin, (m_pending.empty() ? end : m_pending.front()) - begin);
+        const std::string_view tag =
+            m_text.substr(begin, (m_pending.empty() ? end : m_pending.front()) - begin);
         if (!kelvane::detail::isAsciiUpper(tag))
-            m_table.foldedTags.emplace_back(index,
-                                            m_table.foldedText.store(kelvane::detail::toUpper(tag)));
+            m_table.foldedTags.emplace_back(
+                index, m_table.foldedText.store(kelvane::detail::toUpper(tag)));
         m_pending.clear();
     }
 
@@ -478,8 +482,8 @@ X12Delimiters detectDelimiters(std::string_view text)
                                     : std::string(repetition);
         delimiters.component = header[isaComponentOffset];
         const std::string_view terminator = header[isaTerminatorOffset];
-        delimiters.segment =
-            (terminator == "\r" || terminator == "\n") ? std::string("\n") : std::string(terminator);
+        delimiters.segment = (terminator == "\r" || terminator == "\n") ? std::string("\n")
+                                                                        : std::string(terminator);
         return delimiters;
     }
 

@@ -1,21 +1,25 @@
 #include "pdf/PDFExporter.h"
 
+#include "core/FileOutput.h"
+#include "core/VisibleText.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextLayout>
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <deque>
 #include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
 #include <optional>
 
 namespace {
@@ -35,13 +39,9 @@ constexpr double footerBottom = 48;
 constexpr int dotsPerInch = 720;
 constexpr double unitsPerPoint = dotsPerInch / 72.0;
 
-// A text longer than this cannot fit on one page at any of the report's sizes, so only this much
-// of it is laid out; it is drawn from the top of a page and clipped at the bottom limit.
-constexpr qsizetype longText = 40000;
-
 const QColor black(0, 0, 0);
-const QColor darkGray(85, 85, 85);   // grey level 1/3
-const QColor gray(128, 128, 128);    // grey level 1/2
+const QColor darkGray(85, 85, 85);     // grey level 1/3
+const QColor gray(128, 128, 128);      // grey level 1/2
 const QColor lightGray(170, 170, 170); // grey level 2/3
 
 QFont makeFont(QFontDatabase::SystemFont which, double points, QFont::Weight weight)
@@ -75,100 +75,225 @@ double deviceY(double y)
     return (pageHeight - y) * unitsPerPoint;
 }
 
-/// Line breaks inside a line's text (a segment with line feeds in it) break the drawn paragraph.
-QString paragraph(std::string_view text)
+QString visibleString(std::string_view text)
 {
-    QString string = QString::fromUtf8(text.data(), qsizetype(text.size()));
-    for (QChar &c : string) {
-        if (c == u'\n' || c == u'\r')
-            c = QChar::LineSeparator;
-    }
-    return string;
+    const std::string visible = VisibleText::visible(text);
+    return QString::fromUtf8(visible.data(), qsizetype(visible.size()));
 }
 
-/// One body line measured for its width, ready to draw.
+/// Thousands grouped with commas: 1048576 gives "1,048,576".
+std::string grouped(std::size_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+/// A text as the report draws it: control characters as their symbols, like every other view, and
+/// at most longestText bytes, the rest counted in a note. `shortened` tells whether it was cut.
+QString drawnText(std::string_view text, bool &shortened)
+{
+    shortened = text.size() > PDFExporter::longestText;
+    if (!shortened && !VisibleText::hasControl(text))
+        return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    std::string visible;
+    if (!shortened) {
+        VisibleText::append(visible, text);
+    } else {
+        std::size_t cut = PDFExporter::longestText;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        std::size_t rest = 0;
+        for (const char c : text.substr(cut))
+            rest += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        VisibleText::append(visible, text.substr(0, cut));
+        visible += "\u2026 " + grouped(rest) + " more characters";
+    }
+    return QString::fromUtf8(visible.data(), qsizetype(visible.size()));
+}
+
+/// One body line measured for its width. A line no taller than a page is laid out whole and
+/// drawn at once; a taller one is laid out a stretch at a time as it is drawn down the pages, so
+/// that a text of a megabyte never sits laid out in memory all at once.
 class MeasuredLine
 {
 public:
-    MeasuredLine(const PDFExporter::Line &line, const TextStyle &style, double width)
-        : m_style(style)
+    /// `limit` is the height in points above which the line is taller than a page.
+    MeasuredLine(const PDFExporter::Line &line, const TextStyle &style, double width, double limit)
+        : m_style(style), m_text(drawnText(line.text, m_shortened)),
+          m_widthUnits(width * unitsPerPoint)
     {
-        const std::string_view text = line.text;
-        // Long texts are cut at a character boundary before laying them out; nothing after the
-        // cut could be shown on the page anyway.
-        std::size_t cut = text.size();
-        if (text.size() > std::size_t(longText)) {
-            cut = std::size_t(longText);
-            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-                --cut;
-            m_tooTall = true;
-        }
-        m_text = paragraph(text.substr(0, cut));
-        const double widthUnits = width * unitsPerPoint;
-        if (!m_tooTall && !m_text.contains(QChar::LineSeparator) &&
-            style.metrics.horizontalAdvance(m_text) <= widthUnits) {
+        // No more than a few hundred characters fit on one line; Qt's measure of a much longer
+        // text can overflow its fixed-point arithmetic and come out small.
+        if (m_text.size() <= 1024 && style.metrics.horizontalAdvance(m_text) <= m_widthUnits) {
             m_height = style.lineHeight();
+            m_next = m_text.size();
             return;
         }
-        m_layout.emplace(m_text, style.font, style.device);
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        m_layout->setTextOption(option);
-        m_layout->setCacheEnabled(true);
-        m_layout->beginLayout();
-        double y = 0;
-        for (QTextLine textLine = m_layout->createLine(); textLine.isValid();
-             textLine = m_layout->createLine()) {
-            textLine.setLineWidth(widthUnits);
-            textLine.setPosition(QPointF(0, y));
-            y += textLine.ascent() + textLine.descent();
-        }
-        m_layout->endLayout();
-        m_height = y / unitsPerPoint;
+        while (m_next < m_text.size() && m_height <= limit)
+            layOutStretch();
+        m_tall = m_height > limit;
     }
 
+    bool shortened() const { return m_shortened; }
+    bool isTallerThanAPage() const { return m_tall; }
+    /// The height of the whole text, for a line no taller than a page.
     double height() const { return m_height; }
-    bool tooTall() const { return m_tooTall; }
 
-    /// Draws the visual lines that end above `bottom` (PDF y), and none of the rest: a clip would
-    /// hide them but still write them into the file.
-    void drawDownTo(QPainter &painter, double x, double boxTop, double bottom) const
-    {
-        if (!m_layout) {
-            if (boxTop - m_height >= bottom)
-                draw(painter, x, boxTop);
-            return;
-        }
-        painter.setFont(m_style.font);
-        painter.setPen(m_style.colour);
-        const QPointF origin(x * unitsPerPoint, deviceY(boxTop));
-        const double available = (boxTop - bottom) * unitsPerPoint;
-        for (int i = 0; i < m_layout->lineCount(); ++i) {
-            const QTextLine textLine = m_layout->lineAt(i);
-            if (textLine.position().y() + textLine.ascent() + textLine.descent() > available)
-                break;
-            textLine.draw(&painter, origin);
-        }
-    }
-
-    /// Draws the text with the top of its box at `boxTop` (PDF y).
+    /// Draws the whole text, no taller than a page, with the top of its box at `boxTop` (PDF y).
     void draw(QPainter &painter, double x, double boxTop) const
     {
         painter.setFont(m_style.font);
         painter.setPen(m_style.colour);
         const QPointF origin(x * unitsPerPoint, deviceY(boxTop));
-        if (m_layout)
-            m_layout->draw(&painter, origin);
-        else
+        if (m_pieces.empty()) {
             painter.drawText(origin + QPointF(0, m_style.metrics.ascent()), m_text);
+        } else if (m_pieces.size() == 1) {
+            m_pieces.front().layout->draw(&painter, origin);
+        } else {
+            double pieceTop = 0;
+            for (const Piece &piece : m_pieces) {
+                const QPointF pieceOrigin = origin + QPointF(0, pieceTop);
+                for (int i = 0; i < piece.lines; ++i)
+                    piece.layout->lineAt(i).draw(&painter, pieceOrigin);
+                pieceTop += piece.height;
+            }
+        }
+    }
+
+    /// Draws the visual lines not drawn yet, from `boxTop` (PDF y) down, while they fit within
+    /// `available` points, and at least one when `atLeastOne`. Returns the height used.
+    double drawFurther(QPainter &painter, double x, double boxTop, double available,
+                       bool atLeastOne)
+    {
+        painter.setFont(m_style.font);
+        painter.setPen(m_style.colour);
+        double used = 0;
+        for (;;) {
+            if (!m_pieces.empty() && m_drawn == m_pieces.front().lines) {
+                m_pieces.pop_front(); // drawn: its memory goes
+                m_drawn = 0;
+            }
+            if (m_pieces.empty()) {
+                if (m_next == m_text.size())
+                    break;
+                layOutStretch();
+            }
+            const QTextLine textLine = m_pieces.front().layout->lineAt(m_drawn);
+            const double height = (textLine.ascent() + textLine.descent()) / unitsPerPoint;
+            if (used + height > available && !(atLeastOne && used == 0))
+                break;
+            const QPointF origin(x * unitsPerPoint,
+                                 deviceY(boxTop - used) - textLine.position().y());
+            textLine.draw(&painter, origin);
+            used += height;
+            ++m_drawn;
+        }
+        return used;
+    }
+
+    /// Every visual line has been drawn by drawFurther().
+    bool isFinished() const
+    {
+        return m_next == m_text.size() &&
+               (m_pieces.empty() || (m_pieces.size() == 1 && m_drawn == m_pieces.front().lines));
     }
 
 private:
+    // Characters laid out at a time: some sixty visual lines at the report's sizes.
+    static constexpr qsizetype stretchLength = 8192;
+
+    struct Piece
+    {
+        std::unique_ptr<QTextLayout> layout;
+        int lines = 0;     // its visual lines that belong to the text, from the first
+        double height = 0; // theirs, in device units
+    };
+
+    /// Lays out the next stretch of the text. Qt measures a word that has to be broken anywhere
+    /// whole again for every visual line it fills, which makes one long run without blanks
+    /// quadratic; stretches keep that cost bounded. A stretch's last visual line, which the
+    /// stretch's end may have cut short, is laid out again at the start of the next one, so the
+    /// breaks come out as one layout of the whole text would make them.
+    void layOutStretch()
+    {
+        qsizetype end = std::min(m_text.size(), m_next + stretchLength);
+        if (end < m_text.size() && m_text[end - 1].isHighSurrogate())
+            --end;
+        const bool last = end == m_text.size();
+        Piece piece;
+        piece.layout = std::make_unique<QTextLayout>(m_text.mid(m_next, end - m_next), m_style.font,
+                                                     m_style.device);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        piece.layout->setTextOption(option);
+        piece.layout->setCacheEnabled(true);
+        piece.layout->beginLayout();
+        qsizetype resume = end - m_next;
+        for (QTextLine textLine = piece.layout->createLine(); textLine.isValid();
+             textLine = piece.layout->createLine()) {
+            textLine.setLineWidth(m_widthUnits);
+            textLine.setPosition(QPointF(0, piece.height));
+            if (!last && textLine.lineNumber() > 0 &&
+                textLine.textStart() + textLine.textLength() >= end - m_next) {
+                resume = textLine.textStart();
+                break;
+            }
+            ++piece.lines;
+            piece.height += textLine.ascent() + textLine.descent();
+        }
+        piece.layout->endLayout();
+        m_height += piece.height / unitsPerPoint;
+        m_next += resume;
+        m_pieces.push_back(std::move(piece));
+    }
+
     const TextStyle &m_style;
+    bool m_shortened = false;
     QString m_text;
-    std::optional<QTextLayout> m_layout;
-    double m_height = 0;
-    bool m_tooTall = false;
+    double m_widthUnits;
+    std::deque<Piece> m_pieces; // laid out and not drawn yet; none when the text fits one line
+    qsizetype m_next = 0;       // where the text not laid out yet begins
+    int m_drawn = 0;            // visual lines of the first piece drawn by drawFurther()
+    double m_height = 0;        // of all that has been laid out, in points
+    bool m_tall = false;
+};
+
+/// The writer's output: buffered writes to a file descriptor that remember the first failure.
+class DescriptorDevice : public QIODevice
+{
+public:
+    explicit DescriptorDevice(int fd) : m_fd(fd) {}
+
+    bool isSequential() const override { return true; }
+    /// errno of the first failed write, or 0.
+    int failure() const { return m_error; }
+
+    void flushBuffer()
+    {
+        if (m_error == 0 && !m_buffer.empty())
+            m_error = FileOutput::writeAll(m_fd, m_buffer);
+        m_buffer.clear();
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (m_error != 0)
+            return -1;
+        m_buffer.append(data, std::size_t(size));
+        if (m_buffer.size() >= bufferSize)
+            flushBuffer();
+        return m_error != 0 ? -1 : size;
+    }
+
+private:
+    static constexpr std::size_t bufferSize = 256 * 1024;
+    int m_fd;
+    int m_error = 0;
+    std::string m_buffer;
 };
 
 class ReportWriter
@@ -196,49 +321,68 @@ public:
         PDFExporter::LineCursor cursor(m_document);
         PDFExporter::Line line;
         bool more = cursor.next(line);
+        std::optional<MeasuredLine> measured;
+        bool flowing = false; // a line taller than a page is under way
+
         // Without lines the PDF keeps the one blank page the writer starts with.
-        for (int page = 1; more; ++page) {
-            if (page > 1)
+        for (m_pages = 1; more; ++m_pages) {
+            if (m_pages > 1)
                 m_writer.newPage();
-            double y = page == 1 ? drawTitleBlock(painter, top) : top;
+            double y = m_pages == 1 ? drawTitleBlock(painter, top) : top;
             bool placed = false;
             while (more) {
                 const double x = left + indentStep * double(line.indent);
                 // Absurdly deep indents still get a sliver of width rather than none.
                 const double width = std::max(right - x, 36.0);
-                const auto &style = m_styles[std::size_t(line.style)];
-                const MeasuredLine measured(line, style, width);
-                const double space =
-                    line.style == PDFExporter::Style::header || line.style == PDFExporter::Style::loop
-                        ? 6
-                        : 1;
-                if (!measured.tooTall() && y - space - measured.height() >= bottomLimit) {
-                    y -= space + measured.height();
-                    measured.draw(painter, x, y + measured.height());
-                    placed = true;
-                    more = cursor.next(line);
-                    continue;
+                if (!flowing) {
+                    const double space = line.style == PDFExporter::Style::header ||
+                                                 line.style == PDFExporter::Style::loop
+                                             ? 6
+                                             : 1;
+                    const auto &style = m_styles[std::size_t(line.style)];
+                    measured.emplace(line, style, width, top - space - bottomLimit);
+                    m_shortened += measured->shortened();
+                    // A line that fits on a page goes whole onto this one, or the next.
+                    if (!measured->isTallerThanAPage()) {
+                        if (y - space - measured->height() < bottomLimit)
+                            break;
+                        y -= space + measured->height();
+                        measured->draw(painter, x, y + measured->height());
+                        placed = true;
+                        more = cursor.next(line);
+                        continue;
+                    }
+                    // A taller one starts here and goes on over the following pages, split
+                    // between its visual lines.
+                    y -= space;
+                    flowing = true;
                 }
-                // It goes on the next page, unless this page is already a fresh one after the
-                // first and the line is taller than any page: then it is drawn from the top
-                // here, cut at the bottom limit.
-                if (!placed && page > 1) {
-                    measured.drawDownTo(painter, x, y - space, bottomLimit);
-                    more = cursor.next(line);
-                }
-                break;
+                // A fresh page takes at least one visual line, so the export always ends.
+                const double used = measured->drawFurther(painter, x, y, y - bottomLimit, !placed);
+                if (used == 0)
+                    break;
+                y -= used;
+                placed = true;
+                if (!measured->isFinished())
+                    break;
+                flowing = false;
+                more = cursor.next(line);
             }
-            drawFooter(painter, page);
+            drawFooter(painter, m_pages);
             if (progress && !progress(cursor.progress()))
                 return false;
         }
+        m_pages = std::max(m_pages - 1, 1);
         return true;
     }
+
+    int pages() const { return m_pages; }
+    std::size_t shortened() const { return m_shortened; }
 
 private:
     double drawTitleBlock(QPainter &painter, double blockTop)
     {
-        const QString title = QString::fromStdString(m_document.fileName());
+        const QString title = visibleString(m_document.fileName());
         drawSingleLine(painter, title, m_title, left, blockTop);
         const double titleHeight = m_title.lineHeight();
 
@@ -252,7 +396,7 @@ private:
         if (!sets.empty())
             summary += " \u00B7 " + sets;
         const double y1 = blockTop - (titleHeight + 4);
-        drawSingleLine(painter, QString::fromStdString(summary), m_summary, left, y1);
+        drawSingleLine(painter, visibleString(summary), m_summary, left, y1);
 
         const double y2 = y1 - (m_summary.lineHeight() + 10);
         painter.fillRect(QRectF(left * unitsPerPoint, deviceY(y2 + 0.5), 516 * unitsPerPoint,
@@ -263,7 +407,7 @@ private:
 
     void drawFooter(QPainter &painter, int page)
     {
-        const QString text = QString::fromStdString(m_document.fileName()) +
+        const QString text = visibleString(m_document.fileName()) +
                              QStringLiteral("   \u00B7   Page ") + QString::number(page);
         const double width = m_footer.metrics.horizontalAdvance(text) / unitsPerPoint;
         drawSingleLine(painter, text, m_footer, (pageWidth - width) * 0.5,
@@ -276,7 +420,8 @@ private:
     {
         painter.setFont(style.font);
         painter.setPen(style.colour);
-        painter.drawText(QPointF(x * unitsPerPoint, deviceY(boxTop) + style.metrics.ascent()), text);
+        painter.drawText(QPointF(x * unitsPerPoint, deviceY(boxTop) + style.metrics.ascent()),
+                         text);
     }
 
     const X12Document &m_document;
@@ -285,6 +430,8 @@ private:
     TextStyle m_summary;
     TextStyle m_footer;
     std::array<TextStyle, 6> m_styles; // by PDFExporter::Style
+    int m_pages = 1;
+    std::size_t m_shortened = 0; // texts cut at longestText
 };
 
 } // namespace
@@ -293,62 +440,67 @@ namespace PDFExporter {
 
 std::string ExportFailure::description() const
 {
+    std::string where;
+    if (!path.empty())
+        where = " \u201C" + VisibleText::visible(VisibleText::validUtf8(path)) + "\u201D";
     switch (error) {
     case ExportError::cannotCreateContext:
-        return "Could not create the PDF context.";
+        if (reason.empty())
+            return "Could not create the PDF context.";
+        return "Could not create the PDF context." + (where.empty() ? "" : where + ":") + " " +
+               reason + ".";
     case ExportError::cannotWriteFile:
-        return reason.empty() ? "Could not write the PDF file."
-                              : "Could not write the PDF file: " + reason + ".";
+        if (reason.empty())
+            return "Could not write the PDF file" + where + ".";
+        return "Could not write the PDF file" + where + ": " + reason + ".";
     case ExportError::cancelled:
         return "The export was cancelled.";
     }
     return "Could not write the PDF file.";
 }
 
-std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path,
-                                         const Progress &progress)
+std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
+                                            const Progress &progress)
 {
-    // A regular file is replaced only once the report is complete. Anything else that already
-    // exists there (a device such as /dev/stdout, a pipe) is written to directly: renaming over
-    // it would replace the device itself.
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    const bool direct = info.exists() && !info.isFile() && !info.isDir();
-    QSaveFile replacement(name);
-    QFile stream(name);
-    QFileDevice &file = direct ? static_cast<QFileDevice &>(stream) : replacement;
-    if (!file.open(QIODevice::WriteOnly))
-        return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}});
+    auto file = FileOutput::Replacement::create(path);
+    if (!file) {
+        return std::unexpected(ExportFailure{ExportError::cannotCreateContext,
+                                             file.error().reason(), file.error().path});
+    }
+    DescriptorDevice device(file->fd());
+    device.open(QIODevice::WriteOnly);
+    Written written{file->path(), 0, 0};
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&device);
         writer.setPageSize(QPageSize(QPageSize::Letter));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setResolution(dotsPerInch);
-        writer.setTitle(QString::fromStdString(document.fileName()));
+        writer.setTitle(visibleString(document.fileName()));
         writer.setCreator(QStringLiteral("Kelvane"));
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            if (!direct)
-                replacement.cancelWriting();
-            return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}});
-        }
-        const bool finished = ReportWriter(document, writer).run(painter, progress);
+        if (!painter.begin(&writer))
+            return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}, path});
+        ReportWriter report(document, writer);
+        // A failed write (a full disk) stops the export at the next page.
+        const bool finished = report.run(painter, [&](double done) {
+            return device.failure() == 0 && (!progress || progress(done));
+        });
         painter.end();
-        if (!finished) {
-            if (!direct)
-                replacement.cancelWriting();
-            return std::unexpected(ExportFailure{ExportError::cancelled, {}});
-        }
+        if (!finished && device.failure() == 0)
+            return std::unexpected(ExportFailure{ExportError::cancelled, {}, {}});
+        written.pages = report.pages();
+        written.shortenedTexts = report.shortened();
     }
-    const bool written = direct ? stream.flush() && stream.error() == QFileDevice::NoError
-                                : replacement.error() == QFileDevice::NoError && replacement.commit();
-    if (!written) {
-        const std::string reason = file.errorString().toStdString();
-        if (!direct)
-            replacement.cancelWriting();
-        return std::unexpected(ExportFailure{ExportError::cannotWriteFile, reason});
+    device.flushBuffer();
+    if (const int error = device.failure(); error != 0) {
+        return std::unexpected(
+            ExportFailure{ExportError::cannotWriteFile, std::strerror(error), file->path()});
     }
-    return {};
+    if (const auto committed = file->commit(); !committed) {
+        return std::unexpected(
+            ExportFailure{ExportError::cannotWriteFile, committed.error().reason(), file->path()});
+    }
+    return written;
 }
 
 } // namespace PDFExporter

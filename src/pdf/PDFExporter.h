@@ -2,6 +2,7 @@
 
 #include "core/ReportLines.h"
 
+#include <cstddef>
 #include <expected>
 #include <functional>
 #include <string>
@@ -20,20 +21,35 @@ enum class ExportError {
 struct ExportFailure
 {
     ExportError error;
-    std::string reason; // the system's words for a write failure; empty otherwise
+    std::string reason; // the system's words ("No space left on device"); empty when unknown
+    std::string path;   // the file or folder concerned; empty when unknown
 
-    /// "Could not create the PDF context." or "Could not write the PDF file: <reason>."
+    /// "Could not create the PDF context." or "Could not write the PDF file", then, when known,
+    /// where and why: "Could not write the PDF file “/mnt/usb/claims.pdf”: No space left on
+    /// device."
     std::string description() const;
+};
+
+/// The most bytes of one line's text the report lays out. A longer text (one element of several
+/// megabytes) is cut there, at a character boundary, and the cut is marked "… N more characters".
+inline constexpr std::size_t longestText = 1u << 20;
+
+struct Written
+{
+    std::string path; // absolute path of the report, as the file system has it
+    int pages = 0;
+    std::size_t shortenedTexts = 0; // texts cut at longestText
 };
 
 /// Called after each page with how much of the document is written, from 0 to 1; returning
 /// false cancels the export.
 using Progress = std::function<bool(double done)>;
 
-/// Writes the report of a document as a US Letter PDF. The file appears at `path` only when it
-/// is complete: it is written beside it first, so a failure or a cancel leaves whatever was there
-/// untouched. Needs a QGuiApplication for its fonts.
-std::expected<void, ExportFailure> write(const X12Document &document, const std::string &path,
-                                         const Progress &progress = {});
+/// Writes the report of a document as a US Letter PDF. The file appears at `path` (bytes, used as
+/// they are) only when it is complete: until then, and if the export fails, is cancelled or the
+/// process is interrupted, whatever was there stays as it was. Needs a QGuiApplication for its
+/// fonts.
+std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
+                                            const Progress &progress = {});
 
 } // namespace PDFExporter

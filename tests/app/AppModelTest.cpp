@@ -205,8 +205,9 @@ TEST_F(AppModelTest, PanelsAndExport)
     EXPECT_EQ(m_platform.panels, 0); // no document, no panel
 
     model.showOpenPanel();
-    EXPECT_EQ(m_platform.lastMessage,
-              QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
+    EXPECT_EQ(
+        m_platform.lastMessage,
+        QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
     EXPECT_FALSE(model.fileURL()); // cancelled: nothing changes
 
     m_platform.openAnswer = write("claims.edi", claim);
@@ -227,7 +228,10 @@ TEST_F(AppModelTest, PanelsAndExport)
 
     m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "out.pdf").string());
     model.exportPDF();
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("PDF export failed: Could not create the PDF context."));
+    EXPECT_EQ(model.errorMessage(),
+              QStringLiteral("PDF export failed: Could not create the PDF context. \u201C") +
+                  QString::fromStdString((m_dir / "no").string()) +
+                  QStringLiteral("\u201D: No such file or directory."));
     EXPECT_TRUE(model.document());
 
     model.open(write("noextension", claim));
@@ -305,24 +309,26 @@ TEST_F(AppModelTest, WindowStatesAndEnabling)
     EXPECT_FALSE(window.modeButtons()->button(0)->isEnabled());
     EXPECT_TRUE(window.openButton()->isEnabled());
     EXPECT_EQ(window.openButton()->toolTip(), QStringLiteral("Open an X12 / EDI file"));
-    EXPECT_EQ(window.exportButton()->toolTip(), QStringLiteral("Export the formatted document as PDF"));
+    EXPECT_EQ(window.exportButton()->toolTip(),
+              QStringLiteral("Export the formatted document as PDF"));
 
     model.open(write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
     EXPECT_TRUE(window.searchField()->isEnabled());
     EXPECT_TRUE(window.exportButton()->isEnabled());
     EXPECT_TRUE(window.outline()->showsSummary());
-    EXPECT_EQ(window.outline()->summary()->texts(),
-              (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator",
-                           "*", "Component separator", ":", "Repetition separator", "^",
-                           "Segment terminator", "~", "837", "Health Care Claim",
-                           "Select a node on the left to inspect it."}));
+    EXPECT_EQ(
+        window.outline()->summary()->texts(),
+        (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
+                     "Component separator", ":", "Repetition separator", "^", "Segment terminator",
+                     "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
 
     // Selecting shows the inspector; leaving the mode and coming back clears the selection.
     QTreeView *tree = window.outline()->tree();
     tree->setCurrentIndex(tree->model()->index(0, 0));
     EXPECT_FALSE(window.outline()->showsSummary());
-    EXPECT_TRUE(window.outline()->detail()->texts().contains(QStringLiteral("Contains 2 child elements")));
+    EXPECT_TRUE(
+        window.outline()->detail()->texts().contains(QStringLiteral("Contains 2 child elements")));
     window.modeButtons()->button(int(AppModel::ViewMode::raw))->click();
     EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
     EXPECT_EQ(window.currentContent(), window.raw());
@@ -348,8 +354,9 @@ TEST_F(AppModelTest, WindowStatesAndEnabling)
     EXPECT_FALSE(window.messageBar()->isHidden());
     model.open(write("bad.x12", "~~~"));
     EXPECT_EQ(window.currentContent(), window.emptyState());
-    EXPECT_EQ(window.emptyState()->title(),
-              QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
+    EXPECT_EQ(
+        window.emptyState()->title(),
+        QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
     EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 

@@ -3,13 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -69,43 +79,46 @@ protected:
     fs::path m_dir;
 };
 
-const std::string smallClaim = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
-                               "*240315*1230*^*00501*000000001*0*P*:~\n"
-                               "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
-                               "ST*837*0001~\n"
-                               "BHT*0019*00*1*20240315*1230*CH~\n"
-                               "HL*1**20*1~\n"
-                               "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
-                               "N3*12 MAIN ST~\n"
-                               "SE*6*0001~\n"
-                               "GE*1*1~\n"
-                               "IEA*1*000000001~\n";
+const std::string smallClaim =
+    "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
+    "*240315*1230*^*00501*000000001*0*P*:~\n"
+    "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+    "ST*837*0001~\n"
+    "BHT*0019*00*1*20240315*1230*CH~\n"
+    "HL*1**20*1~\n"
+    "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+    "N3*12 MAIN ST~\n"
+    "SE*6*0001~\n"
+    "GE*1*1~\n"
+    "IEA*1*000000001~\n";
 
 TEST_F(CommandLineExportTest, DumpTreePrintsEveryNodeIndented)
 {
     const Outcome outcome = run({"--dump-tree", write("claim.x12", smallClaim)});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(outcome.out,
-              "Interchange  \u2014 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 "
-              "control 000000001\n"
-              "  Functional Group HC  \u2014 Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER "
-              "\u00B7 03/15/2024 \u00B7 005010X222A1\n"
-              "    Transaction Set 837  \u2014 Health Care Claim\n"
-              "      BHT \u2014 Beginning of Hierarchical Transaction  \u2014 0019 \u00B7 00 \u00B7 1\n"
-              "      HL 1 \u2014 Information Source  \u2014 1 \u00B7 20\n"
-              "        Billing Provider: ACME CLINIC  \u2014 NPI 1234567890\n"
-              "          N3 \u2014 Party Address  \u2014 12 MAIN ST\n"
-              "      SE \u2014 Transaction Set Trailer  \u2014 control 0001\n"
-              "    GE \u2014 Functional Group Trailer  \u2014 control 1\n"
-              "  IEA \u2014 Interchange Control Trailer  \u2014 control 000000001\n");
+    EXPECT_EQ(
+        outcome.out,
+        "Interchange  \u2014 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 "
+        "control 000000001\n"
+        "  Functional Group HC  \u2014 Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER "
+        "\u00B7 03/15/2024 \u00B7 005010X222A1\n"
+        "    Transaction Set 837  \u2014 Health Care Claim\n"
+        "      BHT \u2014 Beginning of Hierarchical Transaction  \u2014 0019 \u00B7 00 \u00B7 1\n"
+        "      HL 1 \u2014 Information Source  \u2014 1 \u00B7 20\n"
+        "        Billing Provider: ACME CLINIC  \u2014 NPI 1234567890\n"
+        "          N3 \u2014 Party Address  \u2014 12 MAIN ST\n"
+        "      SE \u2014 Transaction Set Trailer  \u2014 control 0001\n"
+        "    GE \u2014 Functional Group Trailer  \u2014 control 1\n"
+        "  IEA \u2014 Interchange Control Trailer  \u2014 control 000000001\n");
 }
 
 TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
 {
     const std::string first = write("first.x12", "NM1*85~");
     const std::string second = write("second.x12", "NM1*85~N4*B~");
-    const Outcome outcome = run({"--export-pdf", first, "--dump-tree", second, "--dump-tree", first});
+    const Outcome outcome =
+        run({"--export-pdf", first, "--dump-tree", second, "--dump-tree", first});
     EXPECT_EQ(outcome.status, 0);
     // A node without a subtitle has no dash; N4 keeps its separators when elements are missing.
     EXPECT_EQ(outcome.out, "Billing Provider\n"
@@ -115,7 +128,8 @@ TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
     // Whatever follows --dump-tree is its path, even an option.
     const Outcome optionAsPath = run({"--dump-tree", "--help"});
     EXPECT_EQ(optionAsPath.status, 1);
-    EXPECT_EQ(optionAsPath.err, "error: cannot open \u201C--help\u201D: No such file or directory\n");
+    EXPECT_EQ(optionAsPath.err,
+              "error: cannot open \u201C--help\u201D: No such file or directory\n");
 }
 
 TEST_F(CommandLineExportTest, NoModeRequested)
@@ -141,8 +155,9 @@ TEST_F(CommandLineExportTest, FailuresGoToStandardErrorWithStatusOne)
     const std::vector<Case> cases{
         {"empty.x12", "", "error: The file is empty.\n"},
         {"blank.x12", "\r\n\n \n\t", "error: The file is empty.\n"},
-        {"tildes.x12", "~~~~\n", "error: No X12 segments were found. This does not look like an "
-                                  "X12/EDI file.\n"},
+        {"tildes.x12", "~~~~\n",
+         "error: No X12 segments were found. This does not look like an "
+         "X12/EDI file.\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,7 +302,8 @@ TEST_F(CommandLineExportTest, CheckListsFindings)
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.err, "error: The file is empty.\n");
     // The other modes come first.
-    const Outcome tree = run({"--check", write("a.x12", "N3*A~"), "--dump-tree", write("b.x12", "N4*B~")});
+    const Outcome tree =
+        run({"--check", write("a.x12", "N3*A~"), "--dump-tree", write("b.x12", "N4*B~")});
     EXPECT_EQ(tree.out, "N4 \u2014 Geographic Location  \u2014 B,  \n");
 }
 
@@ -300,6 +316,280 @@ TEST_F(CommandLineExportTest, HelpAndVersion)
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.starts_with("Kelvane ")) << version.out;
+}
+
+/// A claim whose report takes long enough to interrupt, or to show progress: a thousand pages
+/// for 3,000 providers.
+std::string longClaim(int providers)
+{
+    std::string text = smallClaim.substr(0, smallClaim.find("NM1*85"));
+    for (int i = 0; i < providers; ++i)
+        text += "NM1*85*2*ACME CLINIC*****XX*1234567890~\nN3*12 MAIN ST~\n";
+    return text + "SE*6*0001~\nGE*1*1~\nIEA*1*000000001~\n";
+}
+
+/// Starts kelvane with the given descriptors as its standard output and error.
+pid_t start(const std::vector<std::string> &arguments, int outFd, int errFd)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    std::vector<std::string> copies{KELVANE_EXECUTABLE};
+    copies.insert(copies.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(KELVANE_EXECUTABLE, argv.data());
+    ::_exit(127);
+}
+
+TEST_F(CommandLineExportTest, ExportNeverReplacesWhatItMustNot)
+{
+    // kelvane --export-pdf *.edi, in a folder of a.edi and b.edi.
+    write("a.edi", smallClaim);
+    const std::string b = write("b.edi", "ST*850*1~SE*2*1~");
+    const Outcome glob = run({"--export-pdf", "a.edi", "b.edi"}, {}, m_dir);
+    EXPECT_EQ(glob.status, 1);
+    EXPECT_EQ(glob.out, "");
+    EXPECT_EQ(glob.err, "error: \u201Cb.edi\u201D already exists and is not a PDF report; give "
+                        "another output path\n");
+    EXPECT_EQ(slurp(b), "ST*850*1~SE*2*1~");
+
+    // An earlier report is replaced, and so is an empty file.
+    for (const std::string name : {"earlier.pdf", "empty.pdf"}) {
+        SCOPED_TRACE(name);
+        write(name, name == "empty.pdf" ? "" : "%PDF-1.4 earlier");
+        const Outcome outcome = run({"--export-pdf", "a.edi", name}, {}, m_dir);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        const std::string pdf = slurp(m_dir / name);
+        EXPECT_TRUE(pdf.starts_with("%PDF-1.")) << pdf.substr(0, 20);
+        EXPECT_NE(pdf, "%PDF-1.4 earlier");
+    }
+
+    // The input under another name, whatever the spelling: a hard link, a symbolic link, a path
+    // through "..".
+    fs::create_hard_link(m_dir / "a.edi", m_dir / "hard.pdf");
+    fs::create_symlink(m_dir / "a.edi", m_dir / "soft.pdf");
+    fs::create_directory(m_dir / "sub");
+    for (const std::string name : {"hard.pdf", "soft.pdf", "sub/../a.edi"}) {
+        SCOPED_TRACE(name);
+        const Outcome outcome = run({"--export-pdf", "a.edi", name}, {}, m_dir);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.err, "error: the output \u201C" + name +
+                                   "\u201D is the input file; give another output path\n");
+        EXPECT_EQ(slurp(m_dir / "a.edi"), smallClaim);
+    }
+}
+
+TEST_F(CommandLineExportTest, PathsAreUsedByteForByte)
+{
+    // A name that is not UTF-8: the report goes beside it under the same bytes, never onto what
+    // a re-encoding of the name would give. "Wrote" shows the stray byte as U+FFFD.
+    write("claims\xFF.edi", smallClaim);
+    const std::string lookalike = write("claims\xEF\xBF\xBD.pdf", "%PDF-1.4 someone else's");
+    const Outcome outcome = run({"--export-pdf", "claims\xFF.edi"}, {}, m_dir);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "10 segments \u00B7 transaction set 837\nWrote " + m_dir.string() +
+                               "/claims\uFFFD.pdf\n");
+    EXPECT_TRUE(slurp(m_dir / "claims\xFF.pdf").starts_with("%PDF-1."));
+    EXPECT_EQ(slurp(lookalike), "%PDF-1.4 someone else's");
+    EXPECT_EQ(slurp(m_dir / "claims\xFF.edi"), smallClaim);
+
+    // "Wrote" names the folder the report is in: through a link to a folder, ".." is the parent
+    // of the folder linked to.
+    fs::create_directories(m_dir / "real" / "inner");
+    fs::create_directory_symlink(m_dir / "real" / "inner", m_dir / "link");
+    const Outcome linked = run({"--export-pdf", "claims\xFF.edi", "link/../r.pdf"}, {}, m_dir);
+    EXPECT_EQ(linked.status, 0) << linked.err;
+    EXPECT_EQ(linked.out.substr(linked.out.find('\n') + 1),
+              "Wrote " + (m_dir / "real" / "r.pdf").string() + "\n");
+    EXPECT_TRUE(fs::is_regular_file(m_dir / "real" / "r.pdf"));
+}
+
+TEST_F(CommandLineExportTest, InterruptedExportLeavesNothingBehind)
+{
+    const std::string input = write("long.x12", longClaim(12'000));
+    const std::string report = write("report.pdf", "%PDF-1.4 the earlier report");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        const pid_t child = start({"--export-pdf", input, report}, devNull, devNull);
+        ::close(devNull);
+        ASSERT_GT(child, 0);
+        // Well into the pages: reading and parsing take a few milliseconds.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+            << "the export ended before the signal: " << status;
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(m_dir))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"long.x12", "report.pdf"}));
+        EXPECT_EQ(slurp(report), "%PDF-1.4 the earlier report");
+    }
+}
+
+TEST_F(CommandLineExportTest, ProgressShowsOnATerminalOnly)
+{
+    const std::string input = write("long.x12", longClaim(3'000));
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Standard error stays the terminal; the report's lines go to a file.
+        const int out = ::open((m_dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const pid_t exporter = start({"--export-pdf", input, (m_dir / "r.pdf").string()}, out, 2);
+        int status = 0;
+        ::waitpid(exporter, &status, 0);
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, std::size_t(got));
+    ::close(terminal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(shown.starts_with("\rWriting the report: page ")) << shown.substr(0, 80);
+    EXPECT_NE(shown.find("% of segments\r"), std::string::npos) << shown.substr(0, 200);
+    // The line is cleared at the end, and nothing else is written there.
+    EXPECT_TRUE(shown.ends_with("% of segments\r\x1B[K")) << shown.substr(shown.size() - 60);
+    EXPECT_TRUE(slurp(m_dir / "stdout").ends_with("Wrote " + (m_dir / "r.pdf").string() + "\n"));
+
+    // Standard error that is not a terminal gets nothing.
+    const Outcome plain = run({"--export-pdf", input, (m_dir / "r.pdf").string()});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err, "");
+}
+
+TEST_F(CommandLineExportTest, ControlCharactersPrintAsSymbols)
+{
+    // Values that hold an escape sequence, a line feed (inside a segment: "~" ends them), DEL, a
+    // NUL and C1's CSI: printed raw, they would clear the terminal or forge lines.
+    std::string claim = smallClaim;
+    claim.replace(claim.find("ACME CLINIC"), 11, "ACME\x1B[2JCLINIC\x7F");
+    claim.replace(claim.find("12 MAIN ST"), 10,
+                  std::string("12 MAIN\nIEA \u2014 forged\0\u009B", 25));
+    claim.replace(claim.find("GE*1*1"), 6, "GE*1*1\nNo findings.");
+    const std::string file = write("ctl.x12", claim);
+    const Outcome tree = run({"--dump-tree", file});
+    EXPECT_EQ(tree.status, 0);
+    EXPECT_EQ(
+        tree.out,
+        "Interchange  \u2014 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 "
+        "control 000000001\n"
+        "  Functional Group HC  \u2014 Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER "
+        "\u00B7 03/15/2024 \u00B7 005010X222A1\n"
+        "    Transaction Set 837  \u2014 Health Care Claim\n"
+        "      BHT \u2014 Beginning of Hierarchical Transaction  \u2014 0019 \u00B7 00 \u00B7 1\n"
+        "      HL 1 \u2014 Information Source  \u2014 1 \u00B7 20\n"
+        "        Billing Provider: ACME\u241B[2JCLINIC\u2421  \u2014 NPI 1234567890\n"
+        "          N3 \u2014 Party Address  \u2014 12 MAIN\u240AIEA \u2014 forged\u2400\uFFFD\n"
+        "      SE \u2014 Transaction Set Trailer  \u2014 control 0001\n"
+        "    GE \u2014 Functional Group Trailer  \u2014 control 1\u240ANo findings.\n"
+        "  IEA \u2014 Interchange Control Trailer  \u2014 control 000000001\n");
+
+    const Outcome check = run({"--check", file});
+    EXPECT_EQ(check.status, 3);
+    EXPECT_EQ(check.out, "segment 9 (GE): error: GE02 1\u240ANo findings. does not match GS06 1\n"
+                         "1 error, 0 warnings\n");
+
+    // JSON escapes them, and stays valid UTF-8 whatever the file's name.
+    const std::string badName = write("bad\xFF\xFEname.x12", claim);
+    const Outcome json = run({"--dump-json", badName});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(json.out.starts_with("{\"fileName\":\"bad\uFFFD\uFFFDname.x12\","))
+        << json.out.substr(0, 60);
+    EXPECT_NE(json.out.find("\"value\":\"ACME\\u001b[2JCLINIC\x7F\""), std::string::npos);
+
+    // Error messages too: a file name can hold an escape.
+    const Outcome missing = run({"--dump-tree", (m_dir / "gone\x1B[31m.x12").string()});
+    EXPECT_EQ(missing.err, "error: cannot open \u201C" + (m_dir / "gone\u241B[31m.x12").string() +
+                               "\u201D: No such file or directory\n");
+}
+
+TEST_F(CommandLineExportTest, NonBlockingPipeIsWaitedFor)
+{
+    // As a Node.js child process: standard output a pipe in non-blocking mode, read slowly.
+    const std::string input = write("long.x12", longClaim(12'000));
+    const Outcome expected = run({"--dump-json", input});
+    ASSERT_EQ(expected.status, 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
+    const int err = ::open((m_dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t child = start({"--dump-json", input}, fds[1], err);
+    ::close(fds[1]);
+    ::close(err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string received;
+    char buffer[65536];
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        received.append(buffer, std::size_t(got));
+    ::close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(slurp(m_dir / "stderr"), "");
+    EXPECT_EQ(received.size(), expected.out.size());
+    EXPECT_TRUE(received == expected.out);
+}
+
+TEST_F(CommandLineExportTest, ModesWithoutAFileAreUsageErrors)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
+        {{"--check"}, "usage: Kelvane --check <file>\n"},
+        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
+    };
+    for (const auto &[arguments, usage] : cases) {
+        SCOPED_TRACE(arguments.front());
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, usage);
+    }
+}
+
+TEST_F(CommandLineExportTest, WithoutADisplayTheWindowSaysWhy)
+{
+    const std::string file = write("claim.x12", smallClaim);
+    struct Saved
+    {
+        const char *name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char *value = std::getenv(name);
+        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+        ::unsetenv(name);
+    }
+    const Outcome none = run({file});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "error: the window cannot start (no display: neither DISPLAY nor "
+                        "WAYLAND_DISPLAY is set); without a display, use --dump-tree, "
+                        "--dump-json, --check or --export-pdf\n");
+
+    ::setenv("DISPLAY", ":98765", 1);
+    const Outcome unreachable = run({file});
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_EQ(unreachable.err, "error: the window cannot start (could not connect to display "
+                               ":98765); without a display, use --dump-tree, --dump-json, "
+                               "--check or --export-pdf\n");
+    for (const Saved &variable : saved) {
+        if (variable.value)
+            ::setenv(variable.name, variable.value->c_str(), 1);
+        else
+            ::unsetenv(variable.name);
+    }
 }
 
 } // namespace

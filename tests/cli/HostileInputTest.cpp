@@ -4,9 +4,11 @@
 
 #include "common/HostileInputs.h"
 #include "common/Process.h"
+#include "core/Unicode_p.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -68,14 +70,15 @@ protected:
                 bool keepOutput = true, const fs::path &out = {})
     {
         const fs::path outPath = !out.empty() ? out : keepOutput ? m_dir / "stdout" : "/dev/null";
-        const process::Result result = process::run(KELVANE_EXECUTABLE, arguments, outPath,
-                                                    m_dir / "stderr", {}, answerLimit);
+        const process::Result result =
+            process::run(KELVANE_EXECUTABLE, arguments, outPath, m_dir / "stderr", {}, answerLimit);
         EXPECT_FALSE(result.hung) << "no answer within " << answerLimit.count() << " s";
         if (!sanitized) {
             // What a run of `kelvane --version` from here peaks at (a child starts out with a copy
             // of this process), and then the document: a few times the file.
             static const long baseline =
-                process::run(KELVANE_EXECUTABLE, {"--version"}, "/dev/null", "/dev/null").peakKilobytes;
+                process::run(KELVANE_EXECUTABLE, {"--version"}, "/dev/null", "/dev/null")
+                    .peakKilobytes;
             EXPECT_LE(result.peakKilobytes, baseline + long(64 * 1024 + 6 * inputSize / 1024))
                 << "peak memory for a file of " << inputSize << " bytes";
         }
@@ -118,10 +121,24 @@ protected:
     fs::path m_dir;
 };
 
-/// The message of a file that is not UTF-8, up to its detail.
+/// The message of a file that is not UTF-8 (or UTF-16), up to its detail.
 std::string notUtf8(const fs::path &path)
 {
-    return "error: \u201C" + path.string() + "\u201D is not valid UTF-8 text (";
+    return "error: \u201C" + path.string() + "\u201D is not valid UTF-";
+}
+
+/// Text a terminal can be given: valid UTF-8 without control characters but line feeds.
+bool printable(const std::string &text)
+{
+    if (kelvane::detail::firstInvalidUtf8(text) != std::string::npos)
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F ||
+            (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0))
+            return false;
+    }
+    return true;
 }
 
 TEST_F(HostileInputTest, TreeJsonAndCheck)
@@ -153,6 +170,15 @@ TEST_F(HostileInputTest, TreeJsonAndCheck)
             if (sameTree.contains(input.name)) {
                 EXPECT_EQ(tree.out, plainTree);
             }
+            if (input.name == "joined-with-marks.x12") {
+                EXPECT_EQ(tree.out, plainTree + plainTree);
+            }
+            // One line per node, whatever the values hold.
+            EXPECT_TRUE(printable(tree.out));
+            if (input.name == "controls.x12") {
+                EXPECT_EQ(std::count(tree.out.begin(), tree.out.end(), '\n'),
+                          std::count(plainTree.begin(), plainTree.end(), '\n'));
+            }
         }
 
         const Outcome json = run({"--dump-json", path.string()}, size, small);
@@ -166,6 +192,7 @@ TEST_F(HostileInputTest, TreeJsonAndCheck)
             if (small) {
                 EXPECT_TRUE(json.out.starts_with("{\"fileName\":\"" + input.name + "\","));
                 EXPECT_TRUE(json.out.ends_with("]}\n"));
+                EXPECT_EQ(kelvane::detail::firstInvalidUtf8(json.out), std::string::npos);
             }
         }
 
@@ -176,6 +203,10 @@ TEST_F(HostileInputTest, TreeJsonAndCheck)
         } else {
             EXPECT_TRUE(check.status == 0 || check.status == 3) << check.status;
             EXPECT_EQ(check.err, "");
+            EXPECT_TRUE(printable(check.out));
+            if (input.name == "joined-with-marks.x12") {
+                EXPECT_EQ(check.out, "No findings.\n");
+            }
         }
         fs::remove(path);
     }
@@ -191,17 +222,22 @@ TEST_F(HostileInputTest, PdfExport)
         writeAll(sanitized ? hostile::catalogue(64u << 10, 100) : hostile::catalogue(1u << 20));
     for (const auto &[input, path, size] : written) {
         SCOPED_TRACE(input.name);
-        std::ofstream(report, std::ios::binary) << "the user's previous report";
+        const std::string previous = "%PDF-1.4 the user's previous report";
+        std::ofstream(report, std::ios::binary) << previous;
 
         const Outcome outcome = run({"--export-pdf", path.string(), report.string()}, size);
         if (!input.error.empty()) {
             EXPECT_EQ(outcome.status, 1);
             EXPECT_EQ(outcome.err, "error: " + input.error + "\n");
-            EXPECT_EQ(slurp(report), "the user's previous report");
+            EXPECT_EQ(slurp(report), previous);
         } else {
             EXPECT_EQ(outcome.status, 0);
-            EXPECT_EQ(outcome.err, "");
-            EXPECT_EQ(outcome.out.substr(outcome.out.find('\n') + 1), "Wrote " + report.string() + "\n");
+            // Texts over a megabyte are cut in the report, which says so.
+            if (!outcome.err.empty()) {
+                EXPECT_TRUE(outcome.err.starts_with("warning: ")) << outcome.err;
+            }
+            EXPECT_EQ(outcome.out.substr(outcome.out.find('\n') + 1),
+                      "Wrote " + report.string() + "\n");
             const std::string pdf = slurp(report);
             EXPECT_TRUE(pdf.starts_with("%PDF-"));
             EXPECT_NE(pdf.find("%%EOF", pdf.size() - 16), std::string::npos);
@@ -228,11 +264,13 @@ TEST_F(HostileInputTest, FilesThatCannotBeRead)
         unreadableReason = "Permission denied";
     }
     const std::vector<std::pair<fs::path, std::string>> cases{
-        {missing, "error: cannot open \u201C" + missing.string() + "\u201D: No such file or directory\n"},
+        {missing,
+         "error: cannot open \u201C" + missing.string() + "\u201D: No such file or directory\n"},
         {m_dir / "folder.x12",
          "error: \u201C" + (m_dir / "folder.x12").string() + "\u201D is a directory, not a file\n"},
-        {unreadable, (::geteuid() == 0 ? "error: cannot read \u201C" : "error: cannot open \u201C") +
-                         unreadable.string() + "\u201D: " + unreadableReason + "\n"},
+        {unreadable,
+         (::geteuid() == 0 ? "error: cannot read \u201C" : "error: cannot open \u201C") +
+             unreadable.string() + "\u201D: " + unreadableReason + "\n"},
     };
     for (const auto &[path, message] : cases) {
         SCOPED_TRACE(path.string());
@@ -255,14 +293,33 @@ TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
         fs::create_directory(readOnly);
         fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    for (const fs::path &report : {m_dir / "missing" / "report.pdf", readOnly / "report.pdf"}) {
+    fs::create_directory(m_dir / "folder.pdf");
+    const std::vector<std::pair<fs::path, std::string>> cases{
+        {m_dir / "missing" / "report.pdf",
+         "\u201C" + (m_dir / "missing").string() + "\u201D: No such file or directory."},
+        {readOnly / "report.pdf",
+         "\u201C" + readOnly.string() +
+             "\u201D: " + (::geteuid() == 0 ? "No such file or directory." : "Permission denied.")},
+        {m_dir / "folder.pdf",
+         "\u201C" + (m_dir / "folder.pdf").string() + "\u201D: Is a directory."},
+        {m_dir / "new" / "", "\u201C" + (m_dir / "new").string() + "/\u201D: Is a directory."},
+    };
+    for (const auto &[report, reason] : cases) {
         SCOPED_TRACE(report.string());
         const Outcome outcome = run({"--export-pdf", input.string(), report.string()}, 0);
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, "");
-        EXPECT_EQ(outcome.err, "error: Could not create the PDF context.\n");
-        EXPECT_FALSE(fs::exists(report));
+        EXPECT_EQ(outcome.err, "error: Could not create the PDF context. " + reason + "\n");
+        EXPECT_FALSE(fs::is_regular_file(report));
     }
+    EXPECT_TRUE(fs::is_empty(m_dir / "folder.pdf"));
+
+    // A full disk, where the report is written straight to the device.
+    const Outcome full = run({"--export-pdf", input.string(), "/dev/full"}, 0);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(
+        full.err,
+        "error: Could not write the PDF file \u201C/dev/full\u201D: No space left on device.\n");
 
     // A full disk as standard output.
     for (const char *mode : {"--dump-tree", "--dump-json", "--check"}) {

@@ -85,27 +85,42 @@ inline const char *notX12 = "No X12 segments were found. This does not look like
 /// is how many one file holds.
 inline std::vector<Input> catalogue(std::size_t bigSize, std::size_t interchanges = 2'000)
 {
-    const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1F\x15"
-                          "\xC4\x89\0\0\0\rIDATx\x9C\x63\xF8\x0F\0\x01\x01\x01\0\x18\xDD\x8D\xB0\0\0"
-                          "\0\0IEND\xAE\x42\x60\x82",
-                          67);
+    const std::string png(
+        "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1F\x15"
+        "\xC4\x89\0\0\0\rIDATx\x9C\x63\xF8\x0F\0\x01\x01\x01\0\x18\xDD\x8D\xB0\0\0"
+        "\0\0IEND\xAE\x42\x60\x82",
+        67);
     std::string withNul = isaHeader + claimBody;
     withNul.replace(withNul.find("DOE"), 3, std::string("D\0E", 3));
     std::string badUtf8 = isaHeader + claimBody;
-    badUtf8.replace(badUtf8.find("DOE"), 3, "D\xC3\x28" "E\xFF");
+    badUtf8.replace(badUtf8.find("DOE"), 3,
+                    "D\xC3\x28"
+                    "E\xFF");
     // Hierarchical levels in every order of source, subscriber and dependent, with parents that
     // are missing, later, or themselves, and an unknown level.
     std::string hl = isaHeader + "GS*HC*S*R*20240101*1200*1*X*005010X222A1~ST*837*0001~";
     int id = 0;
-    for (const char *order : {"20 22 23", "20 23 22", "22 20 23", "22 23 20", "23 20 22", "23 22 20"}) {
-        for (const std::string &level : {std::string(order, 2), std::string(order + 3, 2),
-                                        std::string(order + 6, 2)}) {
+    for (const char *order :
+         {"20 22 23", "20 23 22", "22 20 23", "22 23 20", "23 20 22", "23 22 20"}) {
+        for (const std::string &level :
+             {std::string(order, 2), std::string(order + 3, 2), std::string(order + 6, 2)}) {
             ++id;
             hl += "HL*" + std::to_string(id) + "*" + std::to_string(id % 3 == 0 ? id : id + 5) +
                   "*" + level + "*1~";
         }
     }
     hl += "HL*99**99~SE*22*0001~GE*1*1~IEA*1*000000001~";
+    // UTF-16 that goes wrong after its start: a lone surrogate where "DOE" was, an odd last byte.
+    std::string loneSurrogate = utf16le(isaHeader + claimBody);
+    const std::size_t doe = loneSurrogate.find(std::string("D\0O\0E\0", 6));
+    loneSurrogate.replace(doe, 2, std::string("\x00\xD8", 2));
+    // Values holding what a terminal obeys: an escape sequence, line feeds inside a segment, a
+    // carriage return, NUL, DEL and C1's CSI.
+    std::string controls = isaHeader + claimBody;
+    controls.replace(controls.find("DOE"), 3,
+                     std::string("D\x1B[2J\nNo findings.\r\0\x7F\u009B"
+                                 "E\n\nIEA*forged",
+                                 33));
     return {
         {"empty.x12", "", "The file is empty.", {}},
         {"blank.x12", " \r\n\t\n  \n", "The file is empty.", {}},
@@ -114,6 +129,20 @@ inline std::vector<Input> catalogue(std::size_t bigSize, std::size_t interchange
         {"nul.x12", withNul, {}, {}},
         {"nul-only.x12", std::string(4096, '\0'), {}, {}},
         {"utf16.x12", utf16le(isaHeader + claimBody), {}, {}},
+        {"utf16-lone-surrogate.x12",
+         loneSurrogate,
+         {},
+         "UTF-16 text (lone surrogate 0xD800 at offset " + std::to_string(doe) + ")"},
+        {"utf16-odd.x12",
+         utf16le(isaHeader + claimBody) + "\n",
+         {},
+         "UTF-16 text (odd byte count: a last byte without its pair at offset " +
+             std::to_string(2 + 2 * (isaHeader + claimBody).size()) + ")"},
+        {"joined-with-marks.x12",
+         "\xEF\xBB\xBF" + isaHeader + claimBody + "\r\n\xEF\xBB\xBF" + isaHeader + claimBody,
+         {},
+         {}},
+        {"controls.x12", controls, {}, {}},
         {"invalid-utf8.x12", badUtf8, {}, "byte 0xC3 at offset 169"},
         {"unterminated.x12", unterminated(bigSize), {}, {}},
         // Half the file one tag, then many elements: each element's reference names the tag.
@@ -131,11 +160,13 @@ inline std::vector<Input> catalogue(std::size_t bigSize, std::size_t interchange
         {"megabyte-elements.x12",
          isaHeader + "ST*837*0001~NM1*IL*1*" + std::string(1 << 20, 'D') + "~NTE*ADD*" +
              repeated("x ", 1 << 19) + "~SE*3*0001~IEA*1*000000001~",
-         {}, {}},
+         {},
+         {}},
         {"separators.x12",
          repeated(std::string(80, '*') + "\n", 50) + repeated(std::string(80, ':') + "\n", 50) +
              repeated("*:^~", 500),
-         {}, {}},
+         {},
+         {}},
     };
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 
@@ -44,28 +46,55 @@ TEST(TextFileTest, ByteOrderMarksAndUtf16)
     }
 }
 
-TEST(TextFileTest, InvalidUtf16IsReadAsBytes)
+TEST(TextFileTest, FaultyUtf16IsAnErrorOrReplaced)
 {
-    // An unpaired surrogate: not UTF-16, so the bytes are taken as they are (here Latin 1).
-    const std::string bytes = utf16(u"ISA*", false) + std::string("\x00\xD8", 2);
-    auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "f");
-    ASSERT_FALSE(strict);
-    auto lenient = TextFile::decode(bytes, TextFile::Decoding::utf8OrLatin1, "f");
-    ASSERT_TRUE(lenient);
-    EXPECT_EQ(lenient->size(), 11u);
-    EXPECT_EQ(lenient->substr(9), "\xC3\x98");
+    // Clearly UTF-16, so never read as Latin 1: --dump-tree names the fault and its offset, the
+    // other modes show U+FFFD for the bad unit and go on.
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::string error;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {"LoneHighSurrogate",
+         "\xFF\xFE" + utf16(u"ISA*", false) + std::string("\x00\xD8", 2) + utf16(u"~", false),
+         "\u201Cf\u201D is not valid UTF-16 text (lone surrogate 0xD800 at offset 10)",
+         "ISA*\uFFFD~"},
+        {"LoneLowSurrogateBigEndian", "\xFE\xFF" + utf16(u"ST", true) + std::string("\xDC\x00", 2),
+         "\u201Cf\u201D is not valid UTF-16 text (lone surrogate 0xDC00 at offset 6)", "ST\uFFFD"},
+        {"HighSurrogateAtTheEnd", utf16(u"ISA*", false) + std::string("\x3D\xD8", 2),
+         "\u201Cf\u201D is not valid UTF-16 text (lone surrogate 0xD83D at offset 8)",
+         "ISA*\uFFFD"},
+        {"OddByteCount", "\xFF\xFE" + utf16(u"ISA*", false) + "X",
+         "\u201Cf\u201D is not valid UTF-16 text (odd byte count: a last byte without its pair at "
+         "offset 10)",
+         "ISA*\uFFFD"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto strict = TextFile::decode(c.bytes, TextFile::Decoding::strictUtf8, "f");
+        ASSERT_FALSE(strict);
+        EXPECT_EQ(strict.error().description(), c.error);
+        const auto lenient = TextFile::decode(c.bytes, TextFile::Decoding::utf8OrLatin1, "f");
+        ASSERT_TRUE(lenient);
+        EXPECT_EQ(*lenient, c.text);
+    }
 }
 
 TEST(TextFileTest, NonUtf8IsAnErrorOrLatin1)
 {
-    const std::string bytes = "ST*O\x92" "Brien~";
+    const std::string bytes = "ST*O\x92"
+                              "Brien~";
     auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "claims.txt");
     ASSERT_FALSE(strict);
     EXPECT_EQ(strict.error().description(),
               "\u201Cclaims.txt\u201D is not valid UTF-8 text (byte 0x92 at offset 4)");
     auto lenient = TextFile::decode(bytes, TextFile::Decoding::utf8OrLatin1, "claims.txt");
     ASSERT_TRUE(lenient);
-    EXPECT_EQ(*lenient, "ST*O\u0092" "Brien~");
+    EXPECT_EQ(*lenient, "ST*O\u0092"
+                        "Brien~");
     auto withBom = TextFile::decode("\xEF\xBB\xBF\xE9", TextFile::Decoding::utf8OrLatin1, "f");
     ASSERT_TRUE(withBom);
     EXPECT_EQ(*withBom, "\u00E9");

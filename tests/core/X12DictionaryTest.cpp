@@ -170,10 +170,10 @@ TEST_F(X12CodeListTest, Dates)
 TEST_F(X12CodeListTest, Times)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"1230", "12:30"},     {"0905", "09:05"},     {"123045", "12:30:45"},
+        {"1230", "12:30"},      {"0905", "09:05"},     {"123045", "12:30:45"},
         {"123099", "12:30:99"}, {"2400", "<nothing>"}, {"1260", "<nothing>"},
         {"12:30", "<nothing>"}, {"123", "<nothing>"},  {"12304599", "<nothing>"},
-        {"", "<nothing>"},     {"0000", "00:00"},      {"1230\u0664\u0665", "12:30:\u0664\u0665"},
+        {"", "<nothing>"},      {"0000", "00:00"},     {"1230\u0664\u0665", "12:30:\u0664\u0665"},
     };
     for (const auto &[value, expected] : cases)
         EXPECT_EQ(show(X12Dictionary::formatTime(value)), expected) << value;
@@ -195,6 +195,12 @@ TEST_F(X12CodeListTest, AmountsInUsDollars)
         {"2.675", "$2.68"},
         {"0.005", "$0.00"},
         {"123456789012345", "$123,456,789,012,345.00"},
+        // Past fifteen digits every digit still counts: no binary floating point on the way.
+        {"99999999999999999999", "$99,999,999,999,999,999,999.00"},
+        {"1234567890123456", "$1,234,567,890,123,456.00"},
+        {"-12345678901234567.89", "-$12,345,678,901,234,567.89"},
+        {"1234567890123456.785", "$1,234,567,890,123,456.78"},
+        {"+00000000000000000001.5", "$1.50"},
         {"0x10", "$16.00"},
         {"150 ", "<nothing>"},
         {" 150", "<nothing>"},
@@ -203,10 +209,17 @@ TEST_F(X12CodeListTest, AmountsInUsDollars)
         {"abc", "<nothing>"},
         {"", "<nothing>"},
         {"-", "<nothing>"},
-        {std::string("15\0" "0", 4), "<nothing>"},
+        {std::string("15\0"
+                     "0",
+                     4),
+         "<nothing>"},
     };
     for (const auto &[value, expected] : cases)
         EXPECT_EQ(show(X12Dictionary::formatAmount(value)), expected) << value;
+    // A megabyte of digits formats, digit for digit.
+    const auto huge = X12Dictionary::formatAmount(std::string(1 << 20, '9'));
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->size(), 1u + (1u << 20) + ((1u << 20) - 1) / 3 + 3);
 }
 
 TEST_F(X12CodeListTest, AmountsFollowTheUserLocale)
@@ -223,7 +236,8 @@ TEST_F(X12CodeListTest, AmountsFollowTheUserLocale)
         for (const char *name : {"LC_ALL", "LC_MONETARY", "LANG"})
             ::unsetenv(name);
         ::setenv(variable, locale, 1);
-        EXPECT_EQ(show(X12Dictionary::formatAmount("1234.5")), expected) << variable << "=" << locale;
+        EXPECT_EQ(show(X12Dictionary::formatAmount("1234.5")), expected)
+            << variable << "=" << locale;
     }
 }
 

@@ -11,8 +11,8 @@ using testing::ElementsAre;
 namespace {
 
 /// A 106-character ISA header with the given delimiters.
-std::string isa(std::string element = "*", std::string repetition = "^", std::string component = ":",
-                std::string terminator = "~")
+std::string isa(std::string element = "*", std::string repetition = "^",
+                std::string component = ":", std::string terminator = "~")
 {
     const std::string e = element;
     return "ISA" + e + "00" + e + "          " + e + "00" + e + "          " + e + "ZZ" + e +
@@ -70,20 +70,36 @@ INSTANTIATE_TEST_SUITE_P(
         DelimiterCase{"NonAsciiLetterAsRepetition", isa("*", "\u00C9"), {"*", ":", "^", "~"}},
         DelimiterCase{"RomanNumeralAsRepetition", isa("*", "\u216B"), {"*", ":", "^", "~"}},
         DelimiterCase{"NonBreakingSpaceIsKept", isa("*", "\u00A0"), {"*", ":", "\u00A0", "~"}},
-        DelimiterCase{"LineFeedAfterHeader", isa("*", "^", ":", "\n") + "GS*HC\n", {"*", ":", "^", "\n"}},
-        DelimiterCase{"CarriageReturnAfterHeader", isa("*", "^", ":", "\r") + "GS\r", {"*", ":", "^", "\n"}},
-        DelimiterCase{"EllipsisTerminator", isa("*", "^", ":", "\u2026") + "GS", {"*", ":", "^", "\u2026"}},
+        DelimiterCase{
+            "LineFeedAfterHeader", isa("*", "^", ":", "\n") + "GS*HC\n", {"*", ":", "^", "\n"}},
+        DelimiterCase{
+            "CarriageReturnAfterHeader", isa("*", "^", ":", "\r") + "GS\r", {"*", ":", "^", "\n"}},
+        DelimiterCase{
+            "EllipsisTerminator", isa("*", "^", ":", "\u2026") + "GS", {"*", ":", "^", "\u2026"}},
         DelimiterCase{"HeaderInsideAWord", "DIS" + isa(), {"*", ":", "^", "~"}},
-        DelimiterCase{"ShortHeaderIsNoHeader", "ISA|00|x\x1D" "GS|1\x1D", {"|", ":", "^", "\x1D"}},
-        DelimiterCase{"LowerCaseIsaIsNoHeader", "isa|" + isa("*").substr(4) + "GS|HC", {"*", ":", "^", "~"}},
+        DelimiterCase{"ShortHeaderIsNoHeader",
+                      "ISA|00|x\x1D"
+                      "GS|1\x1D",
+                      {"|", ":", "^", "\x1D"}},
+        DelimiterCase{
+            "LowerCaseIsaIsNoHeader", "isa|" + isa("*").substr(4) + "GS|HC", {"*", ":", "^", "~"}},
         DelimiterCase{"AsteriskBeatsBarWhicheverComesFirst", "A|B*C~", {"*", ":", "^", "~"}},
         DelimiterCase{"BarWithoutAsterisk", "ST|837|1~SE|2|1~", {"|", ":", "^", "~"}},
-        DelimiterCase{"UnitSeparator", "ST\x1F" "837\x1DSE\x1F" "2\x1D", {"\x1F", ":", "^", "\x1D"}},
-        DelimiterCase{"TildeBeatsGroupSeparator", "A*1\x1D" "B*2~", {"*", ":", "^", "~"}},
+        DelimiterCase{"UnitSeparator",
+                      "ST\x1F"
+                      "837\x1DSE\x1F"
+                      "2\x1D",
+                      {"\x1F", ":", "^", "\x1D"}},
+        DelimiterCase{"TildeBeatsGroupSeparator",
+                      "A*1\x1D"
+                      "B*2~",
+                      {"*", ":", "^", "~"}},
         DelimiterCase{"NewlineWhenNoTerminator", "ST*837*0001\nSE*2*0001\n", {"*", ":", "^", "\n"}},
         DelimiterCase{"NothingKnown", "hello world", {"*", ":", "^", "\n"}},
-        DelimiterCase{"OnlyTheFirst4000CharactersCount", repeat("a", 4000) + "|~", {"*", ":", "^", "\n"}},
-        DelimiterCase{"CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}}),
+        DelimiterCase{
+            "OnlyTheFirst4000CharactersCount", repeat("a", 4000) + "|~", {"*", ":", "^", "\n"}},
+        DelimiterCase{
+            "CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}}),
     caseName);
 
 TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
@@ -106,6 +122,24 @@ TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
     EXPECT_EQ(document->segment(0).elementCount(), 16u);
     EXPECT_EQ(document->segment(0).element(15), ":");
     EXPECT_EQ(document->summaryLine(), "6 segments \u00B7 transaction set 837");
+}
+
+TEST(X12ParserTest, ByteOrderMarkWhereFilesWereJoinedBelongsToNoTag)
+{
+    // Two files, each with its byte-order mark, joined: the first mark went with the decoding.
+    const std::string file = isa() + "\nIEA*1*000000001~\n";
+    auto document = parseOk(file + "\xEF\xBB\xBF" + file);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(tags(*document), "ISA\nIEA\nISA\nIEA\n");
+    EXPECT_EQ(outline(*document), "ISA\n  IEA\nISA\n  IEA\n");
+    EXPECT_EQ(document->segment(2).raw(), isa().substr(0, 105));
+    EXPECT_EQ(document->segment(2).offset(), 107 + 17 + 1);
+    // Inside a segment, a mark is text like any other.
+    auto inside = parseOk("NM1*IL*\xEF\xBB\xBF"
+                          "DOE~N3*A~");
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(inside->segment(0).element(1), "\xEF\xBB\xBF"
+                                             "DOE");
 }
 
 TEST(X12ParserTest, ElementsKeepEmptyAndWrittenText)

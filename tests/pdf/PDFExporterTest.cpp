@@ -117,7 +117,8 @@ TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
 
     const std::vector<Page> pages = readPages(pdf);
     ASSERT_GE(pages.size(), 3u);
-    EXPECT_NE(info.find("Pages:           " + std::to_string(pages.size()) + "\n"), std::string::npos);
+    EXPECT_NE(info.find("Pages:           " + std::to_string(pages.size()) + "\n"),
+              std::string::npos);
 
     // The title block, on page 1 only: the name at the top, then the summary.
     const Page &first = pages.front();
@@ -192,8 +193,10 @@ TEST_F(PDFExporterTest, WrappedLinesStayOnOnePage)
         std::map<std::string, int> tokens;
         for (const Word &word : page.words) {
             // The raw line's first token is joined to "NTE*ADD*".
-            const std::string token = word.text.substr(word.text.size() >= 3 ? word.text.size() - 3 : 0);
-            if (token.size() == 3 && token[0] == 'W' && (word.text.size() == 3 || word.text.ends_with("*" + token)))
+            const std::string token =
+                word.text.substr(word.text.size() >= 3 ? word.text.size() - 3 : 0);
+            if (token.size() == 3 && token[0] == 'W' &&
+                (word.text.size() == 3 || word.text.ends_with("*" + token)))
                 ++tokens[token];
         }
         for (const auto &[token, count] : tokens)
@@ -201,56 +204,134 @@ TEST_F(PDFExporterTest, WrappedLinesStayOnOnePage)
     }
 }
 
-TEST_F(PDFExporterTest, LineTallerThanAPageIsClippedAndFinishes)
+TEST_F(PDFExporterTest, LinesTallerThanAPageContinueOnTheFollowingPages)
 {
-    // Its subtitle, element line and raw text are each taller than a page.
-    const std::string huge = "ST*1~ZZ*" + std::string(2 * 1024 * 1024, 'x') + "~N3*AFTER~";
-    const std::vector<Page> pages = readPages(exportText(huge, "huge.x12"));
+    // A note of 3,000 words is taller than a page, as the segment's subtitle, its element line and
+    // its raw text. Every word is drawn, in order, within the body of the pages.
+    std::string note;
+    for (int i = 1; i <= 3000; ++i) {
+        char word[8];
+        std::snprintf(word, sizeof word, "w%04d", i);
+        note += (i > 1 ? " " : "") + std::string(word);
+    }
+    const std::vector<Page> pages =
+        readPages(exportText("ST*837*1~NTE*ADD*" + note + "~N3*AFTER~SE*4*1~", "note.x12"));
     ASSERT_GE(pages.size(), 4u);
-    ASSERT_LE(pages.size(), 6u);
+    std::vector<std::string> words;
     for (const Page &page : pages) {
-        for (std::size_t i = 0; i + 4 < page.words.size(); ++i)
-            EXPECT_LE(page.words[i].yMax, 792 - 76 + 0.01);
+        for (Word word : page.words) {
+            if (word.text.starts_with("NTE*ADD*"))
+                word.text.erase(0, 8);
+            if (word.text.size() == 5 && word.text[0] == 'w') {
+                words.push_back(word.text);
+                EXPECT_LE(word.yMax, 792 - 76 + 0.01) << word.text;
+                EXPECT_GE(word.yMin, 792 - 744 - 0.01) << word.text;
+            }
+        }
+    }
+    ASSERT_EQ(words.size(), 9000u);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "w%04zu", i % 3000 + 1);
+        ASSERT_EQ(words[i], expected) << "word " << i;
     }
     EXPECT_NE(pages.back().text().find("AFTER"), std::string::npos);
 }
 
-TEST_F(PDFExporterTest, FailuresLeaveTheDestinationAlone)
+TEST_F(PDFExporterTest, ControlCharactersAreDrawnAsSymbols)
+{
+    auto document = parseOk("ST*837*1~NM1*IL*1*DOE\x1B[2J\x7F*JOHN\r\n\x01~SE*3*1~", "ctl.x12");
+    ASSERT_TRUE(document);
+    const fs::path pdf = m_dir / "ctl.pdf";
+    ASSERT_TRUE(PDFExporter::write(*document, pdf.string()));
+    const std::string text = run("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null");
+    // Line ends became line feeds when the text was read.
+    EXPECT_NE(text.find("NM103 Last Name or Organization: DOE\u241B[2J\u2421\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("NM1*IL*1*DOE\u241B[2J\u2421*JOHN\u240A\u2401\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+}
+
+TEST_F(PDFExporterTest, FailuresSayWhereAndWhyAndLeaveTheDestinationAlone)
 {
     auto document = parseOk("ST*837*1~SE*2*1~", "a.x12");
     ASSERT_TRUE(document);
-    const auto missing = PDFExporter::write(*document, (m_dir / "no" / "such" / "a.pdf").string());
+    const fs::path missingFolder = m_dir / "no" / "such";
+    const auto missing = PDFExporter::write(*document, (missingFolder / "a.pdf").string());
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().error, PDFExporter::ExportError::cannotCreateContext);
-    EXPECT_EQ(missing.error().description(), "Could not create the PDF context.");
+    EXPECT_EQ(missing.error().description(), "Could not create the PDF context. \u201C" +
+                                                 missingFolder.string() +
+                                                 "\u201D: No such file or directory.");
 
     // A folder where the file should go: refused, and the folder is left as it was.
     const fs::path folder = m_dir / "taken.pdf";
     fs::create_directories(folder);
     const auto onFolder = PDFExporter::write(*document, folder.string());
     ASSERT_FALSE(onFolder);
+    EXPECT_EQ(onFolder.error().description(), "Could not create the PDF context. \u201C" +
+                                                  folder.string() + "\u201D: Is a directory.");
     EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder));
 
-    // An existing file is replaced only by a complete report, and nothing else is left beside it.
+    // An existing file is replaced only by a complete report, keeps its permissions, and nothing
+    // else is left beside it.
     const fs::path existing = m_dir / "existing.pdf";
     std::ofstream(existing) << "previous";
-    ASSERT_TRUE(PDFExporter::write(*document, existing.string()));
+    fs::permissions(existing,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const auto replaced = PDFExporter::write(*document, existing.string());
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->path, existing.string());
+    EXPECT_EQ(replaced->pages, 1);
     std::ifstream written(existing, std::ios::binary);
     std::string start(5, '\0');
     written.read(start.data(), 5);
     EXPECT_EQ(start, "%PDF-");
+    EXPECT_EQ(fs::status(existing).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
 
-    // A device is written to, never replaced: a full one fails the export.
+    // A device is written to, never replaced: a full one fails the export with the reason.
     const auto full = PDFExporter::write(*document, "/dev/full");
     ASSERT_FALSE(full);
     EXPECT_EQ(full.error().error, PDFExporter::ExportError::cannotWriteFile);
-    EXPECT_EQ(full.error().description(), "Could not write the PDF file: No space left on device.");
+    EXPECT_EQ(full.error().description(),
+              "Could not write the PDF file \u201C/dev/full\u201D: No space left on device.");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
 
-    const auto cannotWrite =
-        PDFExporter::ExportFailure{PDFExporter::ExportError::cannotWriteFile, "No space left on device"};
-    EXPECT_EQ(cannotWrite.description(), "Could not write the PDF file: No space left on device.");
+TEST_F(PDFExporterTest, PathsAreBytesAndLinksAreFollowed)
+{
+    auto document = parseOk("ST*837*1~SE*2*1~", "a.x12");
+    ASSERT_TRUE(document);
+    // A name that is not UTF-8 is written as it is, beside a file whose name differs by that byte.
+    const fs::path latin = m_dir / "claims\xFF.pdf";
+    const fs::path lookalike = m_dir / "claims\xEF\xBF\xBD.pdf";
+    std::ofstream(lookalike) << "another file";
+    const auto written = PDFExporter::write(*document, latin.string());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->path, latin.string());
+    EXPECT_TRUE(fs::is_regular_file(latin));
+    std::ifstream other(lookalike);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "another file");
+
+    // Through a link to a folder, ".." is the parent of the folder linked to, as the kernel
+    // resolves it; the path given back is where the file really is.
+    fs::create_directories(m_dir / "real" / "inner");
+    fs::create_directory_symlink(m_dir / "real" / "inner", m_dir / "link");
+    const auto throughLink =
+        PDFExporter::write(*document, (m_dir / "link" / ".." / "r.pdf").string());
+    ASSERT_TRUE(throughLink);
+    EXPECT_EQ(throughLink->path, (m_dir / "real" / "r.pdf").string());
+    EXPECT_TRUE(fs::is_regular_file(m_dir / "real" / "r.pdf"));
+
+    // A link to a report: the report is replaced and the link stays a link.
+    fs::create_symlink(m_dir / "real" / "r.pdf", m_dir / "latest.pdf");
+    const auto viaLink = PDFExporter::write(*document, (m_dir / "latest.pdf").string());
+    ASSERT_TRUE(viaLink);
+    EXPECT_EQ(viaLink->path, (m_dir / "real" / "r.pdf").string());
+    EXPECT_TRUE(fs::is_symlink(m_dir / "latest.pdf"));
 }
 
 } // namespace
