@@ -5,6 +5,7 @@
 #include "common/HostileInputs.h"
 #include "common/Process.h"
 #include "core/Unicode_p.h"
+#include "common/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using files::listing;
+using files::slurp;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool sanitized = true;
@@ -33,20 +36,6 @@ constexpr bool sanitized = false;
 // An answer later than this is a hang. The sanitizers slow everything down several times.
 constexpr std::chrono::seconds answerLimit(sanitized ? 120 : 10);
 constexpr std::size_t bigSize = 50u << 20;
-
-std::string slurp(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::set<std::string> listing(const fs::path &dir)
-{
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(dir))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 class HostileInputTest : public testing::Test
 {

@@ -1,6 +1,7 @@
 #include "core/FileOutput.h"
 
 #include "core/FileOutput_p.h"
+#include "common/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::set<std::string> listing(const fs::path &dir)
-{
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(dir))
-        names.insert(entry.path().filename().string());
-    return names;
-}
+using files::listing;
+using files::slurp;
 
 class FileOutputTest : public testing::Test
 {
