@@ -1,6 +1,5 @@
 #include "Generate837.h"
 
-#include "core/X12EnvelopeCheck.h"
 #include "core/X12Parser.h"
 
 #include <benchmark/benchmark.h>
@@ -83,23 +82,6 @@ void benchDetectDelimiters(benchmark::State &state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
 }
 BENCHMARK(benchDetectDelimiters)->Arg(10)->Unit(benchmark::kMicrosecond);
-
-// The envelope checks over an already parsed document.
-void benchEnvelopeCheck(benchmark::State &state)
-{
-    const std::string &text = interchange(std::size_t(state.range(0)));
-    auto document = X12Parser::parse(text, "generated.837");
-    if (!document) {
-        state.SkipWithError("the generated interchange did not parse");
-        return;
-    }
-    std::size_t findings = 0;
-    for (auto _ : state)
-        findings = X12EnvelopeCheck::findings(**document).size();
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
-    state.counters["findings"] = double(findings);
-}
-BENCHMARK(benchEnvelopeCheck)->Arg(100)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -3,7 +3,6 @@
 #include "app/DisplayText.h"
 #include "app/Platform.h"
 #include "core/SegmentFilter.h"
-#include "core/X12EnvelopeCheck.h"
 #include "core/TextFile.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
@@ -191,17 +190,4 @@ void AppModel::exportPDF()
         return;
     }
     m_platform.showInFileManager(QFile::decodeName(QByteArray::fromStdString(written->path)));
-}
-
-std::shared_ptr<const std::vector<X12Finding>> AppModel::findings() const
-{
-    static const auto none = std::make_shared<const std::vector<X12Finding>>();
-    if (!m_document)
-        return none;
-    if (m_findingsDocument != m_document.get()) {
-        m_findings = std::make_shared<const std::vector<X12Finding>>(
-            X12EnvelopeCheck::findings(*m_document));
-        m_findingsDocument = m_document.get();
-    }
-    return m_findings;
 }

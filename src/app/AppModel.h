@@ -12,7 +12,6 @@
 
 class Platform;
 class X12Document;
-struct X12Finding;
 
 /// The one observable state of the window: the document shown, the file it came from, the last
 /// error, the search text and the view mode, and the user's commands on them. Main thread only.
@@ -51,8 +50,6 @@ public:
     std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const;
     /// Asks for a destination and writes the PDF report there.
     void exportPDF();
-    /// The envelope findings of the document, in segment order; computed once per document.
-    std::shared_ptr<const std::vector<X12Finding>> findings() const;
 
 signals:
     void documentChanged();
@@ -75,6 +72,4 @@ private:
 
     struct FilterCache;
     mutable std::unique_ptr<FilterCache> m_filter;
-    mutable const X12Document *m_findingsDocument = nullptr;
-    mutable std::shared_ptr<const std::vector<X12Finding>> m_findings;
 };

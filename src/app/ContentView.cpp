@@ -84,8 +84,8 @@ EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
 void EmptyStateView::setError(const QString *error)
 {
     const QColor colour = error ? QColor(0xFF, 0x95, 0x00) : Style::accent(palette());
-    const QIcon icon = Style::symbol(error ? Style::Symbol::warning : Style::Symbol::searchDocument,
-                                     colour);
+    const QIcon icon =
+        Style::symbol(error ? Style::Symbol::warning : Style::Symbol::searchDocument, colour);
     m_icon->setPixmap(icon.pixmap(Style::pt(52), Style::pt(52)));
     m_title->setText(error ? *error : QStringLiteral("Open an X12 file"));
     m_line->setText(error ? QStringLiteral("Try another file.")

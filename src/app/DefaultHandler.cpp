@@ -55,7 +55,8 @@ void report(AlertPresenter &alerts, int claimed, const QStringList &failed, bool
     }
     if (!quietOnSuccess)
         alerts.show(AlertPresenter::Style::informational,
-                    QStringLiteral("Kelvane now opens all %1 X12 file types.").arg(claimed), {}, {});
+                    QStringLiteral("Kelvane now opens all %1 X12 file types.").arg(claimed), {},
+                    {});
 }
 
 } // namespace
@@ -66,9 +67,9 @@ const std::vector<QString> &ownedTypeIdentifiers()
 {
     static const std::vector<QString> identifiers = [] {
         std::vector<QString> list;
-        for (const char *suffix : {"edi", "x12", "837", "837p", "837i", "837d", "x12i", "x12o",
-                                   "835", "834", "270", "271", "276", "277", "278", "820", "824",
-                                   "850", "856", "810", "997", "999"})
+        for (const char *suffix :
+             {"edi", "x12", "837", "837p", "837i", "837d", "x12i", "x12o", "835", "834", "270",
+              "271", "276", "277", "278",  "820",  "824",  "850",  "856",  "810", "997", "999"})
             list.push_back(QString::fromLatin1(applicationId) + u'.' + QString::fromLatin1(suffix));
         return list;
     }();

@@ -161,8 +161,8 @@ int MessageBoxAlerts::show(Style style, const QString &message, const QString &i
     box.setInformativeText(informative);
     QList<QAbstractButton *> added;
     for (const QString &title : buttons)
-        added << box.addButton(title, added.isEmpty() ? QMessageBox::AcceptRole
-                                                      : QMessageBox::RejectRole);
+        added << box.addButton(title,
+                               added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
     if (added.isEmpty())
         box.addButton(QMessageBox::Ok);
     box.exec();

@@ -8,14 +8,22 @@
 
 using DisplayText::shown;
 
+namespace {
+
+bool hasFinding(const X12Document &document, std::uint32_t segment)
+{
+    const auto [first, last] = document.findingsAbout(segment);
+    return first != last;
+}
+
+} // namespace
+
 NodeTreeModel::NodeTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
-void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document,
-                                FindingPositions findings)
+void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document)
 {
     beginResetModel();
     m_document = std::move(document);
-    m_findings = std::move(findings);
     endResetModel();
 }
 
@@ -82,7 +90,7 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     case PositionRole:
         return qlonglong(node) + 1;
     case FindingRole:
-        return std::binary_search(m_findings.begin(), m_findings.end(), node + 1);
+        return hasFinding(*m_document, node);
     default:
         return {};
     }
@@ -91,13 +99,11 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
 SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
-                                   std::shared_ptr<const std::vector<std::uint32_t>> indices,
-                                   FindingPositions findings)
+                                   std::shared_ptr<const std::vector<std::uint32_t>> indices)
 {
     beginResetModel();
     m_document = std::move(document);
     m_indices = std::move(indices);
-    m_findings = std::move(findings);
     endResetModel();
 }
 
@@ -132,7 +138,7 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
     case NodeIndexRole:
         return QVariant::fromValue(i);
     case FindingRole:
-        return std::binary_search(m_findings.begin(), m_findings.end(), i + 1);
+        return hasFinding(*m_document, i);
     default:
         return {};
     }

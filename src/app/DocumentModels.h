@@ -20,9 +20,6 @@ enum DocumentRole {
     FindingRole,                      // whether an envelope finding concerns the segment (bool)
 };
 
-/// Positions (from 1) of the segments that have envelope findings, sorted.
-using FindingPositions = std::vector<std::uint32_t>;
-
 /// The envelope/loop tree of a document, read lazily: rows are node indices and texts are
 /// composed only for the rows a view asks about.
 class NodeTreeModel : public QAbstractItemModel
@@ -32,7 +29,7 @@ class NodeTreeModel : public QAbstractItemModel
 public:
     explicit NodeTreeModel(QObject *parent = nullptr);
 
-    void setDocument(std::shared_ptr<const X12Document> document, FindingPositions findings = {});
+    void setDocument(std::shared_ptr<const X12Document> document);
     const X12Document *document() const { return m_document.get(); }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
@@ -44,7 +41,6 @@ public:
 
 private:
     std::shared_ptr<const X12Document> m_document;
-    FindingPositions m_findings;
 };
 
 /// Segments of a document by index, in the order given (the filtered segments).
@@ -56,8 +52,7 @@ public:
     explicit SegmentListModel(QObject *parent = nullptr);
 
     void setSegments(std::shared_ptr<const X12Document> document,
-                     std::shared_ptr<const std::vector<std::uint32_t>> indices,
-                     FindingPositions findings = {});
+                     std::shared_ptr<const std::vector<std::uint32_t>> indices);
     const std::vector<std::uint32_t> &segmentIndices() const { return *m_indices; }
     /// Row of a segment index, or -1 when the segment is not listed.
     int rowOf(std::uint32_t segmentIndex) const;
@@ -69,5 +64,4 @@ private:
     std::shared_ptr<const X12Document> m_document;
     std::shared_ptr<const std::vector<std::uint32_t>> m_indices =
         std::make_shared<const std::vector<std::uint32_t>>();
-    FindingPositions m_findings;
 };

@@ -7,7 +7,6 @@
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
-#include "core/X12EnvelopeCheck.h"
 
 #include <QAction>
 #include <QApplication>
@@ -210,23 +209,12 @@ public:
     }
 };
 
-InspectedNode inspectedNode(const AppModel &model, const X12Document &document, std::uint32_t node)
+InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
     return {DisplayText::shown(n.title, DisplayText::maxLineLength),
             DisplayText::shown(n.subtitle, DisplayText::maxLineLength), node, n.childCount,
-            findingsAbout(model, node)};
-}
-
-FindingPositions findingPositions(const AppModel &model)
-{
-    FindingPositions positions;
-    const auto findings = model.findings(); // held: the loop must not outlive the list
-    for (const X12Finding &finding : *findings) {
-        if (positions.empty() || positions.back() != finding.position)
-            positions.push_back(finding.position);
-    }
-    return positions;
+            findingsAbout(document, node)};
 }
 
 } // namespace
@@ -254,7 +242,7 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     setStretchFactor(1, 1);
 
     auto load = [this] {
-        m_nodes->setDocument(m_model.document(), findingPositions(m_model));
+        m_nodes->setDocument(m_model.document());
         m_summary->refresh();
         select(std::nullopt);
     };
@@ -284,7 +272,7 @@ void OutlineView::select(std::optional<std::uint32_t> node)
         m_inspector->setCurrentWidget(m_summary);
         return;
     }
-    m_detail->show(document, inspectedNode(m_model, *document, *node));
+    m_detail->show(document, inspectedNode(*document, *node));
     m_inspector->setCurrentWidget(m_detail);
 }
 
@@ -368,8 +356,7 @@ void FlatSegmentView::refill()
     m_stale = isHidden();
     if (m_stale)
         return;
-    m_segments->setSegments(m_model.document(), m_model.filteredSegments(),
-                            findingPositions(m_model));
+    m_segments->setSegments(m_model.document(), m_model.filteredSegments());
     // The chosen segment stays highlighted while it is listed.
     if (m_selected && m_selectedDocument == m_model.document()) {
         const int row = m_segments->rowOf(*m_selected);
@@ -394,8 +381,7 @@ void FlatSegmentView::showSelected()
     InspectedNode node{
         DisplayText::shown(title, DisplayText::maxLineLength),
         DisplayText::shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength),
-        *m_selected, 0,
-        document == m_model.document() ? findingsAbout(m_model, *m_selected) : QStringList()};
+        *m_selected, 0, findingsAbout(*document, *m_selected)};
     m_detail->show(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }

@@ -5,7 +5,6 @@
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
-#include "core/X12EnvelopeCheck.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -290,13 +289,12 @@ void DocumentSummaryView::refresh()
     if (codes.size() > DisplayText::maxRows)
         m_layout->addWidget(label(moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
                                   Style::footnote(), Style::secondary(p), this));
-    const auto findings = m_model.findings();
-    if (!findings->empty()) {
+    if (const std::size_t count = document->findingCount(); count > 0) {
         m_layout->addWidget(divider(this));
         m_layout->addWidget(label(QStringLiteral("ENVELOPE FINDINGS"),
                                   Style::font(9, QFont::DemiBold), Style::secondary(p), this));
-        for (std::size_t i = 0; i < std::min(findings->size(), DisplayText::maxRows); ++i) {
-            const X12Finding &finding = (*findings)[i];
+        for (std::size_t i = 0; i < std::min(count, DisplayText::maxRows); ++i) {
+            const X12Finding finding = document->finding(i);
             auto *button =
                 new QPushButton(QStringLiteral("\u26A0 segment %1: %2")
                                     .arg(finding.position)
@@ -310,8 +308,8 @@ void DocumentSummaryView::refresh()
                     [this, segment] { emit findingActivated(segment); });
             m_layout->addWidget(button);
         }
-        if (findings->size() > DisplayText::maxRows)
-            m_layout->addWidget(label(moreNote(findings->size() - DisplayText::maxRows, "findings"),
+        if (count > DisplayText::maxRows)
+            m_layout->addWidget(label(moreNote(count - DisplayText::maxRows, "findings"),
                                       Style::footnote(), Style::secondary(p), this));
     }
     m_layout->addStretch(1);
@@ -319,14 +317,14 @@ void DocumentSummaryView::refresh()
                               Style::footnote(), Style::tertiary(p), this));
 }
 
-QStringList findingsAbout(const AppModel &model, std::uint32_t segment)
+QStringList findingsAbout(const X12Document &document, std::uint32_t segment)
 {
     QStringList texts;
-    const auto findings = model.findings(); // held: the loop must not outlive the list
-    for (const X12Finding &finding : *findings) {
-        if (finding.position == segment + 1)
-            texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
-                         shown(finding.message, DisplayText::maxLineLength);
+    const auto [first, last] = document.findingsAbout(segment);
+    for (std::size_t i = first; i < last; ++i) {
+        const X12Finding finding = document.finding(i);
+        texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
+                     shown(finding.message, DisplayText::maxLineLength);
     }
     return texts;
 }

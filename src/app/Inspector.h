@@ -45,7 +45,7 @@ struct InspectedNode
 };
 
 /// The findings about one segment (by index), as "error: message" texts.
-QStringList findingsAbout(const AppModel &model, std::uint32_t segment);
+QStringList findingsAbout(const X12Document &document, std::uint32_t segment);
 
 /// The inspector of a selected node: header, element table, raw segment and the children line.
 class SegmentDetailView : public QScrollArea

@@ -15,8 +15,10 @@
 namespace {
 
 const QString applicationName = QStringLiteral("Kelvane");
-const QString bookmarkNamespace = QStringLiteral("http://www.freedesktop.org/standards/desktop-bookmarks");
-const QString mimeNamespace = QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
+const QString bookmarkNamespace =
+    QStringLiteral("http://www.freedesktop.org/standards/desktop-bookmarks");
+const QString mimeNamespace =
+    QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
 
 QDomDocument load()
 {
@@ -77,7 +79,8 @@ bool note(const QString &path, const QString &mimeType)
 {
     QDomDocument document = load();
     QDomElement root = document.documentElement();
-    const QString href = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    const QString href =
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
     const QString time = now();
     QDomElement bookmark;
     for (QDomElement b = root.firstChildElement(QStringLiteral("bookmark")); !b.isNull();
@@ -92,7 +95,8 @@ bool note(const QString &path, const QString &mimeType)
         QDomElement info = document.createElement(QStringLiteral("info"));
         QDomElement metadata = document.createElement(QStringLiteral("metadata"));
         metadata.setAttribute(QStringLiteral("owner"), QStringLiteral("http://freedesktop.org"));
-        QDomElement mime = document.createElementNS(mimeNamespace, QStringLiteral("mime:mime-type"));
+        QDomElement mime =
+            document.createElementNS(mimeNamespace, QStringLiteral("mime:mime-type"));
         mime.setAttribute(QStringLiteral("type"), mimeType);
         metadata.appendChild(mime);
         metadata.appendChild(
@@ -105,10 +109,12 @@ bool note(const QString &path, const QString &mimeType)
     bookmark.setAttribute(QStringLiteral("visited"), time);
     QDomElement application = ourApplication(bookmark);
     if (application.isNull()) {
-        QDomNodeList lists = bookmark.elementsByTagNameNS(bookmarkNamespace, QStringLiteral("applications"));
+        QDomNodeList lists =
+            bookmark.elementsByTagNameNS(bookmarkNamespace, QStringLiteral("applications"));
         if (lists.isEmpty())
             return false; // an entry we do not understand is left alone
-        application = document.createElementNS(bookmarkNamespace, QStringLiteral("bookmark:application"));
+        application =
+            document.createElementNS(bookmarkNamespace, QStringLiteral("bookmark:application"));
         application.setAttribute(QStringLiteral("name"), applicationName);
         application.setAttribute(QStringLiteral("exec"), QStringLiteral("'kelvane %f'"));
         application.setAttribute(QStringLiteral("count"), 0);
@@ -131,7 +137,8 @@ QStringList opened(int limit)
             continue;
         const QUrl url(b.attribute(QStringLiteral("href")));
         if (url.isLocalFile())
-            entries.emplace_back(application.attribute(QStringLiteral("modified")), url.toLocalFile());
+            entries.emplace_back(application.attribute(QStringLiteral("modified")),
+                                 url.toLocalFile());
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto &a, const auto &b) { return a.first > b.first; });

@@ -15,10 +15,22 @@ QFont font(double points, QFont::Weight weight = QFont::Normal);
 QFont fixedFont(double points, QFont::Weight weight = QFont::Normal);
 
 // Text styles.
-inline QFont title2() { return font(17, QFont::DemiBold); }
-inline QFont title3() { return font(15); }
-inline QFont callout() { return font(12); }
-inline QFont footnote() { return font(10); }
+inline QFont title2()
+{
+    return font(17, QFont::DemiBold);
+}
+inline QFont title3()
+{
+    return font(15);
+}
+inline QFont callout()
+{
+    return font(12);
+}
+inline QFont footnote()
+{
+    return font(10);
+}
 
 QColor secondary(const QPalette &palette);  // text at reduced opacity
 QColor tertiary(const QPalette &palette);   // placeholder text

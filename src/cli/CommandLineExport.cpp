@@ -5,7 +5,6 @@
 #include "core/TextFile.h"
 #include "core/Version.h"
 #include "core/VisibleText.h"
-#include "core/X12EnvelopeCheck.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
@@ -199,13 +198,14 @@ int check(std::string_view path, int outFd, int errFd)
     const auto document = load(path, TextFile::Decoding::utf8OrLatin1, errFd);
     if (!document)
         return document.error();
-    const std::vector<X12Finding> findings = X12EnvelopeCheck::findings(**document);
+    const X12Document &doc = **document;
     OutputSink out(outFd);
     std::size_t errors = 0;
-    for (const X12Finding &finding : findings) {
+    for (std::size_t i = 0; i < doc.findingCount() && !out.failed(); ++i) {
+        const X12Finding finding = doc.finding(i);
         errors += finding.severity == X12Finding::Severity::error;
         std::string line = "segment " + std::to_string(finding.position) + " (";
-        VisibleText::append(line, (*document)->segment(finding.position - 1).tag());
+        VisibleText::append(line, doc.segment(finding.position - 1).tag());
         line += "): ";
         line += toString(finding.severity);
         line += ": ";
@@ -213,15 +213,15 @@ int check(std::string_view path, int outFd, int errFd)
         line += '\n';
         out.write(line);
     }
-    const std::size_t warnings = findings.size() - errors;
-    if (findings.empty()) {
+    const std::size_t warnings = doc.findingCount() - errors;
+    if (doc.findingCount() == 0) {
         out.write("No findings.\n");
     } else {
         out.write(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
                   std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n"));
     }
     const int status = finishOutput(out, errFd);
-    return status != 0 ? status : findings.empty() ? 0 : 3;
+    return status != 0 ? status : doc.findingCount() == 0 ? 0 : 3;
 }
 
 /// Why an existing destination must not be replaced, or nothing. Sameness with the input is

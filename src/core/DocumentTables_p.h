@@ -6,7 +6,9 @@
 #include "core/TextArena_p.h"
 #include "core/X12Document.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +46,51 @@ struct NodeRecord
     std::uint32_t firstChild; // where its children start in childList
 };
 
+/// What a finding is about. Its message is composed from the segments when it is read, so a file
+/// with millions of findings costs a few bytes for each.
+enum class FindingKind : std::uint8_t {
+    outsideInterchange,  // value: how many segments in the run
+    isaLength,           // value: the ISA's length in characters, with its terminator
+    isaSeparator,        // ISA16 is not one character
+    unclosedTransaction, // value: how it ended, an EnvelopeEnd; the segment is the header
+    unclosedGroup,
+    unclosedInterchange,
+    ieaWithoutIsa,
+    geWithoutGs,
+    seWithoutSt,
+    ieaControl, // value: the header's index
+    geControl,
+    seControl,
+    ieaCount, // value: what the envelope really holds
+    geCount,
+    seCount,
+};
+
+/// What closed an envelope that had no trailer.
+enum class EnvelopeEnd : std::uint8_t { nextSt, ge, nextGs, iea, nextIsa, endOfFile };
+
+/// A count as an envelope's trailer writes it: digits only, and fewer than 19 of them; nothing
+/// for any other text.
+inline std::optional<std::size_t> readCount(std::string_view written) noexcept
+{
+    if (written.empty() || written.size() >= 19)
+        return std::nullopt;
+    std::size_t value = 0;
+    for (const char c : written) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + std::size_t(c - '0');
+    }
+    return value;
+}
+
+struct FindingRecord
+{
+    std::uint32_t segment; // the segment it concerns
+    std::uint32_t value;   // by kind
+    FindingKind kind;
+};
+
 // Node i stands for segment i. Titles and subtitles are not stored: they are composed from the
 // segment when a node is read, which costs no memory and nothing for nodes never shown.
 struct NodeTable
@@ -54,6 +101,7 @@ struct NodeTable
     std::vector<X12Node::Kind> kinds;
     std::vector<std::uint32_t> childList;
     std::vector<std::uint32_t> roots;
+    std::vector<FindingRecord> findings; // in segment order
     std::uint64_t idSeedHigh = 0;
     std::uint64_t idSeedLow = 0;
 };

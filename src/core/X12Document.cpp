@@ -57,7 +57,8 @@ std::string_view X12Segment::element(std::size_t index) const noexcept
         return {};
     const std::uint32_t *starts = t.elementStarts.data() + record.firstElement;
     const std::uint32_t begin = starts[index];
-    const std::uint32_t end = index + 1 < count ? starts[index + 1] - t.separatorSize : record.rawSize;
+    const std::uint32_t end =
+        index + 1 < count ? starts[index + 1] - t.separatorSize : record.rawSize;
     return {t.text + record.rawBegin + begin, end - begin};
 }
 
@@ -108,8 +109,12 @@ X12Node X12Tree::node(std::uint32_t index) const
 {
     const NodeTable &t = *m_table;
     const auto &record = t.records[index];
-    X12Node node{{}, {}, record.parent, record.row,
-                 t.records[index + 1].firstChild - record.firstChild, t.kinds[index]};
+    X12Node node{{},
+                 {},
+                 record.parent,
+                 record.row,
+                 t.records[index + 1].firstChild - record.firstChild,
+                 t.kinds[index]};
     appendTitle(index, node.title);
     appendSubtitle(index, node.subtitle);
     return node;
@@ -189,6 +194,148 @@ std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noex
     const std::uint32_t first = t.records[index].firstChild;
     return std::span<const std::uint32_t>(t.childList)
         .subspan(first, t.records[index + 1].firstChild - first);
+}
+
+namespace {
+
+using kelvane::detail::EnvelopeEnd;
+using kelvane::detail::FindingKind;
+using kelvane::detail::FindingRecord;
+
+std::string plural(std::size_t count, std::string_view word)
+{
+    std::string text = std::to_string(count) + " " + std::string(word);
+    if (count != 1)
+        text += 's';
+    return text;
+}
+
+std::string_view endText(std::uint32_t end)
+{
+    switch (EnvelopeEnd(end)) {
+    case EnvelopeEnd::nextSt:
+        return "the next ST";
+    case EnvelopeEnd::ge:
+        return "GE";
+    case EnvelopeEnd::nextGs:
+        return "the next GS";
+    case EnvelopeEnd::iea:
+        return "IEA";
+    case EnvelopeEnd::nextIsa:
+        return "the next ISA";
+    case EnvelopeEnd::endOfFile:
+        return "the end of the file";
+    }
+    return "the end of the file";
+}
+
+/// "SE01 says 4 segments; the transaction set (ST to SE) has 5", or with the written text quoted
+/// when it is not a number.
+std::string countMessage(std::string_view element, std::string_view written, std::size_t actual,
+                         std::string_view what, std::string_view where)
+{
+    const auto value = kelvane::detail::readCount(written);
+    return std::string(element) + " says " +
+           (value ? plural(*value, what) : "\"" + std::string(written) + "\"") + "; " +
+           std::string(where) + " has " + std::to_string(actual);
+}
+
+/// The finding's message. `header` is the envelope's header segment for the kinds that compare
+/// with it.
+std::string message(const FindingRecord &record, const X12Segment &segment,
+                    const X12Segment &header)
+{
+    const auto element = [](const X12Segment &s, std::size_t index) {
+        return std::string(s.element(index));
+    };
+    switch (record.kind) {
+    case FindingKind::outsideInterchange:
+        return plural(record.value, "segment") + " outside any interchange";
+    case FindingKind::isaLength:
+        return "ISA is " + std::to_string(record.value) + " characters long, not 106";
+    case FindingKind::isaSeparator:
+        return "ISA16 \"" + element(segment, 15) + "\" is not a single character";
+    case FindingKind::unclosedTransaction:
+        return "ST02 " + element(segment, 1) + " has no SE: the set ends at " +
+               std::string(endText(record.value));
+    case FindingKind::unclosedGroup:
+        return "GS06 " + element(segment, 5) + " has no GE: the group ends at " +
+               std::string(endText(record.value));
+    case FindingKind::unclosedInterchange:
+        return "ISA13 " + element(segment, 12) + " has no IEA: the interchange ends at " +
+               std::string(endText(record.value));
+    case FindingKind::ieaWithoutIsa:
+        return "IEA without ISA";
+    case FindingKind::geWithoutGs:
+        return "GE without GS";
+    case FindingKind::seWithoutSt:
+        return "SE without ST";
+    case FindingKind::ieaControl:
+        return "IEA02 " + element(segment, 1) + " does not match ISA13 " + element(header, 12);
+    case FindingKind::geControl:
+        return "GE02 " + element(segment, 1) + " does not match GS06 " + element(header, 5);
+    case FindingKind::seControl:
+        return "SE02 " + element(segment, 1) + " does not match ST02 " + element(header, 1);
+    case FindingKind::ieaCount:
+        return countMessage("IEA01", segment.element(0), record.value, "functional group",
+                            "the interchange");
+    case FindingKind::geCount:
+        return countMessage("GE01", segment.element(0), record.value, "transaction set",
+                            "the group");
+    case FindingKind::seCount:
+        return countMessage("SE01", segment.element(0), record.value, "segment",
+                            "the transaction set (ST to SE)");
+    }
+    return {};
+}
+
+} // namespace
+
+std::size_t X12Tree::findingCount() const noexcept
+{
+    return m_table->findings.size();
+}
+
+X12Finding X12Tree::finding(std::size_t index) const
+{
+    const FindingRecord &record = m_table->findings[index];
+    const bool comparesWithHeader = record.kind == FindingKind::ieaControl ||
+                                    record.kind == FindingKind::geControl ||
+                                    record.kind == FindingKind::seControl;
+    const X12Segment segment(m_table->segments, record.segment);
+    const X12Segment header(m_table->segments, comparesWithHeader ? record.value : record.segment);
+    return {findingSeverity(index), record.segment + 1, message(record, segment, header)};
+}
+
+std::uint32_t X12Tree::findingSegment(std::size_t index) const noexcept
+{
+    return m_table->findings[index].segment;
+}
+
+X12Finding::Severity X12Tree::findingSeverity(std::size_t index) const noexcept
+{
+    switch (m_table->findings[index].kind) {
+    case FindingKind::outsideInterchange:
+    case FindingKind::isaLength:
+    case FindingKind::isaSeparator:
+        return X12Finding::Severity::warning;
+    default:
+        return X12Finding::Severity::error;
+    }
+}
+
+std::pair<std::size_t, std::size_t> X12Tree::findingsAbout(std::uint32_t segment) const noexcept
+{
+    const auto &findings = m_table->findings;
+    const auto [first, last] = std::equal_range(
+        findings.begin(), findings.end(), FindingRecord{segment, 0, {}},
+        [](const FindingRecord &a, const FindingRecord &b) { return a.segment < b.segment; });
+    return {std::size_t(first - findings.begin()), std::size_t(last - findings.begin())};
+}
+
+std::string_view toString(X12Finding::Severity severity) noexcept
+{
+    return severity == X12Finding::Severity::error ? "error" : "warning";
 }
 
 std::string_view toString(X12Node::Kind kind) noexcept

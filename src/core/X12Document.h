@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kelvane::detail {
@@ -253,17 +254,33 @@ struct X12Node
     enum class Kind : std::uint8_t { interchange, functionalGroup, transaction, loop, segment };
 
     std::string title;
-    std::string subtitle;  // one-line summary; may be empty
-    std::uint32_t parent;  // index of the parent node; X12Document::rootId() at the top level
-    std::uint32_t row;     // position among the parent's children
+    std::string subtitle; // one-line summary; may be empty
+    std::uint32_t parent; // index of the parent node; X12Document::rootId() at the top level
+    std::uint32_t row;    // position among the parent's children
     std::uint32_t childCount;
     Kind kind;
 };
 
 std::string_view toString(X12Node::Kind kind) noexcept;
 
-/// The envelope/loop tree of a list of segments: node i stands for segment i. It reads its texts
-/// from those segments, so the list must outlive it.
+/// One problem with a document's envelopes: control numbers that do not match, counts that are
+/// off, headers and trailers without each other, a malformed ISA.
+struct X12Finding
+{
+    enum class Severity { error, warning };
+
+    Severity severity;
+    std::uint32_t position; // of the segment it concerns, from 1
+    std::string message;    // names the elements and their values
+
+    friend bool operator==(const X12Finding &, const X12Finding &) = default;
+};
+
+std::string_view toString(X12Finding::Severity severity) noexcept;
+
+/// The envelope/loop tree of a list of segments: node i stands for segment i. The walk that builds
+/// it also finds what is wrong with the envelopes. It reads its texts from those segments, so the
+/// list must outlive it.
 class X12Tree
 {
 public:
@@ -285,6 +302,16 @@ public:
     Uuid nodeId(std::uint32_t index) const noexcept;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
     std::span<const std::uint32_t> children(std::uint32_t index) const noexcept;
+
+    /// The envelope findings, in segment order. A finding's message is composed when it is read.
+    std::size_t findingCount() const noexcept;
+    X12Finding finding(std::size_t index) const;
+    /// The index (from 0) of the segment finding `index` concerns, and how bad it is, without
+    /// composing its message.
+    std::uint32_t findingSegment(std::size_t index) const noexcept;
+    X12Finding::Severity findingSeverity(std::size_t index) const noexcept;
+    /// The findings that concern one segment (index from 0): indices [first, second).
+    std::pair<std::size_t, std::size_t> findingsAbout(std::uint32_t segment) const noexcept;
 
 private:
     friend class kelvane::detail::DocumentBuilder;
@@ -322,7 +349,10 @@ public:
     /// The node's parent (rootId() at the top level) and its place among the parent's children.
     std::uint32_t parent(std::uint32_t index) const noexcept { return m_tree.parent(index); }
     std::uint32_t row(std::uint32_t index) const noexcept { return m_tree.row(index); }
-    void appendTitle(std::uint32_t index, std::string &out) const { m_tree.appendTitle(index, out); }
+    void appendTitle(std::uint32_t index, std::string &out) const
+    {
+        m_tree.appendTitle(index, out);
+    }
     void appendSubtitle(std::uint32_t index, std::string &out) const
     {
         m_tree.appendSubtitle(index, out);
@@ -338,6 +368,23 @@ public:
         return m_tree.children(index);
     }
     std::span<const std::uint32_t> rootNodes() const noexcept { return m_tree.children(rootId()); }
+
+    /// What is wrong with the envelopes, found by the walk that built the tree, in segment order:
+    /// for --check, the JSON and the window alike.
+    std::size_t findingCount() const noexcept { return m_tree.findingCount(); }
+    X12Finding finding(std::size_t index) const { return m_tree.finding(index); }
+    std::uint32_t findingSegment(std::size_t index) const noexcept
+    {
+        return m_tree.findingSegment(index);
+    }
+    X12Finding::Severity findingSeverity(std::size_t index) const noexcept
+    {
+        return m_tree.findingSeverity(index);
+    }
+    std::pair<std::size_t, std::size_t> findingsAbout(std::uint32_t segment) const noexcept
+    {
+        return m_tree.findingsAbout(segment);
+    }
 
     /// Distinct non-empty ST01 codes in order of first appearance.
     const std::vector<std::string> &transactionSets() const noexcept { return m_transactionSets; }

@@ -2,7 +2,6 @@
 
 #include "core/Dictionary_p.h"
 #include "core/X12Document.h"
-#include "core/X12EnvelopeCheck.h"
 
 #include <algorithm>
 #include <bit>
@@ -181,13 +180,13 @@ private:
         const __m128i backslash = _mm_set1_epi8('\\');
         const __m128i space = _mm_set1_epi8(0x20);
         for (; i + 16 <= text.size(); i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
             // Control characters are the bytes below 0x20 taken as unsigned.
             const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(bytes, space), space);
-            const __m128i special =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote),
-                                          _mm_cmpeq_epi8(bytes, backslash)),
-                             _mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), control));
+            const __m128i special = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                _mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), control));
             const int mask = _mm_movemask_epi8(special);
             if (mask != 0)
                 return i + std::size_t(std::countr_zero(unsigned(mask)));
@@ -455,7 +454,8 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     t.key("findings");
     t.put('[');
     bool firstFinding = true;
-    for (const X12Finding &finding : X12EnvelopeCheck::findings(document)) {
+    for (std::size_t i = 0; i < document.findingCount() && !tail.refused(); ++i) {
+        const X12Finding finding = document.finding(i);
         t.raw(firstFinding ? "\n{" : ",\n{");
         firstFinding = false;
         t.key("severity");

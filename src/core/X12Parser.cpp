@@ -12,6 +12,8 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -52,6 +54,9 @@ public:
 namespace {
 
 using kelvane::detail::DocumentBuilder;
+using kelvane::detail::EnvelopeEnd;
+using kelvane::detail::FindingKind;
+using kelvane::detail::FindingRecord;
 using kelvane::detail::forEachCharacter;
 using kelvane::detail::isWhiteSpace;
 using kelvane::detail::NodeTable;
@@ -424,6 +429,16 @@ void normalizeLineEnds(std::string &text)
     text.resize(write);
 }
 
+std::size_t characterCount(std::string_view text)
+{
+    std::size_t count = 0;
+    forEachCharacter(text, [&count](std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
 bool isBlank(std::string_view text)
 {
     bool blank = true;
@@ -433,6 +448,257 @@ bool isBlank(std::string_view text)
     });
     return blank;
 }
+
+/// The one walk over the segments: it builds the envelope and loop tree and, on the way, records
+/// what is wrong with the envelopes (control numbers that do not match, counts that are off,
+/// headers and trailers without each other, a malformed ISA).
+class TreeWalk
+{
+public:
+    TreeWalk(const X12SegmentList &segments, NodeTable &table)
+        : m_segments(segments), m_table(table), m_nodes(table.records)
+    {
+        m_table.segments = &DocumentBuilder::table(segments);
+        m_nodes.clear();
+        kelvane::detail::reserveLarge(m_nodes, segments.size() + 1);
+        kelvane::detail::reserveLarge(m_table.kinds, segments.size());
+    }
+
+    void run()
+    {
+        for (std::uint32_t i = 0; i < m_segments.size(); ++i)
+            step(m_segments[i], i);
+        endOutside();
+        closeInterchange(EnvelopeEnd::endOfFile);
+        // Segments before, between or after interchanges are worth a word only in a file that
+        // has interchanges.
+        if (!m_anyInterchange)
+            std::erase_if(m_table.findings, [](const FindingRecord &f) {
+                return f.kind == FindingKind::outsideInterchange;
+            });
+        // A header left open is reported when its envelope ends: put it back in segment order.
+        std::stable_sort(
+            m_table.findings.begin(), m_table.findings.end(),
+            [](const FindingRecord &a, const FindingRecord &b) { return a.segment < b.segment; });
+        linkChildren();
+    }
+
+private:
+    using Kind = X12Node::Kind;
+    static constexpr std::uint32_t none = X12Document::rootId();
+
+    /// An open envelope: its header, which is also its node, and what it has counted so far
+    /// (groups in an interchange, sets in a group, segments in a set).
+    struct Open
+    {
+        std::uint32_t header;
+        std::size_t count = 0;
+    };
+
+    void step(const X12Segment segment, std::uint32_t index)
+    {
+        const std::string_view tag = segment.tag();
+        if (m_transaction)
+            ++m_transaction->count;
+        if (tag == "ISA") {
+            endOutside();
+            closeInterchange(EnvelopeEnd::nextIsa);
+            checkHeader(segment, index);
+            m_anyInterchange = true;
+            m_loops.clear();
+            m_interchange = Open{append(none, Kind::interchange)};
+            return;
+        }
+        if (!m_interchange && tag != "IEA") {
+            if (!m_outsideStart)
+                m_outsideStart = index;
+            ++m_outsideCount;
+        } else {
+            endOutside();
+        }
+
+        if (tag == "IEA") {
+            closeGroup(EnvelopeEnd::iea);
+            m_loops.clear();
+            append(headerOf(m_interchange), Kind::segment);
+            if (m_interchange)
+                checkTrailer(segment, index, *m_interchange, FindingKind::ieaControl, 12,
+                             FindingKind::ieaCount);
+            else
+                add(FindingKind::ieaWithoutIsa, index);
+            m_interchange.reset();
+        } else if (tag == "GS") {
+            closeGroup(EnvelopeEnd::nextGs);
+            m_loops.clear();
+            if (m_interchange)
+                ++m_interchange->count;
+            m_group = Open{append(headerOf(m_interchange), Kind::functionalGroup)};
+        } else if (tag == "GE") {
+            closeTransaction(EnvelopeEnd::ge);
+            m_loops.clear();
+            append(innermost({&m_group, &m_interchange}), Kind::segment);
+            if (m_group)
+                checkTrailer(segment, index, *m_group, FindingKind::geControl, 5,
+                             FindingKind::geCount);
+            else
+                add(FindingKind::geWithoutGs, index);
+            m_group.reset();
+        } else if (tag == "ST") {
+            closeTransaction(EnvelopeEnd::nextSt);
+            m_loops.clear();
+            m_transactionSet = segment.element(0);
+            if (m_group)
+                ++m_group->count;
+            // The set counts its ST and, when it comes, its SE.
+            m_transaction =
+                Open{append(innermost({&m_group, &m_interchange}), Kind::transaction), 1};
+        } else if (tag == "SE") {
+            m_loops.clear();
+            append(innermost({&m_transaction, &m_group, &m_interchange}), Kind::segment);
+            if (m_transaction)
+                checkTrailer(segment, index, *m_transaction, FindingKind::seControl, 1,
+                             FindingKind::seCount);
+            else
+                add(FindingKind::seWithoutSt, index);
+            m_transaction.reset();
+            m_transactionSet = {};
+        } else if (const int rank = loopRank(tag, segment, m_transactionSet); rank >= 0) {
+            while (!m_loops.empty() && m_loops.back().first >= rank)
+                m_loops.pop_back();
+            m_loops.emplace_back(rank, append(currentContainer(), Kind::loop));
+        } else {
+            append(currentContainer(), Kind::segment);
+        }
+    }
+
+    static std::uint32_t headerOf(const std::optional<Open> &open)
+    {
+        return open ? open->header : none;
+    }
+
+    /// The header of the first open envelope among the candidates, innermost first.
+    static std::uint32_t innermost(std::initializer_list<const std::optional<Open> *> candidates)
+    {
+        for (const std::optional<Open> *candidate : candidates) {
+            if (*candidate)
+                return (*candidate)->header;
+        }
+        return none;
+    }
+
+    /// The innermost open node; `none` means the top level.
+    std::uint32_t currentContainer() const
+    {
+        if (!m_loops.empty())
+            return m_loops.back().second;
+        return innermost({&m_transaction, &m_group, &m_interchange});
+    }
+
+    /// Appends the node of the next segment. Until linkChildren(), firstChild counts a node's
+    /// children.
+    std::uint32_t append(std::uint32_t parent, Kind kind)
+    {
+        const auto index = std::uint32_t(m_nodes.size());
+        std::uint32_t row;
+        if (parent == none) {
+            row = std::uint32_t(m_table.roots.size());
+            m_table.roots.push_back(index);
+        } else {
+            row = m_nodes[parent].firstChild++;
+        }
+        m_nodes.push_back({parent, row, 0});
+        m_table.kinds.push_back(kind);
+        return index;
+    }
+
+    /// Children become contiguous runs in node order; a node's row is its place in its run.
+    void linkChildren()
+    {
+        std::uint32_t next = 0;
+        for (auto &node : m_nodes) {
+            const std::uint32_t count = node.firstChild;
+            node.firstChild = next;
+            next += count;
+        }
+        m_nodes.push_back({none, 0, next});
+        kelvane::detail::reserveLarge(m_table.childList, next);
+        m_table.childList.resize(next);
+        for (std::uint32_t i = 0; i + 1 < m_nodes.size(); ++i) {
+            const auto &node = m_nodes[i];
+            if (node.parent != none)
+                m_table.childList[m_nodes[node.parent].firstChild + node.row] = i;
+        }
+    }
+
+    void add(FindingKind kind, std::uint32_t segment, std::size_t value = 0)
+    {
+        m_table.findings.push_back({segment, std::uint32_t(value), kind});
+    }
+
+    void endOutside()
+    {
+        if (m_outsideStart)
+            add(FindingKind::outsideInterchange, *m_outsideStart, m_outsideCount);
+        m_outsideStart.reset();
+        m_outsideCount = 0;
+    }
+
+    void checkHeader(const X12Segment &isa, std::uint32_t index)
+    {
+        // The header is fixed-width: 105 characters and its terminator.
+        const std::size_t length = characterCount(isa.raw()) + 1;
+        if (length != isaLength)
+            add(FindingKind::isaLength, index, length);
+        if (characterCount(isa.element(15)) != 1)
+            add(FindingKind::isaSeparator, index);
+    }
+
+    /// A trailer's control number (element 2) against its header's, and its count (element 1)
+    /// against what the envelope holds.
+    void checkTrailer(const X12Segment &trailer, std::uint32_t index, const Open &open,
+                      FindingKind controlMismatch, std::size_t headerControl,
+                      FindingKind countMismatch)
+    {
+        if (trailer.element(1) != m_segments[open.header].element(headerControl))
+            add(controlMismatch, index, open.header);
+        if (kelvane::detail::readCount(trailer.element(0)) != open.count)
+            add(countMismatch, index, open.count);
+    }
+
+    // Headers closed by something other than their trailer.
+    void closeTransaction(EnvelopeEnd end)
+    {
+        if (m_transaction)
+            add(FindingKind::unclosedTransaction, m_transaction->header, std::size_t(end));
+        m_transaction.reset();
+    }
+    void closeGroup(EnvelopeEnd end)
+    {
+        closeTransaction(end);
+        if (m_group)
+            add(FindingKind::unclosedGroup, m_group->header, std::size_t(end));
+        m_group.reset();
+    }
+    void closeInterchange(EnvelopeEnd end)
+    {
+        closeGroup(end);
+        if (m_interchange)
+            add(FindingKind::unclosedInterchange, m_interchange->header, std::size_t(end));
+        m_interchange.reset();
+    }
+
+    const X12SegmentList &m_segments;
+    NodeTable &m_table;
+    std::vector<kelvane::detail::NodeRecord> &m_nodes;
+    std::optional<Open> m_interchange;
+    std::optional<Open> m_group;
+    std::optional<Open> m_transaction;
+    std::vector<std::pair<int, std::uint32_t>> m_loops; // open loops, outermost first
+    std::string_view m_transactionSet;
+    std::optional<std::uint32_t> m_outsideStart; // a run of segments outside any interchange
+    std::size_t m_outsideCount = 0;
+    bool m_anyInterchange = false;
+};
 
 } // namespace
 
@@ -537,108 +803,8 @@ std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_vie
 
 X12Tree buildTree(const X12SegmentList &segments)
 {
-    using Kind = X12Node::Kind;
-    constexpr std::uint32_t none = X12Document::rootId();
-
     X12Tree tree;
-    NodeTable &table = DocumentBuilder::table(tree);
-    table.segments = &DocumentBuilder::table(segments);
-    std::vector<kelvane::detail::NodeRecord> &nodes = table.records;
-    nodes.clear();
-    kelvane::detail::reserveLarge(nodes, segments.size() + 1);
-    kelvane::detail::reserveLarge(table.kinds, segments.size());
-
-    std::uint32_t interchange = none;
-    std::uint32_t group = none;
-    std::uint32_t transaction = none;
-    std::vector<std::pair<int, std::uint32_t>> loops; // open loops, outermost first
-    std::string_view transactionSet;
-
-    // The innermost open node; `none` means the top level.
-    auto currentContainer = [&]() -> std::uint32_t {
-        if (!loops.empty())
-            return loops.back().second;
-        if (transaction != none)
-            return transaction;
-        if (group != none)
-            return group;
-        return interchange;
-    };
-    auto firstOpen = [](std::initializer_list<std::uint32_t> candidates) {
-        for (std::uint32_t c : candidates) {
-            if (c != none)
-                return c;
-        }
-        return none;
-    };
-    // Until the end, firstChild counts a node's children.
-    auto append = [&](std::uint32_t parent, Kind kind) {
-        const auto index = std::uint32_t(nodes.size());
-        std::uint32_t row;
-        if (parent == none) {
-            row = std::uint32_t(table.roots.size());
-            table.roots.push_back(index);
-        } else {
-            row = nodes[parent].firstChild++;
-        }
-        nodes.push_back({parent, row, 0});
-        table.kinds.push_back(kind);
-        return index;
-    };
-
-    for (const X12Segment segment : segments) {
-        const std::string_view tag = segment.tag();
-        if (tag == "ISA") {
-            loops.clear();
-            transaction = group = none;
-            interchange = append(none, Kind::interchange);
-        } else if (tag == "IEA") {
-            loops.clear();
-            transaction = group = none;
-            append(interchange, Kind::segment);
-            interchange = none;
-        } else if (tag == "GS") {
-            loops.clear();
-            transaction = none;
-            group = append(interchange, Kind::functionalGroup);
-        } else if (tag == "GE") {
-            loops.clear();
-            transaction = none;
-            append(firstOpen({group, interchange}), Kind::segment);
-            group = none;
-        } else if (tag == "ST") {
-            loops.clear();
-            transactionSet = segment.element(0);
-            transaction = append(firstOpen({group, interchange}), Kind::transaction);
-        } else if (tag == "SE") {
-            loops.clear();
-            append(firstOpen({transaction, group, interchange}), Kind::segment);
-            transaction = none;
-            transactionSet = {};
-        } else if (const int rank = loopRank(tag, segment, transactionSet); rank >= 0) {
-            while (!loops.empty() && loops.back().first >= rank)
-                loops.pop_back();
-            loops.emplace_back(rank, append(currentContainer(), Kind::loop));
-        } else {
-            append(currentContainer(), Kind::segment);
-        }
-    }
-
-    // Children become contiguous runs in node order; a node's row is its place in its run.
-    std::uint32_t next = 0;
-    for (auto &node : nodes) {
-        const std::uint32_t count = node.firstChild;
-        node.firstChild = next;
-        next += count;
-    }
-    nodes.push_back({none, 0, next});
-    kelvane::detail::reserveLarge(table.childList, next);
-    table.childList.resize(next);
-    for (std::uint32_t i = 0; i + 1 < nodes.size(); ++i) {
-        const auto &node = nodes[i];
-        if (node.parent != none)
-            table.childList[nodes[node.parent].firstChild + node.row] = i;
-    }
+    TreeWalk(segments, DocumentBuilder::table(tree)).run();
     return tree;
 }
 

@@ -7,7 +7,6 @@
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"
 #include "core/X12Document.h"
-#include "core/X12EnvelopeCheck.h"
 #include "core/X12Parser.h"
 
 #include <QAbstractItemModelTester>
@@ -367,8 +366,8 @@ TEST_F(AppModelTest, FindingsInTheWindow)
     std::string broken = claim;
     broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
     model.open(write("broken.x12", broken));
-    ASSERT_EQ(model.findings()->size(), 1u);
-    EXPECT_EQ(model.findings()->front().position, 8u);
+    ASSERT_EQ(model.document()->findingCount(), 1u);
+    EXPECT_EQ(model.document()->finding(0).position, 8u);
 
     // The summary lists the finding; clicking it reveals and selects the GE node.
     OutlineView *outline = window.outline();

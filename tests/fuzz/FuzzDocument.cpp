@@ -8,7 +8,6 @@
 #include "core/SegmentFilter.h"
 #include "core/TextFile.h"
 #include "core/X12Document.h"
-#include "core/X12EnvelopeCheck.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 
@@ -80,7 +79,9 @@ void checkJson(const X12Document &document)
 void checkFindings(const X12Document &document)
 {
     std::uint32_t previous = 0;
-    for (const X12Finding &finding : X12EnvelopeCheck::findings(document)) {
+    for (std::size_t i = 0; i < document.findingCount(); ++i) {
+        const X12Finding finding = document.finding(i);
+        check(document.findingSegment(i) + 1 == finding.position, "finding positions agree");
         check(finding.position >= 1 && finding.position <= document.segments().size(),
               "findings name a segment");
         check(finding.position >= previous, "findings in segment order");

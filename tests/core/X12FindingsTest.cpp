@@ -1,5 +1,3 @@
-#include "core/X12EnvelopeCheck.h"
-
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +13,13 @@ std::vector<std::string> check(std::string text)
     std::vector<std::string> lines;
     if (!document)
         return lines;
-    for (const X12Finding &f : X12EnvelopeCheck::findings(*document))
+    for (std::size_t i = 0; i < document->findingCount(); ++i) {
+        const X12Finding f = document->finding(i);
+        EXPECT_EQ(document->findingSegment(i) + 1, f.position);
+        EXPECT_EQ(document->findingSeverity(i), f.severity);
         lines.push_back(std::to_string(f.position) + " " + std::string(toString(f.severity)) +
                         ": " + f.message);
+    }
     return lines;
 }
 
@@ -36,14 +38,14 @@ std::string replaced(std::string text, const std::string &from, const std::strin
     return text;
 }
 
-TEST(X12EnvelopeCheckTest, SoundEnvelopesHaveNoFindings)
+TEST(X12FindingsTest, SoundEnvelopesHaveNoFindings)
 {
     EXPECT_TRUE(check(sound()).empty());
     EXPECT_TRUE(check(readData("999-x12_999_accepted_ta1.txt")).empty());
     EXPECT_TRUE(check("NM1*85~N3*A~").empty()); // no envelopes at all
 }
 
-TEST(X12EnvelopeCheckTest, ControlNumbersAndCounts)
+TEST(X12FindingsTest, ControlNumbersAndCounts)
 {
     using V = std::vector<std::string>;
     EXPECT_EQ(check(replaced(sound(), "IEA*1*000000001", "IEA*1*000000002")),
@@ -62,7 +64,7 @@ TEST(X12EnvelopeCheckTest, ControlNumbersAndCounts)
               V{"5 error: SE01 says \"x\"; the transaction set (ST to SE) has 3"});
 }
 
-TEST(X12EnvelopeCheckTest, Structure)
+TEST(X12FindingsTest, Structure)
 {
     using V = std::vector<std::string>;
     // A header closed by another header, or by the end of the file.
