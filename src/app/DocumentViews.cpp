@@ -376,10 +376,8 @@ void FlatSegmentView::showSelected()
     }
     // A node made on the spot for the segment: tag and name, its summary, no children.
     const X12Segment segment = document->segment(*m_selected);
-    const std::string title =
-        std::string(segment.tag()) + " \u2014 " + X12Dictionary::segmentName(segment.tag());
     InspectedNode node{
-        DisplayText::shown(title, DisplayText::maxLineLength),
+        DisplayText::shown(X12Dictionary::segmentTitle(segment.tag()), DisplayText::maxLineLength),
         DisplayText::shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength),
         *m_selected, 0, findingsAbout(*document, *m_selected)};
     m_detail->show(document, node);

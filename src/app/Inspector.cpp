@@ -139,21 +139,19 @@ void collectTexts(const QWidget *widget, QStringList &texts)
 std::vector<ElementRow> elementRows(const X12Segment &segment, std::size_t limit)
 {
     std::vector<ElementRow> rows;
-    const std::string_view tag = segment.tag();
+    const X12Dictionary::ElementVocabulary vocabulary(segment.tag());
     for (std::size_t i = 0; i < segment.elementCount() && rows.size() < limit; ++i) {
         const std::string_view value = segment.element(i);
         if (value.empty())
             continue;
-        const auto position = std::ptrdiff_t(i + 1);
+        const X12Dictionary::ElementDescription element =
+            vocabulary.describe(std::ptrdiff_t(i + 1), value);
         ElementRow row;
-        row.ref = shown(X12Dictionary::elementReference(tag, position), DisplayText::maxLineLength);
-        row.name = shown(X12Dictionary::elementName(tag, position), DisplayText::maxLineLength);
+        row.ref = shown(element.reference, DisplayText::maxLineLength);
+        row.name = shown(element.name, DisplayText::maxLineLength);
         row.value = shown(value);
-        auto decoded = X12Dictionary::formatValue(tag, position, value);
-        if (!decoded)
-            decoded = X12Dictionary::decode(tag, position, value);
-        if (decoded)
-            row.decoded = shown(*decoded);
+        if (element.reading != X12Dictionary::ElementDescription::Reading::plain)
+            row.decoded = shown(element.readable);
         rows.push_back(std::move(row));
     }
     return rows;

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 class X12Segment;
 
@@ -38,36 +39,16 @@ X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
 bool appendDate(std::string &out, std::string_view value);
 bool appendTime(std::string &out, std::string_view value);
 bool appendAmount(std::string &out, std::string_view value);
-bool appendFormattedValue(std::string &out, std::string_view tag, std::ptrdiff_t position,
-                          std::string_view value);
-
 enum class Formatter : std::uint8_t { none, date, time, amount };
 bool appendFormatted(std::string &out, Formatter formatter, std::string_view value);
-
-/// How the elements of one segment tag are shown: entry p is for position p (entry 0 unused).
-struct ElementRule
-{
-    Formatter formatter = Formatter::none;
-    const X12Dictionary::CodeList *codes = nullptr;
-};
-/// The rules of a tag, or an empty span for a tag without formatted or coded elements.
-std::span<const ElementRule> elementRules(std::string_view tag);
+/// Element reference (DTP03) to the formatter of its values.
+const std::unordered_map<std::string_view, Formatter> &formatters();
 
 /// The meaning of a code in a list, pointing into the list's static text.
 std::optional<std::string_view> meaning(const X12Dictionary::CodeList &list, std::string_view code);
-std::optional<std::string_view> decodedValue(std::string_view tag, std::ptrdiff_t position,
-                                             std::string_view value);
-
-/// The element's name from the table, or nothing where the element reference stands in for it.
-std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position);
-/// The tag as element references show it. A tag longer than any real one (a file without element
-/// separators is one tag) is cut to its first 32 bytes and "…", so that a reference made for each
-/// of millions of elements stays small.
-void appendReferenceTag(std::string &out, std::string_view tag);
-void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position);
-void appendElementName(std::string &out, std::string_view tag, std::ptrdiff_t position);
 
 void appendSegmentName(std::string &out, std::string_view tag);
+void appendSegmentTitle(std::string &out, std::string_view tag);
 void appendSegmentSubtitle(std::string &out, const X12Segment &segment);
 void appendLoopTitle(std::string &out, const X12Segment &segment);
 void appendLoopSubtitle(std::string &out, const X12Segment &segment);

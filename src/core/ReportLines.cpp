@@ -1,7 +1,6 @@
 #include "core/ReportLines.h"
 
-#include "core/Dictionary_p.h"
-
+#include "core/X12Dictionary.h"
 
 namespace {
 
@@ -23,26 +22,34 @@ Style titleStyle(X12Node::Kind kind)
     return Style::element;
 }
 
-/// One element's line, or nothing for an empty element.
-bool appendElementLine(std::string &out, std::string_view tag, std::ptrdiff_t position,
-                       std::string_view value)
+/// One element's line, or nothing for an empty element: "NM103  Last Name or Organization: DOE",
+/// a formatted value followed by the value as written in brackets, a decoded one by its meaning.
+bool appendElementLine(std::string &out, const X12Dictionary::ElementVocabulary &vocabulary,
+                       std::ptrdiff_t position, std::string_view value)
 {
+    using Reading = X12Dictionary::ElementDescription::Reading;
     if (value.empty())
         return false;
-    kelvane::detail::appendElementReference(out, tag, position);
+    const X12Dictionary::ElementDescription element = vocabulary.describe(position, value);
+    out += element.reference;
     out += "  ";
-    kelvane::detail::appendElementName(out, tag, position);
+    out += element.name;
     out += ": ";
-    if (kelvane::detail::appendFormattedValue(out, tag, position, value)) {
+    switch (element.reading) {
+    case Reading::formatted:
+        out += element.readable;
         out += "  [";
         out.append(value);
         out += ']';
-    } else if (const auto meaning = kelvane::detail::decodedValue(tag, position, value)) {
+        break;
+    case Reading::decoded:
         out.append(value);
         out += " \u2014 ";
-        out.append(*meaning);
-    } else {
+        out += element.readable;
+        break;
+    case Reading::plain:
         out.append(value);
+        break;
     }
     return true;
 }
@@ -59,9 +66,10 @@ void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdi
     if (!subtitle.text.empty())
         lines.push_back(std::move(subtitle));
     const X12Segment segment = document.segment(node);
+    const X12Dictionary::ElementVocabulary vocabulary(segment.tag());
     for (std::size_t i = 0; i < segment.elementCount(); ++i) {
         Line element{{}, depth + 1, Style::element};
-        if (appendElementLine(element.text, segment.tag(), std::ptrdiff_t(i + 1), segment.element(i)))
+        if (appendElementLine(element.text, vocabulary, std::ptrdiff_t(i + 1), segment.element(i)))
             lines.push_back(std::move(element));
     }
     lines.push_back(Line{std::string(segment.raw()), depth + 1, Style::segment});
@@ -70,7 +78,8 @@ void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdi
 std::ptrdiff_t depthOf(const X12Document &document, std::uint32_t node)
 {
     std::ptrdiff_t depth = 0;
-    for (std::uint32_t p = document.parent(node); p != X12Document::rootId(); p = document.parent(p))
+    for (std::uint32_t p = document.parent(node); p != X12Document::rootId();
+         p = document.parent(p))
         ++depth;
     return depth;
 }
@@ -90,9 +99,10 @@ void appendLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t
 std::vector<std::string> elementLines(const X12Segment &segment)
 {
     std::vector<std::string> lines;
+    const X12Dictionary::ElementVocabulary vocabulary(segment.tag());
     for (std::size_t i = 0; i < segment.elementCount(); ++i) {
         std::string text;
-        if (appendElementLine(text, segment.tag(), std::ptrdiff_t(i + 1), segment.element(i)))
+        if (appendElementLine(text, vocabulary, std::ptrdiff_t(i + 1), segment.element(i)))
             lines.push_back(std::move(text));
     }
     return lines;
@@ -128,15 +138,18 @@ bool LineCursor::next(Line &line)
             return true;
         case Step::elements: {
             const X12Segment segment = m_document.segment(m_node);
+            if (!m_vocabulary)
+                m_vocabulary.emplace(segment.tag());
             while (m_element < segment.elementCount()) {
                 const std::size_t i = m_element++;
-                if (appendElementLine(line.text, segment.tag(), std::ptrdiff_t(i + 1),
+                if (appendElementLine(line.text, *m_vocabulary, std::ptrdiff_t(i + 1),
                                       segment.element(i))) {
                     line.indent = m_depth + 1;
                     line.style = Style::element;
                     return true;
                 }
             }
+            m_vocabulary.reset();
             m_step = Step::raw;
             break;
         }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,8 @@ enum class Style { title, header, loop, segment, element, note };
 
 struct Line
 {
-    std::string text;        // one paragraph; it may wrap when drawn
-    std::ptrdiff_t indent;   // nesting level, 0 for top-level nodes
+    std::string text;      // one paragraph; it may wrap when drawn
+    std::ptrdiff_t indent; // nesting level, 0 for top-level nodes
     Style style;
 
     friend bool operator==(const Line &, const Line &) = default;
@@ -52,6 +54,7 @@ private:
     std::uint32_t m_node = 0;
     Step m_step = Step::title;
     std::size_t m_element = 0;
+    std::optional<X12Dictionary::ElementVocabulary> m_vocabulary; // of the node's segment
     std::ptrdiff_t m_depth = 0;
 };
 

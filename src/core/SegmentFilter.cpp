@@ -100,7 +100,8 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
             auto it = nameMatches.find(segment.tag());
             if (it == nameMatches.end()) {
                 const std::string name = lowerCased(X12Dictionary::segmentName(segment.tag()));
-                it = nameMatches.emplace(segment.tag(), name.find(query) != std::string::npos).first;
+                it =
+                    nameMatches.emplace(segment.tag(), name.find(query) != std::string::npos).first;
             }
             match = it->second;
         }

@@ -161,8 +161,8 @@ std::string toUpper(std::string_view text)
         }
         return result;
     }
-    icu::UnicodeString u = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), std::int32_t(text.size())));
+    icu::UnicodeString u =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
     u.toUpper(icu::Locale::getRoot());
     u.toUTF8String(result);
     return result;

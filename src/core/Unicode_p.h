@@ -13,7 +13,8 @@ namespace kelvane::detail {
 /// are ASCII and are not CR followed by LF.
 inline bool isSureBoundary(const unsigned char *s, std::size_t n, std::size_t at) noexcept
 {
-    return at > 0 && at < n && s[at - 1] < 0x80 && s[at] < 0x80 && !(s[at - 1] == '\r' && s[at] == '\n');
+    return at > 0 && at < n && s[at - 1] < 0x80 && s[at] < 0x80 &&
+           !(s[at - 1] == '\r' && s[at] == '\n');
 }
 
 /// Cluster boundaries of one stretch of non-ASCII text, from ICU. One breaker per thread.
@@ -91,7 +92,8 @@ bool isLetterOrNumber(std::string_view character) noexcept;
 /// The text without leading and trailing blanks and tabs (space separators); line breaks stay.
 std::string_view trimBlanks(std::string_view text);
 
-/// Full Unicode upper-case mapping in the root locale, so results never depend on the user's locale.
+/// Full Unicode upper-case mapping in the root locale, so results never depend on the user's
+/// locale.
 std::string toUpper(std::string_view text);
 
 /// True when the text is all ASCII and has no lower-case letter, so toUpper would return it as is.

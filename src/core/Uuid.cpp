@@ -31,7 +31,10 @@ public:
     }
 
 private:
-    static std::uint64_t rotl(std::uint64_t x, int k) noexcept { return (x << k) | (x >> (64 - k)); }
+    static std::uint64_t rotl(std::uint64_t x, int k) noexcept
+    {
+        return (x << k) | (x >> (64 - k));
+    }
     std::uint64_t m_state[4];
 };
 

@@ -91,39 +91,26 @@ constexpr std::array claimStatusCodes{
 };
 
 constexpr std::array adjustmentGroupCodes{
-    Entry{"CO", "Contractual Obligation"},
-    Entry{"CR", "Correction and Reversal"},
-    Entry{"OA", "Other Adjustment"},
-    Entry{"PI", "Payer Initiated Reduction"},
+    Entry{"CO", "Contractual Obligation"}, Entry{"CR", "Correction and Reversal"},
+    Entry{"OA", "Other Adjustment"},       Entry{"PI", "Payer Initiated Reduction"},
     Entry{"PR", "Patient Responsibility"},
 };
 
 constexpr std::array hierarchicalLevelCodes{
-    Entry{"20", "Information Source"},
-    Entry{"21", "Information Receiver"},
-    Entry{"22", "Subscriber"},
-    Entry{"23", "Dependent"},
-    Entry{"19", "Provider of Service"},
-    Entry{"PT", "Patient"},
+    Entry{"20", "Information Source"},  Entry{"21", "Information Receiver"},
+    Entry{"22", "Subscriber"},          Entry{"23", "Dependent"},
+    Entry{"19", "Provider of Service"}, Entry{"PT", "Patient"},
 };
 
 constexpr std::array relationshipCodes{
-    Entry{"01", "Spouse"},
-    Entry{"18", "Self"},
-    Entry{"19", "Child"},
-    Entry{"20", "Employee"},
-    Entry{"21", "Unknown"},
-    Entry{"39", "Organ Donor"},
-    Entry{"40", "Cadaver Donor"},
-    Entry{"53", "Life Partner"},
-    Entry{"G8", "Other Relationship"},
+    Entry{"01", "Spouse"},        Entry{"18", "Self"},         Entry{"19", "Child"},
+    Entry{"20", "Employee"},      Entry{"21", "Unknown"},      Entry{"39", "Organ Donor"},
+    Entry{"40", "Cadaver Donor"}, Entry{"53", "Life Partner"}, Entry{"G8", "Other Relationship"},
 };
 
 constexpr std::array payerResponsibilityCodes{
-    Entry{"P", "Primary"},
-    Entry{"S", "Secondary"},
-    Entry{"T", "Tertiary"},
-    Entry{"A", "Payer Responsibility Four"},
+    Entry{"P", "Primary"},  Entry{"S", "Secondary"},
+    Entry{"T", "Tertiary"}, Entry{"A", "Payer Responsibility Four"},
     Entry{"U", "Unknown"},
 };
 
@@ -298,12 +285,8 @@ constexpr std::array ackCodeCodes{
 };
 
 constexpr std::array prv01Codes{
-    Entry{"BI", "Billing"},
-    Entry{"PE", "Performing"},
-    Entry{"AT", "Attending"},
-    Entry{"OP", "Operating"},
-    Entry{"PT", "Pay-To"},
-    Entry{"RF", "Referring"},
+    Entry{"BI", "Billing"},     Entry{"PE", "Performing"}, Entry{"AT", "Attending"},
+    Entry{"OP", "Operating"},   Entry{"PT", "Pay-To"},     Entry{"RF", "Referring"},
     Entry{"SU", "Supervising"},
 };
 
@@ -333,28 +316,18 @@ constexpr std::array per01Codes{
 };
 
 constexpr std::array per03Codes{
-    Entry{"TE", "Telephone"},
-    Entry{"FX", "Fax"},
-    Entry{"EM", "Email"},
-    Entry{"EX", "Extension"},
-    Entry{"UR", "URL"},
-    Entry{"WP", "Work Phone"},
+    Entry{"TE", "Telephone"}, Entry{"FX", "Fax"}, Entry{"EM", "Email"},
+    Entry{"EX", "Extension"}, Entry{"UR", "URL"}, Entry{"WP", "Work Phone"},
 };
 
 constexpr std::array per05Codes{
-    Entry{"TE", "Telephone"},
-    Entry{"FX", "Fax"},
-    Entry{"EM", "Email"},
-    Entry{"EX", "Extension"},
-    Entry{"UR", "URL"},
+    Entry{"TE", "Telephone"}, Entry{"FX", "Fax"}, Entry{"EM", "Email"},
+    Entry{"EX", "Extension"}, Entry{"UR", "URL"},
 };
 
 constexpr std::array per07Codes{
-    Entry{"TE", "Telephone"},
-    Entry{"FX", "Fax"},
-    Entry{"EM", "Email"},
-    Entry{"EX", "Extension"},
-    Entry{"UR", "URL"},
+    Entry{"TE", "Telephone"}, Entry{"FX", "Fax"}, Entry{"EM", "Email"},
+    Entry{"EX", "Extension"}, Entry{"UR", "URL"},
 };
 
 /// Each list is built on its first use, once, whichever thread asks first.
@@ -364,47 +337,6 @@ const X12Dictionary::CodeList &listOnce()
     static const X12Dictionary::CodeList list = makeTable(entries);
     return list;
 }
-
-using kelvane::detail::Formatter;
-
-const std::unordered_map<std::string_view, Formatter> &formatters()
-{
-    static const std::unordered_map<std::string_view, Formatter> table = [] {
-        std::unordered_map<std::string_view, Formatter> byReference;
-        for (std::string_view reference : {"ISA09", "GS04", "BHT04", "DTP03", "DTM02", "BPR16",
-                                           "DMG02", "TS303", "BGN03", "BIG01", "BEG05"})
-            byReference.emplace(reference, Formatter::date);
-        for (std::string_view reference : {"ISA10", "GS05", "BHT05", "DTM03", "BGN04"})
-            byReference.emplace(reference, Formatter::time);
-        for (std::string_view reference :
-             {"BPR02", "CLM02", "CLP03", "CLP04", "CLP05", "SVC02", "SVC03", "SV102", "SV203",
-              "SV302", "AMT02", "CAS03", "CAS06", "CAS09", "CAS12", "CAS15", "CAS18", "MOA02",
-              "HCP02", "HCP03", "TS305", "PLB04", "PLB06", "TDS01", "RMR04"})
-            byReference.emplace(reference, Formatter::amount);
-        return byReference;
-    }();
-    return table;
-}
-
-/// An element reference built on the stack. Every reference the tables know is short; longer tags
-/// cannot match and are not written out.
-class Reference
-{
-public:
-    Reference(std::string_view tag, std::ptrdiff_t position)
-    {
-        if (tag.size() > 8)
-            return;
-        const int length = std::snprintf(m_text, sizeof m_text, "%.*s%02lld", int(tag.size()),
-                                         tag.data(), static_cast<long long>(position));
-        m_size = length > 0 ? std::min(std::size_t(length), sizeof m_text - 1) : 0;
-    }
-    std::string_view view() const { return {m_text, m_size}; }
-
-private:
-    char m_text[40];
-    std::size_t m_size = 0;
-};
 
 } // namespace
 
@@ -560,7 +492,7 @@ const std::unordered_map<std::string_view, const CodeList *> &codeLists()
 std::optional<std::string> decode(std::string_view tag, std::ptrdiff_t position,
                                   std::string_view value)
 {
-    if (const auto text = kelvane::detail::decodedValue(tag, position, value))
+    if (const auto text = ElementVocabulary(tag).meaning(position, value))
         return std::string(*text);
     return std::nullopt;
 }
@@ -569,7 +501,7 @@ std::optional<std::string> formatValue(std::string_view tag, std::ptrdiff_t posi
                                        std::string_view value)
 {
     std::string text;
-    if (!kelvane::detail::appendFormattedValue(text, tag, position, value))
+    if (!ElementVocabulary(tag).appendFormatted(text, position, value))
         return std::nullopt;
     return text;
 }
@@ -585,24 +517,23 @@ std::optional<std::string_view> meaning(const X12Dictionary::CodeList &list, std
     return std::nullopt;
 }
 
-std::optional<std::string_view> decodedValue(std::string_view tag, std::ptrdiff_t position,
-                                             std::string_view value)
+const std::unordered_map<std::string_view, Formatter> &formatters()
 {
-    if (value.empty())
-        return std::nullopt;
-    const auto &lists = X12Dictionary::codeLists();
-    const auto it = lists.find(Reference(tag, position).view());
-    if (it == lists.end())
-        return std::nullopt;
-    return meaning(*it->second, value);
-}
-
-bool appendFormattedValue(std::string &out, std::string_view tag, std::ptrdiff_t position,
-                          std::string_view value)
-{
-    const auto &table = formatters();
-    const auto it = table.find(Reference(tag, position).view());
-    return it != table.end() && appendFormatted(out, it->second, value);
+    static const std::unordered_map<std::string_view, Formatter> table = [] {
+        std::unordered_map<std::string_view, Formatter> byReference;
+        for (std::string_view reference : {"ISA09", "GS04", "BHT04", "DTP03", "DTM02", "BPR16",
+                                           "DMG02", "TS303", "BGN03", "BIG01", "BEG05"})
+            byReference.emplace(reference, Formatter::date);
+        for (std::string_view reference : {"ISA10", "GS05", "BHT05", "DTM03", "BGN04"})
+            byReference.emplace(reference, Formatter::time);
+        for (std::string_view reference :
+             {"BPR02", "CLM02", "CLP03", "CLP04", "CLP05", "SVC02", "SVC03", "SV102", "SV203",
+              "SV302", "AMT02", "CAS03", "CAS06", "CAS09", "CAS12", "CAS15", "CAS18", "MOA02",
+              "HCP02", "HCP03", "TS305", "PLB04", "PLB06", "TDS01", "RMR04"})
+            byReference.emplace(reference, Formatter::amount);
+        return byReference;
+    }();
+    return table;
 }
 
 bool appendFormatted(std::string &out, Formatter formatter, std::string_view value)
@@ -618,33 +549,6 @@ bool appendFormatted(std::string &out, Formatter formatter, std::string_view val
         return false;
     }
     return false;
-}
-
-std::span<const ElementRule> elementRules(std::string_view tag)
-{
-    // Built once from the two reference tables: the tag before the last two digits, the position
-    // after them.
-    static const std::unordered_map<std::string_view, std::vector<ElementRule>> rules = [] {
-        std::unordered_map<std::string_view, std::vector<ElementRule>> byTag;
-        auto ruleFor = [&byTag](std::string_view reference) -> ElementRule & {
-            const std::string_view referenceTag = reference.substr(0, reference.size() - 2);
-            const auto position = std::size_t((reference[reference.size() - 2] - '0') * 10 +
-                                              (reference.back() - '0'));
-            std::vector<ElementRule> &list = byTag[referenceTag];
-            if (list.size() <= position)
-                list.resize(position + 1);
-            return list[position];
-        };
-        for (const auto &[reference, formatter] : formatters())
-            ruleFor(reference).formatter = formatter;
-        for (const auto &[reference, codes] : X12Dictionary::codeLists())
-            ruleFor(reference).codes = codes;
-        return byTag;
-    }();
-    const auto it = rules.find(tag);
-    if (it == rules.end())
-        return {};
-    return it->second;
 }
 
 } // namespace kelvane::detail

@@ -747,90 +747,34 @@ constexpr std::array elementNameList{
 };
 
 constexpr std::array elementNameTable{
-    ElementRange{"ISA", 0, 16},
-    ElementRange{"IEA", 16, 2},
-    ElementRange{"GS", 18, 8},
-    ElementRange{"GE", 26, 2},
-    ElementRange{"ST", 28, 3},
-    ElementRange{"SE", 31, 2},
-    ElementRange{"BHT", 33, 6},
-    ElementRange{"BPR", 39, 16},
-    ElementRange{"TRN", 55, 4},
-    ElementRange{"CUR", 59, 2},
-    ElementRange{"REF", 61, 4},
-    ElementRange{"PER", 65, 9},
-    ElementRange{"N1", 74, 4},
-    ElementRange{"N2", 78, 1},
-    ElementRange{"N3", 79, 2},
-    ElementRange{"N4", 81, 7},
-    ElementRange{"NM1", 88, 12},
-    ElementRange{"HL", 100, 4},
-    ElementRange{"PRV", 104, 6},
-    ElementRange{"SBR", 110, 9},
-    ElementRange{"PAT", 119, 9},
-    ElementRange{"DMG", 128, 6},
-    ElementRange{"INS", 134, 10},
-    ElementRange{"DTP", 144, 3},
-    ElementRange{"DTM", 147, 3},
-    ElementRange{"CLM", 150, 19},
-    ElementRange{"CLP", 169, 13},
-    ElementRange{"CAS", 182, 19},
-    ElementRange{"SVC", 201, 7},
-    ElementRange{"SVD", 208, 6},
-    ElementRange{"AMT", 214, 3},
-    ElementRange{"QTY", 217, 4},
-    ElementRange{"LX", 221, 1},
-    ElementRange{"SV1", 222, 15},
-    ElementRange{"SV2", 237, 10},
-    ElementRange{"SV3", 247, 9},
-    ElementRange{"SV5", 256, 7},
-    ElementRange{"HI", 263, 12},
-    ElementRange{"HCP", 275, 9},
-    ElementRange{"NTE", 284, 2},
-    ElementRange{"K3", 286, 1},
-    ElementRange{"CN1", 287, 6},
-    ElementRange{"MIA", 293, 8},
-    ElementRange{"MOA", 301, 9},
-    ElementRange{"PLB", 310, 6},
-    ElementRange{"LQ", 316, 2},
-    ElementRange{"TS3", 318, 5},
-    ElementRange{"EQ", 323, 4},
-    ElementRange{"EB", 327, 12},
-    ElementRange{"AAA", 339, 4},
-    ElementRange{"MSG", 343, 1},
-    ElementRange{"STC", 344, 9},
-    ElementRange{"PWK", 353, 7},
-    ElementRange{"CRC", 360, 4},
-    ElementRange{"OI", 364, 6},
-    ElementRange{"CL1", 370, 4},
-    ElementRange{"TOO", 374, 3},
-    ElementRange{"AK1", 377, 3},
-    ElementRange{"AK2", 380, 2},
-    ElementRange{"AK9", 382, 4},
-    ElementRange{"IK3", 386, 4},
-    ElementRange{"IK4", 390, 4},
-    ElementRange{"IK5", 394, 2},
-    ElementRange{"CTX", 396, 6},
-    ElementRange{"BGN", 402, 8},
-    ElementRange{"HD", 410, 5},
-    ElementRange{"RMR", 415, 6},
-    ElementRange{"ENT", 421, 4},
-    ElementRange{"RDM", 425, 3},
-    ElementRange{"LIN", 428, 3},
-    ElementRange{"CTP", 431, 4},
-    ElementRange{"PO1", 435, 7},
-    ElementRange{"IT1", 442, 7},
-    ElementRange{"BIG", 449, 4},
-    ElementRange{"BEG", 453, 5},
-    ElementRange{"BSN", 458, 5},
-    ElementRange{"TDS", 463, 4},
-    ElementRange{"MEA", 467, 3},
-    ElementRange{"III", 470, 4},
-    ElementRange{"FRM", 474, 5},
-    ElementRange{"DN1", 479, 2},
-    ElementRange{"DN2", 481, 2},
-    ElementRange{"SVQ", 483, 3},
-    ElementRange{"ACT", 486, 4},
+    ElementRange{"ISA", 0, 16},   ElementRange{"IEA", 16, 2},   ElementRange{"GS", 18, 8},
+    ElementRange{"GE", 26, 2},    ElementRange{"ST", 28, 3},    ElementRange{"SE", 31, 2},
+    ElementRange{"BHT", 33, 6},   ElementRange{"BPR", 39, 16},  ElementRange{"TRN", 55, 4},
+    ElementRange{"CUR", 59, 2},   ElementRange{"REF", 61, 4},   ElementRange{"PER", 65, 9},
+    ElementRange{"N1", 74, 4},    ElementRange{"N2", 78, 1},    ElementRange{"N3", 79, 2},
+    ElementRange{"N4", 81, 7},    ElementRange{"NM1", 88, 12},  ElementRange{"HL", 100, 4},
+    ElementRange{"PRV", 104, 6},  ElementRange{"SBR", 110, 9},  ElementRange{"PAT", 119, 9},
+    ElementRange{"DMG", 128, 6},  ElementRange{"INS", 134, 10}, ElementRange{"DTP", 144, 3},
+    ElementRange{"DTM", 147, 3},  ElementRange{"CLM", 150, 19}, ElementRange{"CLP", 169, 13},
+    ElementRange{"CAS", 182, 19}, ElementRange{"SVC", 201, 7},  ElementRange{"SVD", 208, 6},
+    ElementRange{"AMT", 214, 3},  ElementRange{"QTY", 217, 4},  ElementRange{"LX", 221, 1},
+    ElementRange{"SV1", 222, 15}, ElementRange{"SV2", 237, 10}, ElementRange{"SV3", 247, 9},
+    ElementRange{"SV5", 256, 7},  ElementRange{"HI", 263, 12},  ElementRange{"HCP", 275, 9},
+    ElementRange{"NTE", 284, 2},  ElementRange{"K3", 286, 1},   ElementRange{"CN1", 287, 6},
+    ElementRange{"MIA", 293, 8},  ElementRange{"MOA", 301, 9},  ElementRange{"PLB", 310, 6},
+    ElementRange{"LQ", 316, 2},   ElementRange{"TS3", 318, 5},  ElementRange{"EQ", 323, 4},
+    ElementRange{"EB", 327, 12},  ElementRange{"AAA", 339, 4},  ElementRange{"MSG", 343, 1},
+    ElementRange{"STC", 344, 9},  ElementRange{"PWK", 353, 7},  ElementRange{"CRC", 360, 4},
+    ElementRange{"OI", 364, 6},   ElementRange{"CL1", 370, 4},  ElementRange{"TOO", 374, 3},
+    ElementRange{"AK1", 377, 3},  ElementRange{"AK2", 380, 2},  ElementRange{"AK9", 382, 4},
+    ElementRange{"IK3", 386, 4},  ElementRange{"IK4", 390, 4},  ElementRange{"IK5", 394, 2},
+    ElementRange{"CTX", 396, 6},  ElementRange{"BGN", 402, 8},  ElementRange{"HD", 410, 5},
+    ElementRange{"RMR", 415, 6},  ElementRange{"ENT", 421, 4},  ElementRange{"RDM", 425, 3},
+    ElementRange{"LIN", 428, 3},  ElementRange{"CTP", 431, 4},  ElementRange{"PO1", 435, 7},
+    ElementRange{"IT1", 442, 7},  ElementRange{"BIG", 449, 4},  ElementRange{"BEG", 453, 5},
+    ElementRange{"BSN", 458, 5},  ElementRange{"TDS", 463, 4},  ElementRange{"MEA", 467, 3},
+    ElementRange{"III", 470, 4},  ElementRange{"FRM", 474, 5},  ElementRange{"DN1", 479, 2},
+    ElementRange{"DN2", 481, 2},  ElementRange{"SVQ", 483, 3},  ElementRange{"ACT", 486, 4},
     ElementRange{"ADX", 490, 2},
 };
 
@@ -892,6 +836,13 @@ std::string segmentName(std::string_view tag)
     return nameOr(segmentNames(), tag, "Segment ");
 }
 
+std::string segmentTitle(std::string_view tag)
+{
+    std::string text;
+    kelvane::detail::appendSegmentTitle(text, tag);
+    return text;
+}
+
 std::string transactionSetName(std::string_view code)
 {
     return nameOr(transactionSets(), code, "Transaction set ");
@@ -900,63 +851,20 @@ std::string transactionSetName(std::string_view code)
 std::string elementReference(std::string_view tag, std::ptrdiff_t position)
 {
     std::string text;
-    kelvane::detail::appendElementReference(text, tag, position);
+    ElementVocabulary(tag).appendReference(text, position);
     return text;
 }
 
 std::string elementName(std::string_view tag, std::ptrdiff_t position)
 {
     std::string text;
-    kelvane::detail::appendElementName(text, tag, position);
+    ElementVocabulary(tag).appendName(text, position);
     return text;
 }
 
 } // namespace X12Dictionary
 
 namespace kelvane::detail {
-
-void appendReferenceTag(std::string &out, std::string_view tag)
-{
-    constexpr std::size_t longest = 32;
-    if (tag.size() <= longest) {
-        out.append(tag);
-        return;
-    }
-    std::size_t end = longest;
-    while (end > 0 && (static_cast<unsigned char>(tag[end]) & 0xC0u) == 0x80u)
-        --end; // not inside a character
-    out.append(tag.substr(0, end));
-    out += "\u2026";
-}
-
-void appendElementReference(std::string &out, std::string_view tag, std::ptrdiff_t position)
-{
-    char digits[32];
-    const int length = std::snprintf(digits, sizeof digits, "%02lld", static_cast<long long>(position));
-    appendReferenceTag(out, tag);
-    out.append(digits, std::size_t(length));
-}
-
-std::optional<std::string_view> tableElementName(std::string_view tag, std::ptrdiff_t position)
-{
-    // No tag in the table is long; a runaway one is not hashed for every one of its elements.
-    if (tag.size() > 8)
-        return std::nullopt;
-    const X12Dictionary::ElementNameTable &names = X12Dictionary::elementNames();
-    if (auto it = names.find(tag); it != names.end()) {
-        if (position >= 1 && std::size_t(position) <= it->second.size())
-            return it->second[std::size_t(position - 1)];
-    }
-    return std::nullopt;
-}
-
-void appendElementName(std::string &out, std::string_view tag, std::ptrdiff_t position)
-{
-    if (const auto name = tableElementName(tag, position))
-        out.append(*name);
-    else
-        appendElementReference(out, tag, position);
-}
 
 void appendSegmentName(std::string &out, std::string_view tag)
 {
@@ -967,6 +875,13 @@ void appendSegmentName(std::string &out, std::string_view tag)
         out += "Segment ";
         out.append(tag);
     }
+}
+
+void appendSegmentTitle(std::string &out, std::string_view tag)
+{
+    out.append(tag);
+    out += " \u2014 ";
+    appendSegmentName(out, tag);
 }
 
 } // namespace kelvane::detail

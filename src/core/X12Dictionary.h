@@ -30,6 +30,9 @@ const ElementNameTable &elementNames();
 /// The segment's name, or "Segment " and the tag for tags the dictionary does not know.
 std::string segmentName(std::string_view tag);
 
+/// The title of a segment node, which the segment list shows too: the tag, " — ", its name.
+std::string segmentTitle(std::string_view tag);
+
 /// The transaction set's name, or "Transaction set " and the code.
 std::string transactionSetName(std::string_view code);
 
@@ -40,27 +43,81 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position);
 /// than 32 bytes is cut there and followed by "…".
 std::string elementReference(std::string_view tag, std::ptrdiff_t position);
 
+/// What the dictionary makes of one element: its reference, its name, its value as written, and
+/// the value made readable, a formatted date, time or amount, else the meaning of its code. The
+/// report, the inspector and the JSON all show elements this way.
+struct ElementDescription
+{
+    enum class Reading { plain, formatted, decoded };
+
+    std::string reference;  // NM103
+    std::string name;       // "Last Name or Organization", or the reference for unnamed elements
+    std::string_view value; // as written
+    std::string readable;   // empty when plain
+    Reading reading = Reading::plain;
+};
+
+ElementDescription describeElement(std::string_view tag, std::ptrdiff_t position,
+                                   std::string_view value);
+
+/// What the dictionary knows of the elements of one segment tag, looked up once, so that
+/// describing each element of a segment costs no lookup by tag: for writers that go through
+/// millions of elements. describeElement() is describe() of a vocabulary made for the one call.
+class ElementVocabulary
+{
+public:
+    /// How the values at one position are made readable; defined beside the tables.
+    struct Rule;
+
+    explicit ElementVocabulary(std::string_view tag);
+
+    ElementDescription describe(std::ptrdiff_t position, std::string_view value) const;
+
+    /// The tag as element references show it: cut to 32 bytes and "…" when longer.
+    std::string_view referenceTag() const noexcept { return m_referenceTag; }
+    void appendReference(std::string &out, std::ptrdiff_t position) const;
+    /// The element's name from the table, or nothing where its reference stands in for it.
+    std::optional<std::string_view> tableName(std::ptrdiff_t position) const noexcept;
+    void appendName(std::string &out, std::ptrdiff_t position) const;
+    /// Appends the formatted date, time or amount of an element that carries one.
+    bool appendFormatted(std::string &out, std::ptrdiff_t position, std::string_view value) const;
+    /// The meaning of a non-empty coded value, in the code list's static text.
+    std::optional<std::string_view> meaning(std::ptrdiff_t position, std::string_view value) const;
+    /// Appends the readable text (formatted, else decoded) and says which it was; appends
+    /// nothing for a plain value.
+    ElementDescription::Reading appendReadable(std::string &out, std::ptrdiff_t position,
+                                               std::string_view value) const;
+
+private:
+    const Rule *rule(std::ptrdiff_t position) const noexcept;
+
+    std::string m_referenceTag;
+    std::span<const std::string_view> m_names;
+    const Rule *m_rules = nullptr; // entry p is for position p; entry 0 is unused
+    std::size_t m_ruleCount = 0;
+};
+
 // Code lists, by the elements that use them.
-const CodeList &entityIdentifier();      // NM101, N101
-const CodeList &entityTypeQualifier();   // NM102
-const CodeList &idCodeQualifier();       // NM108, N103, ISA05, ISA07
-const CodeList &claimStatus();           // CLP02
-const CodeList &adjustmentGroup();       // CAS01
-const CodeList &hierarchicalLevel();     // HL03
-const CodeList &relationship();          // SBR02, PAT01, INS02
-const CodeList &payerResponsibility();   // SBR01
-const CodeList &claimFilingIndicator();  // CLP06, SBR09
-const CodeList &genderCode();            // DMG03
-const CodeList &dtpQualifier();          // DTP01
-const CodeList &refQualifier();          // REF01
-const CodeList &amtQualifier();          // AMT01
-const CodeList &qtyQualifier();          // QTY01
-const CodeList &usageIndicator();        // ISA15
-const CodeList &paymentMethod();         // BPR04
-const CodeList &creditDebit();           // BPR03
-const CodeList &transactionHandling();   // BPR01
-const CodeList &yesNo();                 // INS01, CLM11, CLM20
-const CodeList &ackCode();               // AK901, IK501, AK501
+const CodeList &entityIdentifier();     // NM101, N101
+const CodeList &entityTypeQualifier();  // NM102
+const CodeList &idCodeQualifier();      // NM108, N103, ISA05, ISA07
+const CodeList &claimStatus();          // CLP02
+const CodeList &adjustmentGroup();      // CAS01
+const CodeList &hierarchicalLevel();    // HL03
+const CodeList &relationship();         // SBR02, PAT01, INS02
+const CodeList &payerResponsibility();  // SBR01
+const CodeList &claimFilingIndicator(); // CLP06, SBR09
+const CodeList &genderCode();           // DMG03
+const CodeList &dtpQualifier();         // DTP01
+const CodeList &refQualifier();         // REF01
+const CodeList &amtQualifier();         // AMT01
+const CodeList &qtyQualifier();         // QTY01
+const CodeList &usageIndicator();       // ISA15
+const CodeList &paymentMethod();        // BPR04
+const CodeList &creditDebit();          // BPR03
+const CodeList &transactionHandling();  // BPR01
+const CodeList &yesNo();                // INS01, CLM11, CLM20
+const CodeList &ackCode();              // AK901, IK501, AK501
 
 /// Element reference (NM101) to its code list (40 entries).
 const std::unordered_map<std::string_view, const CodeList *> &codeLists();

@@ -154,9 +154,7 @@ void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
         kelvane::detail::appendLoopTitle(out, segment);
         return;
     case X12Node::Kind::segment:
-        out.append(segment.tag());
-        out += " \u2014 ";
-        kelvane::detail::appendSegmentName(out, segment.tag());
+        kelvane::detail::appendSegmentTitle(out, segment.tag());
         return;
     }
 }

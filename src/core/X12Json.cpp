@@ -16,8 +16,6 @@
 
 namespace {
 
-using kelvane::detail::ElementRule;
-
 /// A growing byte buffer whose appends inline to a bounds check and a copy: the writer appends
 /// billions of small pieces for a large file. Given a sink, it hands its text on instead of
 /// growing past a megabyte, so that even one enormous segment never gathers in memory.
@@ -238,9 +236,7 @@ private:
 struct TagInfo
 {
     std::string name;
-    std::string referenceTag; // the tag as element references show it
-    std::span<const std::string_view> elementNames;
-    std::span<const ElementRule> rules;
+    X12Dictionary::ElementVocabulary elements;
     bool plainTag;
 };
 
@@ -249,15 +245,12 @@ const TagInfo &tagInfo(std::unordered_map<std::string_view, TagInfo> &cache, std
     auto it = cache.find(tag);
     if (it != cache.end())
         return it->second;
-    TagInfo info;
-    kelvane::detail::appendSegmentName(info.name, tag);
-    kelvane::detail::appendReferenceTag(info.referenceTag, tag);
-    const auto &names = X12Dictionary::elementNames();
-    if (const auto found = names.find(tag); found != names.end())
-        info.elementNames = found->second;
-    info.rules = kelvane::detail::elementRules(tag);
-    info.plainTag = Json::isPlain(tag);
-    return cache.emplace(tag, std::move(info)).first->second;
+    std::string name;
+    kelvane::detail::appendSegmentName(name, tag);
+    return cache
+        .emplace(tag, TagInfo{std::move(name), X12Dictionary::ElementVocabulary(tag),
+                              Json::isPlain(tag)})
+        .first->second;
 }
 
 void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::string &display)
@@ -284,34 +277,27 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
     w.raw(",\"elements\":[");
     const std::size_t count = segment.elementCount();
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t position = i + 1;
+        const auto position = std::ptrdiff_t(i + 1);
         const std::string_view value = segment.element(i);
         w.raw(i == 0 ? "{\"ref\":\"" : ",{\"ref\":\"");
-        w.escaped(info.referenceTag);
-        w.position(position);
+        w.escaped(info.elements.referenceTag());
+        w.position(std::size_t(position));
         w.raw("\",\"name\":");
-        if (i < info.elementNames.size()) {
-            w.plainString(info.elementNames[i]);
+        if (const auto name = info.elements.tableName(position)) {
+            w.plainString(*name);
         } else {
             w.put('"');
-            w.escaped(info.referenceTag);
-            w.position(position);
+            w.escaped(info.elements.referenceTag());
+            w.position(std::size_t(position));
             w.put('"');
         }
         w.raw(",\"value\":");
         text(value);
-        if (position < info.rules.size()) {
-            const ElementRule &rule = info.rules[position];
-            display.clear();
-            if (kelvane::detail::appendFormatted(display, rule.formatter, value)) {
-                w.raw(",\"display\":");
-                w.string(display);
-            } else if (rule.codes && !value.empty()) {
-                if (const auto meaning = kelvane::detail::meaning(*rule.codes, value)) {
-                    w.raw(",\"display\":");
-                    w.plainString(*meaning);
-                }
-            }
+        display.clear();
+        if (info.elements.appendReadable(display, position, value) !=
+            X12Dictionary::ElementDescription::Reading::plain) {
+            w.raw(",\"display\":");
+            w.string(display);
         }
         w.put('}');
         if (w.refused())

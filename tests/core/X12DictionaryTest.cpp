@@ -116,11 +116,44 @@ TEST_F(X12CodeListTest, Decode)
         {"IK5", 1, "E", "Accepted, But Errors Were Noted"},
         {"ISA", 5, "ZZ", "Mutually Defined"},
         {"NM1", 101, "85", "<nothing>"},
+        // Element 101 of a segment NM is not NM101, whatever the two spell together.
+        {"NM", 101, "85", "<nothing>"},
         {"AVERYLONGTAGINDEED", 1, "85", "<nothing>"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(show(X12Dictionary::decode(c.tag, c.position, c.value)), c.expected)
             << c.tag << c.position << " " << c.value;
+}
+
+TEST_F(X12CodeListTest, DescribeElement)
+{
+    using Reading = X12Dictionary::ElementDescription::Reading;
+    auto text = [](const X12Dictionary::ElementDescription &d) {
+        const char *reading = d.reading == Reading::formatted ? "formatted"
+                              : d.reading == Reading::decoded ? "decoded"
+                                                              : "plain";
+        return d.reference + " | " + d.name + " | " + std::string(d.value) + " | " + d.readable +
+               " | " + reading;
+    };
+    const std::vector<std::pair<X12Dictionary::ElementDescription, std::string>> cases{
+        {X12Dictionary::describeElement("DTP", 3, "20240315"),
+         "DTP03 | Date Time Period | 20240315 | 03/15/2024 | formatted"},
+        {X12Dictionary::describeElement("NM1", 1, "85"),
+         "NM101 | Entity Identifier Code | 85 | Billing Provider | decoded"},
+        {X12Dictionary::describeElement("NM1", 3, "DOE"),
+         "NM103 | Last Name or Organization | DOE |  | plain"},
+        // An amount that does not read as one stays plain; so does an unknown code.
+        {X12Dictionary::describeElement("CLM", 2, "abc"),
+         "CLM02 | Total Claim Charge Amount | abc |  | plain"},
+        {X12Dictionary::describeElement("NM1", 1, "Q9"),
+         "NM101 | Entity Identifier Code | Q9 |  | plain"},
+        {X12Dictionary::describeElement("ZZZ", 1, "X"), "ZZZ01 | ZZZ01 | X |  | plain"},
+        {X12Dictionary::describeElement("NM1", 0, "X"), "NM100 | NM100 | X |  | plain"},
+        {X12Dictionary::describeElement(std::string(40, 'T'), 2, "X"),
+         std::string(32, 'T') + "\u202602 | " + std::string(32, 'T') + "\u202602 | X |  | plain"},
+    };
+    for (const auto &[description, expected] : cases)
+        EXPECT_EQ(text(description), expected);
 }
 
 TEST_F(X12CodeListTest, FormatValue)
