@@ -2,7 +2,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"
-#include "cli/CommandLineExport.h"
+#include "cli/CommandLine.h"
 
 #include <QApplication>
 
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
 {
     // A command-line mode runs to completion here and ends the process: no window, no model.
     try {
-        CommandLineExport::runIfRequested(argc, argv);
+        CommandLine::runIfRequested(argc, argv);
     } catch (const std::bad_alloc &) {
         std::fputs("error: not enough memory to open this file\n", stderr);
         return 1;

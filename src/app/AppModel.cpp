@@ -15,7 +15,9 @@
 
 struct AppModel::FilterCache
 {
-    const X12Document *document = nullptr;
+    // The document the result is for. Held weakly: the cache neither keeps a closed document
+    // alive nor mistakes a new one at a freed one's address for it.
+    std::weak_ptr<const X12Document> document;
     QString query;
     std::shared_ptr<const std::vector<std::uint32_t>> indices;
 };
@@ -126,11 +128,6 @@ void AppModel::open(const QString &path)
         m_fileURL = path;
         emit fileURLChanged();
         setErrorMessage(std::nullopt);
-        m_selectedNodeID =
-            m_document->rootNodes().empty()
-                ? std::nullopt
-                : std::optional<Uuid>(m_document->nodeId(m_document->rootNodes()[0]));
-        emit selectedNodeIDChanged();
         m_platform.noteRecentDocument(path);
         return;
     }
@@ -154,10 +151,10 @@ std::shared_ptr<const std::vector<std::uint32_t>> AppModel::filteredSegments() c
 {
     if (!m_document)
         return std::make_shared<const std::vector<std::uint32_t>>();
-    if (m_filter->document != m_document.get() || m_filter->query != m_searchText) {
+    if (m_filter->document.lock() != m_document || m_filter->query != m_searchText) {
         m_filter->indices = std::make_shared<const std::vector<std::uint32_t>>(
             SegmentFilter::matches(*m_document, m_searchText.toStdString()));
-        m_filter->document = m_document.get();
+        m_filter->document = m_document;
         m_filter->query = m_searchText;
     }
     return m_filter->indices;

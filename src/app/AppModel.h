@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/Uuid.h"
-
 #include <QObject>
 #include <QString>
 
@@ -35,7 +33,6 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
     ViewMode viewMode() const { return m_viewMode; }
-    const std::optional<Uuid> &selectedNodeID() const { return m_selectedNodeID; }
 
     void setSearchText(const QString &text);
     void setViewMode(ViewMode mode);
@@ -57,7 +54,6 @@ signals:
     void errorMessageChanged();
     void searchTextChanged();
     void viewModeChanged();
-    void selectedNodeIDChanged();
 
 private:
     void setErrorMessage(std::optional<QString> message);
@@ -68,7 +64,6 @@ private:
     std::optional<QString> m_errorMessage;
     QString m_searchText;
     ViewMode m_viewMode = ViewMode::outline;
-    std::optional<Uuid> m_selectedNodeID;
 
     struct FilterCache;
     mutable std::unique_ptr<FilterCache> m_filter;

@@ -197,26 +197,26 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     column->addWidget(m_content, 1);
     setCentralWidget(central);
 
-    connect(&model, &AppModel::documentChanged, this, &ContentView::update);
-    connect(&model, &AppModel::errorMessageChanged, this, &ContentView::update);
+    connect(&model, &AppModel::documentChanged, this, &ContentView::refresh);
+    connect(&model, &AppModel::errorMessageChanged, this, &ContentView::refresh);
     connect(&model, &AppModel::viewModeChanged, this, [this] {
         // Leaving a mode discards that view's own state.
         m_outline->reset();
         m_flat->reset();
-        update();
+        refresh();
     });
     connect(&model, &AppModel::searchTextChanged, this, [this] {
         if (m_search->text() != m_model.searchText())
             m_search->setText(m_model.searchText());
     });
-    update();
+    refresh();
 }
 
 ContentView::ContentView(AppModel &model, Platform &platform, QWidget *parent)
     : ContentView(model, parent)
 {
     buildMenus(platform);
-    update();
+    refresh();
 }
 
 void ContentView::buildMenus(Platform &platform)
@@ -267,7 +267,7 @@ QWidget *ContentView::currentContent() const
     return m_content->currentWidget();
 }
 
-void ContentView::update()
+void ContentView::refresh()
 {
     const bool loaded = m_model.document() != nullptr;
     for (QAbstractButton *button : m_modes->buttons())

@@ -72,7 +72,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void update();
+    void refresh();
     void buildMenus(Platform &platform);
 
     AppModel &m_model;

@@ -272,7 +272,7 @@ void OutlineView::select(std::optional<std::uint32_t> node)
         m_inspector->setCurrentWidget(m_summary);
         return;
     }
-    m_detail->show(document, inspectedNode(*document, *node));
+    m_detail->inspect(document, inspectedNode(*document, *node));
     m_inspector->setCurrentWidget(m_detail);
 }
 
@@ -380,7 +380,7 @@ void FlatSegmentView::showSelected()
         DisplayText::shown(X12Dictionary::segmentTitle(segment.tag()), DisplayText::maxLineLength),
         DisplayText::shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength),
         *m_selected, 0, findingsAbout(*document, *m_selected)};
-    m_detail->show(document, node);
+    m_detail->inspect(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }
 

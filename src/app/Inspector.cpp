@@ -179,7 +179,8 @@ SegmentDetailView::SegmentDetailView(QWidget *parent) : QScrollArea(parent)
     useTextBackground(viewport());
 }
 
-void SegmentDetailView::show(std::shared_ptr<const X12Document> document, const InspectedNode &node)
+void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
+                                const InspectedNode &node)
 {
     m_document = std::move(document);
     auto *content = new QWidget;

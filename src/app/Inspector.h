@@ -54,7 +54,7 @@ class SegmentDetailView : public QScrollArea
 
 public:
     explicit SegmentDetailView(QWidget *parent = nullptr);
-    void show(std::shared_ptr<const X12Document> document, const InspectedNode &node);
+    void inspect(std::shared_ptr<const X12Document> document, const InspectedNode &node);
     /// The texts on screen, top to bottom, for tests.
     QStringList texts() const;
 

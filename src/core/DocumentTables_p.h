@@ -35,8 +35,6 @@ struct SegmentTable
     // Tags that are not the raw text's own first piece (it had to be upper-cased), by segment.
     std::vector<std::pair<std::uint32_t, std::string_view>> foldedTags;
     TextArena foldedText;
-    std::uint64_t idSeedHigh = 0;
-    std::uint64_t idSeedLow = 0;
 };
 
 struct NodeRecord
@@ -102,12 +100,6 @@ struct NodeTable
     std::vector<std::uint32_t> childList;
     std::vector<std::uint32_t> roots;
     std::vector<FindingRecord> findings; // in segment order
-    std::uint64_t idSeedHigh = 0;
-    std::uint64_t idSeedLow = 0;
 };
-
-/// Identifiers derived from a random per-table seed: unique within a table, unpredictable across
-/// parses, and free to store.
-Uuid derivedId(std::uint64_t seedHigh, std::uint64_t seedLow, std::uint64_t index) noexcept;
 
 } // namespace kelvane::detail

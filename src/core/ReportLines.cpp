@@ -4,8 +4,8 @@
 
 namespace {
 
-using PDFExporter::Line;
-using PDFExporter::Style;
+using ReportLines::Line;
+using ReportLines::Style;
 
 Style titleStyle(X12Node::Kind kind)
 {
@@ -86,7 +86,7 @@ std::ptrdiff_t depthOf(const X12Document &document, std::uint32_t node)
 
 } // namespace
 
-namespace PDFExporter {
+namespace ReportLines {
 
 void appendLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t depth,
                  std::vector<Line> &lines)
@@ -165,4 +165,4 @@ bool LineCursor::next(Line &line)
     return false;
 }
 
-} // namespace PDFExporter
+} // namespace ReportLines

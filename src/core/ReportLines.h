@@ -11,7 +11,7 @@
 
 /// The body of the PDF report: the tree as styled text lines. Laying them out on pages is the
 /// PDF layer's part; these are pure functions of the document.
-namespace PDFExporter {
+namespace ReportLines {
 
 enum class Style { title, header, loop, segment, element, note };
 
@@ -58,4 +58,4 @@ private:
     std::ptrdiff_t m_depth = 0;
 };
 
-} // namespace PDFExporter
+} // namespace ReportLines

@@ -5,24 +5,6 @@
 
 #include <algorithm>
 
-namespace kelvane::detail {
-
-Uuid derivedId(std::uint64_t seedHigh, std::uint64_t seedLow, std::uint64_t index) noexcept
-{
-    // A bijection on the low 62 bits (the version and variant bits take the rest), so distinct
-    // indices give distinct identifiers.
-    constexpr std::uint64_t mask = (std::uint64_t(1) << 62) - 1;
-    std::uint64_t x = (seedLow + index) & mask;
-    x ^= x >> 31;
-    x = (x * 0xBF58476D1CE4E5B9ull) & mask;
-    x ^= x >> 29;
-    x = (x * 0x94D049BB133111EBull) & mask;
-    x ^= x >> 32;
-    return Uuid::fromBits(seedHigh, x);
-}
-
-} // namespace kelvane::detail
-
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
 
@@ -73,16 +55,8 @@ std::string_view X12Segment::raw() const noexcept
     return {m_table->text + record.rawBegin, record.rawSize};
 }
 
-Uuid X12Segment::id() const noexcept
-{
-    return kelvane::detail::derivedId(m_table->idSeedHigh, m_table->idSeedLow, m_index);
-}
-
 X12SegmentList::X12SegmentList() : m_table(std::make_unique<SegmentTable>())
 {
-    const Uuid seed = Uuid::random();
-    m_table->idSeedHigh = seed.high();
-    m_table->idSeedLow = seed.low();
     m_table->records.push_back({0, 0, 0, 0});
 }
 X12SegmentList::X12SegmentList(X12SegmentList &&) noexcept = default;
@@ -91,9 +65,6 @@ X12SegmentList::~X12SegmentList() = default;
 
 X12Tree::X12Tree() : m_table(std::make_unique<NodeTable>())
 {
-    const Uuid seed = Uuid::random();
-    m_table->idSeedHigh = seed.high();
-    m_table->idSeedLow = seed.low();
     m_table->records.push_back({X12Document::rootId(), 0, 0});
 }
 X12Tree::X12Tree(X12Tree &&) noexcept = default;
@@ -177,11 +148,6 @@ void X12Tree::appendSubtitle(std::uint32_t index, std::string &out) const
         kelvane::detail::appendSegmentSubtitle(out, segment);
         return;
     }
-}
-
-Uuid X12Tree::nodeId(std::uint32_t index) const noexcept
-{
-    return kelvane::detail::derivedId(m_table->idSeedHigh, m_table->idSeedLow, index);
 }
 
 std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noexcept

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/Uuid.h"
-
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -68,9 +66,6 @@ public:
 
     /// The segment's text from tag to last element: trimmed, without its terminator.
     std::string_view raw() const noexcept;
-
-    /// A random identifier, different for every segment of every parse.
-    Uuid id() const noexcept;
 
     /// Segments are equal only when they are the same segment of the same parse.
     friend bool operator==(const X12Segment &, const X12Segment &) = default;
@@ -298,8 +293,6 @@ public:
     /// of their own, for writers that go through millions of nodes.
     void appendTitle(std::uint32_t index, std::string &out) const;
     void appendSubtitle(std::uint32_t index, std::string &out) const;
-    /// A random identifier, different for every node of every parse.
-    Uuid nodeId(std::uint32_t index) const noexcept;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
     std::span<const std::uint32_t> children(std::uint32_t index) const noexcept;
 
@@ -357,7 +350,6 @@ public:
     {
         m_tree.appendSubtitle(index, out);
     }
-    Uuid nodeId(std::uint32_t index) const noexcept { return m_tree.nodeId(index); }
 
     /// The invisible parent of the top-level nodes.
     static constexpr std::uint32_t rootId() noexcept { return UINT32_MAX; }

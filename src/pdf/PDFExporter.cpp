@@ -120,7 +120,7 @@ class MeasuredLine
 {
 public:
     /// `limit` is the height in points above which the line is taller than a page.
-    MeasuredLine(const PDFExporter::Line &line, const TextStyle &style, double width, double limit)
+    MeasuredLine(const ReportLines::Line &line, const TextStyle &style, double width, double limit)
         : m_style(style), m_text(drawnText(line.text, m_shortened)),
           m_widthUnits(width * unitsPerPoint)
     {
@@ -318,8 +318,8 @@ public:
     /// Draws every page; false when the progress callback cancelled.
     bool run(QPainter &painter, const PDFExporter::Progress &progress)
     {
-        PDFExporter::LineCursor cursor(m_document);
-        PDFExporter::Line line;
+        ReportLines::LineCursor cursor(m_document);
+        ReportLines::Line line;
         bool more = cursor.next(line);
         std::optional<MeasuredLine> measured;
         bool flowing = false; // a line taller than a page is under way
@@ -335,8 +335,8 @@ public:
                 // Absurdly deep indents still get a sliver of width rather than none.
                 const double width = std::max(right - x, 36.0);
                 if (!flowing) {
-                    const double space = line.style == PDFExporter::Style::header ||
-                                                 line.style == PDFExporter::Style::loop
+                    const double space = line.style == ReportLines::Style::header ||
+                                                 line.style == ReportLines::Style::loop
                                              ? 6
                                              : 1;
                     const auto &style = m_styles[std::size_t(line.style)];
@@ -429,7 +429,7 @@ private:
     TextStyle m_title;
     TextStyle m_summary;
     TextStyle m_footer;
-    std::array<TextStyle, 6> m_styles; // by PDFExporter::Style
+    std::array<TextStyle, 6> m_styles; // by ReportLines::Style
     int m_pages = 1;
     std::size_t m_shortened = 0; // texts cut at longestText
 };

@@ -127,22 +127,18 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     for (auto [signal, name] : std::initializer_list<std::pair<void (AppModel::*)(), const char *>>{
              {&AppModel::documentChanged, "document"},
              {&AppModel::fileURLChanged, "fileURL"},
-             {&AppModel::errorMessageChanged, "errorMessage"},
-             {&AppModel::selectedNodeIDChanged, "selectedNodeID"}})
+             {&AppModel::errorMessageChanged, "errorMessage"}})
         QObject::connect(&model, signal, [&order, name] { order << name; });
 
     const QString first = write("claim.x12", claim);
     model.open(first);
-    EXPECT_EQ(order, (QStringList{"document", "fileURL", "errorMessage", "selectedNodeID"}));
+    EXPECT_EQ(order, (QStringList{"document", "fileURL", "errorMessage"}));
     ASSERT_TRUE(model.document());
     EXPECT_EQ(model.fileURL(), first);
     EXPECT_FALSE(model.errorMessage());
-    ASSERT_TRUE(model.selectedNodeID());
-    EXPECT_EQ(*model.selectedNodeID(), model.document()->nodeId(0));
     EXPECT_EQ(m_platform.recent, QStringList{first});
-    const auto selected = model.selectedNodeID();
 
-    // A failed open drops the document, names the failed file and keeps the old selection.
+    // A failed open drops the document and names the failed file.
     order.clear();
     const QString empty = write("empty.x12", "\n\n");
     model.setSearchText(QStringLiteral("nm1"));
@@ -152,7 +148,6 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     EXPECT_FALSE(model.document());
     EXPECT_EQ(model.fileURL(), empty);
     EXPECT_EQ(model.errorMessage(), QStringLiteral("The file is empty."));
-    EXPECT_EQ(model.selectedNodeID(), selected);
     EXPECT_EQ(m_platform.recent.size(), 1);
     EXPECT_EQ(model.searchText(), QStringLiteral("nm1"));
     EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 using namespace testing_support;
-using PDFExporter::Line;
-using PDFExporter::Style;
+using ReportLines::Line;
+using ReportLines::Style;
 
 namespace {
 
@@ -22,7 +22,7 @@ std::vector<Line> allLines(const X12Document &document)
 {
     std::vector<Line> lines;
     for (std::uint32_t root : document.rootNodes())
-        PDFExporter::appendLines(document, root, 0, lines);
+        ReportLines::appendLines(document, root, 0, lines);
     return lines;
 }
 
@@ -33,20 +33,21 @@ TEST_F(ReportLinesTest, ElementLines)
                             "*240315*1230*^*00501*1*0*P*:~");
     ASSERT_TRUE(document);
     using V = std::vector<std::string>;
-    EXPECT_EQ(PDFExporter::elementLines(document->segment(0)),
+    EXPECT_EQ(ReportLines::elementLines(document->segment(0)),
               (V{"NM101  Entity Identifier Code: 85 \u2014 Billing Provider",
                  "NM102  Entity Type Qualifier: 2 \u2014 Non-Person Entity",
                  "NM103  Last Name or Organization: ACME",
                  "NM108  Identification Code Qualifier: XX \u2014 NPI",
                  "NM109  Identification Code: 123"}));
-    EXPECT_EQ(PDFExporter::elementLines(document->segment(1)),
+    EXPECT_EQ(ReportLines::elementLines(document->segment(1)),
               (V{"DTP01  Date/Time Qualifier: 472 \u2014 Service Date",
                  "DTP02  Date Time Period Format Qualifier: D8",
                  "DTP03  Date Time Period: 03/15/2024  [20240315]"}));
-    EXPECT_EQ(PDFExporter::elementLines(document->segment(2)),
-              (V{"CLM01  Patient Control Number: A1", "CLM02  Total Claim Charge Amount: $150.00  [150]",
-                 "CLM05  Place of Service / Facility Code: 11:B:1"}));
-    const V isa = PDFExporter::elementLines(document->segment(3));
+    EXPECT_EQ(
+        ReportLines::elementLines(document->segment(2)),
+        (V{"CLM01  Patient Control Number: A1", "CLM02  Total Claim Charge Amount: $150.00  [150]",
+           "CLM05  Place of Service / Facility Code: 11:B:1"}));
+    const V isa = ReportLines::elementLines(document->segment(3));
     ASSERT_EQ(isa.size(), 16u); // blank elements are not empty
     EXPECT_EQ(isa.front(), "ISA01  Authorization Info Qualifier: 00");
     EXPECT_EQ(isa[1], "ISA02  Authorization Information:           ");
@@ -89,13 +90,14 @@ TEST_F(ReportLinesTest, NodeLinesAndIndents)
 
 TEST_F(ReportLinesTest, CursorGivesTheSameLinesAsTheWalk)
 {
-    for (const char *name : {"837p-x12_valid.txt", "835-835_simple.txt", "997-simple997-multiple-interchanges.edi",
-                             "mixed-278-837-835-mult_isa.txt", "837p-x12_no_isa_line.txt"}) {
+    for (const char *name :
+         {"837p-x12_valid.txt", "835-835_simple.txt", "997-simple997-multiple-interchanges.edi",
+          "mixed-278-837-835-mult_isa.txt", "837p-x12_no_isa_line.txt"}) {
         SCOPED_TRACE(name);
         auto document = parseOk(readData(name));
         ASSERT_TRUE(document);
         std::vector<Line> streamed;
-        PDFExporter::LineCursor cursor(*document);
+        ReportLines::LineCursor cursor(*document);
         for (Line line; cursor.next(line);)
             streamed.push_back(line);
         EXPECT_EQ(streamed, allLines(*document));

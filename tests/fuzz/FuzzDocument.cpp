@@ -46,12 +46,12 @@ void checkTree(const X12Document &document)
 
 void checkReport(const X12Document &document)
 {
-    std::vector<PDFExporter::Line> expected;
+    std::vector<ReportLines::Line> expected;
     for (const std::uint32_t root : document.rootNodes())
-        PDFExporter::appendLines(document, root, 0, expected);
+        ReportLines::appendLines(document, root, 0, expected);
 
-    PDFExporter::LineCursor cursor(document);
-    PDFExporter::Line line;
+    ReportLines::LineCursor cursor(document);
+    ReportLines::Line line;
     std::size_t at = 0;
     double progress = 0;
     while (cursor.next(line)) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 /// The headless modes of the kelvane executable, chosen by the process arguments.
-namespace CommandLineExport {
+namespace CommandLine {
 
 /// Runs the mode the arguments ask for and ends the process with its status; returns when they ask
 /// for none, so the window can start. Call it first thing in main.
@@ -15,4 +15,4 @@ void runIfRequested(int argc, char **argv);
 /// was requested. arguments[0] is the program path. Output goes to the given descriptors.
 std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd);
 
-} // namespace CommandLineExport
+} // namespace CommandLine

@@ -1,4 +1,4 @@
-#include "cli/CommandLineExport.h"
+#include "cli/CommandLine.h"
 #include "common/Process.h"
 #include "common/Files.h"
 
@@ -36,7 +36,7 @@ struct Outcome
     std::string err;
 };
 
-class CommandLineExportTest : public testing::Test
+class CommandLineTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -101,7 +101,7 @@ const std::string smallClaimTree =
     "    GE \u2014 Functional Group Trailer  \u2014 control 1\n"
     "  IEA \u2014 Interchange Control Trailer  \u2014 control 000000001\n";
 
-TEST_F(CommandLineExportTest, DumpTreePrintsEveryNodeIndented)
+TEST_F(CommandLineTest, DumpTreePrintsEveryNodeIndented)
 {
     const Outcome outcome = run({"--dump-tree", write("claim.x12", smallClaim)});
     EXPECT_EQ(outcome.status, 0);
@@ -109,7 +109,7 @@ TEST_F(CommandLineExportTest, DumpTreePrintsEveryNodeIndented)
     EXPECT_EQ(outcome.out, smallClaimTree);
 }
 
-TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
+TEST_F(CommandLineTest, DumpTreeWinsWhereverItStands)
 {
     const std::string first = write("first.x12", "NM1*85~");
     const std::string second = write("second.x12", "NM1*85~N4*B~");
@@ -128,7 +128,7 @@ TEST_F(CommandLineExportTest, DumpTreeWinsWhereverItStands)
               "error: cannot open \u201C--help\u201D: No such file or directory\n");
 }
 
-TEST_F(CommandLineExportTest, NoModeRequested)
+TEST_F(CommandLineTest, NoModeRequested)
 {
     const std::vector<std::vector<std::string_view>> cases{
         {},
@@ -137,10 +137,10 @@ TEST_F(CommandLineExportTest, NoModeRequested)
         {"kelvane", "claims.x12", "--verbose"},
     };
     for (const auto &arguments : cases)
-        EXPECT_EQ(CommandLineExport::run(arguments, -1, -1), std::nullopt);
+        EXPECT_EQ(CommandLine::run(arguments, -1, -1), std::nullopt);
 }
 
-TEST_F(CommandLineExportTest, FailuresGoToStandardErrorWithStatusOne)
+TEST_F(CommandLineTest, FailuresGoToStandardErrorWithStatusOne)
 {
     struct Case
     {
@@ -171,7 +171,7 @@ TEST_F(CommandLineExportTest, FailuresGoToStandardErrorWithStatusOne)
                                "\u201D is not valid UTF-8 text (byte 0xDC at offset 10)\n");
 }
 
-TEST_F(CommandLineExportTest, ByteOrderMarksAreNotPartOfTheText)
+TEST_F(CommandLineTest, ByteOrderMarksAreNotPartOfTheText)
 {
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("ST*837*1~SE*2*1~")) {
@@ -186,7 +186,7 @@ TEST_F(CommandLineExportTest, ByteOrderMarksAreNotPartOfTheText)
     }
 }
 
-TEST_F(CommandLineExportTest, ClosedPipeEndsQuietly)
+TEST_F(CommandLineTest, ClosedPipeEndsQuietly)
 {
     std::string big;
     while (big.size() < 1024 * 1024)
@@ -203,7 +203,7 @@ TEST_F(CommandLineExportTest, ClosedPipeEndsQuietly)
     EXPECT_EQ(slurp(m_dir / "err"), "");
 }
 
-TEST_F(CommandLineExportTest, ExportNeedsAnInput)
+TEST_F(CommandLineTest, ExportNeedsAnInput)
 {
     for (const std::vector<std::string> &arguments :
          {std::vector<std::string>{"--export-pdf"}, {"--export-pdf", "-v", "--quiet"}}) {
@@ -217,7 +217,7 @@ TEST_F(CommandLineExportTest, ExportNeedsAnInput)
     EXPECT_EQ(empty.err, "error: The file is empty.\n");
 }
 
-TEST_F(CommandLineExportTest, DumpJsonComesAfterTheOtherModes)
+TEST_F(CommandLineTest, DumpJsonComesAfterTheOtherModes)
 {
     const std::string latin1 = write("latin1.x12", "NM1*IL*1*M\xDCLLER~");
     const Outcome json = run({"--dump-json", latin1});
@@ -239,7 +239,7 @@ TEST_F(CommandLineExportTest, DumpJsonComesAfterTheOtherModes)
     EXPECT_EQ(empty.err, "error: The file is empty.\n");
 }
 
-TEST_F(CommandLineExportTest, ExportWritesTheReportBesideTheInput)
+TEST_F(CommandLineTest, ExportWritesTheReportBesideTheInput)
 {
     write("claims.txt", smallClaim);
     const Outcome outcome = run({"--export-pdf", "-v", "claims.txt"}, {}, m_dir);
@@ -262,7 +262,7 @@ TEST_F(CommandLineExportTest, ExportWritesTheReportBesideTheInput)
     EXPECT_TRUE(fs::exists(m_dir / "archive.edi.pdf"));
 }
 
-TEST_F(CommandLineExportTest, ExportFailures)
+TEST_F(CommandLineTest, ExportFailures)
 {
     // The report would replace its own input.
     const std::string input = write("claims.pdf", smallClaim);
@@ -279,7 +279,7 @@ TEST_F(CommandLineExportTest, ExportFailures)
     EXPECT_FALSE(fs::exists(m_dir / "missing.pdf"));
 }
 
-TEST_F(CommandLineExportTest, CheckListsFindings)
+TEST_F(CommandLineTest, CheckListsFindings)
 {
     const Outcome clean = run({"--check", write("clean.x12", smallClaim)});
     EXPECT_EQ(clean.status, 0);
@@ -303,7 +303,7 @@ TEST_F(CommandLineExportTest, CheckListsFindings)
     EXPECT_EQ(tree.out, "N4 \u2014 Geographic Location  \u2014 B,  \n");
 }
 
-TEST_F(CommandLineExportTest, HelpAndVersion)
+TEST_F(CommandLineTest, HelpAndVersion)
 {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -342,7 +342,7 @@ pid_t start(const std::vector<std::string> &arguments, int outFd, int errFd)
     ::_exit(127);
 }
 
-TEST_F(CommandLineExportTest, ExportNeverReplacesWhatItMustNot)
+TEST_F(CommandLineTest, ExportNeverReplacesWhatItMustNot)
 {
     // kelvane --export-pdf *.edi, in a folder of a.edi and b.edi.
     write("a.edi", smallClaim);
@@ -380,7 +380,7 @@ TEST_F(CommandLineExportTest, ExportNeverReplacesWhatItMustNot)
     }
 }
 
-TEST_F(CommandLineExportTest, PathsAreUsedByteForByte)
+TEST_F(CommandLineTest, PathsAreUsedByteForByte)
 {
     // A name that is not UTF-8: the report goes beside it under the same bytes, never onto what
     // a re-encoding of the name would give. "Wrote" shows the stray byte as U+FFFD.
@@ -405,7 +405,7 @@ TEST_F(CommandLineExportTest, PathsAreUsedByteForByte)
     EXPECT_TRUE(fs::is_regular_file(m_dir / "real" / "r.pdf"));
 }
 
-TEST_F(CommandLineExportTest, InterruptedExportLeavesNothingBehind)
+TEST_F(CommandLineTest, InterruptedExportLeavesNothingBehind)
 {
     const std::string input = write("long.x12", longClaim(12'000));
     const std::string report = write("report.pdf", "%PDF-1.4 the earlier report");
@@ -427,7 +427,7 @@ TEST_F(CommandLineExportTest, InterruptedExportLeavesNothingBehind)
     }
 }
 
-TEST_F(CommandLineExportTest, ProgressShowsOnATerminalOnly)
+TEST_F(CommandLineTest, ProgressShowsOnATerminalOnly)
 {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizers lay pages out some twenty times slower.
@@ -466,7 +466,7 @@ TEST_F(CommandLineExportTest, ProgressShowsOnATerminalOnly)
     EXPECT_EQ(plain.err, "");
 }
 
-TEST_F(CommandLineExportTest, ControlCharactersPrintAsSymbols)
+TEST_F(CommandLineTest, ControlCharactersPrintAsSymbols)
 {
     // Values that hold an escape sequence, a line feed (inside a segment: "~" ends them), DEL, a
     // NUL and C1's CSI: printed raw, they would clear the terminal or forge lines.
@@ -503,7 +503,7 @@ TEST_F(CommandLineExportTest, ControlCharactersPrintAsSymbols)
                                "\u201D: No such file or directory\n");
 }
 
-TEST_F(CommandLineExportTest, NonBlockingPipeIsWaitedFor)
+TEST_F(CommandLineTest, NonBlockingPipeIsWaitedFor)
 {
     // As a Node.js child process: standard output a pipe in non-blocking mode, read slowly.
     const std::string input = write("long.x12", longClaim(12'000));
@@ -530,7 +530,7 @@ TEST_F(CommandLineExportTest, NonBlockingPipeIsWaitedFor)
     EXPECT_TRUE(received == expected.out);
 }
 
-TEST_F(CommandLineExportTest, ModesWithoutAFileAreUsageErrors)
+TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
@@ -546,7 +546,7 @@ TEST_F(CommandLineExportTest, ModesWithoutAFileAreUsageErrors)
     }
 }
 
-TEST_F(CommandLineExportTest, WithoutADisplayTheWindowSaysWhy)
+TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
 {
     const std::string file = write("claim.x12", smallClaim);
     struct Saved

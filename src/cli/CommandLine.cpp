@@ -1,4 +1,4 @@
-#include "cli/CommandLineExport.h"
+#include "cli/CommandLine.h"
 
 #include "cli/OutputSink.h"
 #include "core/FileOutput.h"
@@ -360,7 +360,7 @@ int printText(int fd, std::string_view text, int errFd)
 
 } // namespace
 
-namespace CommandLineExport {
+namespace CommandLine {
 
 std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd)
 {
@@ -410,4 +410,4 @@ void runIfRequested(int argc, char **argv)
         std::exit(*status);
 }
 
-} // namespace CommandLineExport
+} // namespace CommandLine
