@@ -778,6 +778,21 @@ constexpr std::array elementNameTable{
     ElementRange{"ADX", 490, 2},
 };
 
+/// The ranges cover the name list in order, each starting where the previous one ends and none
+/// empty: a name added to or dropped from one segment without moving the later ranges would
+/// otherwise shift every later label by one.
+constexpr bool rangesTileTheNameList()
+{
+    std::size_t next = 0;
+    for (const ElementRange &range : elementNameTable) {
+        if (range.first != next || range.count == 0)
+            return false;
+        next += range.count;
+    }
+    return next == elementNameList.size();
+}
+static_assert(rangesTileTheNameList(), "element name ranges must tile elementNameList in order");
+
 std::string join(std::string_view a, std::string_view b)
 {
     std::string text;

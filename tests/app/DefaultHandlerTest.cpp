@@ -168,11 +168,12 @@ TEST(DefaultHandlerTest, FirstLaunch)
         const Shown &question = alerts.shown.front();
         EXPECT_EQ(question.style, AlertPresenter::Style::informational);
         EXPECT_EQ(question.message, QStringLiteral("Open X12 files with Kelvane?"));
-        EXPECT_EQ(question.informative,
-                  QStringLiteral("Sets Kelvane as the default app for .edi, .x12, .837, .835, .834, "
-                                 ".270, .271, .276, .277, .999 and related files. Plain .txt files "
-                                 "are left unchanged. You can change this later from the Kelvane "
-                                 "menu."));
+        EXPECT_EQ(
+            question.informative,
+            QStringLiteral("Sets Kelvane as the default app for .edi, .x12, .837, .835, .834, "
+                           ".270, .271, .276, .277, .999 and related files. Plain .txt files "
+                           "are left unchanged. You can change this later from the Kelvane "
+                           "menu."));
         EXPECT_EQ(question.buttons, (QStringList{"Set as Default", "Not Now"}));
         EXPECT_EQ(registry.requests, 0);
         EXPECT_TRUE(preferences.flag(flagKey));
@@ -199,7 +200,8 @@ TEST(DefaultHandlerTest, Reports)
         DefaultHandler::makeDefaultInteractively(registry, alerts);
         ASSERT_TRUE(waitFor([&] { return !alerts.shown.empty(); }));
         EXPECT_EQ(alerts.shown.front().style, AlertPresenter::Style::informational);
-        EXPECT_EQ(alerts.shown.front().message, QStringLiteral("Kelvane now opens all 22 X12 file types."));
+        EXPECT_EQ(alerts.shown.front().message,
+                  QStringLiteral("Kelvane now opens all 22 X12 file types."));
         EXPECT_EQ(alerts.shown.front().informative, QString());
     }
     // Two refused: both paths warn with the two entries.
@@ -257,8 +259,9 @@ TEST(DefaultHandlerTest, MimeAppsListKeepsEverythingElse)
     EXPECT_EQ(added, QString(before).replace(
                          QStringLiteral("other.desktop;\n"),
                          QStringLiteral("other.desktop;\napplication/x-kelvane-835=k.desktop;\n")));
-    EXPECT_EQ(DesktopTypeRegistry::withDefault({}, QStringLiteral("a/b"), QStringLiteral("k.desktop")),
-              QStringLiteral("[Default Applications]\na/b=k.desktop;\n"));
+    EXPECT_EQ(
+        DesktopTypeRegistry::withDefault({}, QStringLiteral("a/b"), QStringLiteral("k.desktop")),
+        QStringLiteral("[Default Applications]\na/b=k.desktop;\n"));
     EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("application/x-kelvane-835")),
               QStringLiteral("k.desktop"));
     EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("text/plain")), std::nullopt);
@@ -288,11 +291,14 @@ TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
     file.close();
     EXPECT_EQ(RecentDocuments::listPath(), list);
 
-    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"), QStringLiteral("application/x-kelvane-837")));
+    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
+                                      QStringLiteral("application/x-kelvane-837")));
     QThread::msleep(5);
-    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/other.txt"), QStringLiteral("text/plain")));
+    ASSERT_TRUE(
+        RecentDocuments::note(QStringLiteral("/tmp/other.txt"), QStringLiteral("text/plain")));
     QThread::msleep(5);
-    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"), QStringLiteral("application/x-kelvane-837")));
+    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
+                                      QStringLiteral("application/x-kelvane-837")));
     EXPECT_EQ(RecentDocuments::opened(), (QStringList{"/tmp/a.837", "/tmp/other.txt"}));
 
     ASSERT_TRUE(RecentDocuments::clear());
@@ -335,7 +341,8 @@ TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
         return answer.has_value();
     }));
     EXPECT_FALSE(*answer);
-    EXPECT_EQ(registry.defaultApplication(type), QStringLiteral("io.github.kelvane.Kelvane.desktop"));
+    EXPECT_EQ(registry.defaultApplication(type),
+              QStringLiteral("io.github.kelvane.Kelvane.desktop"));
     QFile written(list);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()),

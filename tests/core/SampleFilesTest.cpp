@@ -1,5 +1,5 @@
-// Public sample files (see data/README.md): every one parses, and the tree keeps every segment once,
-// in file order, with exact parent and row links.
+// Public sample files (see data/README.md): every one parses, and the tree keeps every segment
+// once, in file order, with exact parent and row links.
 
 #include "core/TextFile.h"
 #include "core/X12Parser.h"

@@ -28,7 +28,11 @@ TEST(UnicodeTest, CharactersAreGraphemeClusters)
     EXPECT_EQ(characters("~\u0301~"), (V{"~\u0301", "~"}));
     EXPECT_EQ(characters("\u00E9\u00E9a"), (V{"\u00E9", "\u00E9", "a"}));
     // A prepended mark joins the ASCII letter after it.
-    EXPECT_EQ(characters("\u0600" "1*"), (V{"\u0600" "1", "*"}));
+    EXPECT_EQ(characters("\u0600"
+                         "1*"),
+              (V{"\u0600"
+                 "1",
+                 "*"}));
     // Family emoji: four people joined by ZWJ is one character.
     EXPECT_EQ(characters("\U0001F468\u200D\U0001F469\u200D\U0001F467*"),
               (V{"\U0001F468\u200D\U0001F469\u200D\U0001F467", "*"}));
@@ -79,12 +83,12 @@ TEST(UnicodeTest, StrictUtf8)
         {"plain ascii text, longer than eight bytes", ok},
         {"\u00E9\u4E2D\U0001F600", ok},
         {"abc\x92", 3},
-        {"abcdefgh\xC0\x80", 8},           // overlong NUL
-        {"\xE0\x80\xAF", 0},               // overlong
-        {"\xED\xA0\x80", 0},               // surrogate
-        {"\xF4\x90\x80\x80", 0},           // above U+10FFFF
-        {"ab\xE4\xB8", 2},                 // truncated
-        {"\xF8\x88\x80\x80\x80", 0},       // five-byte form
+        {"abcdefgh\xC0\x80", 8},     // overlong NUL
+        {"\xE0\x80\xAF", 0},         // overlong
+        {"\xED\xA0\x80", 0},         // surrogate
+        {"\xF4\x90\x80\x80", 0},     // above U+10FFFF
+        {"ab\xE4\xB8", 2},           // truncated
+        {"\xF8\x88\x80\x80\x80", 0}, // five-byte form
         {std::string("a\0b", 3), ok},
     };
     for (const Case &c : cases)

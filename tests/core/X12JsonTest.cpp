@@ -36,31 +36,49 @@ TEST_F(X12JsonTest, WholeDocument)
     EXPECT_EQ(
         json(*document),
         "{\"fileName\":\"j.x12\",\"summaryLine\":\"4 segments \u00B7 transaction set 837\","
-        "\"delimiters\":{\"element\":\"*\",\"component\":\":\",\"repetition\":\"^\",\"segment\":\"~\"},"
+        "\"delimiters\":{\"element\":\"*\",\"component\":\":\",\"repetition\":\"^\",\"segment\":\"~"
+        "\"},"
         "\"transactionSets\":[\"837\"],\"segments\":[\n"
-        "{\"position\":1,\"offset\":0,\"tag\":\"ST\",\"name\":\"Transaction Set Header\",\"raw\":\"ST*837*1\","
-        "\"elements\":[{\"ref\":\"ST01\",\"name\":\"Transaction Set Identifier Code\",\"value\":\"837\"},"
+        "{\"position\":1,\"offset\":0,\"tag\":\"ST\",\"name\":\"Transaction Set "
+        "Header\",\"raw\":\"ST*837*1\","
+        "\"elements\":[{\"ref\":\"ST01\",\"name\":\"Transaction Set Identifier "
+        "Code\",\"value\":\"837\"},"
         "{\"ref\":\"ST02\",\"name\":\"Transaction Set Control Number\",\"value\":\"1\"}]},\n"
-        "{\"position\":2,\"offset\":9,\"tag\":\"DTP\",\"name\":\"Date or Time Period\",\"raw\":\"DTP*472*D8*20240315\","
-        "\"elements\":[{\"ref\":\"DTP01\",\"name\":\"Date/Time Qualifier\",\"value\":\"472\",\"display\":\"Service Date\"},"
+        "{\"position\":2,\"offset\":9,\"tag\":\"DTP\",\"name\":\"Date or Time "
+        "Period\",\"raw\":\"DTP*472*D8*20240315\","
+        "\"elements\":[{\"ref\":\"DTP01\",\"name\":\"Date/Time "
+        "Qualifier\",\"value\":\"472\",\"display\":\"Service Date\"},"
         "{\"ref\":\"DTP02\",\"name\":\"Date Time Period Format Qualifier\",\"value\":\"D8\"},"
-        "{\"ref\":\"DTP03\",\"name\":\"Date Time Period\",\"value\":\"20240315\",\"display\":\"03/15/2024\"}]},\n"
-        "{\"position\":3,\"offset\":29,\"tag\":\"NM1\",\"name\":\"Individual or Organizational Name\","
-        "\"raw\":\"NM1*85*2**\\u0001\\\"\\\\\",\"elements\":[{\"ref\":\"NM101\",\"name\":\"Entity Identifier Code\","
-        "\"value\":\"85\",\"display\":\"Billing Provider\"},{\"ref\":\"NM102\",\"name\":\"Entity Type Qualifier\","
-        "\"value\":\"2\",\"display\":\"Non-Person Entity\"},{\"ref\":\"NM103\",\"name\":\"Last Name or Organization\","
-        "\"value\":\"\"},{\"ref\":\"NM104\",\"name\":\"First Name\",\"value\":\"\\u0001\\\"\\\\\"}]},\n"
-        "{\"position\":4,\"offset\":43,\"tag\":\"SE\",\"name\":\"Transaction Set Trailer\",\"raw\":\"SE*3*1\","
+        "{\"ref\":\"DTP03\",\"name\":\"Date Time "
+        "Period\",\"value\":\"20240315\",\"display\":\"03/15/2024\"}]},\n"
+        "{\"position\":3,\"offset\":29,\"tag\":\"NM1\",\"name\":\"Individual or Organizational "
+        "Name\","
+        "\"raw\":\"NM1*85*2**\\u0001\\\"\\\\\",\"elements\":[{\"ref\":\"NM101\",\"name\":\"Entity "
+        "Identifier Code\","
+        "\"value\":\"85\",\"display\":\"Billing Provider\"},{\"ref\":\"NM102\",\"name\":\"Entity "
+        "Type Qualifier\","
+        "\"value\":\"2\",\"display\":\"Non-Person Entity\"},{\"ref\":\"NM103\",\"name\":\"Last "
+        "Name or Organization\","
+        "\"value\":\"\"},{\"ref\":\"NM104\",\"name\":\"First "
+        "Name\",\"value\":\"\\u0001\\\"\\\\\"}]},\n"
+        "{\"position\":4,\"offset\":43,\"tag\":\"SE\",\"name\":\"Transaction Set "
+        "Trailer\",\"raw\":\"SE*3*1\","
         "\"elements\":[{\"ref\":\"SE01\",\"name\":\"Number of Included Segments\",\"value\":\"3\"},"
         "{\"ref\":\"SE02\",\"name\":\"Transaction Set Control Number\",\"value\":\"1\"}]}\n"
         "],\"tree\":[\n"
-        "{\"kind\":\"transaction\",\"title\":\"Transaction Set 837\",\"subtitle\":\"Health Care Claim\","
-        "\"position\":1,\"children\":[{\"kind\":\"segment\",\"title\":\"DTP \u2014 Date or Time Period\","
-        "\"subtitle\":\"Service Date: 03/15/2024\",\"position\":2,\"children\":[]},{\"kind\":\"loop\","
-        "\"title\":\"Billing Provider\",\"subtitle\":\"\",\"position\":3,\"children\":[]},{\"kind\":\"segment\","
-        "\"title\":\"SE \u2014 Transaction Set Trailer\",\"subtitle\":\"control 1\",\"position\":4,\"children\":[]}]}\n"
+        "{\"kind\":\"transaction\",\"title\":\"Transaction Set 837\",\"subtitle\":\"Health Care "
+        "Claim\","
+        "\"position\":1,\"children\":[{\"kind\":\"segment\",\"title\":\"DTP \u2014 Date or Time "
+        "Period\","
+        "\"subtitle\":\"Service Date: "
+        "03/15/2024\",\"position\":2,\"children\":[]},{\"kind\":\"loop\","
+        "\"title\":\"Billing "
+        "Provider\",\"subtitle\":\"\",\"position\":3,\"children\":[]},{\"kind\":\"segment\","
+        "\"title\":\"SE \u2014 Transaction Set Trailer\",\"subtitle\":\"control "
+        "1\",\"position\":4,\"children\":[]}]}\n"
         "],\"findings\":[\n"
-        "{\"severity\":\"error\",\"position\":4,\"message\":\"SE01 says 3 segments; the transaction set "
+        "{\"severity\":\"error\",\"position\":4,\"message\":\"SE01 says 3 segments; the "
+        "transaction set "
         "(ST to SE) has 4\"}\n"
         "]}\n");
 }
@@ -91,8 +109,7 @@ TEST_F(X12JsonTest, TreeClosesEveryLevel)
 {
     auto document = parseOk("ISA~GS~ST~HL*1**20~NM1*85~N3~HL*2*1*22~CLM*1~LX*1~SV1~SE~GE~IEA~ZZ~");
     ASSERT_TRUE(document);
-    EXPECT_EQ(treeShape(json(*document)),
-              "[1[2[3[4[5[6[]]7[8[9[10[]]]]]11[]]12[]]13[]]14[]]");
+    EXPECT_EQ(treeShape(json(*document)), "[1[2[3[4[5[6[]]7[8[9[10[]]]]]11[]]12[]]13[]]14[]]");
 }
 
 TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
@@ -111,9 +128,11 @@ TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
         ASSERT_NE(at, std::string::npos) << position;
     }
     // Each position appears twice: once among the segments and once in the tree.
-    EXPECT_NE(out.find("{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
-                       "\"position\":40000,\"children\":[]}\n],\"findings\":[]}\n"),
-              std::string::npos);
+    EXPECT_NE(
+        out.find(
+            "{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
+            "\"position\":40000,\"children\":[]}\n],\"findings\":[]}\n"),
+        std::string::npos);
 }
 
 TEST_F(X12JsonTest, StopsWhenTheSinkRefuses)
@@ -155,7 +174,8 @@ TEST_F(X12JsonTest, EnormousSegmentsAreHandedOnInPieces)
     EXPECT_LE(largest, 2u << 20);
     // References carry the tag cut to 32 bytes.
     const std::string reference = "{\"ref\":\"" + std::string(32, 'T') + "\u2026" + "200001\",";
-    EXPECT_NE(out.find(reference + "\"name\":\"" + std::string(32, 'T') + "\u2026200001\",\"value\":\"ab\"}"),
+    EXPECT_NE(out.find(reference + "\"name\":\"" + std::string(32, 'T') +
+                       "\u2026200001\",\"value\":\"ab\"}"),
               std::string::npos);
     EXPECT_EQ(out.find(tag + "01"), std::string::npos);
 

@@ -56,7 +56,8 @@ TEST_F(X12NodeTextsTest, SegmentSubtitles)
             {"N4*SPRINGFIELD*IL*62701", "SPRINGFIELD, IL 62701"},
             {"N4*SPRINGFIELD", "SPRINGFIELD,  "},
             {"DMG*D8*19800101*F", "DOB 01/01/1980 \u00B7 Female"},
-            {"PER*IC*JANE*TE*5551234*WP*5559999", "JANE \u00B7 Telephone 5551234 \u00B7 Work Phone 5559999"},
+            {"PER*IC*JANE*TE*5551234*WP*5559999",
+             "JANE \u00B7 Telephone 5551234 \u00B7 Work Phone 5559999"},
             {"PER*IC**TE", ""},
             {"PER*IC**XX*1*TE**EM*a@b", "XX 1 \u00B7 Email a@b"},
             {"HI*ABK:J449*ABF:I10*ABF:E119*ABF:R05*ABF:R06*ABF:R07*ABF:R08*ABF:R09",
@@ -144,7 +145,8 @@ TEST_F(X12NodeTextsTest, EnvelopeSubtitles)
     expectAll(
         {
             {"GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1",
-             "Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 005010X222A1"},
+             "Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 "
+             "005010X222A1"},
             {"GS*ZZ*A*B*2024", "ZZ \u00B7 A \u2192 B \u00B7 2024 \u00B7 "},
             {"ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       *240315*1230*^*"
              "00501*000000001*0*P*:",

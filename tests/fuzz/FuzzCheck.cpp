@@ -37,8 +37,8 @@ bool isUtf8(std::string_view text)
             codePoint = (codePoint << 6) | (p[i] & 0x3Fu);
         }
         static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < smallest[length] || codePoint > 0x10FFFF
-            || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
             return false;
         p += length;
     }
@@ -68,13 +68,20 @@ private:
         if (depth > 512 || m_at >= m_text.size())
             return false;
         switch (m_text[m_at]) {
-        case '{': return object(depth);
-        case '[': return array(depth);
-        case '"': return string();
-        case 't': return word("true");
-        case 'f': return word("false");
-        case 'n': return word("null");
-        default: return number();
+        case '{':
+            return object(depth);
+        case '[':
+            return array(depth);
+        case '"':
+            return string();
+        case 't':
+            return word("true");
+        case 'f':
+            return word("false");
+        case 'n':
+            return word("null");
+        default:
+            return number();
         }
     }
 
@@ -186,9 +193,8 @@ private:
 
     void blanks()
     {
-        while (m_at < m_text.size()
-               && (m_text[m_at] == ' ' || m_text[m_at] == '\n' || m_text[m_at] == '\t'
-                   || m_text[m_at] == '\r'))
+        while (m_at < m_text.size() && (m_text[m_at] == ' ' || m_text[m_at] == '\n' ||
+                                        m_text[m_at] == '\t' || m_text[m_at] == '\r'))
             ++m_at;
     }
 

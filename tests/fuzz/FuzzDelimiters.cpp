@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(text.has_value(), "lenient decoding always succeeds");
 
     const X12Delimiters detected = X12Parser::detectDelimiters(*text);
-    for (const std::string *delimiter : {&detected.element, &detected.component,
-                                         &detected.repetition, &detected.segment}) {
+    for (const std::string *delimiter :
+         {&detected.element, &detected.component, &detected.repetition, &detected.segment}) {
         check(fuzz::isUtf8(*delimiter), "delimiters are UTF-8");
         check(text->find(*delimiter) != std::string::npos || delimiter->size() <= 1,
               "a multi-byte delimiter comes from the text");

@@ -17,10 +17,10 @@ using fuzz::check;
 namespace {
 
 constexpr std::pair<std::string_view, std::ptrdiff_t> elements[] = {
-    {"DTP", 3}, {"DTM", 2}, {"BHT", 4}, {"BHT", 5}, {"ISA", 9}, {"ISA", 10}, {"GS", 4},
-    {"GS", 5},  {"CLM", 2}, {"CLP", 3}, {"BPR", 2}, {"SVC", 2}, {"AMT", 2},  {"NM1", 1},
-    {"NM1", 8}, {"HL", 3},  {"CAS", 1}, {"REF", 1}, {"ISA", 15}, {"AK9", 1}, {"ZZZ", 1},
-    {"NM1", 0}, {"NM1", -1}, {"CAS", 100},
+    {"DTP", 3},  {"DTM", 2}, {"BHT", 4}, {"BHT", 5}, {"ISA", 9},  {"ISA", 10},
+    {"GS", 4},   {"GS", 5},  {"CLM", 2}, {"CLP", 3}, {"BPR", 2},  {"SVC", 2},
+    {"AMT", 2},  {"NM1", 1}, {"NM1", 8}, {"HL", 3},  {"CAS", 1},  {"REF", 1},
+    {"ISA", 15}, {"AK9", 1}, {"ZZZ", 1}, {"NM1", 0}, {"NM1", -1}, {"CAS", 100},
 };
 
 void checkText(const std::optional<std::string> &text, const char *what)
