@@ -1,6 +1,7 @@
 #include "app/DefaultHandler.h"
 #include "app/DesktopIntegration.h"
 #include "app/RecentDocuments.h"
+#include "common/ScopedEnvironment.h"
 
 #include <QApplication>
 #include <QDir>
@@ -275,7 +276,8 @@ TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
 {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", home.path().toUtf8().constData());
     const QString list = home.path() + QStringLiteral("/recently-used.xbel");
     QFile file(list);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -309,7 +311,6 @@ TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
     EXPECT_TRUE(text.contains(QStringLiteral("name=\"gedit\""))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("file:///tmp/other.txt")));
     EXPECT_FALSE(text.contains(QStringLiteral("a.837")));
-    qunsetenv("XDG_DATA_HOME");
 }
 
 } // namespace
@@ -320,7 +321,8 @@ TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
 {
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    ScopedEnvironment environment;
+    environment.set("XDG_CONFIG_HOME", config.path().toUtf8().constData());
     const QString list = config.path() + QStringLiteral("/mimeapps.list");
     EXPECT_EQ(DesktopTypeRegistry::userMimeAppsList(), list);
     QFile file(list);
@@ -362,7 +364,6 @@ TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
         return answer.has_value();
     }));
     EXPECT_TRUE(answer->has_value());
-    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

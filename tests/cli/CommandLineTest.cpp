@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "common/Process.h"
+#include "common/ScopedEnvironment.h"
 #include "common/Files.h"
 
 #include <gtest/gtest.h>
@@ -549,17 +550,9 @@ TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
 TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
 {
     const std::string file = write("claim.x12", smallClaim);
-    struct Saved
-    {
-        const char *name;
-        std::optional<std::string> value;
-    };
-    std::vector<Saved> saved;
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char *value = std::getenv(name);
-        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
-        ::unsetenv(name);
-    }
+    ScopedEnvironment environment;
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.set(name, nullptr);
     const Outcome none = run({file});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
@@ -567,18 +560,12 @@ TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
                         "WAYLAND_DISPLAY is set); without a display, use --dump-tree, "
                         "--dump-json, --check or --export-pdf\n");
 
-    ::setenv("DISPLAY", ":98765", 1);
+    environment.set("DISPLAY", ":98765");
     const Outcome unreachable = run({file});
     EXPECT_EQ(unreachable.status, 1);
     EXPECT_EQ(unreachable.err, "error: the window cannot start (could not connect to display "
                                ":98765); without a display, use --dump-tree, --dump-json, "
                                "--check or --export-pdf\n");
-    for (const Saved &variable : saved) {
-        if (variable.value)
-            ::setenv(variable.name, variable.value->c_str(), 1);
-        else
-            ::unsetenv(variable.name);
-    }
 }
 
 } // namespace

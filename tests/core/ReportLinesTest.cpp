@@ -1,6 +1,7 @@
 #include "core/ReportLines.h"
 
 #include "TestSupport.h"
+#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,8 @@ namespace {
 class ReportLinesTest : public testing::Test
 {
 protected:
-    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
+    ScopedEnvironment m_environment;
 };
 
 std::vector<Line> allLines(const X12Document &document)

@@ -1,4 +1,5 @@
 #include "core/X12Dictionary.h"
+#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +67,8 @@ namespace {
 class X12CodeListTest : public testing::Test
 {
 protected:
-    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
+    ScopedEnvironment m_environment;
 };
 
 std::string show(const std::optional<std::string> &text)
@@ -267,8 +269,8 @@ TEST_F(X12CodeListTest, AmountsFollowTheUserLocale)
     };
     for (const auto &[variable, locale, expected] : cases) {
         for (const char *name : {"LC_ALL", "LC_MONETARY", "LANG"})
-            ::unsetenv(name);
-        ::setenv(variable, locale, 1);
+            m_environment.set(name, nullptr);
+        m_environment.set(variable, locale);
         EXPECT_EQ(show(X12Dictionary::formatAmount("1234.5")), expected)
             << variable << "=" << locale;
     }

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "fuzz/FuzzCheck.h"
+#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,8 @@ std::string json(const X12Document &document)
 class X12JsonTest : public testing::Test
 {
 protected:
-    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
+    ScopedEnvironment m_environment;
 };
 
 TEST_F(X12JsonTest, WholeDocument)

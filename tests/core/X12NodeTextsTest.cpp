@@ -2,6 +2,7 @@
 #include "core/X12Parser.h"
 
 #include "TestSupport.h"
+#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,8 @@ void expectAll(const std::vector<TextCase> &cases,
 class X12NodeTextsTest : public testing::Test
 {
 protected:
-    void SetUp() override { ::setenv("LC_ALL", "en_US.UTF-8", 1); }
+    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
+    ScopedEnvironment m_environment;
 };
 
 TEST_F(X12NodeTextsTest, SegmentSubtitles)

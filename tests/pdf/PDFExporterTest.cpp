@@ -3,6 +3,7 @@
 #include "core/X12Parser.h"
 
 #include "../core/TestSupport.h"
+#include "common/ScopedEnvironment.h"
 
 #include <QGuiApplication>
 
@@ -85,7 +86,7 @@ class PDFExporterTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ::setenv("LC_ALL", "en_US.UTF-8", 1);
+        m_environment.set("LC_ALL", "en_US.UTF-8");
         m_dir = fs::temp_directory_path() /
                 ("kelvane-pdf-" + std::to_string(::getpid()) + "-" +
                  testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -104,6 +105,7 @@ protected:
         return pdf;
     }
 
+    ScopedEnvironment m_environment;
     fs::path m_dir;
 };
 

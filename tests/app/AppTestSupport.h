@@ -1,0 +1,111 @@
+#pragma once
+
+// What the window's tests share: a desktop that answers from a script, a fixture with a folder
+// of its own, and a small claim.
+
+#include "app/Platform.h"
+#include "common/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+namespace app_testing {
+
+/// A desktop that answers panels from a script and records what it was asked.
+class ScriptedPlatform : public Platform
+{
+public:
+    std::optional<QString> openAnswer;
+    std::optional<QString> saveAnswer;
+    QString lastMessage;
+    QString lastProposedName;
+    QStringList shown;
+    QStringList recent;
+    int panels = 0;
+
+    std::optional<QString> chooseFileToOpen(const QString &message) override
+    {
+        ++panels;
+        lastMessage = message;
+        return openAnswer;
+    }
+    std::optional<QString> chooseExportDestination(const QString &proposedName,
+                                                   const QString &message) override
+    {
+        ++panels;
+        lastProposedName = proposedName;
+        lastMessage = message;
+        return saveAnswer;
+    }
+    void showInFileManager(const QString &path) override { shown << path; }
+    void noteRecentDocument(const QString &path) override
+    {
+        recent.removeAll(path);
+        recent.prepend(path);
+    }
+    QStringList recentDocuments() const override { return recent; }
+    void clearRecentDocuments() override { recent.clear(); }
+
+    /// Progress that asks to stop once `cancelAfter` updates have come (never when negative).
+    struct ScriptedProgress : Progress
+    {
+        int updates = 0;
+        int cancelAfter = -1;
+        void update(double) override { ++updates; }
+        bool cancelled() const override { return cancelAfter >= 0 && updates >= cancelAfter; }
+    };
+    int cancelAfter = -1;
+    QStringList progressLabels;
+    std::unique_ptr<Progress> startProgress(const QString &label, bool) override
+    {
+        progressLabels << label;
+        auto progress = std::make_unique<ScriptedProgress>();
+        progress->cancelAfter = cancelAfter;
+        return progress;
+    }
+};
+
+class AppTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_environment.set("LC_ALL", "en_US.UTF-8");
+        m_dir = std::filesystem::temp_directory_path() /
+                ("kelvane-app-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    QString write(const std::string &name, const std::string &bytes)
+    {
+        std::ofstream(m_dir / name, std::ios::binary) << bytes;
+        return QString::fromStdString((m_dir / name).string());
+    }
+
+    ScopedEnvironment m_environment;
+    std::filesystem::path m_dir;
+    ScriptedPlatform m_platform;
+};
+
+inline const std::string claim =
+    "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
+    "*240315*1230*^*00501*000000001*0*P*:~\n"
+    "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+    "ST*837*0001~\n"
+    "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+    "N3*12 MAIN ST~\n"
+    "ZZZ*nm1 here~\n"
+    "SE*5*0001~\n"
+    "GE*1*1~\n"
+    "IEA*1*000000001~\n";
+
+} // namespace app_testing

@@ -1,0 +1,33 @@
+#include "app/AppTestSupport.h"
+#include "app/Inspector.h"
+#include "core/X12Parser.h"
+
+#include <gtest/gtest.h>
+
+using namespace app_testing;
+
+namespace {
+
+TEST(InspectorTest, ElementRowsAndDelimiters)
+{
+    auto document = X12Parser::parse("NM1*85*2*ACME*****XX*ID9~CLM*A*1**11*X*Y*A*Y*I*P~", "x");
+    ASSERT_TRUE(document);
+    const auto rows = elementRows((*document)->segment(0));
+    QStringList refs;
+    for (const ElementRow &row : rows)
+        refs << row.ref;
+    EXPECT_EQ(refs, (QStringList{"NM101", "NM102", "NM103", "NM108", "NM109"}));
+    EXPECT_EQ(rows[0].decoded, QStringLiteral("Billing Provider"));
+    EXPECT_EQ(rows[3].decoded, QStringLiteral("NPI"));
+    EXPECT_FALSE(rows[4].decoded);
+    EXPECT_EQ(elementRows((*document)->segment(1)).back().ref, QStringLiteral("CLM10"));
+    EXPECT_EQ(elementRows((*document)->segment(1))[1].decoded, QStringLiteral("$1.00"));
+
+    EXPECT_EQ(delimiterDisplay("~"), QStringLiteral("~"));
+    EXPECT_EQ(delimiterDisplay("\n"), QStringLiteral("\\n (newline)"));
+    EXPECT_EQ(delimiterDisplay("\r"), QStringLiteral("\\r"));
+    EXPECT_EQ(delimiterDisplay("\x1C"), QStringLiteral("0x1C"));
+    EXPECT_EQ(delimiterDisplay("\u2026"), QStringLiteral("\u2026"));
+}
+
+} // namespace

@@ -1,0 +1,99 @@
+#include "app/AppModel.h"
+#include "app/AppTestSupport.h"
+#include "app/ContentView.h"
+#include "app/DefaultHandler.h"
+#include "app/KelvaneApp.h"
+
+#include <QApplication>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+using namespace app_testing;
+
+namespace {
+
+using KelvaneAppTest = AppTest;
+
+/// No known types, and asked before: the launch steps show nothing.
+struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
+{
+    bool knows(const QString &) const override { return false; }
+    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
+    QString thisApplication() const override { return {}; }
+    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
+    {
+        done(std::nullopt);
+    }
+    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
+    bool flag(const QString &) const override { return true; }
+    void setFlag(const QString &, bool) override {}
+};
+
+TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
+{
+    const QString first = write("first.x12", claim);
+    const QString second = write("second.x12", "N3*A~");
+    const QString third = write("third.x12", "N4*B~");
+
+    // Two requests before the window: the later one wins, and only its first file counts; it is
+    // open by the time the window's start-up steps are done.
+    FakeDesktop desktop;
+    KelvaneApp app(m_platform, desktop, desktop, desktop);
+    app.delegate().openRequest({first});
+    app.delegate().openRequest({second, third});
+    EXPECT_EQ(app.delegate().pendingURL(), second);
+    app.delegate().openRequest({});
+    EXPECT_EQ(app.delegate().pendingURL(), second);
+    app.showWindow();
+    EXPECT_FALSE(app.delegate().pendingURL());
+    EXPECT_EQ(app.model().fileURL(), second);
+    EXPECT_EQ(app.delegate().model(), &app.model());
+
+    // The first-launch question comes after the parked file is open.
+    {
+        struct AskingDesktop : FakeDesktop
+        {
+            AppModel *model = nullptr;
+            bool fileOpenWhenAsked = false;
+            int questions = 0;
+            int show(Style, const QString &, const QString &, const QStringList &) override
+            {
+                ++questions;
+                fileOpenWhenAsked = model && model->document() != nullptr;
+                return 1; // "Not Now"
+            }
+            bool flag(const QString &) const override { return false; }
+            bool knows(const QString &) const override { return true; }
+        } asking;
+        KelvaneApp launched(m_platform, asking, asking, asking);
+        asking.model = &launched.model();
+        launched.delegate().openRequest({first});
+        launched.showWindow();
+        EXPECT_EQ(asking.questions, 1);
+        EXPECT_TRUE(asking.fileOpenWhenAsked);
+    }
+
+    // After the window is up, a request opens from the event loop, not inside the handler.
+    app.delegate().openRequest({first, third});
+    EXPECT_EQ(app.model().fileURL(), second);
+    QApplication::processEvents();
+    EXPECT_EQ(app.model().fileURL(), first);
+
+    // Export as PDF… follows the document; Open Recent lists what was opened.
+    ContentView &window = app.window();
+    EXPECT_EQ(window.openAction()->text(), QStringLiteral("Open\u2026"));
+    EXPECT_EQ(window.openAction()->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(window.exportAction()->text(), QStringLiteral("Export as PDF\u2026"));
+    EXPECT_EQ(window.exportAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_TRUE(window.exportAction()->isEnabled());
+    app.model().open(write("bad.x12", ""));
+    EXPECT_FALSE(window.exportAction()->isEnabled());
+    emit window.recentMenu()->aboutToShow();
+    QStringList items;
+    for (QAction *action : window.recentMenu()->actions())
+        items << action->text();
+    EXPECT_EQ(items, (QStringList{"first.x12", "second.x12", "", "Clear Menu"}));
+}
+
+} // namespace

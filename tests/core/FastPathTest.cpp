@@ -1,0 +1,208 @@
+// The fast paths (sixteen bytes at a time with SSE2, eight ASCII bytes at a time) against the
+// character-by-character paths on the same random inputs: any difference is a fault of the fast
+// path, at a boundary no hand-written case happens to cross.
+
+#include "core/Unicode_p.h"
+#include "core/X12Json.h"
+#include "core/X12Parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+/// Random text from pieces, `length` pieces long.
+std::string randomText(std::mt19937 &random, const std::vector<std::string> &pieces,
+                       std::size_t length)
+{
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i)
+        text += pieces[random() % pieces.size()];
+    return text;
+}
+
+std::string replaced(std::string_view text, char from, std::string_view to)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == from)
+            out.append(to);
+        else
+            out += c;
+    }
+    return out;
+}
+
+/// Every segment as "offset|raw|element|element...", with the delimiters spelled as "*" and "~".
+std::vector<std::string> describe(const X12SegmentList &segments, std::string_view separator,
+                                  std::string_view terminator)
+{
+    auto plain = [&](std::string_view text) {
+        std::string out(text);
+        for (const auto &[from, to] : {std::pair{separator, "*"}, std::pair{terminator, "~"}}) {
+            for (std::size_t at = out.find(from); at != std::string::npos;
+                 at = out.find(from, at + 1))
+                out.replace(at, from.size(), to);
+        }
+        return out;
+    };
+    std::vector<std::string> lines;
+    for (const X12Segment segment : segments) {
+        std::string line = std::to_string(segment.offset()) + "|" + plain(segment.raw());
+        for (const std::string_view element : segment.elements())
+            line += "|" + plain(element);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(FastPathTest, SegmentsMatchTheCharacterWalk)
+{
+    // With "*" and "~" the plain ASCII segments take the fast path; with "§" and "•" every
+    // segment is walked character by character. The two must cut the same segments.
+    std::mt19937 random(20241206);
+    const std::vector<std::string> pieces{"A",    "B", "7", " ", " ", "\t",     "\n", "\r",
+                                          "\r\n", "*", "*", "~", "~", "\u00E9", "ISA"};
+    for (int round = 0; round < 3000; ++round) {
+        const std::string text = randomText(random, pieces, std::size_t(random() % 90));
+        SCOPED_TRACE(text);
+        const X12SegmentList fast = X12Parser::splitSegments(text, {"*", ":", "^", "~"});
+        const std::string walked = replaced(replaced(text, '*', "\u00A7"), '~', "\u2022");
+        const X12SegmentList slow =
+            X12Parser::splitSegments(walked, {"\u00A7", ":", "^", "\u2022"});
+        ASSERT_EQ(describe(fast, "*", "~"), describe(slow, "\u00A7", "\u2022"));
+    }
+}
+
+/// JSON string content as the standard writes it, one byte at a time.
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (c < 0x20) {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\u%04x", unsigned(c));
+                out += code;
+            } else {
+                out += ch;
+            }
+        }
+    }
+    return out;
+}
+
+TEST(FastPathTest, JsonEscapesMatchTheByteByByteEscape)
+{
+    std::mt19937 random(1206);
+    const std::vector<std::string> pieces{"a",  "b",    "0",      " ",      "\"",
+                                          "\\", "\x01", "\x1F",   "\b",     "\f",
+                                          "\t", "\x7F", "\u00E9", "\u20AC", "x"};
+    for (int round = 0; round < 2000; ++round) {
+        const std::string value = randomText(random, pieces, std::size_t(random() % 70));
+        auto document = X12Parser::parse("ZZ*" + value + "*end~", "fast.x12");
+        if (!document)
+            continue;
+        const X12Segment segment = (*document)->segment(0);
+        std::string json;
+        X12Json::write(**document, [&json](std::string_view piece) {
+            json.append(piece);
+            return true;
+        });
+        SCOPED_TRACE(value);
+        ASSERT_NE(json.find("\"raw\":\"" + escaped(segment.raw()) + "\""), std::string::npos);
+        for (const std::string_view element : segment.elements())
+            ASSERT_NE(json.find("\"value\":\"" + escaped(element) + "\""), std::string::npos);
+    }
+}
+
+/// Offset of the first byte that is not part of valid UTF-8, one sequence at a time.
+std::size_t firstInvalidByteByByte(std::string_view text)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = s[i];
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            code = c & 0x07;
+        } else {
+            return i;
+        }
+        if (i + length > text.size())
+            return i;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return i;
+            code = code << 6 | (s[i + k] & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return i;
+        i += length;
+    }
+    return std::string_view::npos;
+}
+
+TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
+{
+    std::mt19937 random(612);
+    const std::vector<std::string> pieces{"abcdefgh",
+                                          "x",
+                                          "0",
+                                          "\u00E9",
+                                          "\u20AC",
+                                          "\U0001F600",
+                                          "\xC0\x80",
+                                          "\xED\xA0\x80",
+                                          "\xF4\x90\x80\x80",
+                                          "\xE2\x82",
+                                          "\x80",
+                                          "\xFF",
+                                          "\xC3",
+                                          "\xF0\x9F\x98"};
+    for (int round = 0; round < 5000; ++round) {
+        const std::string text = randomText(random, pieces, std::size_t(random() % 40));
+        ASSERT_EQ(kelvane::detail::firstInvalidUtf8(text), firstInvalidByteByByte(text)) << text;
+    }
+}
+
+} // namespace
