@@ -50,6 +50,8 @@ int main(int argc, char **argv)
 
     auto start = std::chrono::steady_clock::now();
     model.open(QString::fromLocal8Bit(argv[1]));
+    while (model.isBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     window.grab(); // the first paint of the outline
     const double open = secondsSince(start);
 

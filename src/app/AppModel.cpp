@@ -9,9 +9,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
-#include <chrono>
-#include <future>
+#include <atomic>
+#include <new>
 
 struct AppModel::FilterCache
 {
@@ -21,6 +25,25 @@ struct AppModel::FilterCache
     QString query;
     std::shared_ptr<const std::vector<std::uint32_t>> indices;
 };
+
+/// What the main thread and an export's worker share: how far it is and whether to stop.
+struct AppModel::ExportJob
+{
+    std::atomic<double> done{0};
+    std::atomic<bool> cancel{false};
+    QPointer<QFutureWatcherBase> watcher;
+};
+
+namespace {
+
+/// What an export's worker hands back.
+struct Written
+{
+    enum class Outcome { written, cancelled, failed } outcome;
+    QString text; // the report's absolute path, or the failure's description
+};
+
+} // namespace
 
 QString AppModel::title(ViewMode mode)
 {
@@ -44,12 +67,45 @@ std::optional<AppModel::ViewMode> AppModel::viewMode(const QString &rawValue)
     return std::nullopt;
 }
 
+AppModel::Loaded AppModel::load(const QString &path) noexcept
+{
+    // A file too big for memory is a failure to show, not an exception to escape the worker.
+    try {
+        auto text =
+            TextFile::read(QFile::encodeName(path).toStdString(), TextFile::Decoding::utf8OrLatin1);
+        if (!text)
+            return {nullptr, DisplayText::toQString(text.error().message)};
+        auto document =
+            X12Parser::parse(std::move(*text), QFileInfo(path).fileName().toStdString());
+        if (!document)
+            return {nullptr, DisplayText::toQString(description(document.error()))};
+        return {std::move(*document), std::nullopt};
+    } catch (const std::bad_alloc &) {
+        return {nullptr, QStringLiteral("There is not enough memory to open this file.")};
+    }
+}
+
 AppModel::AppModel(Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_filter(std::make_unique<FilterCache>())
+    : QObject(parent), m_platform(platform), m_loader(&AppModel::load),
+      m_filter(std::make_unique<FilterCache>())
 {
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    // The export's worker writes beside the destination: stop it, and let it take its unfinished
+    // file away, before the process can end.
+    if (m_exportJob) {
+        m_exportJob->cancel = true;
+        if (m_exportJob->watcher)
+            m_exportJob->watcher->waitForFinished();
+    }
+}
+
+void AppModel::setLoader(Loader loader)
+{
+    m_loader = std::move(loader);
+}
 
 void AppModel::setSearchText(const QString &text)
 {
@@ -73,70 +129,35 @@ void AppModel::setErrorMessage(std::optional<QString> message)
     emit errorMessageChanged();
 }
 
-namespace {
-
-struct Loaded
-{
-    std::shared_ptr<const X12Document> document;
-    std::optional<QString> failure;
-};
-
-Loaded loadOrThrow(const std::string &file, const std::string &name)
-{
-    auto text = TextFile::read(file, TextFile::Decoding::utf8OrLatin1);
-    if (!text)
-        return {nullptr, DisplayText::toQString(text.error().message)};
-    auto document = X12Parser::parse(std::move(*text), name);
-    if (!document) {
-        const std::string_view why = description(document.error());
-        return {nullptr, DisplayText::toQString(why)};
-    }
-    return {std::move(*document), std::nullopt};
-}
-
-/// Never throws: a file too big for memory is a failure to show, not an exception to escape.
-Loaded load(const std::string &file, const std::string &name) noexcept
-{
-    try {
-        return loadOrThrow(file, name);
-    } catch (const std::bad_alloc &) {
-        return {nullptr, QStringLiteral("There is not enough memory to open this file.")};
-    }
-}
-
-} // namespace
-
 void AppModel::open(const QString &path)
 {
-    // Reading and parsing run beside the event loop, so a big file shows progress instead of a
-    // frozen window; open() still returns only when the file is loaded.
-    auto work = std::async(std::launch::async, load, path.toStdString(),
-                           QFileInfo(path).fileName().toStdString());
-    if (work.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        const auto progress = m_platform.startProgress(
-            QStringLiteral("Opening %1\u2026").arg(QFileInfo(path).fileName()), false);
-        while (work.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
-            progress->update(-1);
-    }
-    Loaded loaded = work.get();
-    std::optional<QString> failure = std::move(loaded.failure);
-    std::shared_ptr<const X12Document> parsed = std::move(loaded.document);
+    const std::uint64_t generation = ++m_generation;
+    m_loadingFile = path;
+    emit loadingChanged();
+    auto *watcher = new QFutureWatcher<Loaded>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, path] {
+        watcher->deleteLater();
+        finishOpen(generation, path, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([loader = m_loader, path] { return loader(path); }));
+}
 
-    if (parsed) {
-        m_document = std::move(parsed);
-        emit documentChanged();
-        m_fileURL = path;
-        emit fileURLChanged();
-        setErrorMessage(std::nullopt);
-        m_platform.noteRecentDocument(path);
+void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded loaded)
+{
+    // A later request is under way or done: this result is out of date.
+    if (generation != m_generation)
         return;
-    }
-    // The failed file becomes the current one; the previous document is dropped.
-    m_document.reset();
+    m_loadingFile.reset();
+    // The failed file becomes the current one too; the previous document is dropped.
+    m_document = std::move(loaded.document);
+    m_lastExport.reset();
     emit documentChanged();
     m_fileURL = path;
     emit fileURLChanged();
-    setErrorMessage(failure);
+    setErrorMessage(std::move(loaded.failure));
+    if (m_document)
+        m_platform.noteRecentDocument(path);
+    emit loadingChanged();
 }
 
 void AppModel::showOpenPanel()
@@ -162,29 +183,90 @@ std::shared_ptr<const std::vector<std::uint32_t>> AppModel::filteredSegments() c
 
 void AppModel::exportPDF()
 {
-    if (!m_document)
+    if (!m_document || m_export)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
-    // The last extension goes: claims.edi gives claims.pdf, and a name without one gets ".pdf".
-    const QString base =
-        name.contains(u'.') && !name.startsWith(u'.') ? name.left(name.lastIndexOf(u'.')) : name;
+    // The last extension goes: claims.edi gives claims.pdf, a name without one gets ".pdf", and
+    // so does a hidden name whose only dot is its first character (.hidden.edi gives
+    // .hidden.pdf, .edi gives .edi.pdf).
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString base = dot > 0 ? name.left(dot) : name;
     const auto destination = m_platform.chooseExportDestination(
         base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"));
     if (!destination)
         return;
-    const auto progress =
-        m_platform.startProgress(QStringLiteral("Exporting %1\u2026").arg(name), true);
-    const auto written = PDFExporter::write(
-        *m_document, QFile::encodeName(*destination).toStdString(), [&progress](double done) {
-            progress->update(done);
-            return !progress->cancelled();
-        });
-    if (!written && written.error().error == PDFExporter::ExportError::cancelled)
-        return; // a cancelled export writes nothing and is no failure
-    if (!written) {
-        setErrorMessage(QStringLiteral("PDF export failed: ") +
-                        DisplayText::toQString(written.error().description()));
+
+    auto job = std::make_shared<ExportJob>();
+    m_exportJob = job;
+    m_export = Export{name, *destination, 0, false};
+    m_lastExport.reset();
+    emit exportChanged();
+
+    auto *watcher = new QFutureWatcher<Written>(this);
+    job->watcher = watcher;
+    // The worker's progress is read a few times a second, not sent for every page.
+    auto *ticks = new QTimer(watcher);
+    connect(ticks, &QTimer::timeout, this, [this, job] {
+        if (m_export && m_exportJob == job && m_export->done != job->done) {
+            m_export->done = job->done;
+            emit exportChanged();
+        }
+    });
+    ticks->start(100);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const Written result = watcher->result();
+        m_export.reset();
+        m_exportJob.reset();
+        if (result.outcome == Written::Outcome::written)
+            m_lastExport = result.text;
+        emit exportChanged();
+        if (result.outcome == Written::Outcome::written)
+            m_platform.showInFileManager(result.text);
+        else if (result.outcome == Written::Outcome::failed)
+            setErrorMessage(QStringLiteral("PDF export failed: ") + result.text);
+        // A cancelled export writes nothing and is no failure.
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [document = m_document, path = QFile::encodeName(*destination).toStdString(), job] {
+            try {
+                const auto written = PDFExporter::write(*document, path, [&job](double done) {
+                    job->done = done;
+                    return !job->cancel;
+                });
+                if (written)
+                    return Written{Written::Outcome::written,
+                                   QFile::decodeName(QByteArray::fromStdString(written->path))};
+                if (written.error().error == PDFExporter::ExportError::cancelled)
+                    return Written{Written::Outcome::cancelled, {}};
+                return Written{Written::Outcome::failed,
+                               DisplayText::toQString(written.error().description())};
+            } catch (const std::bad_alloc &) {
+                return Written{Written::Outcome::failed,
+                               QStringLiteral("There is not enough memory to write the report.")};
+            }
+        }));
+}
+
+void AppModel::cancelExport()
+{
+    if (!m_export || !m_exportJob || m_export->cancelling)
         return;
-    }
-    m_platform.showInFileManager(QFile::decodeName(QByteArray::fromStdString(written->path)));
+    m_exportJob->cancel = true;
+    m_export->cancelling = true;
+    emit exportChanged();
+}
+
+void AppModel::dismissLastExport()
+{
+    if (!m_lastExport)
+        return;
+    m_lastExport.reset();
+    emit exportChanged();
+}
+
+void AppModel::showLastExport()
+{
+    if (m_lastExport)
+        m_platform.showInFileManager(*m_lastExport);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -12,7 +13,10 @@ class Platform;
 class X12Document;
 
 /// The one observable state of the window: the document shown, the file it came from, the last
-/// error, the search text and the view mode, and the user's commands on them. Main thread only.
+/// error, the search text and the view mode, the work under way (an open, an export) and the
+/// user's commands on them. Its methods run on the main thread; reading, parsing and writing run
+/// on workers, which hold the document by shared ownership and hand their results back through
+/// the event loop. The main thread never waits for them.
 class AppModel : public QObject
 {
     Q_OBJECT
@@ -25,7 +29,28 @@ public:
     /// The mode with exactly that raw value, or nothing.
     static std::optional<ViewMode> viewMode(const QString &rawValue);
 
+    /// What reading a file gives: a document, or the message of why there is none.
+    struct Loaded
+    {
+        std::shared_ptr<const X12Document> document;
+        std::optional<QString> failure;
+    };
+    /// Reads (UTF-8, else ISO Latin 1) and parses a file; runs on a worker thread.
+    using Loader = std::function<Loaded(const QString &path)>;
+    static Loaded load(const QString &path) noexcept;
+
+    /// An export under way.
+    struct Export
+    {
+        QString fileName;    // of the document being exported
+        QString destination; // as the user chose it
+        double done = 0;     // from 0 to 1
+        bool cancelling = false;
+    };
+
     explicit AppModel(Platform &platform, QObject *parent = nullptr);
+    /// Cancels an export under way and waits for it to let go of its file; an open under way is
+    /// left to finish on its own, its result unread.
     ~AppModel() override;
 
     std::shared_ptr<const X12Document> document() const { return m_document; }
@@ -33,11 +58,22 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
     ViewMode viewMode() const { return m_viewMode; }
+    /// The file being opened, while it is.
+    const std::optional<QString> &loadingFile() const { return m_loadingFile; }
+    /// The export under way, if any.
+    const std::optional<Export> &currentExport() const { return m_export; }
+    /// The absolute path of the report the last export wrote, until the next change of document
+    /// or the next export.
+    const std::optional<QString> &lastExport() const { return m_lastExport; }
+    /// True while an open or an export is under way.
+    bool isBusy() const { return m_loadingFile.has_value() || m_export.has_value(); }
 
     void setSearchText(const QString &text);
     void setViewMode(ViewMode mode);
 
-    /// Reads (UTF-8, else ISO Latin 1), parses and shows a file; failures go to errorMessage.
+    /// Starts opening a file. The latest request wins: the result of an earlier one that arrives
+    /// later is dropped. The document, or the error, arrives through documentChanged and
+    /// errorMessageChanged.
     void open(const QString &path);
     /// Asks for a file and opens it.
     void showOpenPanel();
@@ -45,8 +81,17 @@ public:
     /// document and query: both are immutable while the result is cached. Shared, so the views
     /// hold it without copying millions of indices.
     std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const;
-    /// Asks for a destination and writes the PDF report there.
+    /// Asks for a destination and writes the PDF report there on a worker; one export at a time.
     void exportPDF();
+    /// Asks the export under way to stop; nothing is written.
+    void cancelExport();
+    /// Forgets the message of the last export (the user closed it).
+    void dismissLastExport();
+    /// Shows the last report in the file manager.
+    void showLastExport();
+
+    /// How files are read and parsed (tests gate it to order the work).
+    void setLoader(Loader loader);
 
 signals:
     void documentChanged();
@@ -54,17 +99,28 @@ signals:
     void errorMessageChanged();
     void searchTextChanged();
     void viewModeChanged();
+    void loadingChanged();
+    /// The export under way began, moved on, or ended; lastExport() may have changed.
+    void exportChanged();
 
 private:
     void setErrorMessage(std::optional<QString> message);
+    void finishOpen(std::uint64_t generation, const QString &path, Loaded loaded);
 
     Platform &m_platform;
+    Loader m_loader;
     std::shared_ptr<const X12Document> m_document;
     std::optional<QString> m_fileURL;
     std::optional<QString> m_errorMessage;
     QString m_searchText;
     ViewMode m_viewMode = ViewMode::outline;
+    std::optional<QString> m_loadingFile;
+    std::uint64_t m_generation = 0; // of the latest open request
+    std::optional<Export> m_export;
+    std::optional<QString> m_lastExport;
 
+    struct ExportJob;
+    std::shared_ptr<ExportJob> m_exportJob;
     struct FilterCache;
     mutable std::unique_ptr<FilterCache> m_filter;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QWidget>
 
@@ -12,8 +13,10 @@ class OutlineView;
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
 class QToolButton;
 class RawTextView;
 
@@ -36,8 +39,49 @@ private:
     QPushButton *m_button;
 };
 
-/// The window: its toolbar (open, mode, search, export), the content of the current state, and
-/// the drop target for files.
+/// What the window shows while a file is read and parsed.
+class LoadingView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit LoadingView(QWidget *parent = nullptr);
+    void setFile(const QString &path);
+    QString title() const;
+
+private:
+    QLabel *m_title;
+    QProgressBar *m_bar;
+};
+
+/// A strip above the document: the export under way with its progress and Cancel, a finished
+/// export with its path and Show in Folder, or a short notice.
+class ActivityBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ActivityBar(AppModel &model, QWidget *parent = nullptr);
+    /// Shows a notice that goes away by itself after a while, or when closed.
+    void showNotice(const QString &text);
+    QString text() const;
+    QPushButton *actionButton() const { return m_action; }
+    QProgressBar *progress() const { return m_progress; }
+
+private:
+    void refresh();
+
+    AppModel &m_model;
+    QLabel *m_text;
+    QProgressBar *m_progress;
+    QPushButton *m_action;
+    QToolButton *m_close;
+    QTimer *m_noticeTimer;
+    QString m_notice;
+};
+
+/// The window: its toolbar (open, mode, search, export), menus, the content of the current
+/// state, and the drop target for files.
 class ContentView : public QMainWindow
 {
     Q_OBJECT
@@ -54,38 +98,68 @@ public:
     QToolButton *openButton() const { return m_open; }
     QButtonGroup *modeButtons() const { return m_modes; }
     QLineEdit *searchField() const { return m_search; }
+    /// "12 matches", "No matches", or empty without a search.
+    QLabel *matchCount() const { return m_matches; }
     QToolButton *exportButton() const { return m_export; }
     QWidget *currentContent() const;
     EmptyStateView *emptyState() const { return m_empty; }
+    LoadingView *loadingState() const { return m_loading; }
     OutlineView *outline() const { return m_outline; }
     FlatSegmentView *segments() const { return m_flat; }
     RawTextView *raw() const { return m_raw; }
     /// The line that shows a failed export while the document stays on screen.
     QLabel *messageBar() const { return m_message; }
+    /// The warning shown above a document that does not look like X12.
+    QLabel *notX12Banner() const { return m_notX12; }
+    ActivityBar *activityBar() const { return m_activity; }
+
+    /// Moves to the next (or previous) match of the search in the current view.
+    void findNext(bool backwards = false);
+    /// Shows a segment (index from 0) in the current view; in the lists it is found even when
+    /// the search hides it, by clearing the search.
+    void goToSegment(std::uint32_t segment);
+    /// Copies what is selected where the keyboard focus is: element values in the inspector,
+    /// else the selected segments' raw text.
+    void copy();
+
+    /// The window's size, position, splitters and view, to restore on the next launch.
+    QByteArray saveLayout() const;
+    void restoreLayout(const QByteArray &layout);
 
 signals:
     /// "Make Default App for X12 Files…" was chosen.
     void makeDefaultRequested();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     void refresh();
+    void refreshActions();
+    void refreshTitle();
+    void refreshMatches();
     void buildMenus(Platform &platform);
+    void askForSegment();
 
     AppModel &m_model;
     QToolButton *m_open;
     QButtonGroup *m_modes;
     QLineEdit *m_search;
+    QLabel *m_matches;
     QToolButton *m_export;
     QLabel *m_message;
+    QLabel *m_notX12;
+    ActivityBar *m_activity;
     QStackedWidget *m_content;
     EmptyStateView *m_empty;
+    LoadingView *m_loading;
     OutlineView *m_outline;
     FlatSegmentView *m_flat;
     RawTextView *m_raw;
+    QTimer *m_loadingDelay;
+    bool m_looksLikeX12 = true; // of the document shown
     QAction *m_openAction = nullptr;
     QAction *m_exportAction = nullptr;
     QMenu *m_recent = nullptr;

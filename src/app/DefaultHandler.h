@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,9 @@ public:
     virtual ~PreferenceStore() = default;
     virtual bool flag(const QString &key) const = 0;
     virtual void setFlag(const QString &key, bool value) = 0;
+    /// Opaque data kept between launches (the window's layout); empty when there is none.
+    virtual QByteArray data(const QString &) const { return {}; }
+    virtual void setData(const QString &, const QByteArray &) {}
 };
 
 /// Makes Kelvane the desktop's default application for its X12 file types.

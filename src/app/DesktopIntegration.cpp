@@ -179,3 +179,13 @@ void SettingsPreferences::setFlag(const QString &key, bool value)
 {
     QSettings().setValue(key, value);
 }
+
+QByteArray SettingsPreferences::data(const QString &key) const
+{
+    return QSettings().value(key).toByteArray();
+}
+
+void SettingsPreferences::setData(const QString &key, const QByteArray &value)
+{
+    QSettings().setValue(key, value);
+}

@@ -38,4 +38,6 @@ class SettingsPreferences : public PreferenceStore
 public:
     bool flag(const QString &key) const override;
     void setFlag(const QString &key, bool value) override;
+    QByteArray data(const QString &key) const override;
+    void setData(const QString &key, const QByteArray &value) override;
 };

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPainter>
 #include <QStackedWidget>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -53,6 +55,10 @@ protected:
         initStyleOption(&base, index);
         base.text.clear();
         base.icon = QIcon();
+        // A current row that is not selected (the first row once the view has focus) must not
+        // look selected: only a selected row shows the focus frame.
+        if (!(base.state & QStyle::State_Selected))
+            base.state &= ~QStyle::State_HasFocus;
         option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &base, painter, option.widget);
     }
 };
@@ -147,13 +153,18 @@ public:
                           Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
         if (index.data(FindingRole).toBool())
             drawFindingMark(painter, QPoint(r.left(), r.top() + 4));
-        painter->setFont(Style::fixedFont(11, QFont::Bold));
+        const QFont tagFont = Style::fixedFont(11, QFont::Bold);
+        painter->setFont(tagFont);
         painter->setPen(text);
+        // A tag longer than its column (a runaway or binary one) is cut to it.
         painter->drawText(QPoint(r.left() + positionWidth + gap, baseline),
-                          index.data(TagRole).toString());
+                          QFontMetrics(tagFont).elidedText(index.data(TagRole).toString(),
+                                                           Qt::ElideRight, tagWidth));
         const int textLeft = r.left() + positionWidth + gap + tagWidth + gap;
         painter->setFont(nameFont);
-        painter->drawText(QPoint(textLeft, baseline), index.data().toString());
+        painter->drawText(
+            QPoint(textLeft, baseline),
+            nameMetrics.elidedText(index.data().toString(), Qt::ElideRight, r.right() - textLeft));
         const QString subtitle = index.data(SubtitleRole).toString();
         if (!subtitle.isEmpty()) {
             const QFont subtitleFont = Style::font(10.5);
@@ -180,6 +191,7 @@ public:
     using RowDelegate::RowDelegate;
 
     int width = 400; // of the widest line, so the view scrolls sideways
+    QString query;   // what the search matches, highlighted in each line; empty for none
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
@@ -198,9 +210,21 @@ public:
             QRect(option.rect.left(), option.rect.top(), positionWidth, metrics.height() + 1),
             Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
         painter->setFont(rawFont);
+        const QString raw = index.data(RawRole).toString();
+        const int textLeft = option.rect.left() + positionWidth + Style::pt(10);
+        if (!query.isEmpty()) {
+            QColor mark = QColor(0xFF, 0xD6, 0x0A);
+            mark.setAlphaF(selected ? 0.55f : 0.45f);
+            for (qsizetype at = raw.indexOf(query, 0, Qt::CaseInsensitive); at >= 0;
+                 at = raw.indexOf(query, at + query.size(), Qt::CaseInsensitive)) {
+                const int x = textLeft + metrics.horizontalAdvance(raw.left(at));
+                const int w = metrics.horizontalAdvance(raw.mid(at, query.size()));
+                painter->fillRect(QRect(x, option.rect.top() + 1, w, option.rect.height() - 2),
+                                  mark);
+            }
+        }
         painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QPoint(option.rect.left() + positionWidth + Style::pt(10), baseline),
-                          index.data(RawRole).toString());
+        painter->drawText(QPoint(textLeft, baseline), raw);
     }
 
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
@@ -217,11 +241,119 @@ InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
             findingsAbout(document, node)};
 }
 
+/// The search text as the raw view highlights it: trimmed, like the filter.
+QString highlightQuery(const QString &search)
+{
+    return search.trimmed();
+}
+
+/// Puts the raw text of segments, whole and one a line, on the clipboard.
+void copySegments(const X12Document &document, const std::vector<std::uint32_t> &segments)
+{
+    QStringList lines;
+    for (const std::uint32_t segment : segments)
+        lines << DisplayText::exact(document.segment(segment).raw());
+    QApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+/// A context menu with Copy Segment, for whatever `selection` gives.
+void addCopySegment(QAbstractItemView *view, const AppModel &model,
+                    std::function<std::vector<std::uint32_t>()> selection)
+{
+    // Ctrl+C is the window's Edit ▸ Copy, which asks the view; here it is the context menu's.
+    auto *copy = new QAction(QStringLiteral("Copy Segment"), view);
+    QObject::connect(copy, &QAction::triggered, view, [&model, selection] {
+        const auto document = model.document();
+        const auto segments = selection();
+        if (document && !segments.empty())
+            copySegments(*document, segments);
+    });
+    view->addAction(copy);
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+/// The row `delta` rows away from `current` among `count`, wrapping around.
+int wrapped(int current, int delta, int count)
+{
+    if (current < 0)
+        return delta >= 0 ? 0 : count - 1;
+    return ((current + delta) % count + count) % count;
+}
+
 } // namespace
+
+int OutlineTree::expandWithin(const QModelIndex &root)
+{
+    // Breadth first: a level is opened only when all of it fits within the bound.
+    std::vector<QModelIndex> level{root};
+    std::vector<QModelIndex> toExpand;
+    std::size_t visible = 0;
+    int levels = 0;
+    while (!level.empty()) {
+        std::size_t children = 0;
+        for (const QModelIndex &index : level)
+            children += std::size_t(model()->rowCount(index));
+        if (children == 0)
+            break;
+        if (visible + children > expansionLimit)
+            break;
+        visible += children;
+        std::vector<QModelIndex> next;
+        next.reserve(children);
+        for (const QModelIndex &index : level) {
+            if (index.isValid())
+                toExpand.push_back(index);
+            for (int row = 0; row < model()->rowCount(index); ++row) {
+                const QModelIndex child = model()->index(row, 0, index);
+                if (model()->hasChildren(child))
+                    next.push_back(child);
+            }
+        }
+        level = std::move(next);
+        ++levels;
+    }
+    setUpdatesEnabled(false);
+    for (const QModelIndex &index : toExpand)
+        expand(index);
+    setUpdatesEnabled(true);
+    // Levels left folded: the ones under the last level opened that still have children.
+    int folded = 0;
+    for (std::vector<QModelIndex> rest = level; !rest.empty(); ++folded) {
+        std::vector<QModelIndex> next;
+        for (const QModelIndex &index : rest) {
+            for (int row = 0; row < model()->rowCount(index) && next.size() < 1'000'000; ++row) {
+                const QModelIndex child = model()->index(row, 0, index);
+                if (model()->hasChildren(child))
+                    next.push_back(child);
+            }
+        }
+        rest = std::move(next);
+        if (folded > 64)
+            break;
+    }
+    if (folded > 0)
+        emit notice(QStringLiteral("The tree is too large to open whole: %1 level%2 opened, the "
+                                   "rest left folded.")
+                        .arg(levels)
+                        .arg(levels == 1 ? "" : "s"));
+    return folded;
+}
+
+void OutlineTree::keyPressEvent(QKeyEvent *event)
+{
+    // Qt opens every node under the current one at once, which freezes the window on a big
+    // file: open them a level at a time, within the bound.
+    if (event->key() == Qt::Key_Asterisk) {
+        expandWithin(currentIndex());
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
 
 OutlineView::OutlineView(AppModel &model, QWidget *parent)
     : QSplitter(Qt::Horizontal, parent), m_model(model), m_nodes(new NodeTreeModel(this)),
-      m_tree(new QTreeView(this)), m_inspector(new QStackedWidget(this)),
+      m_tree(new OutlineTree(this)), m_inspector(new QStackedWidget(this)),
       m_summary(new DocumentSummaryView(model, m_inspector)),
       m_detail(new SegmentDetailView(m_inspector))
 {
@@ -230,16 +362,20 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     m_tree->setUniformRowHeights(true);
     m_tree->setItemDelegate(new NodeRowDelegate(m_tree));
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setMinimumWidth(340);
-    m_inspector->setMinimumWidth(380);
-    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setMinimumWidth(Style::pt(340));
+    m_inspector->setMinimumWidth(Style::pt(380));
+    m_tree->setIconSize(QSize(Style::pt(16), Style::pt(16)));
     m_inspector->addWidget(m_summary);
     m_inspector->addWidget(m_detail);
     addWidget(m_tree);
     addWidget(m_inspector);
     setChildrenCollapsible(false);
-    setSizes({430, 600});
+    setSizes({Style::pt(430), Style::pt(520)});
     setStretchFactor(1, 1);
+    addCopySegment(m_tree, model, [this] {
+        const auto segment = selectedSegment();
+        return segment ? std::vector<std::uint32_t>{*segment} : std::vector<std::uint32_t>{};
+    });
 
     auto load = [this] {
         m_nodes->setDocument(m_model.document());
@@ -248,6 +384,7 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     };
     connect(&model, &AppModel::documentChanged, this, load);
     connect(m_summary, &DocumentSummaryView::findingActivated, this, &OutlineView::reveal);
+    connect(m_tree, &OutlineTree::notice, this, &OutlineView::notice);
     // The selection, not the current index: focus alone makes a current row but selects nothing.
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
@@ -276,6 +413,14 @@ void OutlineView::select(std::optional<std::uint32_t> node)
     m_inspector->setCurrentWidget(m_detail);
 }
 
+std::optional<std::uint32_t> OutlineView::selectedSegment() const
+{
+    const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.front().data(NodeIndexRole).toUInt();
+}
+
 void OutlineView::reveal(std::uint32_t node)
 {
     const auto document = m_model.document();
@@ -295,6 +440,27 @@ void OutlineView::reveal(std::uint32_t node)
     m_tree->scrollTo(index);
 }
 
+bool OutlineView::findNext(bool backwards)
+{
+    const auto matches = m_model.filteredSegments();
+    if (matches->empty())
+        return false;
+    // Node i is segment i, so the matches are nodes in document order.
+    const std::optional<std::uint32_t> current = selectedSegment();
+    std::uint32_t next;
+    if (!backwards) {
+        const auto it = current ? std::upper_bound(matches->begin(), matches->end(), *current)
+                                : matches->begin();
+        next = it == matches->end() ? matches->front() : *it;
+    } else {
+        const auto it =
+            current ? std::lower_bound(matches->begin(), matches->end(), *current) : matches->end();
+        next = it == matches->begin() ? matches->back() : *std::prev(it);
+    }
+    reveal(next);
+    return true;
+}
+
 bool OutlineView::showsSummary() const
 {
     return m_inspector->currentWidget() == m_summary;
@@ -310,27 +476,36 @@ FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
     m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new SegmentRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumWidth(380);
-    m_inspector->setMinimumWidth(380);
+    m_list->setMinimumWidth(Style::pt(380));
+    m_inspector->setMinimumWidth(Style::pt(380));
     m_inspector->addWidget(m_summary);
     m_inspector->addWidget(m_detail);
     addWidget(m_list);
     addWidget(m_inspector);
     setChildrenCollapsible(false);
-    setSizes({460, 560});
+    setSizes({Style::pt(460), Style::pt(500)});
     setStretchFactor(1, 1);
+    addCopySegment(m_list, model, [this] {
+        return m_selected ? std::vector<std::uint32_t>{*m_selected} : std::vector<std::uint32_t>{};
+    });
 
     connect(&model, &AppModel::documentChanged, this, [this] {
+        // A segment of the previous file never stays beside the new file's list.
+        m_selected.reset();
         m_summary->refresh();
         refill();
     });
     connect(&model, &AppModel::searchTextChanged, this, &FlatSegmentView::refill);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-        if (rows.isEmpty())
-            return; // the list lost its highlight; the inspector keeps its segment
+        if (rows.isEmpty()) {
+            // Deselected (Ctrl+click): back to the summary. A refill keeps the chosen segment
+            // itself, even while the search hides its line.
+            m_selected.reset();
+            showSelected();
+            return;
+        }
         m_selected = rows.front().data(NodeIndexRole).toUInt();
-        m_selectedDocument = m_model.document();
         showSelected();
     });
     refill();
@@ -339,7 +514,6 @@ FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
 void FlatSegmentView::reset()
 {
     m_selected.reset();
-    m_selectedDocument.reset();
     m_list->selectionModel()->clear();
     showSelected();
 }
@@ -356,9 +530,11 @@ void FlatSegmentView::refill()
     m_stale = isHidden();
     if (m_stale)
         return;
+    const std::optional<std::uint32_t> selected = m_selected;
     m_segments->setSegments(m_model.document(), m_model.filteredSegments());
+    m_selected = selected;
     // The chosen segment stays highlighted while it is listed.
-    if (m_selected && m_selectedDocument == m_model.document()) {
+    if (m_selected) {
         const int row = m_segments->rowOf(*m_selected);
         if (row >= 0)
             m_list->selectionModel()->setCurrentIndex(m_segments->index(row),
@@ -367,9 +543,32 @@ void FlatSegmentView::refill()
     showSelected();
 }
 
+bool FlatSegmentView::moveSelection(int delta)
+{
+    const int count = m_segments->rowCount();
+    if (count == 0)
+        return false;
+    const int current = m_selected ? m_segments->rowOf(*m_selected) : -1;
+    const QModelIndex next = m_segments->index(wrapped(current, delta, count));
+    m_list->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollTo(next);
+    return true;
+}
+
+bool FlatSegmentView::choose(std::uint32_t segment)
+{
+    const int row = m_segments->rowOf(segment);
+    if (row < 0)
+        return false;
+    const QModelIndex index = m_segments->index(row);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    return true;
+}
+
 void FlatSegmentView::showSelected()
 {
-    const auto document = m_selectedDocument;
+    const auto document = m_model.document();
     if (!m_selected || !document || *m_selected >= document->segments().size()) {
         m_inspector->setCurrentWidget(m_summary);
         return;
@@ -399,7 +598,8 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     background.setColor(QPalette::Window, background.color(QPalette::Base));
     setPalette(background);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
+    const int padding = Style::pt(16);
+    layout->setContentsMargins(padding, padding, padding, padding);
     layout->addWidget(m_list);
     m_list->setModel(m_segments);
     m_list->setUniformItemSizes(true);
@@ -409,12 +609,7 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSpacing(1);
-
-    auto *copy = new QAction(m_list);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetShortcut);
-    connect(copy, &QAction::triggered, this, &RawTextView::copySelection);
-    m_list->addAction(copy);
+    addCopySegment(m_list, model, [this] { return selectedSegments(); });
 
     connect(&model, &AppModel::documentChanged, this, &RawTextView::refill);
     connect(&model, &AppModel::searchTextChanged, this, &RawTextView::refill);
@@ -446,20 +641,45 @@ void RawTextView::refill()
                       metrics.horizontalAdvance(QLatin1Char('M')) *
                           int(std::min(longest, DisplayText::maxLength + 1)) +
                       8;
+    delegate->query = highlightQuery(m_model.searchText());
     m_segments->setSegments(document, indices);
+}
+
+bool RawTextView::moveCurrent(int delta)
+{
+    const int count = m_segments->rowCount();
+    if (count == 0)
+        return false;
+    const QModelIndex next = m_segments->index(wrapped(m_list->currentIndex().row(), delta, count));
+    m_list->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollTo(next);
+    return true;
+}
+
+bool RawTextView::choose(std::uint32_t segment)
+{
+    const int row = m_segments->rowOf(segment);
+    if (row < 0)
+        return false;
+    const QModelIndex index = m_segments->index(row);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    return true;
+}
+
+std::vector<std::uint32_t> RawTextView::selectedSegments() const
+{
+    QModelIndexList selected = m_list->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end());
+    std::vector<std::uint32_t> segments;
+    for (const QModelIndex &index : selected)
+        segments.push_back(index.data(NodeIndexRole).toUInt());
+    return segments;
 }
 
 void RawTextView::copySelection() const
 {
-    QStringList lines;
-    QModelIndexList selected = m_list->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
     // The rows show long segments cut short; the copy has them whole.
-    const auto document = m_model.document();
-    for (const QModelIndex &index : selected) {
-        if (document)
-            lines << DisplayText::exact(
-                document->segment(index.data(NodeIndexRole).toUInt()).raw());
-    }
-    QApplication::clipboard()->setText(lines.join(u'\n'));
+    if (const auto document = m_model.document())
+        copySegments(*document, selectedSegments());
 }

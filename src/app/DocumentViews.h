@@ -1,21 +1,47 @@
 #pragma once
 
 #include <QSplitter>
+#include <QTreeView>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class AppModel;
 class DocumentSummaryView;
 class NodeTreeModel;
 class QListView;
 class QStackedWidget;
-class QTreeView;
 class SegmentDetailView;
 class SegmentListModel;
 class X12Document;
+
+/// The tree of the Outline mode. `*` expands the current node's subtree, but never more than a
+/// window can show without freezing: on a big file only as many levels as stay within a bound.
+class OutlineTree : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    /// The most rows an expansion may make visible.
+    static constexpr std::size_t expansionLimit = 20'000;
+
+    using QTreeView::QTreeView;
+
+    /// Expands the subtree under `root` (the whole tree for an invalid index) level by level,
+    /// while the rows it makes visible stay within expansionLimit. Returns how many levels were
+    /// left folded (0 when the whole subtree is open).
+    int expandWithin(const QModelIndex &root);
+
+signals:
+    /// Something the user should know about what the tree did (an expansion cut short).
+    void notice(const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};
 
 /// The Outline mode: the tree on the left, the inspector of the selected node (or the document
 /// summary) on the right.
@@ -29,17 +55,25 @@ public:
     void reset();
     /// Expands the tree down to a node and selects it.
     void reveal(std::uint32_t node);
-    QTreeView *tree() const { return m_tree; }
+    /// Selects the next (or previous) node after the current one whose segment matches the
+    /// search, wrapping around; false when none does.
+    bool findNext(bool backwards);
+    /// The segment of the selected node, if any.
+    std::optional<std::uint32_t> selectedSegment() const;
+    OutlineTree *tree() const { return m_tree; }
     SegmentDetailView *detail() const { return m_detail; }
     DocumentSummaryView *summary() const { return m_summary; }
     bool showsSummary() const;
+
+signals:
+    void notice(const QString &text);
 
 private:
     void select(std::optional<std::uint32_t> node);
 
     AppModel &m_model;
     NodeTreeModel *m_nodes;
-    QTreeView *m_tree;
+    OutlineTree *m_tree;
     QStackedWidget *m_inspector;
     DocumentSummaryView *m_summary;
     SegmentDetailView *m_detail;
@@ -55,6 +89,11 @@ public:
     void reset();
     /// Catches up with changes made while the view was not on screen.
     void refreshIfStale();
+    /// Chooses the listed segment `delta` lines away from the current one, wrapping around;
+    /// false when nothing is listed.
+    bool moveSelection(int delta);
+    /// Chooses a segment by index when it is listed; false when it is not.
+    bool choose(std::uint32_t segment);
     QListView *list() const { return m_list; }
     SegmentDetailView *detail() const { return m_detail; }
     bool showsSummary() const;
@@ -73,12 +112,10 @@ private:
     SegmentDetailView *m_detail;
     std::optional<std::uint32_t> m_selected;
     bool m_stale = true; // the model changed while the view was hidden
-    // The document of the chosen segment: it stays on screen when another document is opened,
-    // until another line is chosen.
-    std::shared_ptr<const X12Document> m_selectedDocument;
 };
 
-/// The Raw mode: each filtered segment's position and raw text, one per line, never wrapped.
+/// The Raw mode: each filtered segment's position and raw text, one per line, never wrapped;
+/// what the search matches is highlighted.
 class RawTextView : public QWidget
 {
     Q_OBJECT
@@ -89,10 +126,17 @@ public:
 
     /// Catches up with changes made while the view was not on screen.
     void refreshIfStale();
+    /// Moves the current line `delta` lines, wrapping around; false when nothing is listed.
+    bool moveCurrent(int delta);
+    /// Makes a segment the current line when it is listed; false when it is not.
+    bool choose(std::uint32_t segment);
+    /// The segments of the selected lines, in order.
+    std::vector<std::uint32_t> selectedSegments() const;
+    /// Puts the selected lines' raw text, whole, on the clipboard.
+    void copySelection() const;
 
 private:
     void refill();
-    void copySelection() const;
 
     AppModel &m_model;
     SegmentListModel *m_segments;

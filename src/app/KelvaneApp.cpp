@@ -5,6 +5,7 @@
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
@@ -78,13 +79,30 @@ ContentView &KelvaneApp::window()
 void KelvaneApp::showWindow()
 {
     ContentView &w = window();
+    // The window comes back as the user left it, and is remembered when the application quits.
+    w.restoreLayout(m_preferences.data(QStringLiteral("window/layout")));
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_window)
+            m_preferences.setData(QStringLiteral("window/layout"), m_window->saveLayout());
+    });
     w.show();
     m_delegate.connectModel(model());
     w.raise();
     w.activateWindow();
-    if (const auto pending = m_delegate.takePendingURL())
-        model().open(*pending);
-    DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
+    const auto pending = m_delegate.takePendingURL();
+    if (!pending) {
+        DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
+        return;
+    }
+    // The question waits until the parked file is on screen.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(&model(), &AppModel::loadingChanged, this, [this, connection] {
+        if (model().loadingFile())
+            return;
+        disconnect(*connection);
+        DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
+    });
+    model().open(*pending);
 }
 
 bool KelvaneApp::handToRunningInstance(const QStringList &paths)

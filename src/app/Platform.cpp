@@ -9,7 +9,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QProgressDialog>
 #include <QUrl>
 
 std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
@@ -60,54 +59,4 @@ void DesktopPlatform::clearRecentDocuments()
 void DesktopPlatform::noteRecentDocument(const QString &path)
 {
     RecentDocuments::note(path, QMimeDatabase().mimeTypeForFile(path).name());
-}
-
-namespace {
-
-class DialogProgress : public Progress
-{
-public:
-    DialogProgress(const QString &label, bool cancellable)
-        : m_dialog(label, cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000,
-                   QApplication::activeWindow())
-    {
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(500);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-        if (!cancellable)
-            m_dialog.setCancelButton(nullptr);
-        m_dialog.setValue(0);
-    }
-
-    void update(double done) override
-    {
-        if (done < 0)
-            m_dialog.setRange(0, 0); // busy: the amount is not known
-        else
-            m_dialog.setValue(int(done * 1000));
-        QApplication::processEvents();
-    }
-
-    bool cancelled() const override { return m_dialog.wasCanceled(); }
-
-private:
-    QProgressDialog m_dialog;
-};
-
-} // namespace
-
-std::unique_ptr<Progress> DesktopPlatform::startProgress(const QString &label, bool cancellable)
-{
-    return std::make_unique<DialogProgress>(label, cancellable);
-}
-
-std::unique_ptr<Progress> HeadlessPlatform::startProgress(const QString &, bool)
-{
-    struct Silent : Progress
-    {
-        void update(double) override {}
-        bool cancelled() const override { return false; }
-    };
-    return std::make_unique<Silent>();
 }

@@ -6,18 +6,6 @@
 #include <memory>
 #include <optional>
 
-/// A progress indicator for long work. It appears only when the work takes more than about half
-/// a second.
-class Progress
-{
-public:
-    virtual ~Progress() = default;
-    /// How much is done, from 0 to 1, or below 0 when that is not known.
-    virtual void update(double done) = 0;
-    /// Whether the user asked to stop.
-    virtual bool cancelled() const = 0;
-};
-
 /// What the window needs from the desktop: file panels, the file manager and the recent-documents
 /// list. Tests put a scripted one in its place.
 class Platform
@@ -37,8 +25,6 @@ public:
     /// The recent documents, newest first.
     virtual QStringList recentDocuments() const = 0;
     virtual void clearRecentDocuments() = 0;
-    /// Starts showing progress; it ends when the returned object is destroyed.
-    virtual std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) = 0;
 };
 
 /// The real desktop: Qt's file dialogs, the freedesktop file manager interface and the
@@ -53,11 +39,10 @@ public:
     void noteRecentDocument(const QString &path) override;
     QStringList recentDocuments() const override;
     void clearRecentDocuments() override;
-    std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };
 
-/// A desktop with nobody at it: panels are cancelled, nothing is shown or recorded and progress
-/// is silent. For tools that run the window headless (screenshots, benchmarks).
+/// A desktop with nobody at it: panels are cancelled and nothing is shown or recorded. For tools
+/// that run the window headless (screenshots, benchmarks).
 class HeadlessPlatform : public Platform
 {
 public:
@@ -70,5 +55,4 @@ public:
     void noteRecentDocument(const QString &) override {}
     QStringList recentDocuments() const override { return {}; }
     void clearRecentDocuments() override {}
-    std::unique_ptr<Progress> startProgress(const QString &label, bool cancellable) override;
 };

@@ -46,7 +46,11 @@ QColor accent(const QPalette &palette)
 
 QColor quaternary(const QPalette &palette)
 {
-    return palette.color(QPalette::Mid);
+    // The text colour, faint: a rule or a fill that shows on a light and on a dark background
+    // alike (the palette's Mid is close to a dark theme's background).
+    QColor c = palette.color(QPalette::Text);
+    c.setAlphaF(0.16f);
+    return c;
 }
 
 namespace {

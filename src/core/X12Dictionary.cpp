@@ -3,6 +3,7 @@
 #include "core/Dictionary_p.h"
 #include "core/X12Document.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -849,6 +850,22 @@ const ElementNameTable &elementNames()
 std::string segmentName(std::string_view tag)
 {
     return nameOr(segmentNames(), tag, "Segment ");
+}
+
+bool looksLikeX12(const X12Document &document)
+{
+    constexpr std::size_t sample = 4000;
+    const std::size_t count = std::min(document.segments().size(), sample);
+    std::size_t known = 0;
+    const NameTable &names = segmentNames();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view tag = document.segment(std::uint32_t(i)).tag();
+        if (tag == "ISA" || tag == "GS" || tag == "ST")
+            return true;
+        known += tag.size() <= 3 && names.contains(tag);
+    }
+    // One segment in five with a tag the dictionary knows is already unlike random text.
+    return known * 5 >= count;
 }
 
 std::string segmentTitle(std::string_view tag)

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+class X12Document;
 class X12Segment;
 
 /// The built-in vocabulary of X12: names of transaction sets, functional groups, segments and
@@ -137,6 +138,11 @@ std::optional<std::string> formatDate(std::string_view value);
 std::optional<std::string> formatTime(std::string_view value);
 /// A decimal amount as US dollars in the user's locale (LC_ALL, LC_MONETARY, LANG; en_US if none).
 std::optional<std::string> formatAmount(std::string_view value);
+
+/// False for a document that is no X12 at all (a binary, a PDF, a letter that happened to cut
+/// into segments): no ISA, GS or ST among its first segments, and almost none of their tags
+/// known. Looks at the first few thousand segments only.
+bool looksLikeX12(const X12Document &document);
 
 /// The person or organisation name of an NM1 or N1 segment.
 std::string personName(const X12Segment &segment);

@@ -1,21 +1,72 @@
 #include "app/AppModel.h"
 #include "app/AppTestSupport.h"
+#include "common/Files.h"
 #include "core/X12Document.h"
 
 #include <QObject>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace app_testing;
+using files::listing;
+using files::slurp;
 
 namespace {
 
 using AppModelTest = AppTest;
+
+/// A gate a worker waits at until the test opens it.
+class Latch
+{
+public:
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_waiting = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    /// Blocks until a worker is waiting at the gate.
+    void awaitWaiter()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    bool m_waiting = false;
+};
+
+/// A claim whose report runs to a few hundred pages.
+std::string bigClaim()
+{
+    std::string big;
+    while (big.size() < 400'000)
+        big += "NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~";
+    return big;
+}
 
 TEST_F(AppModelTest, OpenSetsStateInOrder)
 {
@@ -24,15 +75,22 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     for (auto [signal, name] : std::initializer_list<std::pair<void (AppModel::*)(), const char *>>{
              {&AppModel::documentChanged, "document"},
              {&AppModel::fileURLChanged, "fileURL"},
-             {&AppModel::errorMessageChanged, "errorMessage"}})
+             {&AppModel::errorMessageChanged, "errorMessage"},
+             {&AppModel::loadingChanged, "loading"}})
         QObject::connect(&model, signal, [&order, name] { order << name; });
 
     const QString first = write("claim.x12", claim);
     model.open(first);
-    EXPECT_EQ(order, (QStringList{"document", "fileURL", "errorMessage"}));
+    // The open runs on a worker: nothing but the loading state has changed yet.
+    EXPECT_EQ(order, QStringList{"loading"});
+    EXPECT_EQ(model.loadingFile(), first);
+    EXPECT_FALSE(model.document());
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(order, (QStringList{"loading", "document", "fileURL", "errorMessage", "loading"}));
     ASSERT_TRUE(model.document());
     EXPECT_EQ(model.fileURL(), first);
     EXPECT_FALSE(model.errorMessage());
+    EXPECT_FALSE(model.loadingFile());
     EXPECT_EQ(m_platform.recent, QStringList{first});
 
     // A failed open drops the document and names the failed file.
@@ -40,8 +98,8 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     const QString empty = write("empty.x12", "\n\n");
     model.setSearchText(QStringLiteral("nm1"));
     model.setViewMode(AppModel::ViewMode::raw);
-    model.open(empty);
-    EXPECT_EQ(order, (QStringList{"document", "fileURL", "errorMessage"}));
+    openAndWait(model, empty);
+    EXPECT_EQ(order, (QStringList{"loading", "document", "fileURL", "errorMessage", "loading"}));
     EXPECT_FALSE(model.document());
     EXPECT_EQ(model.fileURL(), empty);
     EXPECT_EQ(model.errorMessage(), QStringLiteral("The file is empty."));
@@ -49,12 +107,12 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     EXPECT_EQ(model.searchText(), QStringLiteral("nm1"));
     EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
 
-    model.open(QString::fromStdString((m_dir / "missing.x12").string()));
+    openAndWait(model, QString::fromStdString((m_dir / "missing.x12").string()));
     ASSERT_TRUE(model.errorMessage());
     EXPECT_TRUE(model.errorMessage()->contains(QStringLiteral("No such file or directory")));
 
     // ISO Latin 1 opens; a later good open clears the message.
-    model.open(write("latin1.x12", "NM1*IL*1*M\xDCLLER~"));
+    openAndWait(model, write("latin1.x12", "NM1*IL*1*M\xDCLLER~"));
     ASSERT_TRUE(model.document());
     EXPECT_FALSE(model.errorMessage());
     EXPECT_EQ(model.document()->segment(0).element(2), "M\u00DCLLER");
@@ -72,7 +130,7 @@ TEST_F(AppModelTest, FilteredSegments)
 {
     AppModel model(m_platform);
     EXPECT_TRUE(model.filteredSegments()->empty());
-    model.open(write("claim.x12", claim));
+    openAndWait(model, write("claim.x12", claim));
     const auto search = [&model](const QString &text) {
         model.setSearchText(text);
         return *model.filteredSegments();
@@ -100,50 +158,161 @@ TEST_F(AppModelTest, PanelsAndExport)
         m_platform.lastMessage,
         QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
     EXPECT_FALSE(model.fileURL()); // cancelled: nothing changes
+    EXPECT_FALSE(model.isBusy());
 
     m_platform.openAnswer = write("claims.edi", claim);
     model.showOpenPanel();
+    ASSERT_TRUE(waitUntilIdle(model));
     ASSERT_TRUE(model.document());
 
     model.exportPDF();
     EXPECT_EQ(m_platform.lastProposedName, QStringLiteral("claims.pdf"));
     EXPECT_EQ(m_platform.lastMessage, QStringLiteral("Export the formatted X12 document as PDF"));
+    EXPECT_FALSE(model.isBusy()); // cancelled at the panel
     EXPECT_TRUE(m_platform.shown.isEmpty());
 
+    // The export runs on a worker; when it is done the window is told where the report is.
     const QString pdf = QString::fromStdString((m_dir / "out.pdf").string());
     m_platform.saveAnswer = pdf;
     model.exportPDF();
+    ASSERT_TRUE(model.currentExport());
+    EXPECT_EQ(model.currentExport()->destination, pdf);
+    EXPECT_EQ(model.currentExport()->fileName, QStringLiteral("claims.edi"));
+    model.exportPDF(); // one export at a time: a second request while it runs does nothing
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(model.lastExport(), pdf);
     EXPECT_EQ(m_platform.shown, QStringList{pdf});
-    EXPECT_TRUE(fs::exists(m_dir / "out.pdf"));
+    EXPECT_TRUE(slurp(m_dir / "out.pdf").starts_with("%PDF-"));
     EXPECT_FALSE(model.errorMessage());
+    model.dismissLastExport();
+    EXPECT_FALSE(model.lastExport());
 
     m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "out.pdf").string());
     model.exportPDF();
+    ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(model.errorMessage(),
               QStringLiteral("PDF export failed: Could not create the PDF context. \u201C") +
                   QString::fromStdString((m_dir / "no").string()) +
                   QStringLiteral("\u201D: No such file or directory."));
+    EXPECT_FALSE(model.lastExport());
     EXPECT_TRUE(model.document());
 
-    model.open(write("noextension", claim));
-    model.exportPDF();
-    EXPECT_EQ(m_platform.lastProposedName, QStringLiteral("noextension.pdf"));
+    // The proposed name drops the last extension, but a leading dot is part of the name.
+    for (const auto &[name, proposed] :
+         {std::pair{"noextension", "noextension.pdf"}, std::pair{".hidden.edi", ".hidden.pdf"},
+          std::pair{".edi", ".edi.pdf"}, std::pair{"a.b.txt", "a.b.pdf"}}) {
+        openAndWait(model, write(name, claim));
+        m_platform.saveAnswer.reset();
+        model.exportPDF();
+        EXPECT_EQ(m_platform.lastProposedName, QString::fromLatin1(proposed)) << name;
+    }
+}
 
-    // A cancelled export writes nothing, leaves an existing file alone and is no failure.
-    std::string big;
-    while (big.size() < 200000)
-        big += "NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~";
-    model.open(write("big.x12", big));
-    std::ofstream(m_dir / "kept.pdf") << "previous";
+TEST_F(AppModelTest, CancelledExportWritesNothingAndIsNoFailure)
+{
+    AppModel model(m_platform);
+    openAndWait(model, write("big.x12", bigClaim()));
+    std::ofstream(m_dir / "kept.pdf") << "%PDF-1.4 previous";
     m_platform.saveAnswer = QString::fromStdString((m_dir / "kept.pdf").string());
-    m_platform.cancelAfter = 2;
-    m_platform.shown.clear();
     model.exportPDF();
+    model.cancelExport();
+    EXPECT_TRUE(model.currentExport()->cancelling);
+    ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_FALSE(model.errorMessage());
+    EXPECT_FALSE(model.lastExport());
     EXPECT_TRUE(m_platform.shown.isEmpty());
-    EXPECT_EQ(m_platform.progressLabels.back(), QStringLiteral("Exporting big.x12\u2026"));
-    std::ifstream kept(m_dir / "kept.pdf");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "previous");
+    EXPECT_EQ(slurp(m_dir / "kept.pdf"), "%PDF-1.4 previous");
+    EXPECT_EQ(listing(m_dir), (std::set<std::string>{"big.x12", "kept.pdf"}));
+}
+
+// The races of a window whose work runs on workers, each made certain by a gate.
+
+TEST_F(AppModelTest, LaterOpenWinsOverAnEarlierSlowOne)
+{
+    AppModel model(m_platform);
+    Latch slowGate;
+    const QString slow = write("slow.x12", claim);
+    const QString fast = write("fast.x12", "N3*FAST~");
+    model.setLoader([&](const QString &path) {
+        if (path == slow)
+            slowGate.wait();
+        return AppModel::load(path);
+    });
+    model.open(slow);
+    slowGate.awaitWaiter();
+    model.open(fast);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.document() != nullptr; }, 10'000));
+    EXPECT_EQ(model.fileURL(), fast);
+    EXPECT_EQ(model.document()->segment(0).tag(), "N3");
+    EXPECT_FALSE(model.loadingFile());
+
+    // The slow one finishes later and is dropped.
+    slowGate.open();
+    QTest::qWait(200);
+    EXPECT_EQ(model.fileURL(), fast);
+    EXPECT_EQ(model.document()->segment(0).tag(), "N3");
+    EXPECT_EQ(m_platform.recent, QStringList{fast});
+}
+
+TEST_F(AppModelTest, OpenDuringExportShowsTheNewFileWhileTheExportFinishes)
+{
+    AppModel model(m_platform);
+    openAndWait(model, write("first.x12", claim));
+    // The export writes into a pipe, so it waits, mid-export, until the test reads it.
+    const fs::path pipe = m_dir / "report.pdf";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    m_platform.saveAnswer = QString::fromStdString(pipe.string());
+    model.exportPDF();
+    ASSERT_TRUE(model.currentExport());
+
+    openAndWait(model, write("second.x12", "N3*SECOND~"));
+    EXPECT_EQ(model.document()->fileName(), "second.x12");
+    ASSERT_TRUE(model.currentExport()); // still writing the first file's report
+
+    std::string report;
+    std::thread reader([&] { report = slurp(pipe); });
+    ASSERT_TRUE(waitUntilIdle(model));
+    reader.join();
+    EXPECT_TRUE(report.starts_with("%PDF-"));
+    EXPECT_NE(report.find("%%EOF", report.size() - 16), std::string::npos);
+    EXPECT_FALSE(model.errorMessage());
+    EXPECT_EQ(model.document()->fileName(), "second.x12");
+}
+
+TEST_F(AppModelTest, ClosingDuringExportLeavesNoPartialFile)
+{
+    const QString big = write("big.x12", bigClaim());
+    {
+        AppModel model(m_platform);
+        openAndWait(model, big);
+        m_platform.saveAnswer = QString::fromStdString((m_dir / "report.pdf").string());
+        model.exportPDF();
+        ASSERT_TRUE(model.currentExport());
+        QTest::qWait(50);
+    }
+    // The model is gone: its export stopped and took its unfinished file with it.
+    EXPECT_EQ(listing(m_dir), std::set<std::string>{"big.x12"});
+}
+
+TEST_F(AppModelTest, QuittingDuringOpenIsSafe)
+{
+    Latch gate;
+    std::atomic<bool> finished = false;
+    {
+        AppModel model(m_platform);
+        model.setLoader([&](const QString &path) {
+            gate.wait();
+            auto loaded = AppModel::load(path);
+            finished = true;
+            return loaded;
+        });
+        model.open(write("claim.x12", claim));
+        gate.awaitWaiter();
+    }
+    // The worker outlives the model; its result goes nowhere.
+    gate.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10'000));
+    QTest::qWait(50);
 }
 
 } // namespace

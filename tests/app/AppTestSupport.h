@@ -3,8 +3,11 @@
 // What the window's tests share: a desktop that answers from a script, a fixture with a folder
 // of its own, and a small claim.
 
+#include "app/AppModel.h"
 #include "app/Platform.h"
 #include "common/ScopedEnvironment.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +20,20 @@
 #include <unistd.h>
 
 namespace app_testing {
+
+/// Runs the event loop until the model has no open or export under way; false after `ms`.
+inline bool waitUntilIdle(const AppModel &model, int ms = 60'000)
+{
+    return QTest::qWaitFor([&model] { return !model.isBusy(); }, ms);
+}
+
+/// Opens a file and waits until it is shown (or its error is); an export may still run.
+inline void openAndWait(AppModel &model, const QString &path)
+{
+    model.open(path);
+    EXPECT_TRUE(QTest::qWaitFor([&model] { return !model.loadingFile(); }, 60'000))
+        << "the open did not finish";
+}
 
 /// A desktop that answers panels from a script and records what it was asked.
 class ScriptedPlatform : public Platform
@@ -52,24 +69,6 @@ public:
     }
     QStringList recentDocuments() const override { return recent; }
     void clearRecentDocuments() override { recent.clear(); }
-
-    /// Progress that asks to stop once `cancelAfter` updates have come (never when negative).
-    struct ScriptedProgress : Progress
-    {
-        int updates = 0;
-        int cancelAfter = -1;
-        void update(double) override { ++updates; }
-        bool cancelled() const override { return cancelAfter >= 0 && updates >= cancelAfter; }
-    };
-    int cancelAfter = -1;
-    QStringList progressLabels;
-    std::unique_ptr<Progress> startProgress(const QString &label, bool) override
-    {
-        progressLabels << label;
-        auto progress = std::make_unique<ScriptedProgress>();
-        progress->cancelAfter = cancelAfter;
-        return progress;
-    }
 };
 
 class AppTest : public testing::Test

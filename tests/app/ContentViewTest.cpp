@@ -4,20 +4,29 @@
 #include "app/DocumentModels.h"
 #include "app/DocumentViews.h"
 #include "app/Inspector.h"
+#include "app/Style.h"
 #include "core/X12Document.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
 
 namespace fs = std::filesystem;
 using namespace app_testing;
@@ -30,8 +39,13 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
 {
     AppModel model(m_platform);
     ContentView window(model);
-    EXPECT_EQ(window.minimumSize(), QSize(900, 560));
+    window.resize(window.minimumSize());
+    window.show();
+    // Points, within the screen.
+    const QSize available = QApplication::primaryScreen()->availableSize() * 9 / 10;
+    EXPECT_EQ(window.minimumSize(), QSize(Style::pt(900), Style::pt(560)).boundedTo(available));
     EXPECT_EQ(window.currentContent(), window.emptyState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
     EXPECT_EQ(window.emptyState()->title(), QStringLiteral("Open an X12 file"));
     EXPECT_FALSE(window.searchField()->isEnabled());
     EXPECT_FALSE(window.exportButton()->isEnabled());
@@ -41,52 +55,110 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     EXPECT_EQ(window.exportButton()->toolTip(),
               QStringLiteral("Export the formatted document as PDF"));
 
-    model.open(write("claim.x12", claim));
+    openAndWait(model, write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("claim.x12 \u2014 Kelvane"));
     EXPECT_TRUE(window.searchField()->isEnabled());
     EXPECT_TRUE(window.exportButton()->isEnabled());
+    EXPECT_TRUE(window.notX12Banner()->isHidden());
     EXPECT_TRUE(window.outline()->showsSummary());
     EXPECT_EQ(
         window.outline()->summary()->texts(),
         (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
                      "Component separator", ":", "Repetition separator", "^", "Segment terminator",
                      "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
-
-    // Selecting shows the inspector; leaving the mode and coming back clears the selection.
+    // No row looks selected while the summary shows, even once the tree has the focus.
     QTreeView *tree = window.outline()->tree();
+    tree->setFocus();
+    EXPECT_FALSE(tree->selectionModel()->hasSelection());
+
+    // Selecting shows the inspector, deselecting the summary; leaving the mode and coming back
+    // clears the selection.
     tree->setCurrentIndex(tree->model()->index(0, 0));
     EXPECT_FALSE(window.outline()->showsSummary());
     EXPECT_TRUE(
         window.outline()->detail()->texts().contains(QStringLiteral("Contains 2 child elements")));
+    tree->selectionModel()->select(tree->currentIndex(), QItemSelectionModel::Deselect);
+    EXPECT_TRUE(window.outline()->showsSummary());
+    tree->setCurrentIndex(tree->model()->index(0, 0));
     window.modeButtons()->button(int(AppModel::ViewMode::raw))->click();
     EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
     EXPECT_EQ(window.currentContent(), window.raw());
     window.modeButtons()->button(int(AppModel::ViewMode::outline))->click();
     EXPECT_TRUE(window.outline()->showsSummary());
 
-    // Typing filters the segment list on each keystroke; the inspector keeps a hidden segment.
+    // Typing filters the segment list on each keystroke, and counts the matches; the inspector
+    // keeps a hidden segment.
     model.setViewMode(AppModel::ViewMode::flat);
     QListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
+    EXPECT_EQ(window.matchCount()->text(), QString());
     list->setCurrentIndex(list->model()->index(4, 0));
     EXPECT_EQ(window.segments()->selected(), 4u);
     QTest::keyClicks(window.searchField(), QStringLiteral("nm"));
     EXPECT_EQ(model.searchText(), QStringLiteral("nm"));
     EXPECT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(window.matchCount()->text(), QStringLiteral("2 matches"));
     EXPECT_EQ(window.segments()->selected(), 4u);
     EXPECT_FALSE(window.segments()->showsSummary());
+    QTest::keyClicks(window.searchField(), QStringLiteral("zzzz"));
+    EXPECT_EQ(window.matchCount()->text(), QStringLiteral("No matches"));
+    QTest::keyClick(window.searchField(), Qt::Key_Escape);
+    EXPECT_EQ(model.searchText(), QString());
+    EXPECT_EQ(window.searchField()->text(), QString());
+    EXPECT_EQ(list->model()->rowCount(), 9);
 
     // A failed export stays beside the document; a failed open shows the error state.
     m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
     model.exportPDF();
+    ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(window.currentContent(), window.segments());
     EXPECT_FALSE(window.messageBar()->isHidden());
-    model.open(write("bad.x12", "~~~"));
+    openAndWait(model, write("bad.x12", "~~~"));
     EXPECT_EQ(window.currentContent(), window.emptyState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
     EXPECT_EQ(
         window.emptyState()->title(),
         QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
     EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
+}
+
+TEST_F(ContentViewTest, LoadingShowsItselfNotTheWelcome)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool release = false;
+    model.setLoader([&](const QString &path) {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [&] { return release; });
+        return AppModel::load(path);
+    });
+    model.open(write("claim.x12", claim));
+    EXPECT_EQ(window.currentContent(), window.loadingState());
+    EXPECT_EQ(window.loadingState()->title(), QStringLiteral("Opening claim.x12\u2026"));
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    opened.notify_all();
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(window.currentContent(), window.outline());
+
+    // With a document on screen, a second open that takes a moment shows loading too.
+    release = false;
+    model.open(write("second.x12", claim));
+    EXPECT_EQ(window.currentContent(), window.outline());
+    QTest::qWait(300);
+    EXPECT_EQ(window.currentContent(), window.loadingState());
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    opened.notify_all();
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
 }
 
 TEST_F(ContentViewTest, FindingsInTheWindow)
@@ -95,7 +167,7 @@ TEST_F(ContentViewTest, FindingsInTheWindow)
     ContentView window(model);
     std::string broken = claim;
     broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
-    model.open(write("broken.x12", broken));
+    openAndWait(model, write("broken.x12", broken));
     ASSERT_EQ(model.document()->findingCount(), 1u);
     EXPECT_EQ(model.document()->finding(0).position, 8u);
 
@@ -119,6 +191,193 @@ TEST_F(ContentViewTest, FindingsInTheWindow)
     EXPECT_FALSE(list->index(6, 0).data(FindingRole).toBool());
 }
 
+TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
+{
+    // Sixty sets whose trailers all miscount: sixty findings.
+    std::string text = claim.substr(0, claim.find("ST*"));
+    for (int i = 0; i < 60; ++i)
+        text += "ST*837*" + std::to_string(i) + "~SE*9*" + std::to_string(i) + "~";
+    text += "GE*60*1~IEA*1*000000001~";
+    AppModel model(m_platform);
+    ContentView window(model);
+    window.resize(Style::pt(900), Style::pt(560));
+    window.show();
+    openAndWait(model, write("sixty.x12", text));
+    QApplication::processEvents();
+    DocumentSummaryView *summary = window.outline()->summary();
+    EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 60);
+    EXPECT_GT(summary->widget()->height(), summary->viewport()->height());
+    EXPECT_GT(summary->verticalScrollBar()->maximum(), 0);
+
+    // The ISA's long element names wrap in their column instead of being clipped.
+    window.outline()->reveal(0);
+    QApplication::processEvents();
+    ElementTableView *table = window.outline()->detail()->table();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->height(), table->sizeHint().height());
+    const QFontMetrics names(Style::font(11.5));
+    const int nameWidth = table->columnWidth(ElementTableModel::nameColumn);
+    for (int row = 0; row < table->elements()->rowCount(); ++row) {
+        const QString name = table->elements()->row(row).name;
+        if (names.horizontalAdvance(name) > nameWidth - Style::pt(12)) {
+            EXPECT_GT(table->rowHeight(row), names.height() * 2) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(ContentViewTest, ANewFileNeverShowsThePreviousFilesInspector)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    window.show();
+    openAndWait(model, write("first.x12", claim));
+    model.setViewMode(AppModel::ViewMode::flat);
+    window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(2, 0));
+    EXPECT_FALSE(window.segments()->showsSummary());
+    openAndWait(model, QString::fromStdString((m_dir / "missing.x12").string()));
+    openAndWait(model, write("second.x12", "N3*A~N4*B~"));
+    EXPECT_EQ(window.currentContent(), window.segments());
+    EXPECT_TRUE(window.segments()->showsSummary());
+    EXPECT_FALSE(window.segments()->selected());
+}
+
+TEST_F(ContentViewTest, FilesThatAreNotX12SaySo)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    openAndWait(model, write("letter.txt", "Dear Sir~I write to complain~about the weather~"
+                                           "which has been poor~Yours~"));
+    ASSERT_TRUE(model.document());
+    EXPECT_FALSE(window.notX12Banner()->isHidden());
+    EXPECT_TRUE(window.notX12Banner()->text().contains(QStringLiteral("does not look like X12")));
+    // Segments without envelopes but with known tags are X12 all the same.
+    openAndWait(model, write("fragment.x12", "NM1*85*2*ACME~N3*1 MAIN~N4*CITY*ST*12345~"));
+    EXPECT_TRUE(window.notX12Banner()->isHidden());
+}
+
+TEST_F(ContentViewTest, FinishedExportSaysWhereWithShowInFolder)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    openAndWait(model, write("claims.edi", claim));
+    const QString pdf = QString::fromStdString((m_dir / "claims.pdf").string());
+    m_platform.saveAnswer = pdf;
+    model.exportPDF();
+    EXPECT_FALSE(window.activityBar()->isHidden());
+    EXPECT_TRUE(window.activityBar()->text().startsWith(QStringLiteral("Exporting claims.edi")));
+    EXPECT_EQ(window.activityBar()->actionButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(window.exportButton()->isEnabled());
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(window.activityBar()->text(), QStringLiteral("Exported \u201C") + pdf + u'\u201D');
+    EXPECT_EQ(window.activityBar()->actionButton()->text(), QStringLiteral("Show in Folder"));
+    m_platform.shown.clear();
+    window.activityBar()->actionButton()->click();
+    EXPECT_EQ(m_platform.shown, QStringList{pdf});
+    EXPECT_TRUE(window.exportButton()->isEnabled());
+    // Opening another file closes the message.
+    openAndWait(model, write("other.x12", claim));
+    EXPECT_TRUE(window.activityBar()->isHidden());
+}
+
+TEST_F(ContentViewTest, FindGoToAndCopy)
+{
+    AppModel model(m_platform);
+    ContentView window(model);
+    window.show();
+    openAndWait(model, write("claim.x12", claim));
+    model.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
+
+    // Outline: the next match after the selection, wrapping around.
+    window.findNext();
+    EXPECT_EQ(window.outline()->selectedSegment(), 3u);
+    window.findNext();
+    EXPECT_EQ(window.outline()->selectedSegment(), 5u);
+    window.findNext();
+    EXPECT_EQ(window.outline()->selectedSegment(), 3u);
+    window.findNext(true);
+    EXPECT_EQ(window.outline()->selectedSegment(), 5u);
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
+    window.goToSegment(7);
+    EXPECT_EQ(window.outline()->selectedSegment(), 7u);
+
+    // Segments: Enter in the search field moves to the next line.
+    model.setViewMode(AppModel::ViewMode::flat);
+    window.searchField()->setFocus();
+    QTest::keyClick(window.searchField(), Qt::Key_Return);
+    EXPECT_EQ(window.segments()->selected(), 3u);
+    QTest::keyClick(window.searchField(), Qt::Key_Return);
+    EXPECT_EQ(window.segments()->selected(), 5u);
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
+    // A segment the search hides is found all the same: the search is cleared.
+    window.goToSegment(1);
+    EXPECT_EQ(model.searchText(), QString());
+    EXPECT_EQ(window.segments()->selected(), 1u);
+
+    // The inspector's values copy exactly, and the context menus' copies too.
+    window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(3, 0));
+    ElementTableView *table = window.segments()->detail()->table();
+    ASSERT_TRUE(table);
+    table->setFocus();
+    table->selectionModel()->select(table->model()->index(2, ElementTableModel::valueColumn),
+                                    QItemSelectionModel::ClearAndSelect);
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ACME CLINIC"));
+
+    // Raw: the lines selected, whole.
+    model.setViewMode(AppModel::ViewMode::raw);
+    window.goToSegment(4);
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("N3*12 MAIN ST"));
+}
+
+TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
+{
+    // Tens of thousands of loops in one set: opening them all would freeze the window.
+    std::string big = claim.substr(0, claim.find("NM1"));
+    for (int i = 0; i < 30'000; ++i)
+        big += "NM1*85*2*ACME~N3*1 MAIN~";
+    big += "SE*60002*0001~GE*1*1~IEA*1*000000001~";
+    AppModel model(m_platform);
+    ContentView window(model);
+    openAndWait(model, write("big.x12", big));
+    OutlineTree *tree = window.outline()->tree();
+    EXPECT_GT(tree->expandWithin(QModelIndex()), 0);
+    EXPECT_TRUE(window.activityBar()->text().startsWith(QStringLiteral("The tree is too large")));
+    const QModelIndex set =
+        tree->model()->index(0, 0, tree->model()->index(0, 0, tree->model()->index(0, 0)));
+    EXPECT_TRUE(tree->isExpanded(set.parent()));
+    EXPECT_FALSE(tree->isExpanded(tree->model()->index(0, 0, set)));
+
+    // A small tree opens whole.
+    openAndWait(model, write("claim.x12", claim));
+    EXPECT_EQ(tree->expandWithin(QModelIndex()), 0);
+}
+
+TEST_F(ContentViewTest, LayoutComesBackAsItWasLeft)
+{
+    QByteArray saved;
+    {
+        AppModel model(m_platform);
+        ContentView window(model);
+        window.resize(Style::pt(1000), Style::pt(640));
+        openAndWait(model, write("claim.x12", claim));
+        model.setViewMode(AppModel::ViewMode::raw);
+        window.outline()->setSizes({Style::pt(500), Style::pt(500)});
+        saved = window.saveLayout();
+    }
+    AppModel model(m_platform);
+    ContentView window(model);
+    window.restoreLayout(saved);
+    EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
+    EXPECT_EQ(window.size(), QSize(Style::pt(1000), Style::pt(640)));
+    // Nothing saved, or something unreadable, leaves the defaults.
+    window.restoreLayout(QByteArray("garbage"));
+    window.restoreLayout({});
+    EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
+}
+
 TEST_F(ContentViewTest, DropsOpenTheFirstFileOnly)
 {
     AppModel model(m_platform);
@@ -139,8 +398,9 @@ TEST_F(ContentViewTest, DropsOpenTheFirstFileOnly)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
-    EXPECT_FALSE(model.fileURL()); // opened from the event loop, not inside the drop
+    EXPECT_FALSE(model.loadingFile()); // opened from the event loop, not inside the drop
     QApplication::processEvents();
+    ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(model.fileURL(), first);
 }
 

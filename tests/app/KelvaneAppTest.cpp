@@ -47,6 +47,7 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     EXPECT_EQ(app.delegate().pendingURL(), second);
     app.showWindow();
     EXPECT_FALSE(app.delegate().pendingURL());
+    ASSERT_TRUE(waitUntilIdle(app.model()));
     EXPECT_EQ(app.model().fileURL(), second);
     EXPECT_EQ(app.delegate().model(), &app.model());
 
@@ -70,6 +71,8 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
         asking.model = &launched.model();
         launched.delegate().openRequest({first});
         launched.showWindow();
+        EXPECT_EQ(asking.questions, 0);
+        ASSERT_TRUE(waitUntilIdle(launched.model()));
         EXPECT_EQ(asking.questions, 1);
         EXPECT_TRUE(asking.fileOpenWhenAsked);
     }
@@ -78,22 +81,23 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     app.delegate().openRequest({first, third});
     EXPECT_EQ(app.model().fileURL(), second);
     QApplication::processEvents();
+    ASSERT_TRUE(waitUntilIdle(app.model()));
     EXPECT_EQ(app.model().fileURL(), first);
 
     // Export as PDF… follows the document; Open Recent lists what was opened.
     ContentView &window = app.window();
-    EXPECT_EQ(window.openAction()->text(), QStringLiteral("Open\u2026"));
+    EXPECT_EQ(window.openAction()->text(), QStringLiteral("&Open\u2026"));
     EXPECT_EQ(window.openAction()->shortcut(), QKeySequence(QKeySequence::Open));
-    EXPECT_EQ(window.exportAction()->text(), QStringLiteral("Export as PDF\u2026"));
+    EXPECT_EQ(window.exportAction()->text(), QStringLiteral("&Export as PDF\u2026"));
     EXPECT_EQ(window.exportAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_TRUE(window.exportAction()->isEnabled());
-    app.model().open(write("bad.x12", ""));
+    openAndWait(app.model(), write("bad.x12", ""));
     EXPECT_FALSE(window.exportAction()->isEnabled());
     emit window.recentMenu()->aboutToShow();
     QStringList items;
     for (QAction *action : window.recentMenu()->actions())
         items << action->text();
-    EXPECT_EQ(items, (QStringList{"first.x12", "second.x12", "", "Clear Menu"}));
+    EXPECT_EQ(items, (QStringList{"first.x12", "second.x12", "", "&Clear Menu"}));
 }
 
 } // namespace

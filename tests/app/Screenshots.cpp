@@ -39,6 +39,13 @@ QPalette darkPalette()
     return p;
 }
 
+/// Runs the event loop until the model's work is done.
+void settle(const AppModel &model)
+{
+    while (model.isBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
 void grab(QWidget &window, const QString &path)
 {
     QApplication::processEvents();
@@ -68,8 +75,10 @@ int main(int argc, char **argv)
         window.show();
         grab(window, folder + QStringLiteral("/welcome") + suffix);
         model.open(folder + QStringLiteral("/no-such-file.x12"));
+        settle(model);
         grab(window, folder + QStringLiteral("/error") + suffix);
         model.open(sample);
+        settle(model);
         grab(window, folder + QStringLiteral("/outline-summary") + suffix);
         QTreeView *tree = window.outline()->tree();
         tree->expandToDepth(4);
