@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -20,13 +21,10 @@ const QString bookmarkNamespace =
 const QString mimeNamespace =
     QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
 
-QDomDocument load()
+/// A new list holding no bookmarks.
+QDomDocument freshList()
 {
     QDomDocument document;
-    QFile file(RecentDocuments::listPath());
-    if (file.open(QIODevice::ReadOnly) && document.setContent(&file, true))
-        return document;
-    document = QDomDocument();
     document.appendChild(document.createProcessingInstruction(
         QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
     QDomElement root = document.createElement(QStringLiteral("xbel"));
@@ -34,6 +32,43 @@ QDomDocument load()
     root.setAttribute(QStringLiteral("xmlns:bookmark"), bookmarkNamespace);
     root.setAttribute(QStringLiteral("xmlns:mime"), mimeNamespace);
     document.appendChild(root);
+    return document;
+}
+
+/// Says why the list is left alone, once for as long as the reason stays the same: the menu reads
+/// the list each time it opens. Only the GUI thread touches the list.
+void warnUnusable(const QString &path, const QString &reason)
+{
+    static QString s_reported;
+    const QString warning = path + QStringLiteral(": ") + reason;
+    if (warning == s_reported)
+        return;
+    s_reported = warning;
+    qWarning("recent documents: leaving %s as it is: %s", qUtf8Printable(path),
+             qUtf8Printable(reason));
+}
+
+/// The list on disk; a fresh one when there is no file yet. Nullopt when the file is there but
+/// cannot be read or parsed: it holds other applications' entries that a rewrite would drop.
+std::optional<QDomDocument> load()
+{
+    const QString path = RecentDocuments::listPath();
+    QFile file(path);
+    if (!file.exists())
+        return freshList();
+    if (!file.open(QIODevice::ReadOnly)) {
+        warnUnusable(path, file.errorString());
+        return std::nullopt;
+    }
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(&file, true, &message, &line, &column)) {
+        warnUnusable(path,
+                     QStringLiteral("%1 at line %2, column %3").arg(message).arg(line).arg(column));
+        return std::nullopt;
+    }
     return document;
 }
 
@@ -77,7 +112,10 @@ QString listPath()
 
 bool note(const QString &path, const QString &mimeType)
 {
-    QDomDocument document = load();
+    std::optional<QDomDocument> loaded = load();
+    if (!loaded)
+        return false;
+    QDomDocument &document = *loaded;
     QDomElement root = document.documentElement();
     const QString href =
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
@@ -128,9 +166,11 @@ bool note(const QString &path, const QString &mimeType)
 
 QStringList opened(int limit)
 {
-    const QDomDocument document = load();
+    const std::optional<QDomDocument> document = load();
+    if (!document)
+        return {};
     std::vector<std::pair<QString, QString>> entries; // (modified, path)
-    for (QDomElement b = document.documentElement().firstChildElement(QStringLiteral("bookmark"));
+    for (QDomElement b = document->documentElement().firstChildElement(QStringLiteral("bookmark"));
          !b.isNull(); b = b.nextSiblingElement(QStringLiteral("bookmark"))) {
         const QDomElement application = ourApplication(b);
         if (application.isNull())
@@ -153,8 +193,10 @@ QStringList opened(int limit)
 
 bool clear()
 {
-    QDomDocument document = load();
-    QDomElement root = document.documentElement();
+    std::optional<QDomDocument> loaded = load();
+    if (!loaded)
+        return false;
+    QDomElement root = loaded->documentElement();
     std::vector<QDomElement> emptied;
     for (QDomElement b = root.firstChildElement(QStringLiteral("bookmark")); !b.isNull();
          b = b.nextSiblingElement(QStringLiteral("bookmark"))) {
@@ -168,7 +210,7 @@ bool clear()
     }
     for (QDomElement &b : emptied)
         root.removeChild(b);
-    return save(document);
+    return save(*loaded);
 }
 
 } // namespace RecentDocuments

@@ -313,6 +313,45 @@ TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
     EXPECT_FALSE(text.contains(QStringLiteral("a.837")));
 }
 
+TEST(RecentDocumentsTest, UnparsableListIsLeftAsItIs)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", home.path().toUtf8().constData());
+    // Cut off in the middle of another application's bookmark, as a crashed writer leaves it.
+    const QByteArray truncated = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks">
+  <bookmark href="file:///tmp/other.txt" added="2026-01-01T00:00:00Z">
+    <info><metadata owner="http://freedesktop.org">
+      <bookmark:applications><bookmark:application name="gedit" exec="'ged)";
+    QFile file(RecentDocuments::listPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(truncated);
+    file.close();
+
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtWarningMsg)
+                warnings << text;
+        });
+    EXPECT_FALSE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
+                                       QStringLiteral("application/x-kelvane-837")));
+    EXPECT_FALSE(RecentDocuments::clear());
+    EXPECT_TRUE(RecentDocuments::opened().isEmpty());
+    qInstallMessageHandler(previous);
+
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), truncated.toStdString()); // byte for byte
+    // Said once, not on every look at the menu, with where the parser stopped.
+    ASSERT_EQ(warnings.size(), 1) << warnings.join(u'\n').toStdString();
+    EXPECT_TRUE(warnings.front().contains(RecentDocuments::listPath()));
+    EXPECT_TRUE(warnings.front().contains(QStringLiteral("line 5")))
+        << warnings.front().toStdString();
+}
+
 } // namespace
 
 namespace {
