@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <memory>
 #include <optional>
@@ -13,7 +14,9 @@ class ContentView;
 class Platform;
 class PreferenceStore;
 class TypeRegistry;
+class QDataStream;
 class QLocalServer;
+class QLocalSocket;
 
 /// Receives the desktop's requests to open files. Until the window is shown it parks the first
 /// file of the latest request; afterwards it hands each request to the model from the event loop.
@@ -39,8 +42,8 @@ private:
     std::optional<QString> m_pendingURL;
 };
 
-/// The windowed application: one model, one window with its menus, the delegate, and the
-/// per-user socket through which a second launch hands its files to the running one.
+/// The windowed application: one model, one window with its menus, the delegate, and the socket,
+/// one per user and display, through which a second launch hands its files to the running one.
 class KelvaneApp : public QObject
 {
     Q_OBJECT
@@ -51,11 +54,21 @@ public:
                PreferenceStore &preferences, QObject *parent = nullptr);
     ~KelvaneApp() override;
 
+    /// The most one launch request may take. Paths are short: a connection that sends more is not
+    /// a launch of ours, and is dropped before it can make this process hold more.
+    static constexpr qint64 maxRequestBytes = 1 << 20;
+
+    /// Where the instance for this user and display ($WAYLAND_DISPLAY, else $DISPLAY) listens: in
+    /// $XDG_RUNTIME_DIR when only the user can write there, else in a folder of the user's own
+    /// under the temporary folder, made if missing. Empty when neither is safe to use; then each
+    /// launch runs on its own.
+    static QString socketPath();
     /// Hands `paths` to an instance that is already running. True when one took them; then this
     /// process has nothing more to do.
     static bool handToRunningInstance(const QStringList &paths);
-    /// Starts listening for later launches.
-    void listenForLaunches();
+    /// Starts listening for later launches. False when there is no safe socket path, or when
+    /// another instance is listening already; the window works either way.
+    bool listenForLaunches();
 
     AppDelegate &delegate() { return m_delegate; }
     /// The one model; made on first use.
@@ -67,6 +80,10 @@ public:
     void showWindow();
 
 private:
+    void acceptLaunches();
+    /// Delivers every whole request the socket has; drops a connection that is not a launch.
+    void readRequests(QLocalSocket &socket, QDataStream &stream);
+
     Platform &m_platform;
     TypeRegistry &m_registry;
     AlertPresenter &m_alerts;
