@@ -98,7 +98,8 @@ int main(int argc, char **argv)
     // File paths given at launch are the launch's open request.
     QStringList paths = QApplication::arguments().mid(1);
     paths.removeIf([](const QString &argument) { return argument.startsWith(u'-'); });
-    // One instance per user: a second launch hands its files to the first one and ends.
+    // One instance per user and display: a second launch hands its files to the first one and
+    // ends.
     if (KelvaneApp::handToRunningInstance(paths))
         return 0;
 
