@@ -79,8 +79,11 @@ protected:
     {
         ASSERT_TRUE(app.listenForLaunches());
         app.delegate().connectModel(app.model());
-        QObject::connect(&app.model(), &AppModel::fileURLChanged, &app,
-                         [this, &app] { m_opened << app.model().fileURL().value_or(QString()); });
+        // Each request starts an open; the latest one's result is what stays on screen.
+        QObject::connect(&app.model(), &AppModel::loadingChanged, &app, [this, &app] {
+            if (const auto &file = app.model().loadingFile())
+                m_opened << *file;
+        });
     }
 
     bool openedCount(qsizetype count)
