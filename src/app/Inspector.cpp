@@ -17,9 +17,11 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -130,7 +132,40 @@ protected:
 // Room around a cell's text, in points.
 constexpr double cellPaddingX = 6;
 constexpr double cellPaddingY = 4;
-constexpr int wrap = Qt::TextWordWrap | Qt::TextWrapAnywhere;
+
+/// Text laid out in `width` as the desktop wraps it: at word boundaries, and anywhere within a
+/// word wider than the line. Returns the height it takes.
+int layOut(QTextLayout &layout, int width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return int(std::ceil(y));
+}
+
+int wrappedHeight(const QString &text, const QFont &font, int width)
+{
+    QTextLayout layout(text, font);
+    return layOut(layout, width);
+}
+
+/// Draws wrapped text with its top-left at `topLeft`; returns the height it took.
+int drawWrapped(QPainter *painter, const QString &text, const QFont &font, QPoint topLeft,
+                int width)
+{
+    QTextLayout layout(text, font);
+    const int height = layOut(layout, width);
+    layout.draw(painter, topLeft);
+    return height;
+}
 
 QFont cellFont(int column)
 {
@@ -172,13 +207,13 @@ public:
                         : index.column() == ElementTableModel::valueColumn
                             ? palette.color(QPalette::Text)
                             : Style::secondary(palette));
-        QRect used;
-        painter->drawText(r, wrap, index.data().toString(), &used);
+        const int used =
+            drawWrapped(painter, index.data().toString(), font, r.topLeft(), r.width());
         const QVariant readable = index.data(ElementTableModel::ReadableRole);
         if (readable.isValid()) {
-            painter->setFont(Style::font(11));
             painter->setPen(selected ? highlighted : Style::accent(palette));
-            painter->drawText(r.adjusted(0, used.height() + 1, 0, 0), wrap, readable.toString());
+            drawWrapped(painter, readable.toString(), Style::font(11),
+                        r.topLeft() + QPoint(0, used + 1), r.width());
         }
         painter->restore();
     }
@@ -187,14 +222,12 @@ public:
     {
         const int width = std::max(option.rect.width() - 2 * Style::pt(cellPaddingX), 20);
         const QString text = index.data().toString();
-        const QFontMetrics metrics(cellFont(index.column()));
-        int height = metrics.boundingRect(QRect(0, 0, width, 1 << 20), wrap, text).height();
+        const QFont font = cellFont(index.column());
+        int height = wrappedHeight(text, font, width);
         const QVariant readable = index.data(ElementTableModel::ReadableRole);
         if (readable.isValid())
-            height += 1 + QFontMetrics(Style::font(11))
-                              .boundingRect(QRect(0, 0, width, 1 << 20), wrap, readable.toString())
-                              .height();
-        const int natural = metrics.horizontalAdvance(text.left(200));
+            height += 1 + wrappedHeight(readable.toString(), Style::font(11), width);
+        const int natural = QFontMetrics(font).horizontalAdvance(text.left(200));
         return {natural + 2 * Style::pt(cellPaddingX), height + 2 * Style::pt(cellPaddingY)};
     }
 };
@@ -352,16 +385,17 @@ void ElementTableView::showSegment(std::shared_ptr<const X12Document> document,
 
 void ElementTableView::fitRows()
 {
-    // The reference column as wide as its widest text; the name column too, up to two fifths
-    // of the table, beyond which names wrap; the value takes the rest.
-    const int available = viewport()->width();
+    // The reference column as wide as its widest text; the name column too, as long as the
+    // value keeps two fifths of what is left, beyond which names wrap; the value takes the rest.
     resizeColumnToContents(ElementTableModel::referenceColumn);
+    const int available = viewport()->width() - columnWidth(ElementTableModel::referenceColumn);
     int name = 0;
     const QFontMetrics names(cellFont(ElementTableModel::nameColumn));
     for (int r = 0; r < m_elements->rowCount(); ++r)
         name = std::max(name, names.horizontalAdvance(m_elements->row(r).name));
-    setColumnWidth(ElementTableModel::nameColumn, std::min(name + 2 * Style::pt(cellPaddingX) + 2,
-                                                           std::max(available * 2 / 5, 60)));
+    const int natural = name + 2 * Style::pt(cellPaddingX) + Style::pt(4);
+    setColumnWidth(ElementTableModel::nameColumn,
+                   std::min(natural, std::max(available * 3 / 5, Style::pt(60))));
     resizeRowsToContents();
     updateGeometry();
 }
@@ -558,6 +592,7 @@ void DocumentSummaryView::refresh()
     auto row = [&](const QString &name, const QString &value) {
         auto *pair = new QHBoxLayout;
         QLabel *l = line(name, Style::font(12), Style::secondary(p), content);
+        l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         l->setFixedWidth(Style::pt(170));
         pair->addWidget(l);
         pair->addWidget(line(value, Style::fixedFont(12), p.color(QPalette::Text), content), 1);

@@ -46,7 +46,7 @@ std::optional<QString> runtimeFolder()
 /// can create names in the temporary folder, so someone else may have prepared it.
 std::optional<QString> privateFolder()
 {
-    const QString folder = QDir::tempPath() + QStringLiteral("/kelvane-%1").arg(::getuid());
+    const QString folder = QDir::tempPath() + QStringLiteral("/kelvane-runtime-%1").arg(::getuid());
     const QByteArray name = QFile::encodeName(folder);
     if (::mkdir(name.constData(), 0700) == 0)
         ::chmod(name.constData(), 0700); // the umask may have taken bits away

@@ -67,6 +67,13 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
         (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
                      "Component separator", ":", "Repetition separator", "^", "Segment terminator",
                      "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
+    // Each summary value stands beside its name, not over it.
+    const auto summaryLabels = window.outline()->summary()->widget()->findChildren<QLabel *>();
+    for (qsizetype i = 0; i + 1 < summaryLabels.size(); ++i) {
+        if (summaryLabels[i]->text() == QStringLiteral("Element separator")) {
+            EXPECT_GE(summaryLabels[i + 1]->x(), summaryLabels[i]->x() + summaryLabels[i]->width());
+        }
+    }
     // No row looks selected while the summary shows, even once the tree has the focus.
     QTreeView *tree = window.outline()->tree();
     tree->setFocus();

@@ -142,7 +142,7 @@ TEST_F(SingleInstanceTest, UnsafeRuntimeFolderFallsBackToAPrivateFolder)
     ASSERT_TRUE(temp.isValid());
     m_environment.set("TMPDIR", QFile::encodeName(temp.path()).constData());
     const QString fallback =
-        QDir(temp.path()).canonicalPath() + QStringLiteral("/kelvane-%1").arg(::getuid());
+        QDir(temp.path()).canonicalPath() + QStringLiteral("/kelvane-runtime-%1").arg(::getuid());
 
     QTemporaryDir worldWritable;
     QTemporaryDir groupWritable;
