@@ -82,12 +82,15 @@ public:
         QColor tertiary = selected ? text : Style::tertiary(palette);
 
         QRect r = option.rect.adjusted(2, 1, -6, -1);
-        Style::kindIcon(kind, palette).paint(painter, QRect(r.left(), r.top() + 3, 16, 16));
+        // The icon in a frame 16 points wide, then the texts 8 points further.
+        const int icon = Style::pt(12), frame = Style::pt(16), gap = Style::pt(8);
+        Style::kindIcon(kind, palette)
+            .paint(painter, QRect(r.left() + (frame - icon) / 2, r.top() + 3, icon, icon));
         const QString position = index.data(PositionRole).toString();
         const QFont positionFont = Style::fixedFont(9);
         const int positionWidth = QFontMetrics(positionFont).horizontalAdvance(position);
-        const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - positionWidth - 8,
-                             r.height());
+        const QRect textRect(r.left() + frame + gap, r.top(),
+                             r.width() - frame - gap - positionWidth - gap, r.height());
 
         const QFont titleFont = Style::font(12, Style::kindWeight(kind));
         const QFontMetrics titleMetrics(titleFont);
@@ -103,7 +106,8 @@ public:
             QPoint(r.right() - positionWidth, textRect.top() + titleMetrics.ascent() + 1),
             position);
         if (index.data(FindingRole).toBool())
-            drawFindingMark(painter, QPoint(r.right() - positionWidth - 16, textRect.top() + 4));
+            drawFindingMark(painter,
+                            QPoint(r.right() - positionWidth - Style::pt(12), textRect.top() + 4));
 
         const QString subtitle = index.data(SubtitleRole).toString();
         if (!subtitle.isEmpty()) {

@@ -7,6 +7,8 @@
 #include "app/Platform.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QListView>
 #include <QPalette>
 #include <QStyleFactory>
@@ -65,6 +67,30 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const QString sample = QString::fromLocal8Bit(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]);
+
+    // Made-up files for what the sample does not show: many findings, and a file that is no X12.
+    QTemporaryDir scratch;
+    const QString findings = scratch.filePath(QStringLiteral("envelopes.x12"));
+    {
+        QFile file(findings);
+        file.open(QIODevice::WriteOnly);
+        QByteArray text = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
+                          "*240315*1230*^*00501*000000001*0*P*:~GS*HC*S*R*20240315*1230*1*X*"
+                          "005010X222A1~";
+        for (int i = 1; i <= 40; ++i)
+            text += "ST*837*" + QByteArray::number(i) + "~BHT*0019*00*1~SE*9*" +
+                    QByteArray::number(i + (i % 3 == 0 ? 1 : 0)) + "~";
+        text += "GE*41*2~IEA*1*000000002~";
+        file.write(text);
+    }
+    const QString letter = scratch.filePath(QStringLiteral("letter.txt"));
+    {
+        QFile file(letter);
+        file.open(QIODevice::WriteOnly);
+        file.write("Dear Sir or Madam~I write about the invoice of last month~which I have not "
+                   "received~Yours faithfully~A. Customer~");
+    }
+
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
@@ -82,19 +108,31 @@ int main(int argc, char **argv)
         grab(window, folder + QStringLiteral("/outline-summary") + suffix);
         QTreeView *tree = window.outline()->tree();
         tree->expandToDepth(4);
-        tree->setCurrentIndex(tree->model()->index(0, 0));
         const QModelIndex group = tree->model()->index(0, 0, tree->model()->index(0, 0));
         const QModelIndex set = tree->model()->index(0, 0, group);
         tree->setCurrentIndex(tree->model()->index(4, 0, set));
         grab(window, folder + QStringLiteral("/outline") + suffix);
+        // The interchange header: sixteen elements with long names.
+        tree->setCurrentIndex(tree->model()->index(0, 0));
+        grab(window, folder + QStringLiteral("/outline-elements") + suffix);
         model.setViewMode(AppModel::ViewMode::flat);
         window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(5, 0));
         grab(window, folder + QStringLiteral("/segments") + suffix);
         model.setSearchText(QStringLiteral("nm1"));
+        window.findNext();
         grab(window, folder + QStringLiteral("/segments-search") + suffix);
-        model.setSearchText({});
         model.setViewMode(AppModel::ViewMode::raw);
+        window.goToSegment(4);
         grab(window, folder + QStringLiteral("/raw") + suffix);
+        model.setSearchText({});
+
+        model.setViewMode(AppModel::ViewMode::outline);
+        model.open(findings);
+        settle(model);
+        grab(window, folder + QStringLiteral("/outline-findings") + suffix);
+        model.open(letter);
+        settle(model);
+        grab(window, folder + QStringLiteral("/not-x12") + suffix);
     }
     return 0;
 }
