@@ -93,10 +93,7 @@ EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
     : QWidget(parent), m_icon(new QLabel(this)), m_title(new QLabel(this)),
       m_line(new QLabel(this)), m_button(new QPushButton(QStringLiteral("Choose File\u2026"), this))
 {
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, p.color(QPalette::Base));
-    setPalette(p);
+    Style::useTextBackground(this);
 
     auto *stack = new QVBoxLayout(this);
     stack->setSpacing(Style::pt(14));
@@ -150,10 +147,7 @@ QString EmptyStateView::line() const
 LoadingView::LoadingView(QWidget *parent)
     : QWidget(parent), m_title(new QLabel(this)), m_bar(new QProgressBar(this))
 {
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, p.color(QPalette::Base));
-    setPalette(p);
+    Style::useTextBackground(this);
     auto *stack = new QVBoxLayout(this);
     stack->setSpacing(Style::pt(14));
     stack->addStretch(1);

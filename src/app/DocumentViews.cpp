@@ -284,6 +284,24 @@ int wrapped(int current, int delta, int count)
     return ((current + delta) % count + count) % count;
 }
 
+/// Makes a row of a segment list current and selected, and shows it.
+void showRow(QListView *list, const QModelIndex &row,
+             QAbstractItemView::ScrollHint hint = QAbstractItemView::EnsureVisible)
+{
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(row, hint);
+}
+
+/// Shows a segment's row when the list has one; false when it has not.
+bool showSegment(QListView *list, const SegmentListModel &segments, std::uint32_t segment)
+{
+    const int row = segments.rowOf(segment);
+    if (row < 0)
+        return false;
+    showRow(list, segments.index(row), QAbstractItemView::PositionAtCenter);
+    return true;
+}
+
 } // namespace
 
 int OutlineTree::expandWithin(const QModelIndex &root)
@@ -553,21 +571,13 @@ bool FlatSegmentView::moveSelection(int delta)
     if (count == 0)
         return false;
     const int current = m_selected ? m_segments->rowOf(*m_selected) : -1;
-    const QModelIndex next = m_segments->index(wrapped(current, delta, count));
-    m_list->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
-    m_list->scrollTo(next);
+    showRow(m_list, m_segments->index(wrapped(current, delta, count)));
     return true;
 }
 
 bool FlatSegmentView::choose(std::uint32_t segment)
 {
-    const int row = m_segments->rowOf(segment);
-    if (row < 0)
-        return false;
-    const QModelIndex index = m_segments->index(row);
-    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    return true;
+    return showSegment(m_list, *m_segments, segment);
 }
 
 void FlatSegmentView::showSelected()
@@ -597,10 +607,7 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
       m_list(new QListView(this))
 {
     // The 16-point padding around the lines, on the text background.
-    setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, background.color(QPalette::Base));
-    setPalette(background);
+    Style::useTextBackground(this);
     auto *layout = new QVBoxLayout(this);
     const int padding = Style::pt(16);
     layout->setContentsMargins(padding, padding, padding, padding);
@@ -654,21 +661,13 @@ bool RawTextView::moveCurrent(int delta)
     const int count = m_segments->rowCount();
     if (count == 0)
         return false;
-    const QModelIndex next = m_segments->index(wrapped(m_list->currentIndex().row(), delta, count));
-    m_list->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
-    m_list->scrollTo(next);
+    showRow(m_list, m_segments->index(wrapped(m_list->currentIndex().row(), delta, count)));
     return true;
 }
 
 bool RawTextView::choose(std::uint32_t segment)
 {
-    const int row = m_segments->rowOf(segment);
-    if (row < 0)
-        return false;
-    const QModelIndex index = m_segments->index(row);
-    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    return true;
+    return showSegment(m_list, *m_segments, segment);
 }
 
 std::vector<std::uint32_t> RawTextView::selectedSegments() const

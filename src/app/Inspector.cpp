@@ -76,15 +76,6 @@ QWidget *divider(QWidget *parent)
     return rule;
 }
 
-/// A background in the window's text colours.
-void useTextBackground(QWidget *widget)
-{
-    widget->setAutoFillBackground(true);
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Window, p.color(QPalette::Base));
-    widget->setPalette(p);
-}
-
 void collectTexts(const QWidget *widget, QStringList &texts)
 {
     for (const QObject *child : widget->children()) {
@@ -470,7 +461,7 @@ SegmentDetailView::SegmentDetailView(QWidget *parent) : QScrollArea(parent)
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    useTextBackground(viewport());
+    Style::useTextBackground(viewport());
 }
 
 void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
@@ -479,7 +470,7 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
     m_document = std::move(document);
     m_table = nullptr;
     auto *content = new QWidget;
-    useTextBackground(content);
+    Style::useTextBackground(content);
     const QPalette &palette = content->palette();
     auto *stack = new QVBoxLayout(content);
     const int margin = Style::pt(20);
@@ -571,14 +562,14 @@ DocumentSummaryView::DocumentSummaryView(AppModel &model, QWidget *parent)
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    useTextBackground(viewport());
+    Style::useTextBackground(viewport());
     refresh();
 }
 
 void DocumentSummaryView::refresh()
 {
     auto *content = new QWidget;
-    useTextBackground(content);
+    Style::useTextBackground(content);
     auto *layout = new QVBoxLayout(content);
     const int margin = Style::pt(20);
     layout->setContentsMargins(margin, margin, margin, margin);

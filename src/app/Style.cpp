@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QScreen>
+#include <QWidget>
 
 namespace Style {
 
@@ -176,6 +177,14 @@ QIcon symbol(Symbol which, const QColor &colour)
         break;
     }
     return QIcon(pixmap);
+}
+
+void useTextBackground(QWidget *widget)
+{
+    widget->setAutoFillBackground(true);
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, p.color(QPalette::Base));
+    widget->setPalette(p);
 }
 
 int pt(double points)

@@ -7,6 +7,8 @@
 #include <QIcon>
 #include <QPalette>
 
+class QWidget;
+
 /// Fonts, colours and icons of the window, from the desktop's palette so light and dark themes
 /// both work. Sizes are in points.
 namespace Style {
@@ -44,6 +46,9 @@ QFont::Weight kindWeight(X12Node::Kind kind);
 enum class Symbol { folder, export_, searchDocument, warning };
 /// A symbol from the freedesktop icon theme, or a drawn one where the theme has none.
 QIcon symbol(Symbol symbol, const QColor &colour);
+
+/// Fills a widget with the window's text background (the palette's Base), as text views are.
+void useTextBackground(QWidget *widget);
 
 /// A length in points as pixels on this screen.
 int pt(double points);

@@ -4,6 +4,7 @@
 // of its own, and a small claim.
 
 #include "app/AppModel.h"
+#include "app/DefaultHandler.h"
 #include "app/Platform.h"
 #include "common/ScopedEnvironment.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -69,6 +71,21 @@ public:
     }
     QStringList recentDocuments() const override { return recent; }
     void clearRecentDocuments() override { recent.clear(); }
+};
+
+/// No known types, and asked before: a launch shows nothing.
+struct QuietDesktop : TypeRegistry, AlertPresenter, PreferenceStore
+{
+    bool knows(const QString &) const override { return false; }
+    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
+    QString thisApplication() const override { return {}; }
+    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
+    {
+        done(std::nullopt);
+    }
+    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
+    bool flag(const QString &) const override { return true; }
+    void setFlag(const QString &, bool) override {}
 };
 
 class AppTest : public testing::Test

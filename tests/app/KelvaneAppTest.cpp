@@ -15,21 +15,6 @@ namespace {
 
 using KelvaneAppTest = AppTest;
 
-/// No known types, and asked before: the launch steps show nothing.
-struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
-{
-    bool knows(const QString &) const override { return false; }
-    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
-    QString thisApplication() const override { return {}; }
-    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
-    {
-        done(std::nullopt);
-    }
-    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
-    bool flag(const QString &) const override { return true; }
-    void setFlag(const QString &, bool) override {}
-};
-
 TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
 {
     const QString first = write("first.x12", claim);
@@ -38,7 +23,7 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
 
     // Two requests before the window: the later one wins, and only its first file counts; it is
     // open by the time the window's start-up steps are done.
-    FakeDesktop desktop;
+    QuietDesktop desktop;
     KelvaneApp app(m_platform, desktop, desktop, desktop);
     app.delegate().openRequest({first});
     app.delegate().openRequest({second, third});
@@ -53,7 +38,7 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
 
     // The first-launch question comes after the parked file is open.
     {
-        struct AskingDesktop : FakeDesktop
+        struct AskingDesktop : QuietDesktop
         {
             AppModel *model = nullptr;
             bool fileOpenWhenAsked = false;

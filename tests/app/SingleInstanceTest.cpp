@@ -26,21 +26,6 @@ using namespace app_testing;
 
 namespace {
 
-/// No known types, and asked before: a launch shows nothing.
-struct QuietDesktop : TypeRegistry, AlertPresenter, PreferenceStore
-{
-    bool knows(const QString &) const override { return false; }
-    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
-    QString thisApplication() const override { return {}; }
-    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
-    {
-        done(std::nullopt);
-    }
-    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
-    bool flag(const QString &) const override { return true; }
-    void setFlag(const QString &, bool) override {}
-};
-
 /// Bytes as the running instance reads them: `values` written one after the other.
 template <typename... Values>
 QByteArray encoded(const Values &...values)
