@@ -304,24 +304,24 @@ bool showSegment(QListView *list, const SegmentListModel &segments, std::uint32_
 
 } // namespace
 
-int OutlineTree::expandWithin(const QModelIndex &root)
+bool OutlineTree::expandWithin(const QModelIndex &root)
 {
     // Breadth first: a level is opened only when all of it fits within the bound.
     std::vector<QModelIndex> level{root};
     std::vector<QModelIndex> toExpand;
     std::size_t visible = 0;
     int levels = 0;
+    bool whole = true;
     while (!level.empty()) {
         std::size_t children = 0;
         for (const QModelIndex &index : level)
             children += std::size_t(model()->rowCount(index));
-        if (children == 0)
+        if (visible + children > expansionLimit) {
+            whole = false;
             break;
-        if (visible + children > expansionLimit)
-            break;
+        }
         visible += children;
         std::vector<QModelIndex> next;
-        next.reserve(children);
         for (const QModelIndex &index : level) {
             if (index.isValid())
                 toExpand.push_back(index);
@@ -338,27 +338,12 @@ int OutlineTree::expandWithin(const QModelIndex &root)
     for (const QModelIndex &index : toExpand)
         expand(index);
     setUpdatesEnabled(true);
-    // Levels left folded: the ones under the last level opened that still have children.
-    int folded = 0;
-    for (std::vector<QModelIndex> rest = level; !rest.empty(); ++folded) {
-        std::vector<QModelIndex> next;
-        for (const QModelIndex &index : rest) {
-            for (int row = 0; row < model()->rowCount(index) && next.size() < 1'000'000; ++row) {
-                const QModelIndex child = model()->index(row, 0, index);
-                if (model()->hasChildren(child))
-                    next.push_back(child);
-            }
-        }
-        rest = std::move(next);
-        if (folded > 64)
-            break;
-    }
-    if (folded > 0)
+    if (!whole)
         emit notice(QStringLiteral("The tree is too large to open whole: %1 level%2 opened, the "
                                    "rest left folded.")
                         .arg(levels)
                         .arg(levels == 1 ? "" : "s"));
-    return folded;
+    return whole;
 }
 
 void OutlineTree::keyPressEvent(QKeyEvent *event)

@@ -31,9 +31,9 @@ public:
     using QTreeView::QTreeView;
 
     /// Expands the subtree under `root` (the whole tree for an invalid index) level by level,
-    /// while the rows it makes visible stay within expansionLimit. Returns how many levels were
-    /// left folded (0 when the whole subtree is open).
-    int expandWithin(const QModelIndex &root);
+    /// while the rows it makes visible stay within expansionLimit. True when the whole subtree
+    /// is open; otherwise the deeper levels stay folded and the tree says so.
+    bool expandWithin(const QModelIndex &root);
 
 signals:
     /// Something the user should know about what the tree did (an expansion cut short).
