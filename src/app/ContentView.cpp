@@ -1,7 +1,6 @@
 #include "app/ContentView.h"
 
 #include "app/AppModel.h"
-#include "app/DisplayText.h"
 #include "app/DocumentViews.h"
 #include "app/Inspector.h"
 #include "app/Platform.h"
@@ -628,15 +627,15 @@ void ContentView::goToSegment(std::uint32_t segment)
         m_outline->reveal(segment);
         break;
     case AppModel::ViewMode::flat:
-        if (!m_flat->choose(segment)) {
-            m_model.setSearchText({});
-            m_flat->choose(segment);
-        }
-        break;
     case AppModel::ViewMode::raw:
-        if (!m_raw->choose(segment)) {
+        // A segment the search hides is listed again once the search is cleared.
+        const auto choose = [this, segment] {
+            return m_model.viewMode() == AppModel::ViewMode::flat ? m_flat->choose(segment)
+                                                                  : m_raw->choose(segment);
+        };
+        if (!choose()) {
             m_model.setSearchText({});
-            m_raw->choose(segment);
+            choose();
         }
         break;
     }
@@ -683,12 +682,11 @@ void ContentView::copy()
             segments.push_back(*segment);
         break;
     case AppModel::ViewMode::raw:
-        m_raw->copySelection();
-        return;
+        segments = m_raw->selectedSegments();
+        break;
     }
     if (!segments.empty())
-        QApplication::clipboard()->setText(
-            DisplayText::exact(document->segment(segments.front()).raw()));
+        copySegments(*document, segments);
 }
 
 QByteArray ContentView::saveLayout() const

@@ -66,7 +66,6 @@ public:
     void showNotice(const QString &text);
     QString text() const;
     QPushButton *actionButton() const { return m_action; }
-    QProgressBar *progress() const { return m_progress; }
 
 private:
     void refresh();

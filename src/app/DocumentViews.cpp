@@ -251,15 +251,6 @@ QString highlightQuery(const QString &search)
     return search.trimmed();
 }
 
-/// Puts the raw text of segments, whole and one a line, on the clipboard.
-void copySegments(const X12Document &document, const std::vector<std::uint32_t> &segments)
-{
-    QStringList lines;
-    for (const std::uint32_t segment : segments)
-        lines << DisplayText::exact(document.segment(segment).raw());
-    QApplication::clipboard()->setText(lines.join(u'\n'));
-}
-
 /// A context menu with Copy Segment, for whatever `selection` gives.
 void addCopySegment(QAbstractItemView *view, const AppModel &model,
                     std::function<std::vector<std::uint32_t>()> selection)
@@ -303,6 +294,14 @@ bool showSegment(QListView *list, const SegmentListModel &segments, std::uint32_
 }
 
 } // namespace
+
+void copySegments(const X12Document &document, const std::vector<std::uint32_t> &segments)
+{
+    QStringList lines;
+    for (const std::uint32_t segment : segments)
+        lines << DisplayText::exact(document.segment(segment).raw());
+    QApplication::clipboard()->setText(lines.join(u'\n'));
+}
 
 bool OutlineTree::expandWithin(const QModelIndex &root)
 {
@@ -663,11 +662,4 @@ std::vector<std::uint32_t> RawTextView::selectedSegments() const
     for (const QModelIndex &index : selected)
         segments.push_back(index.data(NodeIndexRole).toUInt());
     return segments;
-}
-
-void RawTextView::copySelection() const
-{
-    // The rows show long segments cut short; the copy has them whole.
-    if (const auto document = m_model.document())
-        copySegments(*document, selectedSegments());
 }

@@ -18,6 +18,9 @@ class SegmentDetailView;
 class SegmentListModel;
 class X12Document;
 
+/// Puts the raw text of segments, whole (not cut for display) and one a line, on the clipboard.
+void copySegments(const X12Document &document, const std::vector<std::uint32_t> &segments);
+
 /// The tree of the Outline mode. `*` expands the current node's subtree, but never more than a
 /// window can show without freezing: on a big file only as many levels as stay within a bound.
 class OutlineTree : public QTreeView
@@ -132,8 +135,6 @@ public:
     bool choose(std::uint32_t segment);
     /// The segments of the selected lines, in order.
     std::vector<std::uint32_t> selectedSegments() const;
-    /// Puts the selected lines' raw text, whole, on the clipboard.
-    void copySelection() const;
 
 private:
     void refill();
