@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core fonts-freefont-ttf)
 if [[ "${1:-build}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev poppler-utils clang-format git)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev poppler-utils clang-format git)
 fi
 
 missing=()

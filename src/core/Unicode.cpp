@@ -1,5 +1,7 @@
 #include "core/Unicode_p.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -7,80 +9,187 @@
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
+#include <unicode/ucasemap.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 #include <unicode/utext.h>
 
 namespace kelvane::detail {
 
-struct ClusterBreaker::Impl
+namespace {
+
+/// ICU's own character iterator, for the sequences clusterEnd() does not decide itself. One per
+/// thread; it is only ever asked for one character at a time.
+class IcuCharacters
 {
-    std::unique_ptr<icu::BreakIterator> iterator;
-    UText text = UTEXT_INITIALIZER;
-    // Without ICU (no data, or a stretch too long for it) every code point counts as one character.
-    std::string_view fallback;
-    std::size_t fallbackPos = 0;
-    bool useFallback = true;
+public:
+    static IcuCharacters &forThisThread()
+    {
+        thread_local IcuCharacters characters;
+        return characters;
+    }
+
+    /// End of the character at the start of the stretch, or 0 when ICU cannot say.
+    std::size_t firstEnd(std::string_view stretch)
+    {
+        if (!m_iterator || stretch.size() > std::size_t(INT32_MAX))
+            return 0;
+        UErrorCode status = U_ZERO_ERROR;
+        utext_openUTF8(&m_text, stretch.data(), std::int64_t(stretch.size()), &status);
+        if (U_SUCCESS(status))
+            m_iterator->setText(&m_text, status);
+        if (U_FAILURE(status))
+            return 0;
+        const std::int32_t end = m_iterator->following(0);
+        return end == icu::BreakIterator::DONE ? 0 : std::size_t(end);
+    }
+
+    IcuCharacters(const IcuCharacters &) = delete;
+    IcuCharacters &operator=(const IcuCharacters &) = delete;
+    ~IcuCharacters() { utext_close(&m_text); }
+
+private:
+    IcuCharacters()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        m_iterator.reset(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status))
+            m_iterator.reset();
+    }
+
+    std::unique_ptr<icu::BreakIterator> m_iterator;
+    UText m_text = UTEXT_INITIALIZER;
 };
 
-ClusterBreaker::ClusterBreaker() : d(new Impl)
+/// The code point at byte i and its length in bytes; a malformed sequence is one U+FFFD, as long
+/// as ICU's own UTF-8 reading makes it.
+struct CodePoint
 {
-    UErrorCode status = U_ZERO_ERROR;
-    d->iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status))
-        d->iterator.reset();
+    UChar32 value;
+    std::size_t length;
+};
+
+CodePoint decodeAt(const std::uint8_t *s, std::size_t n, std::size_t i) noexcept
+{
+    std::int32_t at = 0;
+    const auto available = std::int32_t(std::min<std::size_t>(n - i, 4));
+    UChar32 c;
+    U8_NEXT(s + i, at, available, c);
+    return {c < 0 ? 0xFFFD : c, std::size_t(at)};
 }
 
-ClusterBreaker::~ClusterBreaker()
+UGraphemeClusterBreak breakClass(UChar32 c) noexcept
 {
-    utext_close(&d->text);
-    delete d;
+    // Most non-ASCII text in these files is Latin, Greek or Cyrillic: look those up in a table.
+    static const auto twoByteClasses = [] {
+        std::array<std::uint8_t, 0x800> classes{};
+        for (UChar32 k = 0; k < 0x800; ++k)
+            classes[std::size_t(k)] =
+                std::uint8_t(u_getIntPropertyValue(k, UCHAR_GRAPHEME_CLUSTER_BREAK));
+        return classes;
+    }();
+    if (c < 0x800)
+        return UGraphemeClusterBreak(twoByteClasses[std::size_t(c)]);
+    return UGraphemeClusterBreak(u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK));
 }
 
-ClusterBreaker &ClusterBreaker::forThisThread()
+bool isPictographic(UChar32 c) noexcept
 {
-    thread_local ClusterBreaker breaker;
-    return breaker;
+    return u_hasBinaryProperty(c, UCHAR_EXTENDED_PICTOGRAPHIC);
 }
 
-void ClusterBreaker::reset(std::string_view stretch)
+bool isControl(UGraphemeClusterBreak k) noexcept
 {
-    d->fallback = stretch;
-    d->fallbackPos = 0;
-    d->useFallback = true;
-    if (!d->iterator || stretch.size() > std::size_t(INT32_MAX))
-        return;
-    UErrorCode status = U_ZERO_ERROR;
-    utext_openUTF8(&d->text, stretch.data(), std::int64_t(stretch.size()), &status);
-    if (U_SUCCESS(status))
-        d->iterator->setText(&d->text, status);
-    if (U_FAILURE(status))
-        return;
-    d->iterator->first();
-    d->useFallback = false;
+    return k == U_GCB_CONTROL || k == U_GCB_CR || k == U_GCB_LF;
 }
 
-std::size_t ClusterBreaker::next()
+} // namespace
+
+std::size_t clusterEnd(std::string_view text, std::size_t at)
 {
-    if (!d->useFallback) {
-        const std::int32_t e = d->iterator->next();
-        return e == icu::BreakIterator::DONE ? std::string_view::npos : std::size_t(e);
+    const auto *s = reinterpret_cast<const std::uint8_t *>(text.data());
+    const std::size_t n = text.size();
+
+    // The common case first: a letter of two bytes, then ASCII or another such letter.
+    auto twoByteAt = [&](std::size_t i) -> UChar32 {
+        if (i + 1 < n && s[i] >= 0xC2 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80)
+            return UChar32(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F));
+        return -1;
+    };
+    if (const UChar32 c = twoByteAt(at); c >= 0 && breakClass(c) == U_GCB_OTHER) {
+        const std::size_t q = at + 2;
+        if (q == n || s[q] < 0x80)
+            return q; // ASCII never joins a letter
+        if (const UChar32 d = twoByteAt(q); d >= 0) {
+            const UGraphemeClusterBreak k = breakClass(d);
+            if (k != U_GCB_EXTEND && k != U_GCB_ZWJ && k != U_GCB_SPACING_MARK)
+                return q;
+        }
     }
-    // One code point at a time.
-    const std::string_view rest = d->fallback.substr(d->fallbackPos);
-    if (rest.empty())
-        return std::string_view::npos;
-    std::size_t length = 1;
-    const auto lead = static_cast<unsigned char>(rest.front());
-    if (lead >= 0xF0)
-        length = 4;
-    else if (lead >= 0xE0)
-        length = 3;
-    else if (lead >= 0xC0)
-        length = 2;
-    while (length > 1 && length > rest.size())
-        --length;
-    d->fallbackPos += length;
-    return d->fallbackPos;
+
+    const CodePoint first = decodeAt(s, n, at);
+    UGraphemeClusterBreak previous = breakClass(first.value);
+    std::size_t q = at + first.length;
+    if (previous == U_GCB_CR)
+        return q < n && s[q] == '\n' ? q + 1 : q;
+    if (isControl(previous))
+        return q;
+
+    // What the emoji and flag rules need to remember of the cluster so far.
+    UChar32 base = first.value; // the last code point that was neither Extend nor ZWJ
+    bool onlyExtendSinceBase = true;
+    bool zwjAfterBase = false; // the last code point is a ZWJ right after base and Extends
+    std::size_t regionalIndicators = previous == U_GCB_REGIONAL_INDICATOR ? 1 : 0;
+
+    while (q < n) {
+        const CodePoint next = decodeAt(s, n, q);
+        const UGraphemeClusterBreak k = breakClass(next.value);
+        bool join;
+        if (isControl(k)) {
+            join = false;
+        } else if (k == U_GCB_EXTEND || k == U_GCB_ZWJ || k == U_GCB_SPACING_MARK ||
+                   previous == U_GCB_PREPEND) {
+            join = true;
+        } else if (previous == U_GCB_L) {
+            join = k == U_GCB_L || k == U_GCB_V || k == U_GCB_LV || k == U_GCB_LVT;
+        } else if (previous == U_GCB_LV || previous == U_GCB_V) {
+            join = k == U_GCB_V || k == U_GCB_T;
+        } else if (previous == U_GCB_LVT || previous == U_GCB_T) {
+            join = k == U_GCB_T;
+        } else if (previous == U_GCB_ZWJ) {
+            join = zwjAfterBase && isPictographic(next.value) && isPictographic(base);
+        } else if (previous == U_GCB_REGIONAL_INDICATOR && k == U_GCB_REGIONAL_INDICATOR) {
+            join = regionalIndicators % 2 == 1;
+        } else {
+            join = false;
+        }
+        // ICU also keeps Indic conjuncts (a consonant, a virama, a consonant) together, by
+        // properties this code does not read: let ICU decide around Indic letters.
+        if (!join && (previous == U_GCB_EXTEND || previous == U_GCB_ZWJ) && next.value >= 0x0900 &&
+            next.value <= 0x0DFF) {
+            const std::size_t end = IcuCharacters::forThisThread().firstEnd(text.substr(at));
+            if (end > 0)
+                return at + end;
+        }
+        if (!join)
+            return q;
+
+        if (k == U_GCB_EXTEND) {
+            zwjAfterBase = false;
+        } else if (k == U_GCB_ZWJ) {
+            zwjAfterBase = onlyExtendSinceBase;
+            onlyExtendSinceBase = false;
+        } else {
+            base = next.value;
+            onlyExtendSinceBase = true;
+            zwjAfterBase = false;
+        }
+        regionalIndicators = k == U_GCB_REGIONAL_INDICATOR ? regionalIndicators + 1 : 0;
+        previous = k;
+        q += next.length;
+    }
+    return q;
 }
 
 char32_t firstCodePoint(std::string_view text) noexcept
@@ -101,6 +210,12 @@ bool isWhiteSpace(std::string_view character) noexcept
     const auto c = static_cast<unsigned char>(character.front());
     if (c < 0x80)
         return isAsciiWhiteSpace(c);
+    // Of the two-byte code points only NEL and the no-break space are white space.
+    if (c == 0xC2 && character.size() >= 2)
+        return static_cast<unsigned char>(character[1]) == 0x85 ||
+               static_cast<unsigned char>(character[1]) == 0xA0;
+    if (c < 0xE0)
+        return false;
     return u_isUWhiteSpace(UChar32(firstCodePoint(character)));
 }
 
@@ -161,10 +276,32 @@ std::string toUpper(std::string_view text)
         }
         return result;
     }
-    icu::UnicodeString u =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
-    u.toUpper(icu::Locale::getRoot());
-    u.toUTF8String(result);
+    // Straight from UTF-8 to UTF-8, without a trip through UTF-16: a tag can be a whole file.
+    UErrorCode status = U_ZERO_ERROR;
+    static thread_local std::unique_ptr<UCaseMap, decltype(&ucasemap_close)> caseMap(
+        ucasemap_open("", 0, &status), &ucasemap_close);
+    if (!caseMap || text.size() > std::size_t(INT32_MAX) - 16) {
+        icu::UnicodeString u =
+            icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
+        u.toUpper(icu::Locale::getRoot());
+        u.toUTF8String(result);
+        return result;
+    }
+    // Most upper-case letters take as many bytes as their lower-case ones; a text that grows is
+    // mapped a second time into a buffer of the size ICU reports.
+    result.resize(text.size() + 16);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        status = U_ZERO_ERROR;
+        const std::int32_t length =
+            ucasemap_utf8ToUpper(caseMap.get(), result.data(), std::int32_t(result.size()),
+                                 text.data(), std::int32_t(text.size()), &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            result.resize(std::size_t(length));
+            continue;
+        }
+        result.resize(U_SUCCESS(status) ? std::size_t(length) : 0);
+        break;
+    }
     return result;
 }
 

@@ -9,39 +9,15 @@
 
 namespace kelvane::detail {
 
-/// A cluster boundary is certain, whatever comes before or after, where the bytes on both sides
-/// are ASCII and are not CR followed by LF.
-inline bool isSureBoundary(const unsigned char *s, std::size_t n, std::size_t at) noexcept
-{
-    return at > 0 && at < n && s[at - 1] < 0x80 && s[at] < 0x80 &&
-           !(s[at - 1] == '\r' && s[at] == '\n');
-}
-
-/// Cluster boundaries of one stretch of non-ASCII text, from ICU. One breaker per thread.
-class ClusterBreaker
-{
-public:
-    static ClusterBreaker &forThisThread();
-
-    /// Starts on a new stretch of text, which must begin on a cluster boundary. Costs nothing up
-    /// front: clusters are found as next() asks for them.
-    void reset(std::string_view stretch);
-    /// End (relative to the stretch) of the next cluster, or npos after the last one.
-    std::size_t next();
-
-    ClusterBreaker(const ClusterBreaker &) = delete;
-    ClusterBreaker &operator=(const ClusterBreaker &) = delete;
-    ~ClusterBreaker();
-
-private:
-    ClusterBreaker();
-    struct Impl;
-    Impl *d;
-};
+/// Where the character that starts at byte `at` of the text ends. `at` must be the start of a
+/// character. The grapheme cluster rules are applied here, code point by code point, with ICU's
+/// character properties; ICU's own iterator is asked only about the few sequences whose rules
+/// this ICU version may tailor. Every byte is therefore looked at a bounded number of times,
+/// however densely the text mixes scripts, marks and emoji.
+std::size_t clusterEnd(std::string_view text, std::size_t at);
 
 /// Calls f(begin, end) for every character of text in order, with byte offsets; stops early when f
-/// returns false. ASCII pairs take the fast path; anything else goes through ICU, which hands back
-/// at the next certain boundary, so every byte is looked at a bounded number of times.
+/// returns false. ASCII pairs take the fast path; anything else goes through clusterEnd().
 template <typename F>
 void forEachCharacter(std::string_view text, F &&f)
 {
@@ -49,28 +25,14 @@ void forEachCharacter(std::string_view text, F &&f)
     const std::size_t n = text.size();
     std::size_t p = 0;
     while (p < n) {
-        if (s[p] < 0x80 && (p + 1 == n || s[p + 1] < 0x80)) {
-            const std::size_t e = (s[p] == '\r' && p + 1 < n && s[p + 1] == '\n') ? p + 2 : p + 1;
-            if (!f(p, e))
-                return;
-            p = e;
-            continue;
-        }
-        ClusterBreaker &breaker = ClusterBreaker::forThisThread();
-        breaker.reset(text.substr(p));
-        const std::size_t base = p;
-        for (std::size_t e = breaker.next(); e != std::string_view::npos; e = breaker.next()) {
-            if (!f(p, base + e))
-                return;
-            p = base + e;
-            if (isSureBoundary(s, n, p))
-                break;
-        }
-        if (p == base) {
-            // ICU found no boundary at all; take the rest as one character rather than spin.
-            f(p, n);
+        std::size_t e;
+        if (s[p] < 0x80 && (p + 1 == n || s[p + 1] < 0x80))
+            e = (s[p] == '\r' && p + 1 < n && s[p + 1] == '\n') ? p + 2 : p + 1;
+        else
+            e = clusterEnd(text, p);
+        if (!f(p, e))
             return;
-        }
+        p = e;
     }
 }
 

@@ -152,7 +152,9 @@ inline std::uint32_t interestingBytes(const char *data, char terminator, char se
 
 /// Cuts text into segments and gives each to the sink, which builds them or only counts them.
 /// With one-byte ASCII delimiters, plain ASCII segments take a fast path that looks only at the
-/// delimiter bytes; every other segment is walked character by character.
+/// delimiter bytes; every other segment is walked character by character. A sink that only
+/// weighs a candidate terminator stops the scan at the first segment too long to look like X12
+/// (Sink::stopsAtLongSegment), so a text that is not cut by it costs a few thousand characters.
 template <typename Sink>
 void scanSegments(std::string_view text, std::string_view elementSeparator,
                   std::string_view terminator, Sink &sink)
@@ -162,6 +164,10 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
     std::size_t index = 0; // characters before the current segment
     std::size_t p = 0;     // start of the current segment's text
     using kelvane::detail::isAsciiWhiteSpace;
+    auto stop = [&] {
+        sink.longSegment();
+        p = n;
+    };
 
     // One segment character by character, up to and including its terminator, or to the end.
     auto walkSegment = [&] {
@@ -171,6 +177,7 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
         std::size_t contentEnd = 0;  // byte just after its last non-blank character
         std::size_t contentLast = 0; // index of that last non-blank character
         std::size_t next = n;
+        bool tooLong = false;
         forEachCharacter(text.substr(p), [&](std::size_t begin, std::size_t end) {
             begin += p;
             end += p;
@@ -191,6 +198,12 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                 }
                 contentEnd = end;
                 contentLast = index;
+                if constexpr (Sink::stopsAtLongSegment) {
+                    if (contentLast - startIndex + 1 >= sampleLength) {
+                        tooLong = true;
+                        return false;
+                    }
+                }
                 if (sameCharacter(s + begin, size, elementSeparator))
                     sink.separator(begin);
             } else if (hasContent && sameCharacter(s + begin, size, elementSeparator)) {
@@ -200,6 +213,10 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
             ++index;
             return true;
         });
+        if (tooLong) {
+            stop();
+            return;
+        }
         if (hasContent)
             sink.segment(startByte, contentEnd, startIndex, contentLast - startIndex + 1);
         else
@@ -239,8 +256,34 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
             --b;
         sink.segment(a, b, index + (a - p), b - a);
     };
+    // Whether the plain ASCII segment from p, scanned up to i, already holds too many characters.
+    // Asked at doubling distances from p, so a long segment is looked at O(length) times in all.
+    std::size_t checkFrom = p;
+    std::size_t checkAt = p + sampleLength;
+    auto plainSegmentTooLong = [&](std::size_t i) {
+        if (checkFrom != p) {
+            checkFrom = p;
+            checkAt = p + sampleLength;
+        }
+        if (i < checkAt)
+            return false;
+        checkAt = p + 2 * (i - p);
+        std::size_t a = p;
+        while (a < i && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
+            ++a;
+        std::size_t b = i;
+        while (b > a && isAsciiWhiteSpace(static_cast<unsigned char>(s[b - 1])))
+            --b;
+        return b - a >= sampleLength;
+    };
     std::size_t i = p; // next byte to scan
     while (i < n) {
+        if constexpr (Sink::stopsAtLongSegment) {
+            if (plainSegmentTooLong(i)) {
+                stop();
+                return;
+            }
+        }
         std::uint32_t mask;
         if (i + 16 <= n) {
             mask = interestingBytes(s + i, term, sep);
@@ -263,6 +306,12 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                 finishPlain(at);
                 index += at + 1 - p;
                 p = at + 1;
+                if constexpr (Sink::stopsAtLongSegment) {
+                    if (sink.longest >= sampleLength) {
+                        stop();
+                        return;
+                    }
+                }
                 continue;
             }
             // Not plain ASCII: this segment goes character by character.
@@ -283,6 +332,8 @@ struct SplitStats
     std::size_t count = 0;
     std::size_t longest = 0; // in characters
 
+    static constexpr bool stopsAtLongSegment = false;
+
     void segment(std::size_t, std::size_t, std::size_t, std::size_t length)
     {
         ++count;
@@ -290,8 +341,15 @@ struct SplitStats
     }
     void separator(std::size_t) {}
     void discard() {}
+    void longSegment() { longest = std::max(longest, sampleLength); }
 
     bool looksSplit() const { return count >= 2 && longest < sampleLength; }
+};
+
+/// Weighs a fallback terminator: the scan stops as soon as it cannot look right.
+struct CandidateStats : SplitStats
+{
+    static constexpr bool stopsAtLongSegment = true;
 };
 
 /// Makes the segments of one split.
@@ -313,8 +371,11 @@ public:
         m_table.records.clear();
     }
 
+    static constexpr bool stopsAtLongSegment = false;
+
     void separator(std::size_t at) { m_pending.push_back(at); }
     void discard() { m_pending.clear(); }
+    void longSegment() {}
 
     void segment(std::size_t begin, std::size_t end, std::size_t offset, std::size_t length)
     {
@@ -789,7 +850,7 @@ std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_vie
     for (std::string_view terminator : fallbackTerminators) {
         if (terminator == detected.segment)
             continue; // gives the same split again, which cannot win
-        SplitStats candidate;
+        CandidateStats candidate;
         scanSegments(text, detected.element, terminator, candidate);
         if (candidate.count > baseline && candidate.looksSplit()) {
             X12Delimiters chosen = detected;
