@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kelvane needs to build and test, if any is missing.
-# Usage: tools/install-deps.sh [build|test]
+# Usage: tools/install-deps.sh [build|test|package]
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core fonts-freefont-ttf)
-if [[ "${1:-build}" == test ]]; then
+case "${1:-build}" in
+test)
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev poppler-utils clang-format git)
-fi
+    ;;
+package)
+    # cpack's dependency scan (dpkg-shlibdeps, file), then tools/check-package.sh's checkers.
+    packages+=(dpkg-dev file lintian appstream desktop-file-utils groff man-db bash-completion)
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

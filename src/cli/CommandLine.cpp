@@ -10,6 +10,9 @@
 #include "pdf/PDFExporter.h"
 
 #include <QGuiApplication>
+#include <QtGlobal>
+
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,8 +50,8 @@ constexpr std::string_view helpText =
     "  --check FILE          list broken envelopes and wrong counts; status 3 when there are any\n"
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
-    "  --help                show this help\n"
-    "  --version             show the version\n";
+    "  -h, --help            show this help\n"
+    "  --version             show the versions of Kelvane, Qt and ICU\n";
 
 /// The last component of a path, as a file name to show: "dir/claims.edi" gives "claims.edi".
 /// A name that is not UTF-8 has its stray bytes shown as U+FFFD.
@@ -351,6 +354,24 @@ int exportPDF(std::span<const std::string_view> arguments, std::size_t optionInd
     return finishOutput(out, errFd);
 }
 
+/// "Kelvane 0.1.0 (Qt 6.4.2, ICU 72.1)": the libraries' versions are those loaded at run time,
+/// which a bug report needs more than the ones Kelvane was built against.
+std::string versionLine()
+{
+    UVersionInfo icu{};
+    u_getVersion(icu);
+    char icuText[U_MAX_VERSION_STRING_LENGTH] = {};
+    u_versionToString(icu, icuText);
+    std::string line = "Kelvane ";
+    line += kelvane::versionString;
+    line += " (Qt ";
+    line += qVersion();
+    line += ", ICU ";
+    line += icuText;
+    line += ")\n";
+    return line;
+}
+
 int printText(int fd, std::string_view text, int errFd)
 {
     OutputSink out(fd, 4096);
@@ -392,12 +413,8 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     for (std::string_view argument : arguments.subspan(1)) {
         if (argument == "--help" || argument == "-h")
             return printText(outFd, helpText, errFd);
-        if (argument == "--version") {
-            std::string version = "Kelvane ";
-            version += kelvane::versionString;
-            version += '\n';
-            return printText(outFd, version, errFd);
-        }
+        if (argument == "--version")
+            return printText(outFd, versionLine(), errFd);
     }
     return std::nullopt;
 }
