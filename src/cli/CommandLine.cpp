@@ -2,6 +2,7 @@
 
 #include "cli/OutputSink.h"
 #include "core/FileOutput.h"
+#include "core/OrderedBlocks_p.h"
 #include "core/TextFile.h"
 #include "core/Version.h"
 #include "core/VisibleText.h"
@@ -15,6 +16,7 @@
 #include <unicode/uversion.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -109,26 +111,30 @@ int finishOutput(OutputSink &out, int errFd)
     return fail(errFd, message);
 }
 
-void walk(const X12Document &document, std::uint32_t index, int depth, OutputSink &out,
-          std::string &line)
+/// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
+/// tree, and a node's depth is its number of ancestors.
+void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
+                     std::string &out)
 {
-    line.assign(std::size_t(depth) * 2, ' ');
-    document.appendTitle(index, line);
-    makePrintable(line, std::size_t(depth) * 2);
-    const std::size_t titleEnd = line.size();
-    line += "  \u2014 ";
-    const std::size_t subtitleStart = line.size();
-    document.appendSubtitle(index, line);
-    if (line.size() == subtitleStart)
-        line.resize(titleEnd);
-    else
-        makePrintable(line, subtitleStart);
-    line += '\n';
-    out.write(line);
-    for (std::uint32_t child : document.children(index)) {
-        if (out.failed())
-            return;
-        walk(document, child, depth + 1, out, line);
+    for (std::size_t i = begin; i < end; ++i) {
+        const auto index = std::uint32_t(i);
+        std::size_t depth = 0;
+        for (std::uint32_t p = document.parent(index); p != X12Document::rootId();
+             p = document.parent(p))
+            ++depth;
+        const std::size_t lineStart = out.size();
+        out.append(depth * 2, ' ');
+        document.appendTitle(index, out);
+        makePrintable(out, lineStart + depth * 2);
+        const std::size_t titleEnd = out.size();
+        out += "  \u2014 ";
+        const std::size_t subtitleStart = out.size();
+        document.appendSubtitle(index, out);
+        if (out.size() == subtitleStart)
+            out.resize(titleEnd);
+        else
+            makePrintable(out, subtitleStart);
+        out += '\n';
     }
 }
 
@@ -152,12 +158,16 @@ int dumpTree(std::string_view path, int outFd, int errFd)
         return document.error();
 
     OutputSink out(outFd);
-    std::string line;
-    for (std::uint32_t root : (*document)->rootNodes()) {
-        if (out.failed())
-            break;
-        walk(**document, root, 0, out, line);
-    }
+    const X12Document &doc = **document;
+    kelvane::detail::renderInOrder<std::string>(
+        doc.nodeCount(), 4096,
+        [&doc](std::size_t begin, std::size_t end, std::string &text) {
+            renderTreeLines(doc, begin, end, text);
+        },
+        [&out](std::string_view text) {
+            out.write(text);
+            return !out.failed();
+        });
     return finishOutput(out, errFd);
 }
 
@@ -203,19 +213,30 @@ int check(std::string_view path, int outFd, int errFd)
         return document.error();
     const X12Document &doc = **document;
     OutputSink out(outFd);
-    std::size_t errors = 0;
-    for (std::size_t i = 0; i < doc.findingCount() && !out.failed(); ++i) {
-        const X12Finding finding = doc.finding(i);
-        errors += finding.severity == X12Finding::Severity::error;
-        std::string line = "segment " + std::to_string(finding.position) + " (";
-        VisibleText::append(line, doc.segment(finding.position - 1).tag());
-        line += "): ";
-        line += toString(finding.severity);
-        line += ": ";
-        VisibleText::append(line, finding.message);
-        line += '\n';
-        out.write(line);
-    }
+    std::atomic<std::size_t> errors = 0;
+    kelvane::detail::renderInOrder<std::string>(
+        doc.findingCount(), 4096,
+        [&doc, &errors](std::size_t begin, std::size_t end, std::string &text) {
+            std::size_t blockErrors = 0;
+            for (std::size_t i = begin; i < end; ++i) {
+                const X12Finding finding = doc.finding(i);
+                blockErrors += finding.severity == X12Finding::Severity::error;
+                text += "segment ";
+                text += std::to_string(finding.position);
+                text += " (";
+                VisibleText::append(text, doc.segment(finding.position - 1).tag());
+                text += "): ";
+                text += toString(finding.severity);
+                text += ": ";
+                VisibleText::append(text, finding.message);
+                text += '\n';
+            }
+            errors += blockErrors;
+        },
+        [&out](std::string_view text) {
+            out.write(text);
+            return !out.failed();
+        });
     const std::size_t warnings = doc.findingCount() - errors;
     if (doc.findingCount() == 0) {
         out.write("No findings.\n");

@@ -6,42 +6,87 @@
 #include "core/TextArena_p.h"
 #include "core/X12Document.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <iterator>
 #include <utility>
 #include <vector>
 
 namespace kelvane::detail {
 
-struct SegmentRecord
+/// A segment of 64 KiB or more: its size, and where its element starts are kept instead.
+struct LongSegment
 {
-    std::uint32_t rawBegin;     // byte offset of the raw text in the parsed text
-    std::uint32_t rawSize;      // bytes
-    std::uint32_t offset;       // characters before the segment in the parsed text
-    std::uint32_t firstElement; // index of its first entry in elementStarts
+    std::uint32_t index;
+    std::uint32_t rawSize;
+    std::uint32_t firstWideStart; // its element starts in wideStarts
 };
 
+/// From this segment on, each segment's character offset is its byte offset less this shift (the
+/// bytes that non-ASCII characters before it took beyond one each).
+struct OffsetShift
+{
+    std::uint32_t segment;
+    std::uint32_t shift;
+};
+
+// Parallel arrays, one entry per segment, sized for what they hold: a segment costs 10 bytes and
+// each of its elements 2, whatever its length.
 struct SegmentTable
 {
+    static constexpr std::uint16_t longSize = 0xFFFF; // in rawSizes: see longSegments
+
     const char *text = nullptr;
-    std::uint32_t separatorSize = 0; // bytes of the element separator
-    // One record per segment and one more, whose firstElement ends the last segment's elements.
-    std::vector<SegmentRecord> records;
-    // Where each element starts, in bytes from the start of its segment's raw text.
-    std::vector<std::uint32_t> elementStarts;
+    std::uint32_t separatorSize = 0;      // bytes of the element separator
+    std::vector<std::uint32_t> rawBegins; // byte offset of the raw text in the parsed text
+    std::vector<std::uint16_t> rawSizes;  // bytes, or longSize
+    // Index of each segment's first entry in elementStarts, and one more that ends the last's.
+    std::vector<std::uint32_t> firstElements;
+    // Where each element starts, in bytes from the start of its segment's raw text. A long
+    // segment keeps a zero here for each element and its real starts in wideStarts.
+    std::vector<std::uint16_t> elementStarts;
+    std::vector<LongSegment> longSegments; // by index
+    std::vector<std::uint32_t> wideStarts;
+    std::vector<OffsetShift> offsetShifts; // by segment; none for a text that is all ASCII
     // Tags that are not the raw text's own first piece (it had to be upper-cased), by segment.
     std::vector<std::pair<std::uint32_t, std::string_view>> foldedTags;
     TextArena foldedText;
-};
 
-struct NodeRecord
-{
-    std::uint32_t parent;     // node index, or X12Document::rootId()
-    std::uint32_t row;        // position among the parent's children
-    std::uint32_t firstChild; // where its children start in childList
+    std::size_t size() const noexcept { return rawBegins.size(); }
+
+    const LongSegment &longSegment(std::uint32_t index) const noexcept
+    {
+        return *std::lower_bound(
+            longSegments.begin(), longSegments.end(), index,
+            [](const LongSegment &entry, std::uint32_t i) { return entry.index < i; });
+    }
+    std::uint32_t rawSize(std::uint32_t index) const noexcept
+    {
+        const std::uint16_t size = rawSizes[index];
+        return size != longSize ? size : longSegment(index).rawSize;
+    }
+    std::uint32_t elementCount(std::uint32_t index) const noexcept
+    {
+        return firstElements[index + 1] - firstElements[index];
+    }
+    /// Where element k of the segment starts, in bytes from the start of its raw text.
+    std::uint32_t elementStart(std::uint32_t index, std::uint32_t k) const noexcept
+    {
+        if (rawSizes[index] != longSize)
+            return elementStarts[firstElements[index] + k];
+        return wideStarts[longSegment(index).firstWideStart + k];
+    }
+    std::uint32_t offset(std::uint32_t index) const noexcept
+    {
+        const auto after = std::upper_bound(
+            offsetShifts.begin(), offsetShifts.end(), index,
+            [](std::uint32_t i, const OffsetShift &entry) { return i < entry.segment; });
+        return rawBegins[index] - (after == offsetShifts.begin() ? 0 : std::prev(after)->shift);
+    }
 };
 
 /// What a finding is about. Its message is composed from the segments when it is read, so a file
@@ -94,10 +139,11 @@ struct FindingRecord
 struct NodeTable
 {
     const SegmentTable *segments = nullptr;
-    // One record per node and one more, whose firstChild ends the last node's children.
-    std::vector<NodeRecord> records;
+    std::vector<std::uint32_t> parents; // node index, or X12Document::rootId()
+    // Where each node's children start in childList, and one more that ends the last's.
+    std::vector<std::uint32_t> firstChildren;
     std::vector<X12Node::Kind> kinds;
-    std::vector<std::uint32_t> childList;
+    std::vector<std::uint32_t> childList; // each node's children, in node order
     std::vector<std::uint32_t> roots;
     std::vector<FindingRecord> findings; // in segment order
 };

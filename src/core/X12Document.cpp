@@ -18,46 +18,43 @@ std::string_view X12Segment::tag() const noexcept
         if (it != t.foldedTags.end() && it->first == m_index)
             return it->second;
     }
-    const auto &record = t.records[m_index];
-    const std::uint32_t count = t.records[m_index + 1].firstElement - record.firstElement;
-    const std::uint32_t end =
-        count > 0 ? t.elementStarts[record.firstElement] - t.separatorSize : record.rawSize;
-    return {t.text + record.rawBegin, end};
+    const std::uint32_t end = t.elementCount(m_index) > 0
+                                  ? t.elementStart(m_index, 0) - t.separatorSize
+                                  : t.rawSize(m_index);
+    return {t.text + t.rawBegins[m_index], end};
 }
 
 std::size_t X12Segment::elementCount() const noexcept
 {
-    return m_table->records[m_index + 1].firstElement - m_table->records[m_index].firstElement;
+    return m_table->elementCount(m_index);
 }
 
 std::string_view X12Segment::element(std::size_t index) const noexcept
 {
     const SegmentTable &t = *m_table;
-    const auto &record = t.records[m_index];
-    const std::size_t count = t.records[m_index + 1].firstElement - record.firstElement;
+    const std::uint32_t count = t.elementCount(m_index);
     if (index >= count)
         return {};
-    const std::uint32_t *starts = t.elementStarts.data() + record.firstElement;
-    const std::uint32_t begin = starts[index];
+    const auto k = std::uint32_t(index);
+    const std::uint32_t begin = t.elementStart(m_index, k);
     const std::uint32_t end =
-        index + 1 < count ? starts[index + 1] - t.separatorSize : record.rawSize;
-    return {t.text + record.rawBegin + begin, end - begin};
+        k + 1 < count ? t.elementStart(m_index, k + 1) - t.separatorSize : t.rawSize(m_index);
+    return {t.text + t.rawBegins[m_index] + begin, end - begin};
 }
 
 std::ptrdiff_t X12Segment::offset() const noexcept
 {
-    return m_table->records[m_index].offset;
+    return m_table->offset(m_index);
 }
 
 std::string_view X12Segment::raw() const noexcept
 {
-    const auto &record = m_table->records[m_index];
-    return {m_table->text + record.rawBegin, record.rawSize};
+    return {m_table->text + m_table->rawBegins[m_index], m_table->rawSize(m_index)};
 }
 
 X12SegmentList::X12SegmentList() : m_table(std::make_unique<SegmentTable>())
 {
-    m_table->records.push_back({0, 0, 0, 0});
+    m_table->firstElements.push_back(0);
 }
 X12SegmentList::X12SegmentList(X12SegmentList &&) noexcept = default;
 X12SegmentList &X12SegmentList::operator=(X12SegmentList &&) noexcept = default;
@@ -65,7 +62,7 @@ X12SegmentList::~X12SegmentList() = default;
 
 X12Tree::X12Tree() : m_table(std::make_unique<NodeTable>())
 {
-    m_table->records.push_back({X12Document::rootId(), 0, 0});
+    m_table->firstChildren.push_back(0);
 }
 X12Tree::X12Tree(X12Tree &&) noexcept = default;
 X12Tree &X12Tree::operator=(X12Tree &&) noexcept = default;
@@ -79,12 +76,11 @@ std::size_t X12Tree::size() const noexcept
 X12Node X12Tree::node(std::uint32_t index) const
 {
     const NodeTable &t = *m_table;
-    const auto &record = t.records[index];
     X12Node node{{},
                  {},
-                 record.parent,
-                 record.row,
-                 t.records[index + 1].firstChild - record.firstChild,
+                 t.parents[index],
+                 row(index),
+                 t.firstChildren[index + 1] - t.firstChildren[index],
                  t.kinds[index]};
     appendTitle(index, node.title);
     appendSubtitle(index, node.subtitle);
@@ -98,12 +94,15 @@ X12Node::Kind X12Tree::kind(std::uint32_t index) const noexcept
 
 std::uint32_t X12Tree::parent(std::uint32_t index) const noexcept
 {
-    return m_table->records[index].parent;
+    return m_table->parents[index];
 }
 
 std::uint32_t X12Tree::row(std::uint32_t index) const noexcept
 {
-    return m_table->records[index].row;
+    // A parent's children are in node order.
+    const std::span<const std::uint32_t> siblings = children(m_table->parents[index]);
+    return std::uint32_t(std::lower_bound(siblings.begin(), siblings.end(), index) -
+                         siblings.begin());
 }
 
 void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
@@ -155,9 +154,9 @@ std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noex
     const NodeTable &t = *m_table;
     if (index == X12Document::rootId())
         return t.roots;
-    const std::uint32_t first = t.records[index].firstChild;
+    const std::uint32_t first = t.firstChildren[index];
     return std::span<const std::uint32_t>(t.childList)
-        .subspan(first, t.records[index + 1].firstChild - first);
+        .subspan(first, t.firstChildren[index + 1] - first);
 }
 
 namespace {

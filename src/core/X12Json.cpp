@@ -1,6 +1,7 @@
 #include "core/X12Json.h"
 
 #include "core/Dictionary_p.h"
+#include "core/OrderedBlocks_p.h"
 #include "core/X12Document.h"
 
 #include <algorithm>
@@ -43,6 +44,8 @@ public:
         return *this;
     }
     std::string_view view() const { return {m_data.get(), m_size}; }
+    explicit operator std::string_view() const { return view(); }
+    void clear() { m_size = 0; }
 
     /// Where the text goes once there is a megabyte of it, and on spill().
     void setSink(const std::function<bool(std::string_view)> *sink) { m_sink = sink; }
@@ -330,7 +333,7 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     std::string text;
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
-        if (document.row(index) > 0)
+        if (document.children(document.parent(index)).front() != index)
             w.raw(document.parent(index) == root ? ",\n" : ",");
         w.raw("{\"kind\":");
         w.plainString(toString(document.kind(index)));
@@ -350,7 +353,7 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
         w.raw("]}");
         for (std::uint32_t node = index; document.parent(node) != root;) {
             const std::uint32_t parent = document.parent(node);
-            if (document.row(node) + 1 != document.children(parent).size())
+            if (document.children(parent).back() != node)
                 break;
             w.raw("]}");
             node = parent;
@@ -358,22 +361,35 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     }
 }
 
-/// Renders items [0, count) a block at a time and passes each block on, so memory stays at one
-/// block whatever the size of the document. (Rendering blocks on two threads was measured slower
-/// on the two-core machines this runs on.)
-bool writeBlocks(std::size_t count,
+/// Renders items [0, count) in blocks on every core and passes them on in order. Item i stands
+/// for segment i; a block whose segments hold more than a megabyte is rendered on this thread
+/// instead, passed on a megabyte at a time, so memory stays bounded whatever the segments hold.
+bool writeBlocks(const X12Document &document, std::size_t count,
                  const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
                  const std::function<bool(std::string_view)> &sink)
 {
-    constexpr std::size_t blockSize = 4096;
-    Buffer block;
-    block.setSink(&sink);
-    for (std::size_t begin = 0; begin < count; begin += blockSize) {
-        render(begin, std::min(begin + blockSize, count), block);
-        if (!block.spill())
-            return false;
-    }
-    return true;
+    constexpr std::size_t heavy = 1u << 20;
+    auto light = [&document](std::size_t begin, std::size_t end) {
+        std::size_t bytes = 0;
+        for (std::size_t i = begin; i < end && bytes < heavy; ++i)
+            bytes += document.segment(std::uint32_t(i)).raw().size();
+        return bytes < heavy;
+    };
+    return kelvane::detail::renderInOrder<Buffer>(
+        count, 4096,
+        [&](std::size_t begin, std::size_t end, Buffer &out) {
+            if (!light(begin, end))
+                return false;
+            render(begin, end, out);
+            return true;
+        },
+        [&](std::size_t begin, std::size_t end) {
+            Buffer out;
+            out.setSink(&sink);
+            render(begin, end, out);
+            return out.spill();
+        },
+        sink);
 }
 
 } // namespace
@@ -423,14 +439,14 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     auto segments = [&document](std::size_t begin, std::size_t end, Buffer &out) {
         renderSegments(document, begin, end, out);
     };
-    if (!writeBlocks(document.segments().size(), segments, sink))
+    if (!writeBlocks(document, document.segments().size(), segments, sink))
         return false;
     if (!sink("\n],\"tree\":[\n"))
         return false;
     auto nodes = [&document](std::size_t begin, std::size_t end, Buffer &out) {
         renderNodes(document, begin, end, out);
     };
-    if (!writeBlocks(document.nodeCount(), nodes, sink))
+    if (!writeBlocks(document, document.nodeCount(), nodes, sink))
         return false;
 
     Buffer tail;

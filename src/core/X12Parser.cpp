@@ -365,10 +365,12 @@ public:
         // Every segment but the last ends in a terminator and holds at least one other character.
         const std::size_t segmentBound =
             std::min(countOccurrences(text, terminator), text.size() / 2) + 2;
-        kelvane::detail::reserveLarge(m_table.records, segmentBound);
+        kelvane::detail::reserveLarge(m_table.rawBegins, segmentBound);
+        kelvane::detail::reserveLarge(m_table.rawSizes, segmentBound);
+        kelvane::detail::reserveLarge(m_table.firstElements, segmentBound + 1);
         kelvane::detail::reserveLarge(m_table.elementStarts,
                                       countOccurrences(text, elementSeparator));
-        m_table.records.clear();
+        m_table.firstElements.clear();
     }
 
     static constexpr bool stopsAtLongSegment = false;
@@ -384,12 +386,26 @@ public:
         while (!m_pending.empty() && m_pending.back() >= end)
             m_pending.pop_back();
 
-        const auto index = std::uint32_t(m_table.records.size());
-        m_table.records.push_back({std::uint32_t(begin), std::uint32_t(end - begin),
-                                   std::uint32_t(offset),
-                                   std::uint32_t(m_table.elementStarts.size())});
-        for (std::size_t at : m_pending)
-            m_table.elementStarts.push_back(std::uint32_t(at - begin + m_table.separatorSize));
+        const auto index = std::uint32_t(m_table.rawBegins.size());
+        const auto size = std::uint32_t(end - begin);
+        m_table.rawBegins.push_back(std::uint32_t(begin));
+        m_table.firstElements.push_back(std::uint32_t(m_table.elementStarts.size()));
+        if (size < SegmentTable::longSize) {
+            m_table.rawSizes.push_back(std::uint16_t(size));
+            for (std::size_t at : m_pending)
+                m_table.elementStarts.push_back(std::uint16_t(at - begin + m_table.separatorSize));
+        } else {
+            m_table.rawSizes.push_back(SegmentTable::longSize);
+            m_table.longSegments.push_back({index, size, std::uint32_t(m_table.wideStarts.size())});
+            for (std::size_t at : m_pending) {
+                m_table.elementStarts.push_back(0);
+                m_table.wideStarts.push_back(std::uint32_t(at - begin + m_table.separatorSize));
+            }
+        }
+        if (const auto shift = std::uint32_t(begin - offset); shift != m_shift) {
+            m_table.offsetShifts.push_back({index, shift});
+            m_shift = shift;
+        }
 
         const std::string_view tag =
             m_text.substr(begin, (m_pending.empty() ? end : m_pending.front()) - begin);
@@ -403,8 +419,8 @@ public:
 
     X12SegmentList finish()
     {
-        const std::size_t count = m_table.records.size();
-        m_table.records.push_back({0, 0, 0, std::uint32_t(m_table.elementStarts.size())});
+        const std::size_t count = m_table.rawBegins.size();
+        m_table.firstElements.push_back(std::uint32_t(m_table.elementStarts.size()));
         DocumentBuilder::setSize(m_list, count);
         return std::move(m_list);
     }
@@ -414,6 +430,7 @@ private:
     X12SegmentList m_list;
     SegmentTable &m_table;
     std::vector<std::size_t> m_pending; // separators of the current segment, as byte offsets
+    std::uint32_t m_shift = 0;          // of the last segment
     SplitStats m_stats;
 };
 
@@ -517,11 +534,16 @@ class TreeWalk
 {
 public:
     TreeWalk(const X12SegmentList &segments, NodeTable &table)
-        : m_segments(segments), m_table(table), m_nodes(table.records)
+        : m_segments(segments), m_table(table)
     {
         m_table.segments = &DocumentBuilder::table(segments);
-        m_nodes.clear();
-        kelvane::detail::reserveLarge(m_nodes, segments.size() + 1);
+        m_table.firstChildren.clear();
+        kelvane::detail::reserveLarge(m_table.parents, segments.size());
+        kelvane::detail::reserveLarge(m_table.firstChildren, segments.size() + 1);
+        // Room for the worst case, so that growing never copies: pages never written cost no
+        // memory. Findings are rarely more than one a segment; past that they grow as usual.
+        kelvane::detail::reserveLarge(m_table.roots, segments.size());
+        kelvane::detail::reserveLarge(m_table.findings, segments.size() + 4);
         kelvane::detail::reserveLarge(m_table.kinds, segments.size());
     }
 
@@ -538,9 +560,11 @@ public:
                 return f.kind == FindingKind::outsideInterchange;
             });
         // A header left open is reported when its envelope ends: put it back in segment order.
-        std::stable_sort(
-            m_table.findings.begin(), m_table.findings.end(),
-            [](const FindingRecord &a, const FindingRecord &b) { return a.segment < b.segment; });
+        const auto bySegment = [](const FindingRecord &a, const FindingRecord &b) {
+            return a.segment < b.segment;
+        };
+        if (!std::is_sorted(m_table.findings.begin(), m_table.findings.end(), bySegment))
+            std::stable_sort(m_table.findings.begin(), m_table.findings.end(), bySegment);
         linkChildren();
     }
 
@@ -655,40 +679,45 @@ private:
         return innermost({&m_transaction, &m_group, &m_interchange});
     }
 
-    /// Appends the node of the next segment. Until linkChildren(), firstChild counts a node's
-    /// children.
+    /// Appends the node of the next segment. Until linkChildren(), firstChildren counts each
+    /// node's children.
     std::uint32_t append(std::uint32_t parent, Kind kind)
     {
-        const auto index = std::uint32_t(m_nodes.size());
-        std::uint32_t row;
-        if (parent == none) {
-            row = std::uint32_t(m_table.roots.size());
+        const auto index = std::uint32_t(m_table.parents.size());
+        if (parent == none)
             m_table.roots.push_back(index);
-        } else {
-            row = m_nodes[parent].firstChild++;
-        }
-        m_nodes.push_back({parent, row, 0});
+        else
+            ++m_table.firstChildren[parent];
+        m_table.parents.push_back(parent);
+        m_table.firstChildren.push_back(0);
         m_table.kinds.push_back(kind);
         return index;
     }
 
-    /// Children become contiguous runs in node order; a node's row is its place in its run.
+    /// Children become contiguous runs in node order, each node's run in the order its children
+    /// came.
     void linkChildren()
     {
+        std::vector<std::uint32_t> &first = m_table.firstChildren;
         std::uint32_t next = 0;
-        for (auto &node : m_nodes) {
-            const std::uint32_t count = node.firstChild;
-            node.firstChild = next;
+        for (std::uint32_t &start : first) {
+            const std::uint32_t count = start;
+            start = next;
             next += count;
         }
-        m_nodes.push_back({none, 0, next});
+        first.push_back(next);
         kelvane::detail::reserveLarge(m_table.childList, next);
         m_table.childList.resize(next);
-        for (std::uint32_t i = 0; i + 1 < m_nodes.size(); ++i) {
-            const auto &node = m_nodes[i];
-            if (node.parent != none)
-                m_table.childList[m_nodes[node.parent].firstChild + node.row] = i;
+        // Each child goes to its parent's next free place, which moves every start to the end
+        // of its run, that is the start of the next node's: one step back puts them right.
+        for (std::uint32_t i = 0; i < m_table.parents.size(); ++i) {
+            const std::uint32_t parent = m_table.parents[i];
+            if (parent != none)
+                m_table.childList[first[parent]++] = i;
         }
+        for (std::size_t k = first.size() - 1; k > 0; --k)
+            first[k] = first[k - 1];
+        first[0] = 0;
     }
 
     void add(FindingKind kind, std::uint32_t segment, std::size_t value = 0)
@@ -750,7 +779,6 @@ private:
 
     const X12SegmentList &m_segments;
     NodeTable &m_table;
-    std::vector<kelvane::detail::NodeRecord> &m_nodes;
     std::optional<Open> m_interchange;
     std::optional<Open> m_group;
     std::optional<Open> m_transaction;

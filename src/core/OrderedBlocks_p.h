@@ -1,0 +1,119 @@
+#pragma once
+
+// Output made of many independent items (nodes, segments, findings) is rendered in blocks on every
+// core and written in order, so formatting keeps pace with the parse on a machine with cores to
+// spare and costs nothing extra on one without.
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace kelvane::detail {
+
+/// Renders items [0, count) in blocks of blockSize and passes each block's text to the sink, in
+/// order. render(begin, end, text) appends the text of items [begin, end) to an empty Text and
+/// returns true; it runs on several threads at once, on different Texts, so it may only read what
+/// it shares. A block too big to hold in memory is declined instead (render returns false) and
+/// handed to direct(begin, end) on the calling thread in its turn, to stream it to the sink
+/// itself; direct returns false when the sink refused. The sink runs on the calling thread. At
+/// most two blocks per thread are held at any time. Returns false once the sink refused; no block
+/// is started after that.
+template <typename Text, typename Render, typename Direct, typename Sink>
+bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
+                   Sink &&sink)
+{
+    if (count == 0)
+        return true;
+    const std::size_t blocks = (count + blockSize - 1) / blockSize;
+    const std::size_t threads =
+        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, blocks});
+    if (threads <= 1) {
+        Text text;
+        for (std::size_t block = 0; block < blocks; ++block) {
+            const std::size_t begin = block * blockSize;
+            const std::size_t end = std::min(count, begin + blockSize);
+            text.clear();
+            const bool accepted =
+                render(begin, end, text) ? sink(std::string_view(text)) : direct(begin, end);
+            if (!accepted)
+                return false;
+        }
+        return true;
+    }
+
+    struct Slot
+    {
+        Text text;
+        bool ready = false;
+        bool declined = false;
+    };
+    const std::size_t slots = 2 * threads;
+    std::vector<Slot> ring(slots);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;    // the next block a worker takes
+    std::size_t written = 0; // blocks handed to the sink
+    bool stop = false;
+
+    auto work = [&] {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            // A block's slot is free once the block that used it before has been written.
+            changed.wait(lock, [&] { return stop || next >= blocks || next < written + slots; });
+            if (stop || next >= blocks)
+                return;
+            const std::size_t block = next++;
+            Slot &slot = ring[block % slots];
+            lock.unlock();
+            slot.text.clear();
+            const bool rendered =
+                render(block * blockSize, std::min(count, (block + 1) * blockSize), slot.text);
+            lock.lock();
+            slot.declined = !rendered;
+            slot.ready = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::jthread> workers;
+    workers.reserve(threads);
+    for (std::size_t k = 0; k < threads; ++k)
+        workers.emplace_back(work);
+
+    bool accepted = true;
+    for (std::size_t block = 0; block < blocks && accepted; ++block) {
+        Slot &slot = ring[block % slots];
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return slot.ready; });
+        }
+        accepted = slot.declined
+                       ? direct(block * blockSize, std::min(count, (block + 1) * blockSize))
+                       : sink(std::string_view(slot.text));
+        std::lock_guard lock(mutex);
+        slot.ready = false;
+        ++written;
+        stop = !accepted;
+        changed.notify_all();
+    }
+    workers.clear(); // joins
+    return accepted;
+}
+
+/// The same for blocks that are always small enough to hold: render returns nothing.
+template <typename Text, typename Render, typename Sink>
+bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Sink &&sink)
+{
+    return renderInOrder<Text>(
+        count, blockSize,
+        [&render](std::size_t begin, std::size_t end, Text &text) {
+            render(begin, end, text);
+            return true;
+        },
+        [](std::size_t, std::size_t) { return false; }, sink);
+}
+
+} // namespace kelvane::detail
