@@ -257,6 +257,27 @@ TEST(X12ParserTest, SplitThatNeverLooksRightIsKept)
     EXPECT_EQ(longOne->delimiters().segment, "~");
 }
 
+// A fallback terminator is given up at its first segment of 4000 characters; the blanks around a
+// segment are not its characters, however many there are.
+TEST(X12ParserTest, FallbackWeighsSegmentsWithoutTheirBlanks)
+{
+    auto padded = [](std::string_view blank, std::string_view letter, std::size_t letters) {
+        const std::string pad = repeat(std::string(blank), 5000);
+        return repeat(pad + repeat(std::string(letter), letters) + pad + "~", 3);
+    };
+    for (auto [blank, letter] : {std::pair{" ", "x"}, std::pair{"\u00A0", "\u00E9"}}) {
+        auto fits = parseOk(padded(blank, letter, 3999));
+        ASSERT_TRUE(fits);
+        EXPECT_EQ(fits->delimiters().segment, "~") << letter;
+        EXPECT_EQ(fits->segments().size(), 3u) << letter;
+
+        auto tooLong = parseOk(padded(blank, letter, 4000));
+        ASSERT_TRUE(tooLong);
+        EXPECT_EQ(tooLong->delimiters().segment, "\n") << letter;
+        EXPECT_EQ(tooLong->segments().size(), 1u) << letter;
+    }
+}
+
 TEST(X12ParserTest, FailsOnlyWhenEmptyOrWithoutSegments)
 {
     for (std::string text : {"", "\n\n", " \t\r\n\u00A0\u2028 "}) {
