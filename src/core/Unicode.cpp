@@ -203,6 +203,25 @@ char32_t firstCodePoint(std::string_view text) noexcept
     return c < 0 ? U'\uFFFD' : char32_t(c);
 }
 
+bool isLoneAsciiCharacter(std::string_view text, std::size_t at)
+{
+    const auto *s = reinterpret_cast<const std::uint8_t *>(text.data());
+    if (at >= text.size() || s[at] >= 0x80)
+        return false;
+    if (at > 0) {
+        // Only a prepended mark, or CR before LF, joins the character before to an ASCII one.
+        std::size_t start = at - 1;
+        while (start > 0 && at - start < 4 && (s[start] & 0xC0) == 0x80)
+            --start;
+        const CodePoint found = decodeAt(s, text.size(), start);
+        // Bytes left over before `at` are a malformed sequence, read as U+FFFD.
+        const UChar32 before = start + found.length == at ? found.value : 0xFFFD;
+        if (breakClass(before) == U_GCB_PREPEND || (before == '\r' && s[at] == '\n'))
+            return false;
+    }
+    return clusterEnd(text, at) == at + 1;
+}
+
 bool isWhiteSpace(std::string_view character) noexcept
 {
     if (character.empty())
@@ -254,6 +273,17 @@ std::string_view trimBlanks(std::string_view text)
 
 bool isAsciiUpper(std::string_view text) noexcept
 {
+    // Eight bytes at a time: for a byte below 0x80, adding 0x1F sets its top bit from 'a' on,
+    // and adding 0x05 from '{' on; no sum carries into the next byte.
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t tops = 0x8080808080808080ull;
+    while (text.size() >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data(), 8);
+        if ((word & tops) != 0 || ((word + 0x1F * ones) & ~(word + 0x05 * ones) & tops) != 0)
+            return false;
+        text.remove_prefix(8);
+    }
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c >= 0x80 || (c >= 'a' && c <= 'z'))

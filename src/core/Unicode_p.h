@@ -16,6 +16,10 @@ namespace kelvane::detail {
 /// however densely the text mixes scripts, marks and emoji.
 std::size_t clusterEnd(std::string_view text, std::size_t at);
 
+/// Whether the ASCII byte at `at` is a whole character by itself: nothing before it joins it and
+/// nothing after it joins it. Lets a search for ASCII text skip the text around it.
+bool isLoneAsciiCharacter(std::string_view text, std::size_t at);
+
 /// Calls f(begin, end) for every character of text in order, with byte offsets; stops early when f
 /// returns false. ASCII pairs take the fast path; anything else goes through clusterEnd().
 template <typename F>

@@ -795,16 +795,28 @@ namespace X12Parser {
 
 X12Delimiters detectDelimiters(std::string_view text)
 {
-    // One walk finds the first "ISA" triple and, on the way, which candidates occur in the first
-    // 4000 characters. The first triple decides: any later one has even fewer characters after it.
+    // One walk over the first 4000 characters finds which candidates occur there and any "ISA"
+    // triple; past them the triple is searched for as bytes and checked to be three whole
+    // characters. The first triple decides: any later one has even fewer characters after it.
     std::array<std::string_view, isaLength> header{};
     std::size_t headerFound = 0; // characters of the header collected so far
     std::array<bool, elementCandidates.size()> elementSeen{};
     std::array<bool, terminatorCandidates.size()> terminatorSeen{};
     std::string_view previous[2];
+    std::size_t previousBegin[2] = {0, 0};
     std::size_t index = 0;
+    std::optional<std::size_t> searchFrom; // byte where the walk handed over to the search
 
+    auto collectHeader = [&](std::size_t begin, std::size_t end) {
+        header[headerFound++] = text.substr(begin, end - begin);
+        return headerFound < isaLength;
+    };
     forEachCharacter(text, [&](std::size_t begin, std::size_t end) {
+        if (index == sampleLength && headerFound == 0) {
+            // A triple may still start at either of the last two characters walked.
+            searchFrom = previousBegin[0];
+            return false;
+        }
         const std::string_view c = text.substr(begin, end - begin);
         if (index < sampleLength) {
             for (std::size_t k = 0; k < elementCandidates.size(); ++k)
@@ -813,10 +825,8 @@ X12Delimiters detectDelimiters(std::string_view text)
                 terminatorSeen[k] = terminatorSeen[k] || c == terminatorCandidates[k];
         }
         ++index;
-        if (headerFound > 0) {
-            header[headerFound++] = c;
-            return headerFound < isaLength;
-        }
+        if (headerFound > 0)
+            return collectHeader(begin, end);
         if (c == "A" && previous[1] == "S" && previous[0] == "I") {
             header[0] = previous[0];
             header[1] = previous[1];
@@ -825,8 +835,23 @@ X12Delimiters detectDelimiters(std::string_view text)
         }
         previous[0] = previous[1];
         previous[1] = c;
+        previousBegin[0] = previousBegin[1];
+        previousBegin[1] = begin;
         return true;
     });
+    if (searchFrom) {
+        for (std::size_t at = text.find("ISA", *searchFrom); at != std::string_view::npos;
+             at = text.find("ISA", at + 1)) {
+            if (!kelvane::detail::isLoneAsciiCharacter(text, at) ||
+                !kelvane::detail::isLoneAsciiCharacter(text, at + 2))
+                continue;
+            const std::string_view rest = text.substr(at);
+            forEachCharacter(rest, [&](std::size_t begin, std::size_t end) {
+                return collectHeader(at + begin, at + end);
+            });
+            break;
+        }
+    }
 
     X12Delimiters delimiters;
     if (headerFound == isaLength) {

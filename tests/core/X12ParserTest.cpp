@@ -99,7 +99,19 @@ INSTANTIATE_TEST_SUITE_P(
         DelimiterCase{
             "OnlyTheFirst4000CharactersCount", repeat("a", 4000) + "|~", {"*", ":", "^", "\n"}},
         DelimiterCase{
-            "CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}}),
+            "CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}},
+        // Past the first 4000 characters the header is found by its bytes, and must still be
+        // three whole characters.
+        DelimiterCase{"HeaderFarIntoTheText",
+                      repeat("x", 5000) + isa("|", "!", ">", "\x1D"),
+                      {"|", ">", "!", "\x1D"}},
+        DelimiterCase{"HeaderAcrossTheSampleEnd",
+                      repeat("\u00E9", 3998) + isa("|", "!", ">", "~"),
+                      {"|", ">", "!", "~"}},
+        DelimiterCase{"MarkedOrPrependedTriplesAreNoHeader",
+                      repeat("x", 5000) + "ISA\u0301 \u0600ISA " + isa("|", "!", ">", "~"),
+                      {"|", ">", "!", "~"}},
+        DelimiterCase{"ShortHeaderFarIn", repeat("x", 5000) + "ISA|00|~", {"*", ":", "^", "\n"}}),
     caseName);
 
 TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
