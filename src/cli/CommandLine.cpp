@@ -111,6 +111,16 @@ int finishOutput(OutputSink &out, int errFd)
     return fail(errFd, message);
 }
 
+/// How many ancestors the node has.
+std::size_t depthOf(const X12Document &document, std::uint32_t index)
+{
+    std::size_t depth = 0;
+    for (std::uint32_t p = document.parent(index); p != X12Document::rootId();
+         p = document.parent(p))
+        ++depth;
+    return depth;
+}
+
 /// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
 /// tree, and a node's depth is its number of ancestors.
 void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
@@ -118,10 +128,7 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
 {
     for (std::size_t i = begin; i < end; ++i) {
         const auto index = std::uint32_t(i);
-        std::size_t depth = 0;
-        for (std::uint32_t p = document.parent(index); p != X12Document::rootId();
-             p = document.parent(p))
-            ++depth;
+        const std::size_t depth = depthOf(document, index);
         const std::size_t lineStart = out.size();
         out.append(depth * 2, ' ');
         document.appendTitle(index, out);
@@ -136,6 +143,45 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
             makePrintable(out, subtitleStart);
         out += '\n';
     }
+}
+
+/// Writes the text made printable a megabyte at a time, each piece ending between characters
+/// of UTF-8, so that a line of gigabytes never has to be held twice over.
+void writePrintable(OutputSink &out, std::string_view text)
+{
+    std::string piece;
+    while (!text.empty() && !out.failed()) {
+        std::size_t size = std::min<std::size_t>(text.size(), 1u << 20);
+        while (size < text.size() && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+            ++size;
+        piece.assign(text.substr(0, size));
+        makePrintable(piece, 0);
+        out.write(piece);
+        text.remove_prefix(size);
+    }
+}
+
+/// The tree's lines for nodes [begin, end), written straight to the output.
+bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
+                    OutputSink &out)
+{
+    for (std::size_t i = begin; i < end && !out.failed(); ++i) {
+        const auto index = std::uint32_t(i);
+        const std::size_t depth = depthOf(document, index);
+        out.write(std::string(depth * 2, ' '));
+        std::string text;
+        document.appendTitle(index, text);
+        writePrintable(out, text);
+        text.clear();
+        text.shrink_to_fit();
+        document.appendSubtitle(index, text);
+        if (!text.empty()) {
+            out.write("  \u2014 ");
+            writePrintable(out, text);
+        }
+        out.put('\n');
+    }
+    return !out.failed();
 }
 
 /// Reads and parses a file; on failure reports it and gives the exit status instead.
@@ -162,7 +208,13 @@ int dumpTree(std::string_view path, int outFd, int errFd)
     kelvane::detail::renderInOrder<std::string>(
         doc.nodeCount(), 4096,
         [&doc](std::size_t begin, std::size_t end, std::string &text) {
+            if (!kelvane::detail::segmentsUnder(doc, begin, end, 1u << 20))
+                return false;
             renderTreeLines(doc, begin, end, text);
+            return true;
+        },
+        [&doc, &out](std::size_t begin, std::size_t end) {
+            return writeTreeLines(doc, begin, end, out);
         },
         [&out](std::string_view text) {
             out.write(text);

@@ -7,6 +7,7 @@
 #include "core/X12Document.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -34,18 +35,22 @@ struct OffsetShift
     std::uint32_t shift;
 };
 
-// Parallel arrays, one entry per segment, sized for what they hold: a segment costs 10 bytes and
-// each of its elements 2, whatever its length.
+// Parallel arrays, one entry per segment, sized for what they hold: a segment costs about 7 bytes
+// and each of its elements 2, whatever its length.
 struct SegmentTable
 {
-    static constexpr std::uint16_t longSize = 0xFFFF; // in rawSizes: see longSegments
+    static constexpr std::uint16_t longSize = 0xFFFF;  // in rawSizes: see longSegments
+    static constexpr std::uint8_t manyElements = 0xFF; // in elementCounts: see manyCounts
+    static constexpr unsigned checkpointShift = 4;     // a checkpoint every 16 segments
 
     const char *text = nullptr;
-    std::uint32_t separatorSize = 0;      // bytes of the element separator
-    std::vector<std::uint32_t> rawBegins; // byte offset of the raw text in the parsed text
-    std::vector<std::uint16_t> rawSizes;  // bytes, or longSize
-    // Index of each segment's first entry in elementStarts, and one more that ends the last's.
-    std::vector<std::uint32_t> firstElements;
+    std::uint32_t separatorSize = 0;         // bytes of the element separator
+    std::vector<std::uint32_t> rawBegins;    // byte offset of the raw text in the parsed text
+    std::vector<std::uint16_t> rawSizes;     // bytes, or longSize
+    std::vector<std::uint8_t> elementCounts; // or manyElements
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> manyCounts; // by segment
+    // Index in elementStarts of the first element of every 16th segment, from the first.
+    std::vector<std::uint32_t> elementCheckpoints;
     // Where each element starts, in bytes from the start of its segment's raw text. A long
     // segment keeps a zero here for each element and its real starts in wideStarts.
     std::vector<std::uint16_t> elementStarts;
@@ -71,13 +76,27 @@ struct SegmentTable
     }
     std::uint32_t elementCount(std::uint32_t index) const noexcept
     {
-        return firstElements[index + 1] - firstElements[index];
+        const std::uint8_t count = elementCounts[index];
+        if (count != manyElements)
+            return count;
+        return std::lower_bound(manyCounts.begin(), manyCounts.end(), index,
+                                [](const auto &entry, std::uint32_t i) { return entry.first < i; })
+            ->second;
+    }
+    /// Index of the segment's first element in elementStarts: its checkpoint's, plus the counts
+    /// of the at most 15 segments between.
+    std::uint32_t firstElement(std::uint32_t index) const noexcept
+    {
+        std::uint32_t first = elementCheckpoints[index >> checkpointShift];
+        for (std::uint32_t i = index >> checkpointShift << checkpointShift; i < index; ++i)
+            first += elementCount(i);
+        return first;
     }
     /// Where element k of the segment starts, in bytes from the start of its raw text.
     std::uint32_t elementStart(std::uint32_t index, std::uint32_t k) const noexcept
     {
         if (rawSizes[index] != longSize)
-            return elementStarts[firstElements[index] + k];
+            return elementStarts[firstElement(index) + k];
         return wideStarts[longSegment(index).firstWideStart + k];
     }
     std::uint32_t offset(std::uint32_t index) const noexcept
@@ -127,7 +146,7 @@ inline std::optional<std::size_t> readCount(std::string_view written) noexcept
     return value;
 }
 
-struct FindingRecord
+struct [[gnu::packed]] FindingRecord // 9 bytes: a file may hold one for every segment
 {
     std::uint32_t segment; // the segment it concerns
     std::uint32_t value;   // by kind
@@ -140,11 +159,27 @@ struct NodeTable
 {
     const SegmentTable *segments = nullptr;
     std::vector<std::uint32_t> parents; // node index, or X12Document::rootId()
-    // Where each node's children start in childList, and one more that ends the last's.
-    std::vector<std::uint32_t> firstChildren;
     std::vector<X12Node::Kind> kinds;
-    std::vector<std::uint32_t> childList; // each node's children, in node order
+    // Which nodes are containers (any kind but segment, which never has children): bit i % 64 of
+    // word i / 64, with the number of containers before each word.
+    std::vector<std::uint64_t> containerBits;
+    std::vector<std::uint32_t> containerRanks;
+    // Where each container's children start in childList, and one more that ends the last's.
+    std::vector<std::uint32_t> firstChildren;
+    std::vector<std::uint32_t> childList; // each container's children, in node order
     std::vector<std::uint32_t> roots;
+
+    bool isContainer(std::uint32_t node) const noexcept
+    {
+        return (containerBits[node >> 6] >> (node & 63) & 1) != 0;
+    }
+    /// The container's place among the containers, which indexes firstChildren.
+    std::uint32_t containerSlot(std::uint32_t node) const noexcept
+    {
+        const std::uint64_t before =
+            containerBits[node >> 6] & ((std::uint64_t(1) << (node & 63)) - 1);
+        return containerRanks[node >> 6] + std::uint32_t(std::popcount(before));
+    }
     std::vector<FindingRecord> findings; // in segment order
 };
 

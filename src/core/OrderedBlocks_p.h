@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -101,6 +102,17 @@ bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Di
     }
     workers.clear(); // joins
     return accepted;
+}
+
+/// Whether segments [begin, end) of the document hold fewer than `limit` bytes between them: the
+/// test for a block of output that may be held in memory, since one segment can be the whole file.
+template <typename Document>
+bool segmentsUnder(const Document &document, std::size_t begin, std::size_t end, std::size_t limit)
+{
+    std::size_t bytes = 0;
+    for (std::size_t i = begin; i < end && bytes < limit; ++i)
+        bytes += document.segment(std::uint32_t(i)).raw().size();
+    return bytes < limit;
 }
 
 /// The same for blocks that are always small enough to hold: render returns nothing.

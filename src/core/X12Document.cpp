@@ -52,10 +52,7 @@ std::string_view X12Segment::raw() const noexcept
     return {m_table->text + m_table->rawBegins[m_index], m_table->rawSize(m_index)};
 }
 
-X12SegmentList::X12SegmentList() : m_table(std::make_unique<SegmentTable>())
-{
-    m_table->firstElements.push_back(0);
-}
+X12SegmentList::X12SegmentList() : m_table(std::make_unique<SegmentTable>()) {}
 X12SegmentList::X12SegmentList(X12SegmentList &&) noexcept = default;
 X12SegmentList &X12SegmentList::operator=(X12SegmentList &&) noexcept = default;
 X12SegmentList::~X12SegmentList() = default;
@@ -80,7 +77,7 @@ X12Node X12Tree::node(std::uint32_t index) const
                  {},
                  t.parents[index],
                  row(index),
-                 t.firstChildren[index + 1] - t.firstChildren[index],
+                 std::uint32_t(children(index).size()),
                  t.kinds[index]};
     appendTitle(index, node.title);
     appendSubtitle(index, node.subtitle);
@@ -154,9 +151,12 @@ std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noex
     const NodeTable &t = *m_table;
     if (index == X12Document::rootId())
         return t.roots;
-    const std::uint32_t first = t.firstChildren[index];
+    if (!t.isContainer(index))
+        return {};
+    const std::uint32_t slot = t.containerSlot(index);
+    const std::uint32_t first = t.firstChildren[slot];
     return std::span<const std::uint32_t>(t.childList)
-        .subspan(first, t.firstChildren[index + 1] - first);
+        .subspan(first, t.firstChildren[slot + 1] - first);
 }
 
 namespace {

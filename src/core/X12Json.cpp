@@ -368,17 +368,10 @@ bool writeBlocks(const X12Document &document, std::size_t count,
                  const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
                  const std::function<bool(std::string_view)> &sink)
 {
-    constexpr std::size_t heavy = 1u << 20;
-    auto light = [&document](std::size_t begin, std::size_t end) {
-        std::size_t bytes = 0;
-        for (std::size_t i = begin; i < end && bytes < heavy; ++i)
-            bytes += document.segment(std::uint32_t(i)).raw().size();
-        return bytes < heavy;
-    };
     return kelvane::detail::renderInOrder<Buffer>(
         count, 4096,
         [&](std::size_t begin, std::size_t end, Buffer &out) {
-            if (!light(begin, end))
+            if (!kelvane::detail::segmentsUnder(document, begin, end, 1u << 20))
                 return false;
             render(begin, end, out);
             return true;

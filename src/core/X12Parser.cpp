@@ -367,10 +367,11 @@ public:
             std::min(countOccurrences(text, terminator), text.size() / 2) + 2;
         kelvane::detail::reserveLarge(m_table.rawBegins, segmentBound);
         kelvane::detail::reserveLarge(m_table.rawSizes, segmentBound);
-        kelvane::detail::reserveLarge(m_table.firstElements, segmentBound + 1);
+        kelvane::detail::reserveLarge(m_table.elementCounts, segmentBound);
+        kelvane::detail::reserveLarge(m_table.elementCheckpoints,
+                                      (segmentBound >> SegmentTable::checkpointShift) + 1);
         kelvane::detail::reserveLarge(m_table.elementStarts,
                                       countOccurrences(text, elementSeparator));
-        m_table.firstElements.clear();
     }
 
     static constexpr bool stopsAtLongSegment = false;
@@ -389,7 +390,14 @@ public:
         const auto index = std::uint32_t(m_table.rawBegins.size());
         const auto size = std::uint32_t(end - begin);
         m_table.rawBegins.push_back(std::uint32_t(begin));
-        m_table.firstElements.push_back(std::uint32_t(m_table.elementStarts.size()));
+        if ((index & ((1u << SegmentTable::checkpointShift) - 1)) == 0)
+            m_table.elementCheckpoints.push_back(std::uint32_t(m_table.elementStarts.size()));
+        if (m_pending.size() < SegmentTable::manyElements) {
+            m_table.elementCounts.push_back(std::uint8_t(m_pending.size()));
+        } else {
+            m_table.elementCounts.push_back(SegmentTable::manyElements);
+            m_table.manyCounts.emplace_back(index, std::uint32_t(m_pending.size()));
+        }
         if (size < SegmentTable::longSize) {
             m_table.rawSizes.push_back(std::uint16_t(size));
             for (std::size_t at : m_pending)
@@ -420,7 +428,6 @@ public:
     X12SegmentList finish()
     {
         const std::size_t count = m_table.rawBegins.size();
-        m_table.firstElements.push_back(std::uint32_t(m_table.elementStarts.size()));
         DocumentBuilder::setSize(m_list, count);
         return std::move(m_list);
     }
@@ -538,6 +545,8 @@ public:
     {
         m_table.segments = &DocumentBuilder::table(segments);
         m_table.firstChildren.clear();
+        kelvane::detail::reserveLarge(m_table.containerBits, segments.size() / 64 + 1);
+        kelvane::detail::reserveLarge(m_table.containerRanks, segments.size() / 64 + 1);
         kelvane::detail::reserveLarge(m_table.parents, segments.size());
         kelvane::detail::reserveLarge(m_table.firstChildren, segments.size() + 1);
         // Room for the worst case, so that growing never copies: pages never written cost no
@@ -680,22 +689,29 @@ private:
     }
 
     /// Appends the node of the next segment. Until linkChildren(), firstChildren counts each
-    /// node's children.
+    /// container's children.
     std::uint32_t append(std::uint32_t parent, Kind kind)
     {
         const auto index = std::uint32_t(m_table.parents.size());
+        if ((index & 63) == 0) {
+            m_table.containerRanks.push_back(std::uint32_t(m_table.firstChildren.size()));
+            m_table.containerBits.push_back(0);
+        }
         if (parent == none)
             m_table.roots.push_back(index);
         else
-            ++m_table.firstChildren[parent];
+            ++m_table.firstChildren[m_table.containerSlot(parent)];
         m_table.parents.push_back(parent);
-        m_table.firstChildren.push_back(0);
         m_table.kinds.push_back(kind);
+        if (kind != Kind::segment) {
+            m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
+            m_table.firstChildren.push_back(0);
+        }
         return index;
     }
 
-    /// Children become contiguous runs in node order, each node's run in the order its children
-    /// came.
+    /// Children become contiguous runs in container order, each container's run in the order
+    /// its children came.
     void linkChildren()
     {
         std::vector<std::uint32_t> &first = m_table.firstChildren;
@@ -709,11 +725,11 @@ private:
         kelvane::detail::reserveLarge(m_table.childList, next);
         m_table.childList.resize(next);
         // Each child goes to its parent's next free place, which moves every start to the end
-        // of its run, that is the start of the next node's: one step back puts them right.
+        // of its run, that is the start of the next container's: one step back puts them right.
         for (std::uint32_t i = 0; i < m_table.parents.size(); ++i) {
             const std::uint32_t parent = m_table.parents[i];
             if (parent != none)
-                m_table.childList[first[parent]++] = i;
+                m_table.childList[first[m_table.containerSlot(parent)]++] = i;
         }
         for (std::size_t k = first.size() - 1; k > 0; --k)
             first[k] = first[k - 1];

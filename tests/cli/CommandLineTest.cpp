@@ -496,6 +496,20 @@ TEST_F(CommandLineTest, ControlCharactersPrintAsSymbols)
     expected.replace(expected.find("control 1\n"), 10, "control 1\u240ANo findings.\n");
     EXPECT_EQ(tree.out, expected);
 
+    // A value of megabytes goes out in pieces, cut between characters, each made printable.
+    std::string hugeClaim = smallClaim;
+    std::string hugeValue, hugeShown;
+    for (int i = 0; i < 800'000; ++i) {
+        hugeValue += "A\u00E9\x01";
+        hugeShown += "A\u00E9\u2401";
+    }
+    hugeClaim.replace(hugeClaim.find("12 MAIN ST"), 10, hugeValue);
+    const Outcome hugeTree = run({"--dump-tree", write("huge.x12", hugeClaim)});
+    EXPECT_EQ(hugeTree.status, 0);
+    std::string hugeExpected = smallClaimTree;
+    hugeExpected.replace(hugeExpected.find("12 MAIN ST"), 10, hugeShown);
+    EXPECT_TRUE(hugeTree.out == hugeExpected) << hugeTree.out.size() << " bytes";
+
     const Outcome check = run({"--check", file});
     EXPECT_EQ(check.status, 3);
     EXPECT_EQ(check.out, "segment 9 (GE): error: GE02 1\u240ANo findings. does not match GS06 1\n"
