@@ -169,11 +169,13 @@ bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t 
         const auto index = std::uint32_t(i);
         const std::size_t depth = depthOf(document, index);
         out.write(std::string(depth * 2, ' '));
+        // Room for the segment and the words around it, so that the text is never copied to
+        // grow: a segment of gigabytes would need three times its size for a moment.
         std::string text;
+        text.reserve(document.segment(index).raw().size() + (64u << 10));
         document.appendTitle(index, text);
         writePrintable(out, text);
         text.clear();
-        text.shrink_to_fit();
         document.appendSubtitle(index, text);
         if (!text.empty()) {
             out.write("  \u2014 ");
