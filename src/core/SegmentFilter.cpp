@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <unordered_map>
+#include <array>
+#include <thread>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -66,6 +67,58 @@ bool containsFoldingAscii(std::string_view text, std::string_view query)
     return false;
 }
 
+/// Whether a tag's dictionary name contains the query, remembered per tag. Tags are few and
+/// short: a small table indexed by their first bytes finds most of them at once.
+class NameMatches
+{
+public:
+    explicit NameMatches(std::string_view query) : m_query(query) {}
+
+    bool operator()(std::string_view tag)
+    {
+        std::size_t slot = tag.size();
+        for (std::size_t i = 0; i < std::min<std::size_t>(tag.size(), 3); ++i)
+            slot = slot * 31 + static_cast<unsigned char>(tag[i]);
+        Entry &entry = m_entries[slot % m_entries.size()];
+        if (!entry.known || entry.tag != tag) {
+            entry.tag.assign(tag);
+            entry.match =
+                lowerCased(X12Dictionary::segmentName(tag)).find(m_query) != std::string::npos;
+            entry.known = true;
+        }
+        return entry.match;
+    }
+
+private:
+    struct Entry
+    {
+        std::string tag;
+        bool known = false;
+        bool match = false;
+    };
+    std::string_view m_query;
+    std::array<Entry, 512> m_entries;
+};
+
+/// The matching segments among [begin, end), in order, appended to `out`.
+void matchRange(const X12Document &document, std::string_view query, std::size_t begin,
+                std::size_t end, std::vector<std::uint32_t> &out)
+{
+    const bool asciiQuery = isAscii(query);
+    NameMatches nameMatches(query);
+    for (auto i = std::uint32_t(begin); i < end; ++i) {
+        const X12Segment segment = document.segment(i);
+        const std::string_view raw = segment.raw();
+        bool match;
+        if (asciiQuery && isAscii(raw))
+            match = containsFoldingAscii(raw, query);
+        else
+            match = lowerCased(raw).find(query) != std::string::npos;
+        if (match || nameMatches(segment.tag()))
+            out.push_back(i);
+    }
+}
+
 } // namespace
 
 namespace SegmentFilter {
@@ -86,28 +139,26 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         std::iota(result.begin(), result.end(), 0u);
         return result;
     }
-    const bool asciiQuery = isAscii(query);
-    std::unordered_map<std::string_view, bool> nameMatches; // by tag
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const X12Segment segment = document.segment(i);
-        const std::string_view raw = segment.raw();
-        bool match;
-        if (asciiQuery && isAscii(raw))
-            match = containsFoldingAscii(raw, query);
-        else
-            match = lowerCased(raw).find(query) != std::string::npos;
-        if (!match) {
-            auto it = nameMatches.find(segment.tag());
-            if (it == nameMatches.end()) {
-                const std::string name = lowerCased(X12Dictionary::segmentName(segment.tag()));
-                it =
-                    nameMatches.emplace(segment.tag(), name.find(query) != std::string::npos).first;
-            }
-            match = it->second;
-        }
-        if (match)
-            result.push_back(i);
+    // The segments are cut into one range per core, searched at once and joined in order.
+    const std::size_t threads = std::min<std::size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()), 8, count / 65536 + 1});
+    std::vector<std::vector<std::uint32_t>> found(threads);
+    auto search = [&](std::size_t part) {
+        matchRange(document, query, count * part / threads, count * (part + 1) / threads,
+                   found[part]);
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (std::size_t part = 1; part < threads; ++part)
+            workers.emplace_back(search, part);
+        search(0);
     }
+    std::size_t total = 0;
+    for (const auto &part : found)
+        total += part.size();
+    result.reserve(total);
+    for (const auto &part : found)
+        result.insert(result.end(), part.begin(), part.end());
     return result;
 }
 

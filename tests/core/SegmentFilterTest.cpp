@@ -1,0 +1,59 @@
+#include "core/SegmentFilter.h"
+#include "core/X12Parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A document big enough to be searched on several threads: what each finds must join into one
+// list in document order, the same as a search segment by segment.
+TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
+{
+    const std::vector<std::string> kinds{"NM1*85*2*ACME", "ZZZ*nm1 here", "REF*EA*\u00C9T\u00C9",
+                                         "XYZ*1",         "DTP*472*D8",   "N3*12 MAIN ST"};
+    std::string text;
+    std::vector<std::string> raws;
+    for (int i = 0; i < 200'000; ++i) {
+        raws.push_back(kinds[std::size_t(i * 7 + i / 3) % kinds.size()]);
+        text += raws.back() + "~";
+    }
+    auto document = X12Parser::parse(text, "big.x12");
+    ASSERT_TRUE(document);
+    const X12Document &doc = **document;
+
+    // The query, the raw texts it is in, and the tags whose names hold it.
+    struct Case
+    {
+        std::string query;
+        std::vector<std::string> rawHits;
+        std::vector<std::string> nameHits;
+    };
+    const std::vector<Case> cases{
+        {"NM1", {"NM1*85*2*ACME", "ZZZ*nm1 here"}, {}},
+        {"  \u00E9t\u00E9 ", {"REF*EA*\u00C9T\u00C9"}, {}},
+        {"segment x", {}, {"XYZ"}}, // the name of a tag the dictionary does not know
+        {"date", {}, {"DTP"}},      // "Date or Time or Period"
+        {"address", {}, {"N3"}},    // "Address Information"
+        {"nothing like it", {}, {}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::uint32_t> expected;
+        for (std::uint32_t i = 0; i < raws.size(); ++i) {
+            const std::string tag = raws[i].substr(0, raws[i].find('*'));
+            bool hit = false;
+            for (const std::string &raw : c.rawHits)
+                hit = hit || raws[i] == raw;
+            for (const std::string &name : c.nameHits)
+                hit = hit || tag == name;
+            if (hit)
+                expected.push_back(i);
+        }
+        EXPECT_EQ(SegmentFilter::matches(doc, c.query), expected) << c.query;
+    }
+    EXPECT_EQ(SegmentFilter::matches(doc, " \t").size(), raws.size());
+}
+
+} // namespace
