@@ -8,10 +8,15 @@
 #include <cstring>
 #include <numeric>
 #include <array>
+#include <bit>
 #include <thread>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -47,26 +52,6 @@ std::string lowerCased(std::string_view text)
     return result;
 }
 
-/// Case-insensitive for ASCII: the query is lower-case already.
-bool containsFoldingAscii(std::string_view text, std::string_view query)
-{
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (query.size() > text.size())
-        return false;
-    const char first = query.front();
-    const char upperFirst = (first >= 'a' && first <= 'z') ? char(first - 'a' + 'A') : first;
-    for (std::size_t i = 0; i + query.size() <= text.size(); ++i) {
-        if (text[i] != first && text[i] != upperFirst)
-            continue;
-        std::size_t k = 1;
-        while (k < query.size() && lower(text[i + k]) == query[k])
-            ++k;
-        if (k == query.size())
-            return true;
-    }
-    return false;
-}
-
 /// Whether a tag's dictionary name contains the query, remembered per tag. Tags are few and
 /// short: a small table indexed by their first bytes finds most of them at once.
 class NameMatches
@@ -100,21 +85,126 @@ private:
     std::array<Entry, 512> m_entries;
 };
 
-/// The matching segments among [begin, end), in order, appended to `out`.
+/// Whether a segment whose raw text is ASCII and does not hold the query can still match by its
+/// name. Its tag is in its raw text, so the query must be in a name the dictionary knows, or
+/// start within the "segment " that names the tags it does not know.
+bool namesCanMatchAsciiSegments(std::string_view query)
+{
+    for (const auto &[tag, name] : X12Dictionary::segmentNames()) {
+        if (lowerCased(name).find(query) != std::string::npos)
+            return true;
+    }
+    constexpr std::string_view unknown = "segment ";
+    for (std::size_t k = 0; k < unknown.size(); ++k) {
+        const std::string_view rest = unknown.substr(k);
+        const std::size_t overlap = std::min(rest.size(), query.size());
+        if (rest.substr(0, overlap) == query.substr(0, overlap))
+            return true;
+    }
+    return false;
+}
+
+/// Where the ASCII query, lower-case already, next starts in text[from, to) with ASCII letters
+/// of either case, or npos. Sixteen bytes at a time look for its first byte.
+std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
+                        std::string_view query)
+{
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    const char first = query.front();
+    const bool letter = first >= 'a' && first <= 'z';
+    if (to < query.size())
+        return std::string_view::npos;
+    const std::size_t last = to - query.size(); // the last place it can start
+    auto matchesAt = [&](std::size_t at) {
+        for (std::size_t k = 1; k < query.size(); ++k) {
+            if (lower(text[at + k]) != query[k])
+                return false;
+        }
+        return true;
+    };
+    std::size_t at = from;
+#if defined(__SSE2__)
+    // A letter matches its two cases: the case bit set, then compared with the lower case.
+    const __m128i caseBit = _mm_set1_epi8(letter ? 0x20 : 0);
+    const __m128i target = _mm_set1_epi8(first);
+    while (at + 16 <= last + 1) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
+        auto mask =
+            std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, caseBit), target)));
+        while (mask != 0) {
+            const std::size_t candidate = at + std::size_t(std::countr_zero(mask));
+            mask &= mask - 1;
+            if (lower(text[candidate]) == first && matchesAt(candidate))
+                return candidate;
+        }
+        at += 16;
+    }
+#endif
+    for (; at <= last; ++at) {
+        if (lower(text[at]) == first && matchesAt(at))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+/// The matching segments among [begin, end), in order, appended to `out`. An ASCII query is
+/// looked for in the text of all of them at once, and each place it is found marks the segment
+/// that holds it; segments without such a place are then only asked about their names, and
+/// those with other than ASCII about their lower-cased text.
 void matchRange(const X12Document &document, std::string_view query, std::size_t begin,
                 std::size_t end, std::vector<std::uint32_t> &out)
 {
     const bool asciiQuery = isAscii(query);
+    const bool asciiNamesCanMatch = namesCanMatchAsciiSegments(query);
     NameMatches nameMatches(query);
-    for (auto i = std::uint32_t(begin); i < end; ++i) {
+    // A segment in which the query was not found in its bytes.
+    auto unmatched = [&](std::uint32_t i) {
         const X12Segment segment = document.segment(i);
         const std::string_view raw = segment.raw();
-        bool match;
-        if (asciiQuery && isAscii(raw))
-            match = containsFoldingAscii(raw, query);
-        else
-            match = lowerCased(raw).find(query) != std::string::npos;
-        if (match || nameMatches(segment.tag()))
+        if (!asciiQuery || !isAscii(raw)) {
+            if (lowerCased(raw).find(query) != std::string::npos)
+                return true;
+        } else if (!asciiNamesCanMatch) {
+            return false;
+        }
+        return nameMatches(segment.tag());
+    };
+    auto i = std::uint32_t(begin);
+    if (asciiQuery && begin < end) {
+        const std::string_view raw0 = document.segment(i).raw();
+        const std::string_view lastRaw = document.segment(std::uint32_t(end - 1)).raw();
+        // The text that runs from the first segment to the end of the last.
+        const std::string_view text(raw0.data(),
+                                    std::size_t(lastRaw.data() + lastRaw.size() - raw0.data()));
+        std::size_t from = 0;
+        while (i < end) {
+            const std::size_t hit = findFolding(text, from, text.size(), query);
+            if (hit == std::string_view::npos)
+                break;
+            const std::size_t hitEnd = hit + query.size();
+            // Segments that end before the place have no match in their bytes.
+            std::string_view raw = document.segment(i).raw();
+            while (std::size_t(raw.data() + raw.size() - text.data()) < hitEnd) {
+                if (unmatched(i))
+                    out.push_back(i);
+                if (++i == end)
+                    break;
+                raw = document.segment(i).raw();
+            }
+            if (i == end)
+                break;
+            if (std::size_t(raw.data() - text.data()) <= hit) {
+                out.push_back(i); // the place lies inside this segment
+                if (++i == end)
+                    break;
+                from = std::size_t(document.segment(i).raw().data() - text.data());
+            } else {
+                from = hit + 1; // it ran from a gap between segments into this one
+            }
+        }
+    }
+    for (; i < end; ++i) {
+        if (unmatched(i))
             out.push_back(i);
     }
 }

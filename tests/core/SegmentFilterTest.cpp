@@ -38,6 +38,9 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
         {"date", {}, {"DTP"}},      // "Date or Time or Period"
         {"address", {}, {"N3"}},    // "Address Information"
         {"nothing like it", {}, {}},
+        {"2*acme", {"NM1*85*2*ACME"}, {}}, // at the end of a segment
+        {"st~nm1", {}, {}},                // across a terminator: in no segment
+        {"main st", {"N3*12 MAIN ST"}, {}},
     };
     for (const Case &c : cases) {
         std::vector<std::uint32_t> expected;
