@@ -111,16 +111,6 @@ int finishOutput(OutputSink &out, int errFd)
     return fail(errFd, message);
 }
 
-/// How many ancestors the node has.
-std::size_t depthOf(const X12Document &document, std::uint32_t index)
-{
-    std::size_t depth = 0;
-    for (std::uint32_t p = document.parent(index); p != X12Document::rootId();
-         p = document.parent(p))
-        ++depth;
-    return depth;
-}
-
 /// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
 /// tree, and a node's depth is its number of ancestors.
 void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
@@ -128,7 +118,7 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
 {
     for (std::size_t i = begin; i < end; ++i) {
         const auto index = std::uint32_t(i);
-        const std::size_t depth = depthOf(document, index);
+        const std::size_t depth = document.depth(index);
         const std::size_t lineStart = out.size();
         out.append(depth * 2, ' ');
         document.appendTitle(index, out);
@@ -167,7 +157,7 @@ bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t 
 {
     for (std::size_t i = begin; i < end && !out.failed(); ++i) {
         const auto index = std::uint32_t(i);
-        const std::size_t depth = depthOf(document, index);
+        const std::size_t depth = document.depth(index);
         out.write(std::string(depth * 2, ' '));
         // Room for the segment and the words around it, so that the text is never copied to
         // grow: a segment of gigabytes would need three times its size for a moment.

@@ -75,15 +75,6 @@ void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdi
     lines.push_back(Line{std::string(segment.raw()), depth + 1, Style::segment});
 }
 
-std::ptrdiff_t depthOf(const X12Document &document, std::uint32_t node)
-{
-    std::ptrdiff_t depth = 0;
-    for (std::uint32_t p = document.parent(node); p != X12Document::rootId();
-         p = document.parent(p))
-        ++depth;
-    return depth;
-}
-
 } // namespace
 
 namespace ReportLines {
@@ -121,7 +112,7 @@ bool LineCursor::next(Line &line)
         line.text.clear();
         switch (m_step) {
         case Step::title:
-            m_depth = depthOf(m_document, m_node);
+            m_depth = std::ptrdiff_t(m_document.depth(m_node));
             line.indent = m_depth;
             line.style = titleStyle(m_document.kind(m_node));
             m_document.appendTitle(m_node, line.text);

@@ -341,6 +341,14 @@ public:
     X12Node::Kind kind(std::uint32_t index) const noexcept { return m_tree.kind(index); }
     /// The node's parent (rootId() at the top level) and its place among the parent's children.
     std::uint32_t parent(std::uint32_t index) const noexcept { return m_tree.parent(index); }
+    /// How many ancestors the node has: 0 for a top-level node.
+    std::size_t depth(std::uint32_t index) const noexcept
+    {
+        std::size_t depth = 0;
+        for (std::uint32_t p = parent(index); p != rootId(); p = parent(p))
+            ++depth;
+        return depth;
+    }
     std::uint32_t row(std::uint32_t index) const noexcept { return m_tree.row(index); }
     void appendTitle(std::uint32_t index, std::string &out) const
     {
