@@ -79,6 +79,8 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
             X12Parser::parse(std::move(*text), QFileInfo(path).fileName().toStdString());
         if (!document)
             return {nullptr, DisplayText::toQString(description(document.error()))};
+        // The views badge rows with guide loops: placed here, so the window never waits.
+        (*document)->guideLoops();
         return {std::move(*document), std::nullopt};
     } catch (const std::bad_alloc &) {
         return {nullptr, QStringLiteral("There is not enough memory to open this file.")};

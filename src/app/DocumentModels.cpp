@@ -3,6 +3,7 @@
 #include "app/DisplayText.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
+#include "core/X12GuideLoops.h"
 
 #include <algorithm>
 
@@ -14,6 +15,12 @@ bool hasFinding(const X12Document &document, std::uint32_t segment)
 {
     const auto [first, last] = document.findingsAbout(segment);
     return first != last;
+}
+
+/// A loop's ID as the badge shows it; empty without a loop. IDs come from the guide table.
+QString loopID(const std::optional<X12GuideLoop> &loop)
+{
+    return loop ? QString::fromLatin1(loop->id.data(), qsizetype(loop->id.size())) : QString();
 }
 
 } // namespace
@@ -91,6 +98,8 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
         return qlonglong(node) + 1;
     case FindingRole:
         return hasFinding(*m_document, node);
+    case LoopRole:
+        return loopID(m_document->guideLoops().loopBegunBy(node));
     default:
         return {};
     }
@@ -139,6 +148,8 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
         return QVariant::fromValue(i);
     case FindingRole:
         return hasFinding(*m_document, i);
+    case LoopRole:
+        return loopID(m_document->guideLoops().loopOf(i));
     default:
         return {};
     }

@@ -18,6 +18,7 @@ enum DocumentRole {
     TagRole,                          // segment tag (QString)
     RawRole,                          // raw segment text (QString), cut for display
     FindingRole,                      // whether an envelope finding concerns the segment (bool)
+    LoopRole, // guide loop ID (QString): the loop a node begins, the loop a listed segment is in
 };
 
 /// The envelope/loop tree of a document, read lazily: rows are node indices and texts are

@@ -40,6 +40,39 @@ void drawFindingMark(QPainter *painter, QPoint topLeft)
     painter->restore();
 }
 
+/// A guide loop's ID in a small rounded frame, as wide as loopBadgeWidth says.
+QFont loopBadgeFont()
+{
+    return Style::fixedFont(9, QFont::DemiBold);
+}
+
+int loopBadgeWidth(const QString &id)
+{
+    return id.isEmpty() ? 0 : QFontMetrics(loopBadgeFont()).horizontalAdvance(id) + Style::pt(8);
+}
+
+/// Draws the badge of loop `id` ending at `right`, on the line whose text starts at `top`.
+void drawLoopBadge(QPainter *painter, int right, int top, const QString &id,
+                   const QPalette &palette, bool selected)
+{
+    if (id.isEmpty())
+        return;
+    const QFont font = loopBadgeFont();
+    const int width = loopBadgeWidth(id);
+    const QRect box(right - width, top + 1, width, QFontMetrics(font).height() + 2);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    QColor fill = palette.color(selected ? QPalette::HighlightedText : QPalette::Highlight);
+    fill.setAlphaF(selected ? 0.3f : 0.16f);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(box, 4, 4);
+    painter->setFont(font);
+    painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(box, Qt::AlignCenter, id);
+    painter->restore();
+}
+
 /// A delegate that paints its own texts over the style's row background.
 class RowDelegate : public QStyledItemDelegate
 {
@@ -89,8 +122,15 @@ public:
         const QString position = index.data(PositionRole).toString();
         const QFont positionFont = Style::fixedFont(9);
         const int positionWidth = QFontMetrics(positionFont).horizontalAdvance(position);
+        const bool finding = index.data(FindingRole).toBool();
+        // Right to left: the position, the finding mark, the loop badge.
+        const int badgeRight = r.right() - positionWidth - gap - (finding ? Style::pt(12) : 0);
+        const QString loop = index.data(LoopRole).toString();
+        const int badgeWidth = loopBadgeWidth(loop);
         const QRect textRect(r.left() + frame + gap, r.top(),
-                             r.width() - frame - gap - positionWidth - gap, r.height());
+                             badgeRight - (badgeWidth > 0 ? badgeWidth + gap : 0) -
+                                 (r.left() + frame + gap),
+                             r.height());
 
         const QFont titleFont = Style::font(12, Style::kindWeight(kind));
         const QFontMetrics titleMetrics(titleFont);
@@ -105,9 +145,10 @@ public:
         painter->drawText(
             QPoint(r.right() - positionWidth, textRect.top() + titleMetrics.ascent() + 1),
             position);
-        if (index.data(FindingRole).toBool())
+        if (finding)
             drawFindingMark(painter,
                             QPoint(r.right() - positionWidth - Style::pt(12), textRect.top() + 4));
+        drawLoopBadge(painter, badgeRight, textRect.top(), loop, palette, selected);
 
         const QString subtitle = index.data(SubtitleRole).toString();
         if (!subtitle.isEmpty()) {
@@ -165,10 +206,15 @@ public:
                           QFontMetrics(tagFont).elidedText(index.data(TagRole).toString(),
                                                            Qt::ElideRight, tagWidth));
         const int textLeft = r.left() + positionWidth + gap + tagWidth + gap;
+        const QString loop = index.data(LoopRole).toString();
+        const int badgeWidth = loopBadgeWidth(loop);
+        drawLoopBadge(painter, r.right(), r.top(), loop, palette, selected);
         painter->setFont(nameFont);
+        painter->setPen(text);
         painter->drawText(
             QPoint(textLeft, baseline),
-            nameMetrics.elidedText(index.data().toString(), Qt::ElideRight, r.right() - textLeft));
+            nameMetrics.elidedText(index.data().toString(), Qt::ElideRight,
+                                   r.right() - textLeft - (badgeWidth > 0 ? badgeWidth + gap : 0)));
         const QString subtitle = index.data(SubtitleRole).toString();
         if (!subtitle.isEmpty()) {
             const QFont subtitleFont = Style::font(10.5);
@@ -241,8 +287,11 @@ InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
 {
     const X12Node n = document.node(node);
     return {DisplayText::shown(n.title, DisplayText::maxLineLength),
-            DisplayText::shown(n.subtitle, DisplayText::maxLineLength), node, n.childCount,
-            findingsAbout(document, node)};
+            DisplayText::shown(n.subtitle, DisplayText::maxLineLength),
+            node,
+            n.childCount,
+            findingsAbout(document, node),
+            loopLine(document, node)};
 }
 
 /// The search text as the raw view highlights it: trimmed, like the filter.
@@ -576,7 +625,10 @@ void FlatSegmentView::showSelected()
     InspectedNode node{
         DisplayText::shown(X12Dictionary::segmentTitle(segment.tag()), DisplayText::maxLineLength),
         DisplayText::shown(X12Dictionary::segmentSubtitle(segment), DisplayText::maxLineLength),
-        *m_selected, 0, findingsAbout(*document, *m_selected)};
+        *m_selected,
+        0,
+        findingsAbout(*document, *m_selected),
+        loopLine(*document, *m_selected)};
     m_detail->inspect(document, node);
     m_inspector->setCurrentWidget(m_detail);
 }

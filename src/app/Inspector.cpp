@@ -5,6 +5,7 @@
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
+#include "core/X12GuideLoops.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -273,6 +274,16 @@ QStringList findingsAbout(const X12Document &document, std::uint32_t segment)
     return texts;
 }
 
+QString loopLine(const X12Document &document, std::uint32_t segment)
+{
+    const auto loop = document.guideLoops().loopOf(segment);
+    if (!loop)
+        return {};
+    return QStringLiteral("Loop %1 \u00B7 %2")
+        .arg(QString::fromUtf8(loop->id.data(), qsizetype(loop->id.size())),
+             QString::fromUtf8(loop->name.data(), qsizetype(loop->name.size())));
+}
+
 ElidedLabel::ElidedLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
     setTextFormat(Qt::PlainText);
@@ -483,6 +494,9 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
     if (!node.subtitle.isEmpty())
         header->addWidget(
             line(node.subtitle, Style::callout(), Style::secondary(palette), content));
+    if (!node.loop.isEmpty())
+        header->addWidget(
+            line(node.loop, Style::font(11, QFont::Medium), Style::secondary(palette), content));
     stack->addLayout(header);
 
     for (const QString &finding : node.findings) {

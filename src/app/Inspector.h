@@ -45,7 +45,11 @@ struct InspectedNode
     std::optional<std::uint32_t> segment; // index of the node's segment
     std::size_t childCount = 0;
     QStringList findings; // envelope findings about the segment
+    QString loop;         // "Loop 2010AA · Billing Provider Name", or empty
 };
+
+/// The guide loop a segment (by index) is in, as the inspector's header names it, or empty.
+QString loopLine(const X12Document &document, std::uint32_t segment);
 
 /// The findings about one segment (by index), as "error: message" texts.
 QStringList findingsAbout(const X12Document &document, std::uint32_t segment);

@@ -3,6 +3,7 @@
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
+#include "core/X12GuideLoops.h"
 
 #include <algorithm>
 #include <cstring>
@@ -206,6 +207,14 @@ void matchRange(const X12Document &document, std::string_view query, std::size_t
     for (; i < end; ++i) {
         if (unmatched(i))
             out.push_back(i);
+    }
+    // Segments in a guide loop whose ID holds the query ("2300" lists the claims) join them.
+    const std::size_t found = out.size();
+    document.guideLoops().forEachInLoopMatching(
+        query, begin, end, [&out](std::size_t index) { out.push_back(std::uint32_t(index)); });
+    if (out.size() > found) {
+        std::inplace_merge(out.begin(), out.begin() + std::ptrdiff_t(found), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
     }
 }
 

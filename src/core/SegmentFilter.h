@@ -14,8 +14,8 @@ namespace SegmentFilter {
 /// lower-cased.
 std::string normalizedQuery(std::string_view text);
 
-/// Indices of the segments whose lower-cased raw text, or else lower-cased dictionary name,
-/// contains the normalized query; every segment for an empty query. Document order.
+/// Indices of the segments whose lower-cased raw text, lower-cased dictionary name or guide loop
+/// ID contains the normalized query; every segment for an empty query. Document order.
 std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text);
 
 } // namespace SegmentFilter

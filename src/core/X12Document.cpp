@@ -2,6 +2,7 @@
 
 #include "core/Dictionary_p.h"
 #include "core/DocumentTables_p.h"
+#include "core/X12GuideLoops.h"
 
 #include <algorithm>
 
@@ -331,6 +332,14 @@ std::string_view description(X12ParseError error) noexcept
 
 X12Document::X12Document() = default;
 X12Document::~X12Document() = default;
+
+const X12GuideLoops &X12Document::guideLoops() const
+{
+    std::call_once(m_guideLoopsWalked, [this] {
+        m_guideLoops = std::make_unique<X12GuideLoops>(X12GuideLoops::of(*this));
+    });
+    return *m_guideLoops;
+}
 
 std::string X12Document::summaryLine() const
 {

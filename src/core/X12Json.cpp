@@ -3,6 +3,7 @@
 #include "core/Dictionary_p.h"
 #include "core/OrderedBlocks_p.h"
 #include "core/X12Document.h"
+#include "core/X12GuideLoops.h"
 
 #include <algorithm>
 #include <bit>
@@ -256,7 +257,20 @@ const TagInfo &tagInfo(std::unordered_map<std::string_view, TagInfo> &cache, std
         .first->second;
 }
 
-void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::string &display)
+/// `,"loop":{"id":...,"name":...}` for a segment or node that has a guide loop.
+void writeLoop(Json &w, const std::optional<X12GuideLoop> &loop)
+{
+    if (!loop)
+        return;
+    w.raw(",\"loop\":{\"id\":");
+    w.string(loop->id);
+    w.raw(",\"name\":");
+    w.string(loop->name);
+    w.put('}');
+}
+
+void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info,
+                  const std::optional<X12GuideLoop> &loop, std::string &display)
 {
     const std::string_view tag = segment.tag();
     // Most segments hold nothing to escape; then every piece of them is copied as it is.
@@ -306,7 +320,9 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
         if (w.refused())
             return; // nobody reads the rest
     }
-    w.raw("]}");
+    w.put(']');
+    writeLoop(w, loop);
+    w.put('}');
 }
 
 /// Segments [begin, end), each on a line of its own.
@@ -315,11 +331,13 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
     Json w(out);
     std::unordered_map<std::string_view, TagInfo> tags;
     std::string display;
+    const X12GuideLoops &loops = document.guideLoops();
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         if (i > 0)
             w.raw(",\n");
-        const X12Segment segment = document.segment(std::uint32_t(i));
-        writeSegment(w, segment, tagInfo(tags, segment.tag()), display);
+        const auto index = std::uint32_t(i);
+        const X12Segment segment = document.segment(index);
+        writeSegment(w, segment, tagInfo(tags, segment.tag()), loops.loopOf(index), display);
     }
 }
 
@@ -331,6 +349,12 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
     std::string text;
+    const X12GuideLoops &loops = document.guideLoops();
+    auto close = [&](std::uint32_t node) {
+        w.put(']');
+        writeLoop(w, loops.loopBegunBy(node));
+        w.put('}');
+    };
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
         if (document.children(document.parent(index)).front() != index)
@@ -350,12 +374,12 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
         w.raw(",\"children\":[");
         if (!document.children(index).empty())
             continue;
-        w.raw("]}");
+        close(index);
         for (std::uint32_t node = index; document.parent(node) != root;) {
             const std::uint32_t parent = document.parent(node);
             if (document.children(parent).back() != node)
                 break;
-            w.raw("]}");
+            close(parent);
             node = parent;
         }
     }

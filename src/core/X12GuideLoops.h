@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+class X12Document;
+
+/// A loop of a health-care implementation guide: "2010AA", "Billing Provider Name".
+struct X12GuideLoop
+{
+    std::string_view id;
+    std::string_view name;
+    friend bool operator==(const X12GuideLoop &, const X12GuideLoop &) = default;
+};
+
+/// Where each segment of a document sits in the loops of its transaction set's implementation
+/// guide. The guide is the one named by the set's ST03, else by its group's GS08; a set without a
+/// known guide places nothing. The segments of a set are walked through the guide's loops: a
+/// segment that begins a loop opens it inside the innermost open loop that may hold it, closing
+/// deeper ones, and a segment that only belongs to a loop stays in it. A segment the walk cannot
+/// place, and one at the level of the set itself (ST, BHT, SE), is in no loop; that is no error.
+class X12GuideLoops
+{
+public:
+    /// Walks every transaction set of the document.
+    static X12GuideLoops of(const X12Document &document);
+
+    /// The loop segment `index` (from 0) is in, if any.
+    std::optional<X12GuideLoop> loopOf(std::uint32_t index) const noexcept;
+    /// The loop segment `index` begins, if it begins one. Node i of the tree stands for segment i,
+    /// so this is also the loop of node i.
+    std::optional<X12GuideLoop> loopBegunBy(std::uint32_t index) const noexcept;
+    /// Whether any segment is in a loop.
+    bool empty() const noexcept { return m_places.empty(); }
+
+    /// Calls `visit(index)` for each segment in [begin, end) whose loop ID holds `query` (ASCII
+    /// letters compared in lower case), in order.
+    template <typename Visit>
+    void forEachInLoopMatching(std::string_view query, std::size_t begin, std::size_t end,
+                               Visit &&visit) const
+    {
+        if (m_places.empty())
+            return;
+        const std::vector<bool> matching = loopsMatching(query);
+        if (matching.empty())
+            return;
+        for (std::size_t i = begin; i < end && i < m_places.size(); ++i) {
+            if (const std::uint16_t place = m_places[i]; place != 0 && matching[place & loopMask])
+                visit(i);
+        }
+    }
+
+    /// The guides known, as their version and transaction set: {"005010X222A1", "837"}...
+    static std::vector<std::pair<std::string_view, std::string_view>> knownGuides();
+
+private:
+    static constexpr std::uint16_t beginsBit = 0x8000; // as the walk sets it
+    static constexpr std::uint16_t loopMask = 0x7FFF;
+
+    /// Per loop number, whether its ID holds the query; empty when none does.
+    static std::vector<bool> loopsMatching(std::string_view query);
+
+    // Per segment: 0 outside every loop, else the loop's number, with beginsBit set on the
+    // segment that begins it. Empty when no segment is in a loop.
+    std::vector<std::uint16_t> m_places;
+};
