@@ -3,8 +3,9 @@ health-care samples: tests/data and the shared sample folder (KELVANE_SAMPLES,
 default /work/shared/samples; samples missing there are skipped).
 
 Run: python3 -m unittest discover -s tools -p 'test_*.py'
-Set PYX12_MAPS to a prepared pyx12 map folder (see tools/make-guide-loops.py)
-to also check that the table is what the generator makes of it.
+Set PYX12_MAPS to a prepared pyx12 map folder, STUPIDEDI_DIR and TIGERSHARK_DIR
+to the checkouts (see tools/make-guide-loops.py) to also check that the table
+is what the generator makes of them.
 """
 
 import os
@@ -22,8 +23,10 @@ LOOPS = os.path.join(ROOT, "data", "guide-loops.txt")
 SAMPLE_DIRS = [os.path.join(ROOT, "tests", "data"), os.environ.get("KELVANE_SAMPLES", "/work/shared/samples")]
 
 P837 = [("NM1", "85", "2010AA|2330G"), ("NM1", "IL", "2010BA|2330A"), ("CLM", None, "2300"), ("LX", None, "2400"), ("SV1", None, "2400")]
+D837 = [("NM1", "85", "2010AA"), ("NM1", "82", "2310B|2420A"), ("CLM", None, "2300"), ("LX", None, "2400"), ("SV3", None, "2400"), ("TOO", None, "2400")]
 I837 = [("NM1", "85", "2010AA|2330G"), ("CLM", None, "2300"), ("LX", None, "2400"), ("SV2", None, "2400")]
 R835 = [("N1", "PR", "1000A"), ("N1", "PE", "1000B"), ("LX", None, "2000"), ("CLP", None, "2100")]
+R276 = [("HL", "19", "2000C"), ("NM1", "1P", "2100C"), ("NM1", "IL", "2100D"), ("TRN", None, "2200D|2200E"), ("SVC", None, "2210E")]
 E27X = [("HL", "20", "2000A"), ("HL", "21", "2000B"), ("HL", "22", "2000C"), ("HL", "23", "2000D"), ("NM1", "PR", "2100A")]
 
 # file: (guide map file or None when there is no guide, rules, unplaced tags).
@@ -59,10 +62,10 @@ SAMPLES = {
     "277ca-x12_277CA_rejected.txt": ("277.5010.X214.xml", [("HL", "19", "2000C"), ("HL", "PT", "2000D"), ("NM1", "85", "2100C")], []),
     "820-list-bill.edi": ("820.5010.X218.xml", [("ENT", None, "2000B"), ("NM1", "EY", "2100B"), ("RMR", None, "2300B"), ("ADX", None, "2320B")], []),
     "999-x12_999_accepted_ta1.txt": ("999.5010X231.A1.xml", [("AK1", None, "-"), ("AK2", None, "2000"), ("IK3", None, "2100"), ("IK5", None, "2000"), ("AK9", None, "-")], []),
-    "276-claim-level-status.276": (None, [], []),
-    "276-stupidedi-case-1.edi": (None, [], []),
+    "276-claim-level-status.276": ("X212-HR276.rb", R276, []),
+    "276-stupidedi-case-1.edi": ("X212-HR276.rb", R276, []),
     "278-Example_3_1_1_Request.txt": (None, [], []),
-    "837d-claim-from-billing-provider-to-payer-a.edi": (None, [], []),
+    "837d-claim-from-billing-provider-to-payer-a.edi": ("M837_5010_X224_A2", D837, []),
     # 4010
     "837p-pyx12-simple_837p.txt": ("837.4010.X098.A1.xml", P837, []),
     "837p-837-example.txt": ("837.4010.X098.A1.xml", P837, []),
@@ -84,6 +87,10 @@ BY_HAND = {
     "2000 2000 2100 2100 2100 2100 2100 - -",
     "271-dependent-health-benefit-check.271": "- - 2000A 2100A 2000B 2100B 2000C 2100C 2100C 2100C 2100C 2000D 2000D "
     "2100D 2100D 2100D 2100D 2100D 2100D 2110D 2110D 2110D 2120D 2110D 2110D 2110D 2110D -",
+    "276-claim-level-status.276": "- - 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2000D 2100D 2200D 2200D 2200D 2200D 2200D "
+    "2000D 2000D 2100D 2200D 2200D 2200D 2200D 2200D 2000C 2100C 2000D 2100D 2000E 2000E 2100E 2200E 2200E 2210E 2210E -",
+    "837d-claim-from-billing-provider-to-payer-a.edi": "- - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B "
+    "2010BA 2010BB 2000C 2000C 2010CA 2010CA 2010CA 2010CA 2300 2300 2300 2310B 2310B 2400 2400 2400 -",
 }
 
 
@@ -181,11 +188,12 @@ class TableTest(unittest.TestCase):
                                 self.assertTrue(a.begin_codes and b.begin_codes and not (a.begin_codes & b.begin_codes))
                 stack.extend(loop.children)
 
-    @unittest.skipUnless(os.environ.get("PYX12_MAPS"), "PYX12_MAPS not set")
+    @unittest.skipUnless(all(os.environ.get(v) for v in ("PYX12_MAPS", "STUPIDEDI_DIR", "TIGERSHARK_DIR")), "PYX12_MAPS, STUPIDEDI_DIR or TIGERSHARK_DIR not set")
     def test_generator_output_matches(self):
         with tempfile.TemporaryDirectory() as tmp:
             out = os.path.join(tmp, "loops.txt")
-            subprocess.run([sys.executable, os.path.join(HERE, "make-guide-loops.py"), os.environ["PYX12_MAPS"], "-o", out], check=True, capture_output=True)
+            sources = ["--stupidedi", os.environ["STUPIDEDI_DIR"], "--tigershark", os.environ["TIGERSHARK_DIR"]]
+            subprocess.run([sys.executable, os.path.join(HERE, "make-guide-loops.py"), os.environ["PYX12_MAPS"], "-o", out] + sources, check=True, capture_output=True)
             body = lambda p: [line for line in open(p, encoding="utf-8") if not line.startswith("#")]
             self.assertEqual(body(out), body(LOOPS))
 
