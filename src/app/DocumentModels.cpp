@@ -122,6 +122,13 @@ int SegmentListModel::rowOf(std::uint32_t segmentIndex) const
     return it != m_indices->end() && *it == segmentIndex ? int(it - m_indices->begin()) : -1;
 }
 
+QModelIndex SegmentListModel::index(int row, int column, const QModelIndex &parent) const
+{
+    const bool inside =
+        row >= 0 && std::size_t(row) < m_indices->size() && column == 0 && !parent.isValid();
+    return inside ? createIndex(row, 0) : QModelIndex();
+}
+
 int SegmentListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_indices->size());

@@ -58,6 +58,9 @@ public:
     /// Row of a segment index, or -1 when the segment is not listed.
     int rowOf(std::uint32_t segmentIndex) const;
 
+    /// Asked once per row when a view lays out its rows: made without the base class's checks
+    /// through rowCount and columnCount.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 

@@ -158,8 +158,12 @@ void matchRange(const X12Document &document, std::string_view query, std::size_t
     const bool asciiQuery = isAscii(query);
     const bool asciiNamesCanMatch = namesCanMatchAsciiSegments(query);
     NameMatches nameMatches(query);
+    // A segment in a guide loop whose ID holds the query matches too: "2300" lists the claims.
+    const X12GuideLoops::IDSearch inLoop = document.guideLoops().searchIDs(query);
     // A segment in which the query was not found in its bytes.
     auto unmatched = [&](std::uint32_t i) {
+        if (inLoop.any() && inLoop(i))
+            return true;
         const X12Segment segment = document.segment(i);
         const std::string_view raw = segment.raw();
         if (!asciiQuery || !isAscii(raw)) {
@@ -207,14 +211,6 @@ void matchRange(const X12Document &document, std::string_view query, std::size_t
     for (; i < end; ++i) {
         if (unmatched(i))
             out.push_back(i);
-    }
-    // Segments in a guide loop whose ID holds the query ("2300" lists the claims) join them.
-    const std::size_t found = out.size();
-    document.guideLoops().forEachInLoopMatching(
-        query, begin, end, [&out](std::size_t index) { out.push_back(std::uint32_t(index)); });
-    if (out.size() > found) {
-        std::inplace_merge(out.begin(), out.begin() + std::ptrdiff_t(found), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
     }
 }
 

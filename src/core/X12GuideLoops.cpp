@@ -340,8 +340,11 @@ std::optional<X12GuideLoop> X12GuideLoops::loopBegunBy(std::uint32_t index) cons
     return loopOf(index);
 }
 
-std::vector<bool> X12GuideLoops::loopsMatching(std::string_view query)
+X12GuideLoops::IDSearch X12GuideLoops::searchIDs(std::string_view query) const
 {
+    IDSearch search;
+    if (m_places.empty())
+        return search;
     const GuideTable &table = guideTable();
     std::vector<bool> matching(table.loops.size());
     bool any = false;
@@ -355,7 +358,11 @@ std::vector<bool> X12GuideLoops::loopsMatching(std::string_view query)
             any = true;
         }
     }
-    return any ? matching : std::vector<bool>();
+    if (any) {
+        search.m_places = m_places;
+        search.m_matching = std::move(matching);
+    }
+    return search;
 }
 
 std::vector<std::pair<std::string_view, std::string_view>> X12GuideLoops::knownGuides()

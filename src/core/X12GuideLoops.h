@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -35,22 +36,26 @@ public:
     /// Whether any segment is in a loop.
     bool empty() const noexcept { return m_places.empty(); }
 
-    /// Calls `visit(index)` for each segment in [begin, end) whose loop ID holds `query` (ASCII
-    /// letters compared in lower case), in order.
-    template <typename Visit>
-    void forEachInLoopMatching(std::string_view query, std::size_t begin, std::size_t end,
-                               Visit &&visit) const
+    /// Which segments are in a loop whose ID holds a query, for the search.
+    class IDSearch
     {
-        if (m_places.empty())
-            return;
-        const std::vector<bool> matching = loopsMatching(query);
-        if (matching.empty())
-            return;
-        for (std::size_t i = begin; i < end && i < m_places.size(); ++i) {
-            if (const std::uint16_t place = m_places[i]; place != 0 && matching[place & loopMask])
-                visit(i);
+    public:
+        /// Whether the ID of any loop holds the query.
+        bool any() const noexcept { return !m_matching.empty(); }
+        bool operator()(std::uint32_t index) const noexcept
+        {
+            const std::uint16_t place = index < m_places.size() ? m_places[index] : 0;
+            return place != 0 && m_matching[place & loopMask];
         }
-    }
+
+    private:
+        friend class X12GuideLoops;
+        std::span<const std::uint16_t> m_places;
+        std::vector<bool> m_matching; // per loop number; empty when no ID holds the query
+    };
+    /// The search for `query`, lower-case already (ASCII letters of IDs are compared in lower
+    /// case).
+    IDSearch searchIDs(std::string_view query) const;
 
     /// The guides known, as their version and transaction set: {"005010X222A1", "837"}...
     static std::vector<std::pair<std::string_view, std::string_view>> knownGuides();
@@ -58,9 +63,6 @@ public:
 private:
     static constexpr std::uint16_t beginsBit = 0x8000; // as the walk sets it
     static constexpr std::uint16_t loopMask = 0x7FFF;
-
-    /// Per loop number, whether its ID holds the query; empty when none does.
-    static std::vector<bool> loopsMatching(std::string_view query);
 
     // Per segment: 0 outside every loop, else the loop's number, with beginsBit set on the
     // segment that begins it. Empty when no segment is in a loop.
