@@ -17,6 +17,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelvane::detail {
 
 /// A segment of 64 KiB or more: its size, and where its element starts are kept instead.
@@ -84,11 +88,29 @@ struct SegmentTable
             ->second;
     }
     /// Index of the segment's first element in elementStarts: its checkpoint's, plus the counts
-    /// of the at most 15 segments between.
+    /// of the at most 15 segments between, added sixteen at a time where the table allows.
     std::uint32_t firstElement(std::uint32_t index) const noexcept
     {
+        const std::uint32_t base = index >> checkpointShift << checkpointShift;
         std::uint32_t first = elementCheckpoints[index >> checkpointShift];
-        for (std::uint32_t i = index >> checkpointShift << checkpointShift; i < index; ++i)
+#if defined(__SSE2__)
+        if (base + 16 <= elementCounts.size()) {
+            // The bytes of the segments before `index`: a window into 16 ones then 16 zeros.
+            alignas(16) static constexpr std::uint8_t keep[32] = {
+                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0,    0};
+            const __m128i counts = _mm_and_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(elementCounts.data() + base)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(keep + 16 - (index - base))));
+            // A segment with manyElements elements keeps its count elsewhere.
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(counts, _mm_set1_epi8(-1))) == 0) {
+                const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+                return first + std::uint32_t(_mm_cvtsi128_si32(sums)) +
+                       std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+            }
+        }
+#endif
+        for (std::uint32_t i = base; i < index; ++i)
             first += elementCount(i);
         return first;
     }

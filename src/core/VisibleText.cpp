@@ -4,6 +4,10 @@
 
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 /// Offset of the first control character (its first byte), or the text's size.
@@ -11,7 +15,23 @@ std::size_t firstControl(std::string_view text) noexcept
 {
     const auto *s = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time while none of them can start a control character: none below
+    // 0x20, none 0x7F, none the 0xC2 that leads C1.
+    const __m128i space = _mm_set1_epi8(0x20);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(bytes, space), space);
+        const __m128i special =
+            _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), low),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(char(0xC2)))));
+        if (_mm_movemask_epi8(special) != 0)
+            break;
+    }
+#endif
+    for (; i < n; ++i) {
         const unsigned char c = s[i];
         if (c < 0x20 || c == 0x7F)
             return i;
