@@ -294,6 +294,41 @@ InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
             loopLine(document, node)};
 }
 
+/// A list of millions of rows of one height. Its rows are laid out a batch at a time between
+/// events, so a new list paints its first screen at once and the window answers while the rest
+/// is laid out. A row asked for before its batch (a chosen segment kept in view, the End key)
+/// has the layout finished first.
+class LongListView : public QListView
+{
+public:
+    explicit LongListView(QWidget *parent) : QListView(parent)
+    {
+        setUniformItemSizes(true);
+        setLayoutMode(Batched);
+        setBatchSize(65536);
+    }
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override
+    {
+        if (index.isValid() && rectForIndex(index).isEmpty()) {
+            // Not laid out yet: lay out every row now, then go on in batches as before.
+            setLayoutMode(SinglePass);
+            doItemsLayout();
+            setLayoutMode(Batched);
+        }
+        QListView::scrollTo(index, hint);
+    }
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        // The list's own End goes to the last row laid out so far.
+        if (action == MoveEnd && model() && model()->rowCount(rootIndex()) > 0)
+            return model()->index(model()->rowCount(rootIndex()) - 1, 0, rootIndex());
+        return QListView::moveCursor(action, modifiers);
+    }
+};
+
 /// The search text as the raw view highlights it: trimmed, like the filter.
 QString highlightQuery(const QString &search)
 {
@@ -523,12 +558,11 @@ bool OutlineView::showsSummary() const
 
 FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
     : QSplitter(Qt::Horizontal, parent), m_model(model), m_segments(new SegmentListModel(this)),
-      m_list(new QListView(this)), m_inspector(new QStackedWidget(this)),
+      m_list(new LongListView(this)), m_inspector(new QStackedWidget(this)),
       m_summary(new DocumentSummaryView(model, m_inspector)),
       m_detail(new SegmentDetailView(m_inspector))
 {
     m_list->setModel(m_segments);
-    m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new SegmentRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setMinimumWidth(Style::pt(380));
@@ -640,7 +674,7 @@ bool FlatSegmentView::showsSummary() const
 
 RawTextView::RawTextView(AppModel &model, QWidget *parent)
     : QWidget(parent), m_model(model), m_segments(new SegmentListModel(this)),
-      m_list(new QListView(this))
+      m_list(new LongListView(this))
 {
     // The 16-point padding around the lines, on the text background.
     Style::useTextBackground(this);
@@ -649,7 +683,6 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     layout->setContentsMargins(padding, padding, padding, padding);
     layout->addWidget(m_list);
     m_list->setModel(m_segments);
-    m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new RawLineDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -339,6 +339,35 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("N3*12 MAIN ST"));
 }
 
+TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
+{
+    // Lists lay out their rows in batches; rows past the first batch must still be reachable.
+    std::string text = "ST*837*1~";
+    for (int i = 0; i < 150000; ++i)
+        text += "N3*" + std::to_string(i) + "~";
+    text += "SE*150002*1~";
+    AppModel model(m_platform);
+    ContentView window(model);
+    window.resize(900, 600);
+    window.show();
+    openAndWait(model, write("long.x12", text));
+    model.setViewMode(AppModel::ViewMode::flat);
+    QListView *list = window.segments()->list();
+
+    // The End key, at once: the last row, on screen.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(window.segments()->selected(), 150001u);
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
+
+    // A chosen row deep in the list stays in view when a search that hid it is cleared.
+    model.setSearchText(QStringLiteral("ST"));
+    model.setSearchText(QString());
+    const QModelIndex chosen = list->model()->index(150001, 0);
+    EXPECT_EQ(list->currentIndex(), chosen);
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(chosen)));
+}
+
 TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
 {
     // Tens of thousands of loops in one set: opening them all would freeze the window.
