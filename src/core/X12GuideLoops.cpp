@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cassert>
 #include <charconv>
+#include <cstdlib>
+#include <new>
 #include <span>
 #include <thread>
 
@@ -153,10 +155,13 @@ std::string_view withoutAddenda(std::string_view version)
 class Walk
 {
 public:
-    Walk(const X12Document &document, std::vector<std::uint16_t> &places)
+    Walk(const X12Document &document, std::uint16_t *places)
         : m_document(document), m_table(guideTable()), m_places(places)
     {
     }
+
+    /// Whether a segment was put in a loop.
+    bool placedAny() const noexcept { return m_placedAny; }
 
     /// Places the sets whose ST lies in [from, to).
     void run(std::size_t from, std::size_t to)
@@ -282,11 +287,13 @@ private:
                     m_open.resize(depth + 1);
                     m_open.push_back(*child);
                     m_places[i] = std::uint16_t(*child | beginsLoop);
+                    m_placedAny = true;
                     break;
                 }
                 if (std::find(loop.tags.begin(), loop.tags.end(), tag) != loop.tags.end()) {
                     m_open.resize(depth + 1);
                     m_places[i] = depth == 0 ? 0 : m_open.back();
+                    m_placedAny = m_placedAny || depth > 0;
                     break;
                 }
             }
@@ -295,39 +302,51 @@ private:
 
     const X12Document &m_document;
     const GuideTable &m_table;
-    std::vector<std::uint16_t> &m_places;
+    std::uint16_t *m_places;
     std::vector<std::uint16_t> m_open; // loop numbers, the set's level first
+    bool m_placedAny = false;
 };
 
 } // namespace
+
+void X12GuideLoops::Free::operator()(std::uint16_t *places) const noexcept
+{
+    std::free(places);
+}
 
 X12GuideLoops X12GuideLoops::of(const X12Document &document)
 {
     X12GuideLoops result;
     const std::size_t count = document.segments().size();
-    result.m_places.resize(count);
+    result.m_places.reset(static_cast<std::uint16_t *>(std::calloc(count, sizeof(std::uint16_t))));
+    if (!result.m_places)
+        throw std::bad_alloc();
     // Each core takes the sets that start in its share of the segments; a set that runs past the
     // share's end is still its own, so every segment is written by one core only.
     const std::size_t threads = std::min<std::size_t>(
         {std::max(1u, std::thread::hardware_concurrency()), 8, count / 65536 + 1});
-    auto walk = [&](std::size_t part) {
-        Walk(document, result.m_places).run(count * part / threads, count * (part + 1) / threads);
+    std::vector<char> placed(threads);
+    auto walkShare = [&](std::size_t part) {
+        Walk walk(document, result.m_places.get());
+        walk.run(count * part / threads, count * (part + 1) / threads);
+        placed[part] = walk.placedAny();
     };
     {
         std::vector<std::jthread> workers;
         for (std::size_t part = 1; part < threads; ++part)
-            workers.emplace_back(walk, part);
-        walk(0);
+            workers.emplace_back(walkShare, part);
+        walkShare(0);
     }
-    if (std::all_of(result.m_places.begin(), result.m_places.end(),
-                    [](std::uint16_t place) { return place == 0; }))
-        result.m_places = {};
+    if (std::find(placed.begin(), placed.end(), 1) != placed.end())
+        result.m_count = count;
+    else
+        result.m_places.reset();
     return result;
 }
 
 std::optional<X12GuideLoop> X12GuideLoops::loopOf(std::uint32_t index) const noexcept
 {
-    if (index >= m_places.size() || m_places[index] == 0)
+    if (index >= m_count || m_places[index] == 0)
         return std::nullopt;
     const Loop &loop = guideTable().loops[m_places[index] & loopMask];
     return X12GuideLoop{loop.id, loop.name};
@@ -335,7 +354,7 @@ std::optional<X12GuideLoop> X12GuideLoops::loopOf(std::uint32_t index) const noe
 
 std::optional<X12GuideLoop> X12GuideLoops::loopBegunBy(std::uint32_t index) const noexcept
 {
-    if (index >= m_places.size() || (m_places[index] & beginsBit) == 0)
+    if (index >= m_count || (m_places[index] & beginsBit) == 0)
         return std::nullopt;
     return loopOf(index);
 }
@@ -343,7 +362,7 @@ std::optional<X12GuideLoop> X12GuideLoops::loopBegunBy(std::uint32_t index) cons
 X12GuideLoops::IDSearch X12GuideLoops::searchIDs(std::string_view query) const
 {
     IDSearch search;
-    if (m_places.empty())
+    if (m_count == 0)
         return search;
     const GuideTable &table = guideTable();
     std::vector<bool> matching(table.loops.size());
@@ -359,7 +378,7 @@ X12GuideLoops::IDSearch X12GuideLoops::searchIDs(std::string_view query) const
         }
     }
     if (any) {
-        search.m_places = m_places;
+        search.m_places = places();
         search.m_matching = std::move(matching);
     }
     return search;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -34,7 +35,7 @@ public:
     /// so this is also the loop of node i.
     std::optional<X12GuideLoop> loopBegunBy(std::uint32_t index) const noexcept;
     /// Whether any segment is in a loop.
-    bool empty() const noexcept { return m_places.empty(); }
+    bool empty() const noexcept { return m_count == 0; }
 
     /// Which segments are in a loop whose ID holds a query, for the search.
     class IDSearch
@@ -64,7 +65,15 @@ private:
     static constexpr std::uint16_t beginsBit = 0x8000; // as the walk sets it
     static constexpr std::uint16_t loopMask = 0x7FFF;
 
+    std::span<const std::uint16_t> places() const noexcept { return {m_places.get(), m_count}; }
+
+    struct Free
+    {
+        void operator()(std::uint16_t *places) const noexcept;
+    };
     // Per segment: 0 outside every loop, else the loop's number, with beginsBit set on the
-    // segment that begins it. Empty when no segment is in a loop.
-    std::vector<std::uint16_t> m_places;
+    // segment that begins it. Allocated zeroed by the kernel, so the pages of segments outside
+    // every set cost no memory; none at all when no segment is in a loop.
+    std::unique_ptr<std::uint16_t[], Free> m_places;
+    std::size_t m_count = 0;
 };
