@@ -4,6 +4,7 @@
 #include "core/DocumentTables_p.h"
 
 #include <algorithm>
+#include <iterator>
 
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
@@ -331,6 +332,14 @@ std::string_view description(X12ParseError error) noexcept
 
 X12Document::X12Document() = default;
 X12Document::~X12Document() = default;
+
+const X12Delimiters &X12Document::delimitersAt(std::uint32_t index) const noexcept
+{
+    const auto after =
+        std::upper_bound(m_laterDelimiters.begin(), m_laterDelimiters.end(), index,
+                         [](std::uint32_t i, const auto &entry) { return i < entry.first; });
+    return after == m_laterDelimiters.begin() ? m_delimiters : std::prev(after)->second;
+}
 
 std::string X12Document::summaryLine() const
 {
