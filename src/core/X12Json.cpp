@@ -309,6 +309,24 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info, std::
     w.raw("]}");
 }
 
+/// {"element":...,"component":...,"repetition":...,"segment":...}
+void writeDelimiters(Json &w, const X12Delimiters &d)
+{
+    w.put('{');
+    w.key("element");
+    w.string(d.element);
+    w.put(',');
+    w.key("component");
+    w.string(d.component);
+    w.put(',');
+    w.key("repetition");
+    w.string(d.repetition);
+    w.put(',');
+    w.key("segment");
+    w.string(d.segment);
+    w.put('}');
+}
+
 /// Segments [begin, end), each on a line of its own.
 void renderSegments(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out)
 {
@@ -331,6 +349,15 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
     std::string text;
+    // Ends a node's children and the node; an interchange adds its own delimiters last.
+    auto close = [&](std::uint32_t node) {
+        w.put(']');
+        if (document.kind(node) == X12Node::Kind::interchange) {
+            w.raw(",\"delimiters\":");
+            writeDelimiters(w, document.delimitersAt(node));
+        }
+        w.put('}');
+    };
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
         if (document.children(document.parent(index)).front() != index)
@@ -350,12 +377,12 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
         w.raw(",\"children\":[");
         if (!document.children(index).empty())
             continue;
-        w.raw("]}");
+        close(index);
         for (std::uint32_t node = index; document.parent(node) != root;) {
             const std::uint32_t parent = document.parent(node);
             if (document.children(parent).back() != node)
                 break;
-            w.raw("]}");
+            close(parent);
             node = parent;
         }
     }
@@ -394,7 +421,6 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     Buffer head;
     head.setSink(&sink);
     Json w(head);
-    const X12Delimiters &d = document.delimiters();
     w.put('{');
     w.key("fileName");
     w.string(document.fileName());
@@ -403,19 +429,8 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     w.string(document.summaryLine());
     w.put(',');
     w.key("delimiters");
-    w.put('{');
-    w.key("element");
-    w.string(d.element);
+    writeDelimiters(w, document.delimiters());
     w.put(',');
-    w.key("component");
-    w.string(d.component);
-    w.put(',');
-    w.key("repetition");
-    w.string(d.repetition);
-    w.put(',');
-    w.key("segment");
-    w.string(d.segment);
-    w.raw("},");
     w.key("transactionSets");
     w.put('[');
     for (std::size_t i = 0; i < document.transactionSets().size(); ++i) {
