@@ -92,6 +92,11 @@ TEST(SampleFilesTest, DelimitersCountsAndSets)
         {"notx12-bad_file.edi", {"*", ":", "^", "\n"}, 1, 1, {}},
         {"837p-x12_no_isa_line.txt", {"*", ":", "^", "~"}, 44, 2, {"837"}},
         {"mixed-278-837-835-mult_isa.txt", {"*", ":", "^", "~"}, 52, 2, {"278", "837", "835"}},
+        {"mixed-mailbag-4-terminators.edi",
+         {"*", ":", "^", "~"},
+         106,
+         4,
+         {"835", "271", "999", "214"}},
         // Prose before ISA joins the first segment, so its groups stand at the top level.
         {"835-split.edi", {"*", ":", "^", "~"}, 36, 4, {"835"}},
     };
