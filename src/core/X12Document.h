@@ -329,7 +329,8 @@ public:
     /// The delimiters of the first interchange, or those guessed for a file without a header.
     const X12Delimiters &delimiters() const noexcept { return m_delimiters; }
     /// The delimiters of the interchange that segment (or node) `index` belongs to: those its ISA
-    /// declares, or the ones before it when its header is short or malformed.
+    /// declares, or the ones in force before it when that header was not followed (short or
+    /// malformed, or the file's first cut needed a fallback terminator).
     const X12Delimiters &delimitersAt(std::uint32_t index) const noexcept;
 
     /// The parsed text: the file's text with every CR LF pair turned into a line feed.
