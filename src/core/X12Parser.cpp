@@ -177,13 +177,16 @@ X12Delimiters declaredDelimiters(const IsaHeader &header)
     return delimiters;
 }
 
-/// The header's characters from byte `at`, which starts a character; how many were found.
-std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header)
+/// The header's characters from byte `at`, which starts a character; how many were found. The
+/// reading stops at the first character for which `fits(header, k)`, asked about character k,
+/// says it cannot belong to the header.
+template <typename Fits>
+std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header, Fits fits)
 {
     std::size_t found = 0;
     forEachCharacter(text.substr(at), [&](std::size_t begin, std::size_t end) {
-        header[found++] = text.substr(at + begin, end - begin);
-        return found < isaLength;
+        header[found] = text.substr(at + begin, end - begin);
+        return fits(header, found) && ++found < isaLength;
     });
     return found;
 }
@@ -195,22 +198,27 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header)
 /// cutting at line feeds would not end a single segment.
 std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text, std::size_t at)
 {
+    static constexpr auto separatorHere = [] {
+        std::array<bool, isaLength> here{};
+        for (const std::size_t k : isaSeparatorOffsets)
+            here[k] = true;
+        return here;
+    }();
+    // Checked as the characters come, so that text which only begins with "ISA" costs a few.
+    auto fits = [](const IsaHeader &header, std::size_t k) {
+        if (k < 3)
+            return header[k] == std::string_view("ISA").substr(k, 1);
+        return k == isaTerminatorOffset
+                   ? header[k] != header[isaElementOffset]
+                   : (header[k] == header[isaElementOffset]) == separatorHere[k];
+    };
     IsaHeader header;
-    if (readHeader(text, at, header) != isaLength || header[0] != "I" || header[1] != "S" ||
-        header[2] != "A")
+    if (readHeader(text, at, header, fits) != isaLength)
         return std::nullopt;
-    const std::string_view separator = header[isaElementOffset];
     const std::string_view terminator = header[isaTerminatorOffset];
-    if (separator == terminator || terminator == "\r")
+    if (terminator == "\r" || std::find(header.begin(), header.begin() + isaTerminatorOffset,
+                                        terminator) != header.begin() + isaTerminatorOffset)
         return std::nullopt;
-    std::size_t next = 0; // in isaSeparatorOffsets
-    for (std::size_t k = 0; k < isaTerminatorOffset; ++k) {
-        const bool separatorHere =
-            next < isaSeparatorOffsets.size() && isaSeparatorOffsets[next] == k;
-        if ((header[k] == separator) != separatorHere || header[k] == terminator)
-            return std::nullopt;
-        next += separatorHere ? 1 : 0;
-    }
     return declaredDelimiters(header);
 }
 
@@ -1009,7 +1017,8 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
             if (!kelvane::detail::isLoneAsciiCharacter(text, at) ||
                 !kelvane::detail::isLoneAsciiCharacter(text, at + 2))
                 continue;
-            headerFound = readHeader(text, at, header);
+            headerFound =
+                readHeader(text, at, header, [](const IsaHeader &, std::size_t) { return true; });
             break;
         }
     }
