@@ -196,7 +196,8 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header,
 /// terminator that occurs nowhere before its own place. A short or garbled header declares
 /// nothing to cut the rest of a file by. A lone carriage return as terminator is refused too:
 /// cutting at line feeds would not end a single segment.
-std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text, std::size_t at)
+[[gnu::noinline]] std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text,
+                                                                     std::size_t at)
 {
     static constexpr auto separatorHere = [] {
         std::array<bool, isaLength> here{};
@@ -507,8 +508,9 @@ public:
 
     /// Whether the segment that begins with "ISA" at byte `at` starts a header by whose element
     /// separator or terminator the text from there is to be cut. An element separator of another
-    /// size than the first's is not followed: the segments share one separator size.
-    bool switchesAt(std::size_t at)
+    /// size than the first's is not followed: the segments share one separator size. Asked
+    /// rarely, so kept out of the scan's loop.
+    [[gnu::noinline]] bool switchesAt(std::size_t at)
     {
         if (!m_followsHeaders)
             return false;
