@@ -77,6 +77,31 @@ QWidget *divider(QWidget *parent)
     return rule;
 }
 
+/// A name and its value beside it, in a column of such rows.
+void addLabeledRow(QVBoxLayout *layout, const QString &name, const QString &value, QWidget *content)
+{
+    const QPalette &p = content->palette();
+    auto *pair = new QHBoxLayout;
+    QLabel *l = line(name, Style::font(12), Style::secondary(p), content);
+    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    l->setFixedWidth(Style::pt(170));
+    pair->addWidget(l);
+    pair->addWidget(line(value, Style::fixedFont(12), p.color(QPalette::Text), content), 1);
+    layout->addLayout(pair);
+}
+
+void addDelimiterRows(QVBoxLayout *layout, const X12Delimiters &d, QWidget *content)
+{
+    addLabeledRow(layout, QStringLiteral("Element separator"), delimiterDisplay(d.element),
+                  content);
+    addLabeledRow(layout, QStringLiteral("Component separator"), delimiterDisplay(d.component),
+                  content);
+    addLabeledRow(layout, QStringLiteral("Repetition separator"), delimiterDisplay(d.repetition),
+                  content);
+    addLabeledRow(layout, QStringLiteral("Segment terminator"), delimiterDisplay(d.segment),
+                  content);
+}
+
 void collectTexts(const QWidget *widget, QStringList &texts)
 {
     for (const QObject *child : widget->children()) {
@@ -551,6 +576,14 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
         text->setPalette(p);
         raw->addWidget(text);
         stack->addLayout(raw);
+
+        // An interchange's header declares the delimiters of its own segments.
+        if (m_document->kind(*node.segment) == X12Node::Kind::interchange) {
+            auto *delimiters = new QVBoxLayout;
+            delimiters->setSpacing(Style::pt(12));
+            addDelimiterRows(delimiters, m_document->delimitersAt(*node.segment), content);
+            stack->addLayout(delimiters);
+        }
     }
     if (node.childCount > 0) {
         stack->addWidget(label(QStringLiteral("Contains %1 child element%2")
@@ -594,30 +627,19 @@ void DocumentSummaryView::refresh()
         return;
     }
     const QPalette &p = content->palette();
-    auto row = [&](const QString &name, const QString &value) {
-        auto *pair = new QHBoxLayout;
-        QLabel *l = line(name, Style::font(12), Style::secondary(p), content);
-        l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-        l->setFixedWidth(Style::pt(170));
-        pair->addWidget(l);
-        pair->addWidget(line(value, Style::fixedFont(12), p.color(QPalette::Text), content), 1);
-        layout->addLayout(pair);
-    };
     layout->addWidget(line(shown(document->fileName(), DisplayText::maxLineLength), Style::title2(),
                            p.color(QPalette::Text), content));
     layout->addWidget(line(shown(document->summaryLine(), DisplayText::maxLineLength),
                            Style::font(12), Style::secondary(p), content));
     layout->addWidget(divider(content));
-    const X12Delimiters &d = document->delimiters();
-    row(QStringLiteral("Element separator"), delimiterDisplay(d.element));
-    row(QStringLiteral("Component separator"), delimiterDisplay(d.component));
-    row(QStringLiteral("Repetition separator"), delimiterDisplay(d.repetition));
-    row(QStringLiteral("Segment terminator"), delimiterDisplay(d.segment));
+    addDelimiterRows(layout, document->delimiters(), content);
     layout->addWidget(divider(content));
     const auto &codes = document->transactionSets();
     for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
-        row(shown(codes[i], DisplayText::maxLineLength),
-            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
+        addLabeledRow(
+            layout, shown(codes[i], DisplayText::maxLineLength),
+            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength),
+            content);
     if (codes.size() > DisplayText::maxRows)
         layout->addWidget(label(moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
                                 Style::footnote(), Style::secondary(p), content));

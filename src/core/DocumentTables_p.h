@@ -64,6 +64,9 @@ struct SegmentTable
     // Tags that are not the raw text's own first piece (it had to be upper-cased), by segment.
     std::vector<std::pair<std::uint32_t, std::string_view>> foldedTags;
     TextArena foldedText;
+    // Each later ISA that declares other delimiters than the ones before it: its segment and what
+    // it declares. Empty for a file with one set; the parse hands it on to the document.
+    std::vector<std::pair<std::uint32_t, X12Delimiters>> laterDelimiters;
 
     std::size_t size() const noexcept { return rawBegins.size(); }
 

@@ -5,6 +5,7 @@
 #include "core/X12GuideLoops.h"
 
 #include <algorithm>
+#include <iterator>
 
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
@@ -339,6 +340,14 @@ const X12GuideLoops &X12Document::guideLoops() const
         m_guideLoops = std::make_unique<X12GuideLoops>(X12GuideLoops::of(*this));
     });
     return *m_guideLoops;
+}
+
+const X12Delimiters &X12Document::delimitersAt(std::uint32_t index) const noexcept
+{
+    const auto after =
+        std::upper_bound(m_laterDelimiters.begin(), m_laterDelimiters.end(), index,
+                         [](std::uint32_t i, const auto &entry) { return i < entry.first; });
+    return after == m_laterDelimiters.begin() ? m_delimiters : std::prev(after)->second;
 }
 
 std::string X12Document::summaryLine() const

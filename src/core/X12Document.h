@@ -329,7 +329,12 @@ public:
     X12Document &operator=(const X12Document &) = delete;
 
     const std::string &fileName() const noexcept { return m_fileName; }
+    /// The delimiters of the first interchange, or those guessed for a file without a header.
     const X12Delimiters &delimiters() const noexcept { return m_delimiters; }
+    /// The delimiters of the interchange that segment (or node) `index` belongs to: those its ISA
+    /// declares, or the ones in force before it when that header was not followed (short or
+    /// malformed, or the file's first cut needed a fallback terminator).
+    const X12Delimiters &delimitersAt(std::uint32_t index) const noexcept;
 
     /// The parsed text: the file's text with every CR LF pair turned into a line feed.
     std::string_view text() const noexcept { return m_text; }
@@ -405,6 +410,8 @@ private:
     std::string m_fileName;
     std::string m_text;
     X12Delimiters m_delimiters;
+    // From which segment a later interchange declares other delimiters, in segment order.
+    std::vector<std::pair<std::uint32_t, X12Delimiters>> m_laterDelimiters;
     X12SegmentList m_segments;
     X12Tree m_tree;
     std::vector<std::string> m_transactionSets;

@@ -264,7 +264,9 @@ private:
             return true;
         std::string_view value = segment.elementAt(std::ptrdiff_t(loop.beginElement));
         if (loop.firstComponent)
-            value = value.substr(0, value.find(m_document.delimiters().component));
+            value = value.substr(
+                0, value.find(
+                       m_document.delimitersAt(std::uint32_t(segment.position() - 1)).component));
         return std::find(loop.codes.begin(), loop.codes.end(), value) != loop.codes.end();
     }
 

@@ -325,6 +325,24 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info,
     w.put('}');
 }
 
+/// {"element":...,"component":...,"repetition":...,"segment":...}
+void writeDelimiters(Json &w, const X12Delimiters &d)
+{
+    w.put('{');
+    w.key("element");
+    w.string(d.element);
+    w.put(',');
+    w.key("component");
+    w.string(d.component);
+    w.put(',');
+    w.key("repetition");
+    w.string(d.repetition);
+    w.put(',');
+    w.key("segment");
+    w.string(d.segment);
+    w.put('}');
+}
+
 /// Segments [begin, end), each on a line of its own.
 void renderSegments(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out)
 {
@@ -350,8 +368,14 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     Json w(out);
     std::string text;
     const X12GuideLoops &loops = document.guideLoops();
+    // Ends a node's children and the node; an interchange adds its own delimiters, a node that
+    // begins a guide loop the loop.
     auto close = [&](std::uint32_t node) {
         w.put(']');
+        if (document.kind(node) == X12Node::Kind::interchange) {
+            w.raw(",\"delimiters\":");
+            writeDelimiters(w, document.delimitersAt(node));
+        }
         writeLoop(w, loops.loopBegunBy(node));
         w.put('}');
     };
@@ -418,7 +442,6 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     Buffer head;
     head.setSink(&sink);
     Json w(head);
-    const X12Delimiters &d = document.delimiters();
     w.put('{');
     w.key("fileName");
     w.string(document.fileName());
@@ -427,19 +450,8 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     w.string(document.summaryLine());
     w.put(',');
     w.key("delimiters");
-    w.put('{');
-    w.key("element");
-    w.string(d.element);
+    writeDelimiters(w, document.delimiters());
     w.put(',');
-    w.key("component");
-    w.string(d.component);
-    w.put(',');
-    w.key("repetition");
-    w.string(d.repetition);
-    w.put(',');
-    w.key("segment");
-    w.string(d.segment);
-    w.raw("},");
     w.key("transactionSets");
     w.put('[');
     for (std::size_t i = 0; i < document.transactionSets().size(); ++i) {

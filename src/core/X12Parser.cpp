@@ -14,6 +14,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -43,6 +44,7 @@ public:
     {
         document.m_fileName = std::move(fileName);
         document.m_delimiters = std::move(delimiters);
+        document.m_laterDelimiters = std::move(table(segments).laterDelimiters);
         document.m_segments = std::move(segments);
         document.m_tree = std::move(tree);
         document.m_transactionSets = std::move(transactionSets);
@@ -68,6 +70,13 @@ constexpr std::size_t isaElementOffset = 3;
 constexpr std::size_t isaRepetitionOffset = 82;
 constexpr std::size_t isaComponentOffset = 104;
 constexpr std::size_t isaTerminatorOffset = 105;
+// Where a header written to its fixed layout has its element separator: after ISA and after each
+// of ISA01 to ISA15.
+constexpr std::array<std::size_t, 16> isaSeparatorOffsets{3,  6,  17, 20, 31, 34, 50,  53,
+                                                          69, 76, 81, 83, 89, 99, 101, 103};
+
+/// The characters of an ISA header, each a view into the text.
+using IsaHeader = std::array<std::string_view, isaLength>;
 
 // Without a header only this many characters are looked at, and a split whose longest segment
 // reaches this many characters does not look like X12.
@@ -150,23 +159,110 @@ inline std::uint32_t interestingBytes(const char *data, char terminator, char se
 #endif
 }
 
+/// The delimiters a header declares, as they cut the parsed text: line ends are normalised, so a
+/// carriage return terminator cuts at line feeds, and a letter, digit or space in ISA11 is the
+/// older repetition-less header's filler, not a separator.
+X12Delimiters declaredDelimiters(const IsaHeader &header)
+{
+    X12Delimiters delimiters;
+    delimiters.element = header[isaElementOffset];
+    const std::string_view repetition = header[isaRepetitionOffset];
+    delimiters.repetition = (kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
+                                ? std::string("^")
+                                : std::string(repetition);
+    delimiters.component = header[isaComponentOffset];
+    const std::string_view terminator = header[isaTerminatorOffset];
+    delimiters.segment =
+        (terminator == "\r" || terminator == "\n") ? std::string("\n") : std::string(terminator);
+    return delimiters;
+}
+
+/// The header's characters from byte `at`, which starts a character; how many were found. The
+/// reading stops at the first character for which `fits(header, k)`, asked about character k,
+/// says it cannot belong to the header.
+template <typename Fits>
+std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header, Fits fits)
+{
+    std::size_t found = 0;
+    forEachCharacter(text.substr(at), [&](std::size_t begin, std::size_t end) {
+        header[found] = text.substr(at + begin, end - begin);
+        return fits(header, found) && ++found < isaLength;
+    });
+    return found;
+}
+
+/// The delimiters of a later interchange's header at byte `at`, if it is whole and written to the
+/// fixed layout: "ISA", its element separator at its sixteen places and nowhere else, and a
+/// terminator that occurs nowhere before its own place. A short or garbled header declares
+/// nothing to cut the rest of a file by. A lone carriage return as terminator is refused too:
+/// cutting at line feeds would not end a single segment.
+[[gnu::noinline]] std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text,
+                                                                     std::size_t at)
+{
+    static constexpr auto separatorHere = [] {
+        std::array<bool, isaLength> here{};
+        for (const std::size_t k : isaSeparatorOffsets)
+            here[k] = true;
+        return here;
+    }();
+    // Checked as the characters come, so that text which only begins with "ISA" costs a few.
+    auto fits = [](const IsaHeader &header, std::size_t k) {
+        if (k < 3)
+            return header[k] == std::string_view("ISA").substr(k, 1);
+        return k == isaTerminatorOffset
+                   ? header[k] != header[isaElementOffset]
+                   : (header[k] == header[isaElementOffset]) == separatorHere[k];
+    };
+    IsaHeader header;
+    if (readHeader(text, at, header, fits) != isaLength)
+        return std::nullopt;
+    const std::string_view terminator = header[isaTerminatorOffset];
+    if (terminator == "\r" || std::find(header.begin(), header.begin() + isaTerminatorOffset,
+                                        terminator) != header.begin() + isaTerminatorOffset)
+        return std::nullopt;
+    return declaredDelimiters(header);
+}
+
+/// Where a scan starts or stopped: a byte offset and the characters before it.
+struct ScanPoint
+{
+    std::size_t byte = 0;
+    std::size_t index = 0;
+};
+
 /// Cuts text into segments and gives each to the sink, which builds them or only counts them.
 /// With one-byte ASCII delimiters, plain ASCII segments take a fast path that looks only at the
 /// delimiter bytes; every other segment is walked character by character. A sink that only
 /// weighs a candidate terminator stops the scan at the first segment too long to look like X12
 /// (Sink::stopsAtLongSegment), so a text that is not cut by it costs a few thousand characters.
+/// A sink that watches headers (Sink::watchesHeaders) is asked about every segment after the
+/// first whose text begins with "ISA"; where it answers that the text from there is cut with other
+/// delimiters, the scan ends before that segment and returns where it begins.
 template <typename Sink>
-void scanSegments(std::string_view text, std::string_view elementSeparator,
-                  std::string_view terminator, Sink &sink)
+std::optional<ScanPoint> scanSegments(std::string_view text, std::string_view elementSeparator,
+                                      std::string_view terminator, Sink &sink, ScanPoint from = {})
 {
     const char *s = text.data();
     const std::size_t n = text.size();
-    std::size_t index = 0; // characters before the current segment
-    std::size_t p = 0;     // start of the current segment's text
+    std::size_t index = from.index; // characters before the current segment
+    std::size_t p = from.byte;      // start of the current segment's text
     using kelvane::detail::isAsciiWhiteSpace;
     auto stop = [&] {
         sink.longSegment();
         p = n;
+    };
+    std::optional<ScanPoint> restart;
+    // Whether the segment whose text begins at byte `at` (character `atIndex`) starts a header
+    // that the rest of the text is cut by; `restart` then says where.
+    auto switchesAt = [&](std::size_t at, std::size_t atIndex) {
+        if constexpr (Sink::watchesHeaders) {
+            if (at != from.byte && n - at >= 3 && std::memcmp(s + at, "ISA", 3) == 0 &&
+                sink.switchesAt(at)) {
+                restart = ScanPoint{at, atIndex};
+                return true;
+            }
+        }
+        return false;
     };
 
     // One segment character by character, up to and including its terminator, or to the end.
@@ -192,6 +288,8 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                 !hasContent && size == 3 && std::memcmp(s + begin, "\xEF\xBB\xBF", 3) == 0;
             if (!isCharacterWhiteSpace(s + begin, size) && !byteOrderMark) {
                 if (!hasContent) {
+                    if (switchesAt(begin, index))
+                        return false;
                     hasContent = true;
                     startByte = begin;
                     startIndex = index;
@@ -217,6 +315,10 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
             stop();
             return;
         }
+        if (restart) {
+            sink.discard();
+            return;
+        }
         if (hasContent)
             sink.segment(startByte, contentEnd, startIndex, contentLast - startIndex + 1);
         else
@@ -233,9 +335,9 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                       !isAsciiWhiteSpace(static_cast<unsigned char>(elementSeparator.front())) &&
                       elementSeparator.front() != '\r' && terminator.front() != '\r';
     if (!fast) {
-        while (p < n)
+        while (p < n && !restart)
             walkSegment();
-        return;
+        return restart;
     }
 
     // Every byte of plain ASCII is one character, and the separator is never blank, so every
@@ -276,12 +378,23 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
             --b;
         return b - a >= sampleLength;
     };
+    // Whether the segment that starts at p starts a header to cut by. Only one whose text begins
+    // with "I" after plain blanks is looked at closer: the rest cost a compare or two.
+    auto nextSwitches = [&] {
+        if constexpr (Sink::watchesHeaders) {
+            std::size_t q = p;
+            while (q < n && isAsciiWhiteSpace(static_cast<unsigned char>(s[q])))
+                ++q;
+            return q < n && s[q] == 'I' && switchesAt(q, index + (q - p));
+        }
+        return false;
+    };
     std::size_t i = p; // next byte to scan
     while (i < n) {
         if constexpr (Sink::stopsAtLongSegment) {
             if (plainSegmentTooLong(i)) {
                 stop();
-                return;
+                return restart;
             }
         }
         std::uint32_t mask;
@@ -309,14 +422,18 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
                 if constexpr (Sink::stopsAtLongSegment) {
                     if (sink.longest >= sampleLength) {
                         stop();
-                        return;
+                        return restart;
                     }
                 }
+                if (nextSwitches())
+                    return restart;
                 continue;
             }
             // Not plain ASCII: this segment goes character by character.
             sink.discard();
             walkSegment();
+            if (restart || nextSwitches())
+                return restart;
             resume = p;
             break;
         }
@@ -324,6 +441,7 @@ void scanSegments(std::string_view text, std::string_view elementSeparator,
     }
     if (p < n)
         finishPlain(n); // the text after the last terminator, all plain ASCII
+    return restart;
 }
 
 /// Counts segments and the longest one, without keeping anything.
@@ -333,6 +451,7 @@ struct SplitStats
     std::size_t longest = 0; // in characters
 
     static constexpr bool stopsAtLongSegment = false;
+    static constexpr bool watchesHeaders = false;
 
     void segment(std::size_t, std::size_t, std::size_t, std::size_t length)
     {
@@ -352,14 +471,18 @@ struct CandidateStats : SplitStats
     static constexpr bool stopsAtLongSegment = true;
 };
 
-/// Makes the segments of one split.
+/// Makes the segments of one split. One that follows headers notes each later ISA that declares
+/// other delimiters than the ones before it, and has the text cut anew from one that declares
+/// another element separator or terminator.
 class SegmentSink
 {
 public:
-    SegmentSink(std::string_view text, std::string_view elementSeparator,
-                std::string_view terminator)
-        : m_text(text), m_table(DocumentBuilder::table(m_list))
+    SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+        : m_text(text), m_table(DocumentBuilder::table(m_list)), m_first(delimiters),
+          m_followsHeaders(followsHeaders)
     {
+        const std::string_view elementSeparator = delimiters.element;
+        const std::string_view terminator = delimiters.segment;
         m_table.text = text.data();
         m_table.separatorSize = std::uint32_t(elementSeparator.size());
         // Every segment but the last ends in a terminator and holds at least one other character.
@@ -375,6 +498,32 @@ public:
     }
 
     static constexpr bool stopsAtLongSegment = false;
+    static constexpr bool watchesHeaders = true;
+
+    /// The delimiters in force for the segments to come.
+    const X12Delimiters &delimiters() const
+    {
+        return m_table.laterDelimiters.empty() ? m_first : m_table.laterDelimiters.back().second;
+    }
+
+    /// Whether the segment that begins with "ISA" at byte `at` starts a header by whose element
+    /// separator or terminator the text from there is to be cut. An element separator of another
+    /// size than the first's is not followed: the segments share one separator size. Asked
+    /// rarely, so kept out of the scan's loop.
+    [[gnu::noinline]] bool switchesAt(std::size_t at)
+    {
+        if (!m_followsHeaders)
+            return false;
+        std::optional<X12Delimiters> declared = laterHeaderDelimiters(m_text, at);
+        if (!declared || *declared == delimiters() ||
+            declared->element.size() != m_table.separatorSize)
+            return false;
+        const bool cutsOtherwise =
+            declared->element != delimiters().element || declared->segment != delimiters().segment;
+        m_table.laterDelimiters.emplace_back(std::uint32_t(m_table.rawBegins.size()),
+                                             std::move(*declared));
+        return cutsOtherwise;
+    }
 
     void separator(std::size_t at) { m_pending.push_back(at); }
     void discard() { m_pending.clear(); }
@@ -439,12 +588,23 @@ private:
     std::vector<std::size_t> m_pending; // separators of the current segment, as byte offsets
     std::uint32_t m_shift = 0;          // of the last segment
     SplitStats m_stats;
+    X12Delimiters m_first;
+    bool m_followsHeaders;
 };
 
-std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Delimiters &delimiters)
+/// Cuts the text with the delimiters and, when `followsHeaders`, from each later ISA that declares
+/// another element separator or terminator on with those.
+std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Delimiters &delimiters,
+                                            bool followsHeaders = false)
 {
-    SegmentSink sink(text, delimiters.element, delimiters.segment);
-    scanSegments(text, delimiters.element, delimiters.segment, sink);
+    SegmentSink sink(text, delimiters, followsHeaders);
+    std::optional<ScanPoint> from = ScanPoint{};
+    while (from) {
+        // Copies: the sink's delimiters move when it notes the next header.
+        const std::string element = sink.delimiters().element;
+        const std::string terminator = sink.delimiters().segment;
+        from = scanSegments(text, element, terminator, sink, *from);
+    }
     SplitStats stats = sink.stats();
     return {sink.finish(), stats};
 }
@@ -805,16 +965,14 @@ private:
     bool m_anyInterchange = false;
 };
 
-} // namespace
-
-namespace X12Parser {
-
-X12Delimiters detectDelimiters(std::string_view text)
+/// The delimiters from the first ISA header, or guessed from the first 4000 characters; true
+/// when they come from a header.
+std::pair<X12Delimiters, bool> detect(std::string_view text)
 {
     // One walk over the first 4000 characters finds which candidates occur there and any "ISA"
     // triple; past them the triple is searched for as bytes and checked to be three whole
     // characters. The first triple decides: any later one has even fewer characters after it.
-    std::array<std::string_view, isaLength> header{};
+    IsaHeader header{};
     std::size_t headerFound = 0; // characters of the header collected so far
     std::array<bool, elementCandidates.size()> elementSeen{};
     std::array<bool, terminatorCandidates.size()> terminatorSeen{};
@@ -861,28 +1019,16 @@ X12Delimiters detectDelimiters(std::string_view text)
             if (!kelvane::detail::isLoneAsciiCharacter(text, at) ||
                 !kelvane::detail::isLoneAsciiCharacter(text, at + 2))
                 continue;
-            const std::string_view rest = text.substr(at);
-            forEachCharacter(rest, [&](std::size_t begin, std::size_t end) {
-                return collectHeader(at + begin, at + end);
-            });
+            headerFound =
+                readHeader(text, at, header, [](const IsaHeader &, std::size_t) { return true; });
             break;
         }
     }
 
-    X12Delimiters delimiters;
-    if (headerFound == isaLength) {
-        delimiters.element = header[isaElementOffset];
-        const std::string_view repetition = header[isaRepetitionOffset];
-        delimiters.repetition = (kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
-                                    ? std::string("^")
-                                    : std::string(repetition);
-        delimiters.component = header[isaComponentOffset];
-        const std::string_view terminator = header[isaTerminatorOffset];
-        delimiters.segment = (terminator == "\r" || terminator == "\n") ? std::string("\n")
-                                                                        : std::string(terminator);
-        return delimiters;
-    }
+    if (headerFound == isaLength)
+        return {declaredDelimiters(header), true};
 
+    X12Delimiters delimiters;
     delimiters.element = "*";
     for (std::size_t k = 0; k < elementCandidates.size(); ++k) {
         if (elementSeen[k]) {
@@ -899,7 +1045,16 @@ X12Delimiters detectDelimiters(std::string_view text)
     }
     delimiters.component = ":";
     delimiters.repetition = "^";
-    return delimiters;
+    return {std::move(delimiters), false};
+}
+
+} // namespace
+
+namespace X12Parser {
+
+X12Delimiters detectDelimiters(std::string_view text)
+{
+    return detect(text).first;
 }
 
 X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimiters)
@@ -909,10 +1064,15 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text)
 {
-    X12Delimiters detected = detectDelimiters(text);
-    auto [segments, stats] = split(text, detected);
+    auto [detected, fromHeader] = detect(text);
+    // Each later interchange is cut with its own header's delimiters, as long as the first
+    // header's cut the file; when it did not, the file's headers are not to be trusted, and
+    // neither the cut nor the fallback follows them.
+    auto [segments, stats] = split(text, detected, fromHeader);
     if (stats.looksSplit())
         return {std::move(detected), std::move(segments)};
+    if (!DocumentBuilder::table(segments).laterDelimiters.empty())
+        std::tie(segments, stats) = split(text, detected);
 
     // Candidates are only counted; the winner, if any, is split once more to keep it.
     const std::size_t baseline = stats.count;

@@ -30,4 +30,23 @@ TEST(InspectorTest, ElementRowsAndDelimiters)
     EXPECT_EQ(delimiterDisplay("\u2026"), QStringLiteral("\u2026"));
 }
 
+TEST(InspectorTest, InterchangeShowsItsOwnDelimiters)
+{
+    const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
+                              "       *240315*1230*^*00501*000000001*0*P*:~";
+    std::string second = first;
+    for (char &c : second)
+        c = c == '*' ? '|' : c == '^' ? '!' : c == ':' ? '>' : c == '~' ? '\n' : c;
+    auto document = X12Parser::parse(first + "IEA*1*000000001~" + second + "IEA|1|1\n", "m");
+    ASSERT_TRUE(document);
+    SegmentDetailView view;
+    view.inspect(*document, {QStringLiteral("Interchange"), {}, 2, 1, {}});
+    const QStringList texts = view.texts();
+    const auto at = texts.indexOf(QStringLiteral("Element separator"));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(texts.mid(at, 8),
+              (QStringList{"Element separator", "|", "Component separator", ">",
+                           "Repetition separator", "!", "Segment terminator", "\\n (newline)"}));
+}
+
 } // namespace

@@ -92,6 +92,11 @@ TEST(SampleFilesTest, DelimitersCountsAndSets)
         {"notx12-bad_file.edi", {"*", ":", "^", "\n"}, 1, 1, {}},
         {"837p-x12_no_isa_line.txt", {"*", ":", "^", "~"}, 44, 2, {"837"}},
         {"mixed-278-837-835-mult_isa.txt", {"*", ":", "^", "~"}, 52, 2, {"278", "837", "835"}},
+        {"mixed-mailbag-4-terminators.edi",
+         {"*", ":", "^", "~"},
+         106,
+         4,
+         {"835", "271", "999", "214"}},
         // Prose before ISA joins the first segment, so its groups stand at the top level.
         {"835-split.edi", {"*", ":", "^", "~"}, 36, 4, {"835"}},
     };
@@ -140,6 +145,85 @@ TEST(SampleFilesTest, AcknowledgmentBetweenHeaderAndGroup)
                                   "      SE\n"
                                   "    GE\n"
                                   "  IEA\n");
+}
+
+/// The sample's segments written out again with another element separator and terminator, as
+/// another sender would; neither may occur in the data.
+std::string rewritten(const X12Document &sample, const std::string &element,
+                      const std::string &terminator)
+{
+    std::string text;
+    for (const X12Segment segment : sample.segments()) {
+        text += segment.tag();
+        for (const std::string_view value : segment.elements()) {
+            EXPECT_EQ(value.find(element), std::string_view::npos) << value;
+            EXPECT_EQ(value.find(terminator), std::string_view::npos) << value;
+            text += element;
+            text += value;
+        }
+        text += terminator;
+    }
+    return text;
+}
+
+/// Findings as "position: message" lines, positions moved on by `shift` segments.
+std::string findingLines(const X12Document &document, std::size_t shift = 0)
+{
+    std::string lines;
+    for (std::size_t i = 0; i < document.findingCount(); ++i) {
+        const X12Finding finding = document.finding(i);
+        lines += std::to_string(finding.position + shift) + ": " + finding.message + "\n";
+    }
+    return lines;
+}
+
+TEST(SampleFilesTest, MailbagKeepsEachInterchangeWithItsOwnDelimiters)
+{
+    struct Part
+    {
+        std::string file;
+        std::string element;
+        std::string terminator;
+    };
+    const Part parts[] = {
+        {"837p-x12_valid.txt", "*", "~"},
+        {"835-835_simple.txt", "|", "\n"},
+        {"271-dependent-health-benefit-check.271", "!", "\x15"},
+        {"214-ts214_ellipses_segterm.edi", "*", "}"},
+        {"837d-claim-from-billing-provider-to-payer-a.edi", "|", "~"},
+        {"999-x12_999_accepted_ta1.txt", "!", "\n"},
+        {"837i-homeowners.837", "*", "\x15"},
+        {"000-simple_with_binary_segment.edi", "|", "}"},
+    };
+    std::string mailbag;
+    std::string expectedOutline;
+    std::string expectedFindings;
+    std::vector<X12Delimiters> expectedDelimiters;
+    std::size_t segments = 0;
+    for (const Part &part : parts) {
+        SCOPED_TRACE(part.file);
+        auto sample = parseSample(part.file);
+        ASSERT_TRUE(sample);
+        const std::string text = rewritten(*sample, part.element, part.terminator);
+        auto alone = parseOk(text);
+        ASSERT_TRUE(alone);
+        ASSERT_EQ(alone->rootNodes().size(), 1u);
+        expectedOutline += outline(*alone);
+        expectedFindings += findingLines(*alone, segments);
+        expectedDelimiters.push_back(alone->delimiters());
+        segments += alone->segments().size();
+        mailbag += text;
+    }
+
+    auto document = parseOk(mailbag);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->segments().size(), segments);
+    EXPECT_EQ(outline(*document), expectedOutline);
+    EXPECT_EQ(findingLines(*document), expectedFindings);
+    EXPECT_EQ(document->delimiters(), expectedDelimiters.front());
+    ASSERT_EQ(document->rootNodes().size(), std::size(parts));
+    for (std::size_t i = 0; i < std::size(parts); ++i)
+        EXPECT_EQ(document->delimitersAt(document->rootNodes()[i]), expectedDelimiters[i]) << i;
 }
 
 } // namespace

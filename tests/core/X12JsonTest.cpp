@@ -114,6 +114,24 @@ TEST_F(X12JsonTest, TreeClosesEveryLevel)
     EXPECT_EQ(treeShape(json(*document)), "[1[2[3[4[5[6[]]7[8[9[10[]]]]]11[]]12[]]13[]]14[]]");
 }
 
+TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
+{
+    const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
+                              "       *240315*1230*^*00501*000000001*0*P*:~";
+    std::string second = first;
+    for (char &c : second)
+        c = c == '*' ? '|' : c == '^' ? '!' : c == ':' ? '>' : c == '~' ? '\x1D' : c;
+    auto document = parseOk(first + "IEA*1*000000001~" + second + "IEA|1|000000001\x1D");
+    ASSERT_TRUE(document);
+    const std::string out = json(*document);
+    EXPECT_NE(out.find("\"position\":2,\"children\":[]}],\"delimiters\":{\"element\":\"*\","
+                       "\"component\":\":\",\"repetition\":\"^\",\"segment\":\"~\"}},\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("\"position\":4,\"children\":[]}],\"delimiters\":{\"element\":\"|\","
+                       "\"component\":\">\",\"repetition\":\"!\",\"segment\":\"\\u001d\"}}\n],"),
+              std::string::npos);
+}
+
 TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
 {
     // More segments than two blocks, so several blocks are rendered side by side.

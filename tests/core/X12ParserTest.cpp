@@ -355,9 +355,75 @@ TEST(X12ParserTest, HostileShapesParseInLinearTime)
     ASSERT_TRUE(tooLong);
     EXPECT_EQ(tooLong->segments().size(), 1u);
 
+    // Every header declares other delimiters than the one before it.
+    auto mailbag = parseOk(repeat(isa() + isa("|", "!", ">", "}"), 20000));
+    ASSERT_TRUE(mailbag);
+    EXPECT_EQ(mailbag->segments().size(), 40000u);
+
     auto combining = parseOk(repeat("e\u0301", 1000000));
     ASSERT_TRUE(combining);
     EXPECT_EQ(combining->segment(0).raw().size(), 3000000u);
+}
+
+TEST(X12ParserTest, EachInterchangeIsCutWithItsOwnDelimiters)
+{
+    // The second interchange follows a byte-order mark and non-ASCII text, so it is found by the
+    // character walk; the third follows plain ASCII again.
+    const std::string text = isa() + "NM1*\u00C9\u00C9~\xEF\xBB\xBF" + isa("|", "!", ">", "\n") +
+                             "N1|\u00D6\n" + isa("*", "^", ":", "\x15") + "N1*A\x15";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(tags(*document), "ISA\nNM1\nISA\nN1\nISA\nN1\n");
+    const std::ptrdiff_t offsets[] = {0, 106, 114, 220, 225, 331};
+    for (std::uint32_t i = 0; i < 6; ++i)
+        EXPECT_EQ(document->segment(i).offset(), offsets[i]) << i;
+    EXPECT_EQ(document->segment(3).element(0), "\u00D6");
+    EXPECT_EQ(document->segment(5).element(0), "A");
+
+    const X12Delimiters first{"*", ":", "^", "~"};
+    const X12Delimiters second{"|", ">", "!", "\n"};
+    const X12Delimiters third{"*", ":", "^", "\x15"};
+    EXPECT_EQ(document->delimiters(), first);
+    const X12Delimiters *expected[] = {&first, &first, &second, &second, &third, &third};
+    for (std::uint32_t i = 0; i < 6; ++i)
+        EXPECT_EQ(document->delimitersAt(i), *expected[i]) << i;
+
+    // A header that changes only the component separator cuts nothing differently.
+    auto component = parseOk(isa() + "IEA*1*1~" + isa("*", "^", ">") + "GS*X~");
+    ASSERT_TRUE(component);
+    EXPECT_EQ(tags(*component), "ISA\nIEA\nISA\nGS\n");
+    EXPECT_EQ(component->delimitersAt(1).component, ":");
+    EXPECT_EQ(component->delimitersAt(3).component, ">");
+}
+
+TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
+{
+    std::string garbled = isa("|", "!", ">", "}");
+    garbled[38] = '|'; // inside ISA06
+    std::string shortHeader = isa("|", "!", ">", "}");
+    shortHeader.erase(38, 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"InsideASegment", isa() + "GS*HC~NTE*" + isa("|", "!", ">", "}") + "GS|HC}"},
+        {"Short", isa() + "IEA*1*1~" + shortHeader + "GS|HC}"},
+        {"Garbled", isa() + "IEA*1*1~" + garbled + "GS|HC}"},
+        {"LoneCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\r"},
+        {"SameDelimiters", isa() + "IEA*1*1~\n" + isa() + "GS*HC~"},
+        // The first header's terminator leaves a segment too long to be X12, so the file's
+        // headers are not followed, and no fallback looks right either.
+        {"FirstCutDoesNotLookRight",
+         isa() + "GS*X~" + isa("|", "!", ">", "}") + "GS|" + repeat("A", 5000) + "}"},
+    };
+    for (const auto &[name, text] : cases) {
+        SCOPED_TRACE(name);
+        auto document = parseOk(text);
+        ASSERT_TRUE(document);
+        const X12SegmentList firstCut = X12Parser::splitSegments(text, document->delimiters());
+        ASSERT_EQ(document->segments().size(), firstCut.size());
+        for (std::uint32_t i = 0; i < firstCut.size(); ++i) {
+            EXPECT_EQ(document->segment(i).raw(), firstCut[i].raw());
+            EXPECT_EQ(document->delimitersAt(i), document->delimiters());
+        }
+    }
 }
 
 TEST(X12ParserTest, SegmentsAreEqualOnlyWithinOneParse)

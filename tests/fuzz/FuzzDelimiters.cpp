@@ -29,9 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto [delimiters, segments] = X12Parser::splitWithBestDelimiters(*text);
     const X12Tree tree = X12Parser::buildTree(segments);
     check(tree.size() == segments.size(), "one node per segment");
+    std::ptrdiff_t previous = -1;
     for (const X12Segment segment : segments) {
         check(fuzz::isUtf8(segment.raw()) && fuzz::isUtf8(segment.tag()), "segments are UTF-8");
-        check(segment.offset() >= 0, "offsets are positions");
+        // Cut anew at a later header or not, segments follow each other through the text.
+        check(segment.offset() > previous, "offsets increase");
+        previous = segment.offset();
     }
     return 0;
 }
