@@ -40,7 +40,7 @@ TEST(InspectorTest, InterchangeShowsItsOwnDelimiters)
     auto document = X12Parser::parse(first + "IEA*1*000000001~" + second + "IEA|1|1\n", "m");
     ASSERT_TRUE(document);
     SegmentDetailView view;
-    view.inspect(*document, {QStringLiteral("Interchange"), {}, 2, 1, {}});
+    view.inspect(*document, {QStringLiteral("Interchange"), {}, 2, 1, {}, {}});
     const QStringList texts = view.texts();
     const auto at = texts.indexOf(QStringLiteral("Element separator"));
     ASSERT_GE(at, 0);
