@@ -559,9 +559,15 @@ TEST_F(CommandLineTest, NonBlockingPipeIsWaitedFor)
 TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
-        {{"--check"}, "usage: Kelvane --check <file>\n"},
-        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
+        {{"--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
+        {{"--check"}, "usage: Kelvane --check <file>...\n"},
+        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
+        {{"--dump-csv"}, "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+        {{"--dump-csv", "a.x12", "b.x12"}, "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+        {{"--export-pdf", "--output-dir"},
+         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
+        {{"--export-pdf", "--output-dir", "out"},
+         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
     };
     for (const auto &[arguments, usage] : cases) {
         SCOPED_TRACE(arguments.front());
