@@ -5,6 +5,7 @@
 #include "core/X12Document.h"
 
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -122,6 +123,32 @@ void appendPathTitle(std::string &path, std::string_view title)
     path += "\u2026";
 }
 
+/// What the rows of one segment tag share: the dictionary's vocabulary, and for each position
+/// the Element and Name fields with their commas, composed once.
+struct TagFields
+{
+    explicit TagFields(std::string_view tag) : vocabulary(tag) {}
+
+    std::string_view fields(std::size_t position)
+    {
+        while (names.size() <= position) {
+            const auto next = std::ptrdiff_t(names.size());
+            std::string reference;
+            vocabulary.appendReference(reference, next);
+            std::string text;
+            appendField(text, reference);
+            text += ',';
+            appendField(text, vocabulary.tableName(next).value_or(reference));
+            text += ',';
+            names.push_back(std::move(text));
+        }
+        return names[position];
+    }
+
+    X12Dictionary::ElementVocabulary vocabulary;
+    std::vector<std::string> names; // entry p for position p; entry 0 unused
+};
+
 /// Writes the rows of a range of segments. Rows under the same parent share their path, which
 /// is composed once.
 class Rows
@@ -138,12 +165,14 @@ public:
         const std::uint32_t parent = m_document.parent(index);
         if (!m_hasPath || parent != m_pathParent)
             composePath(parent);
-        m_prefix.clear();
-        m_prefix += m_pathField;
-        m_prefix += ',';
-        m_prefix += std::to_string(segment.position());
-        m_prefix += ',';
         const std::string_view tag = segment.tag();
+        TagFields &tagFields = fields(tag);
+        m_prefix.resize(m_pathField.size());
+        m_prefix += ',';
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, segment.position()).ptr;
+        m_prefix.append(digits, std::size_t(end - digits));
+        m_prefix += ',';
         appendField(m_prefix, tag);
         m_prefix += ',';
 
@@ -153,38 +182,36 @@ public:
             m_out += ",,,\r\n";
             return;
         }
-        const X12Dictionary::ElementVocabulary &elements = vocabulary(tag);
+        // Most segments hold nothing to quote; then their values are copied as they are.
+        const bool plain = !m_options.guardFormulas && !needsQuotes(segment.raw());
         for (std::size_t i = 0; i < count && !m_out.refused(); ++i) {
             const auto position = std::ptrdiff_t(i + 1);
             const std::string_view value = segment.element(i);
             m_out += m_prefix;
-            m_reference.clear();
-            elements.appendReference(m_reference, position);
-            appendField(m_out, m_reference);
-            m_out += ',';
-            if (const auto name = elements.tableName(position))
-                appendField(m_out, *name);
+            m_out += tagFields.fields(i + 1);
+            if (plain)
+                m_out += value;
             else
-                appendField(m_out, m_reference);
-            m_out += ',';
-            appendField(m_out, value, m_options.guardFormulas);
+                appendField(m_out, value, m_options.guardFormulas);
             m_out += ',';
             m_readable.clear();
-            if (elements.appendReadable(m_readable, position, value) ==
+            if (tagFields.vocabulary.appendReadable(m_readable, position, value) !=
                 X12Dictionary::ElementDescription::Reading::plain)
-                appendField(m_out, value, m_options.guardFormulas);
-            else
                 appendField(m_out, m_readable, m_options.guardFormulas);
+            else if (plain)
+                m_out += value;
+            else
+                appendField(m_out, value, m_options.guardFormulas);
             m_out += "\r\n";
         }
     }
 
 private:
-    const X12Dictionary::ElementVocabulary &vocabulary(std::string_view tag)
+    TagFields &fields(std::string_view tag)
     {
-        auto it = m_vocabularies.find(tag);
-        if (it == m_vocabularies.end())
-            it = m_vocabularies.emplace(tag, X12Dictionary::ElementVocabulary(tag)).first;
+        auto it = m_tags.find(tag);
+        if (it == m_tags.end())
+            it = m_tags.emplace(tag, TagFields(tag)).first;
         return it->second;
     }
 
@@ -204,6 +231,7 @@ private:
         }
         m_pathField.clear();
         appendField(m_pathField, path);
+        m_prefix = m_pathField;
         m_pathParent = parent;
         m_hasPath = true;
     }
@@ -211,13 +239,12 @@ private:
     const X12Document &m_document;
     X12Csv::Options m_options;
     Buffer &m_out;
-    std::unordered_map<std::string_view, X12Dictionary::ElementVocabulary> m_vocabularies;
+    std::unordered_map<std::string_view, TagFields> m_tags;
     std::vector<std::uint32_t> m_ancestors;
     std::uint32_t m_pathParent = 0;
     bool m_hasPath = false;
     std::string m_pathField; // the path as a field, quoted if need be
     std::string m_prefix;    // Path, Position and Tag of the current segment, with their commas
-    std::string m_reference;
     std::string m_readable;
     std::string m_title;
 };
