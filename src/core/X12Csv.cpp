@@ -123,30 +123,42 @@ void appendPathTitle(std::string &path, std::string_view title)
     path += "\u2026";
 }
 
-/// What the rows of one segment tag share: the dictionary's vocabulary, and for each position
-/// the Element and Name fields with their commas, composed once.
+/// What the rows of one segment tag share: the dictionary's vocabulary, and for the first
+/// positions the Element and Name fields with their commas, composed once. A segment can have
+/// millions of elements; the fields of positions past the cached ones are composed each time.
 struct TagFields
 {
+    static constexpr std::size_t cachedPositions = 64;
+
     explicit TagFields(std::string_view tag) : vocabulary(tag) {}
 
     std::string_view fields(std::size_t position)
     {
+        if (position >= cachedPositions) {
+            compose(position, scratch);
+            return scratch;
+        }
         while (names.size() <= position) {
-            const auto next = std::ptrdiff_t(names.size());
-            std::string reference;
-            vocabulary.appendReference(reference, next);
-            std::string text;
-            appendField(text, reference);
-            text += ',';
-            appendField(text, vocabulary.tableName(next).value_or(reference));
-            text += ',';
-            names.push_back(std::move(text));
+            names.emplace_back();
+            compose(names.size() - 1, names.back());
         }
         return names[position];
     }
 
+    void compose(std::size_t position, std::string &text) const
+    {
+        std::string reference;
+        vocabulary.appendReference(reference, std::ptrdiff_t(position));
+        text.clear();
+        appendField(text, reference);
+        text += ',';
+        appendField(text, vocabulary.tableName(std::ptrdiff_t(position)).value_or(reference));
+        text += ',';
+    }
+
     X12Dictionary::ElementVocabulary vocabulary;
     std::vector<std::string> names; // entry p for position p; entry 0 unused
+    std::string scratch;
 };
 
 /// Writes the rows of a range of segments. Rows under the same parent share their path, which
