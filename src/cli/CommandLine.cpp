@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <expected>
 #include <memory>
 #include <new>
@@ -236,8 +237,12 @@ LoadedFile loadFile(std::string_view path, TextFile::Decoding decoding)
             file.error = "\u201C" + std::string(path) +
                          "\u201D: " + std::string(description(document.error()));
     } catch (const std::bad_alloc &) {
+        // On a worker nothing would catch it: one file too big for memory must not end the run.
         file.document.reset();
         file.error = "\u201C" + std::string(path) + "\u201D: not enough memory to open this file";
+    } catch (const std::exception &e) {
+        file.document.reset();
+        file.error = "\u201C" + std::string(path) + "\u201D: " + e.what();
     }
     return file;
 }
