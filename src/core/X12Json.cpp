@@ -350,8 +350,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     Buffer tail;
     tail.setSink(&sink);
     Json t(tail);
-    t.raw(newline);
-    t.raw("],");
+    t.raw(layout == Layout::lines ? "\n]," : "],");
     t.key("findings");
     t.put('[');
     bool firstFinding = true;
