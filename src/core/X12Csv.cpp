@@ -4,6 +4,7 @@
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -177,15 +178,16 @@ public:
         const std::uint32_t parent = m_document.parent(index);
         if (!m_hasPath || parent != m_pathParent)
             composePath(parent);
-        const std::string_view tag = segment.tag();
-        TagFields &tagFields = fields(tag);
+        TagFields &tagFields = fields(segment.tag());
         m_prefix.resize(m_pathField.size());
         m_prefix += ',';
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, segment.position()).ptr;
         m_prefix.append(digits, std::size_t(end - digits));
         m_prefix += ',';
-        appendField(m_prefix, tag);
+        // The tag as the references show it, cut to 32 bytes: it is repeated on every row of the
+        // segment, and a broken file can make half of itself one tag.
+        appendField(m_prefix, tagFields.vocabulary.referenceTag());
         m_prefix += ',';
 
         const std::size_t count = segment.elementCount();
@@ -227,32 +229,50 @@ private:
         return it->second;
     }
 
+    /// Composes the path of a parent's children. The titles of the ancestors it shares with the
+    /// last path are kept: rows come in depth-first order, so each title is made once per block
+    /// however often the rows go back up to a parent (a title can hold a whole element).
     void composePath(std::uint32_t parent)
     {
         m_ancestors.clear();
         for (std::uint32_t node = parent; node != X12Document::rootId();
              node = m_document.parent(node))
             m_ancestors.push_back(node);
-        std::string path;
-        for (auto it = m_ancestors.rbegin(); it != m_ancestors.rend(); ++it) {
-            if (!path.empty())
-                path += " / ";
+        std::reverse(m_ancestors.begin(), m_ancestors.end());
+        std::size_t kept = 0;
+        while (kept < m_chain.size() && kept < m_ancestors.size() &&
+               m_chain[kept].node == m_ancestors[kept])
+            ++kept;
+        m_chain.resize(kept);
+        m_path.resize(kept == 0 ? 0 : m_chain.back().pathSize);
+        for (std::size_t i = kept; i < m_ancestors.size(); ++i) {
+            if (!m_path.empty())
+                m_path += " / ";
             m_title.clear();
-            m_document.appendTitle(*it, m_title);
-            appendPathTitle(path, m_title);
+            m_document.appendTitle(m_ancestors[i], m_title);
+            appendPathTitle(m_path, m_title);
+            m_chain.push_back({m_ancestors[i], m_path.size()});
         }
         m_pathField.clear();
-        appendField(m_pathField, path);
+        appendField(m_pathField, m_path);
         m_prefix = m_pathField;
         m_pathParent = parent;
         m_hasPath = true;
     }
 
+    struct Level
+    {
+        std::uint32_t node;
+        std::size_t pathSize; // of the path up to and including the node's title
+    };
+
     const X12Document &m_document;
     X12Csv::Options m_options;
     Buffer &m_out;
     std::unordered_map<std::string_view, TagFields> m_tags;
-    std::vector<std::uint32_t> m_ancestors;
+    std::vector<std::uint32_t> m_ancestors; // of the current parent, from the top
+    std::vector<Level> m_chain;             // the ancestors whose titles m_path holds
+    std::string m_path;
     std::uint32_t m_pathParent = 0;
     bool m_hasPath = false;
     std::string m_pathField; // the path as a field, quoted if need be

@@ -7,10 +7,11 @@ class X12Document;
 
 /// The elements of a parse as a table for spreadsheets and scripts (RFC 4180: UTF-8, CRLF line
 /// ends, fields with a comma, quote, CR or LF in quotes, quotes doubled). A header row, then one
-/// row per element: Path (the titles of the segment's ancestors in the tree, joined by " / "),
-/// Position, Tag, Element (NM101), Name, Value (as in the file) and Text (the formatted date, time
-/// or amount or the decoded code, else the value). A segment without elements gives one row whose
-/// element fields are empty.
+/// row per element: Path (the titles of the segment's ancestors in the tree, joined by " / ",
+/// each cut to 200 bytes), Position, Tag (cut to 32 bytes, as the references show it), Element
+/// (NM101), Name, Value (as in the file) and Text (the formatted date, time or amount or the
+/// decoded code, else the value). A segment without elements gives one row whose element fields
+/// are empty. What a row repeats is cut so that the table stays in proportion to the file.
 namespace X12Csv {
 
 struct Options
