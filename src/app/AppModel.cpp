@@ -3,11 +3,14 @@
 #include "app/DisplayText.h"
 #include "app/Platform.h"
 #include "core/SegmentFilter.h"
+#include "core/FileOutput.h"
 #include "core/TextFile.h"
+#include "core/X12Csv.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPointer>
@@ -16,6 +19,8 @@
 
 #include <atomic>
 #include <new>
+
+#include <sys/stat.h>
 
 struct AppModel::FilterCache
 {
@@ -34,14 +39,62 @@ struct AppModel::ExportJob
     QPointer<QFutureWatcherBase> watcher;
 };
 
-namespace {
-
 /// What an export's worker hands back.
-struct Written
+struct AppModel::ExportResult
 {
     enum class Outcome { written, cancelled, failed } outcome;
-    QString text; // the report's absolute path, or the failure's description
+    QString text; // the file's absolute path, or the failure's description
 };
+
+namespace {
+
+using Written = AppModel::ExportResult;
+
+/// Whether two paths name the same file, whatever their spelling (links, "..").
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first
+    {
+    };
+    struct stat second
+    {
+    };
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+/// Writes the CSV for spreadsheets to `path`, in place only once complete.
+Written writeCSV(const X12Document &document, const std::string &path,
+                 const std::atomic<bool> &cancel)
+{
+    auto failure = [](const FileOutput::Failure &failed) {
+        return Written{
+            Written::Outcome::failed,
+            QStringLiteral("Could not write the CSV file \u201C%1\u201D: %2.")
+                .arg(DisplayText::toQString(failed.path), DisplayText::toQString(failed.reason()))};
+    };
+    auto file = FileOutput::Replacement::create(path);
+    if (!file)
+        return failure(file.error());
+    int error = 0;
+    X12Csv::write(document,
+                  [&](std::string_view piece) {
+                      if (cancel)
+                          return false;
+                      error = FileOutput::writeAll(file->fd(), piece);
+                      return error == 0;
+                  },
+                  {.byteOrderMark = true, .guardFormulas = true});
+    if (cancel)
+        return Written{Written::Outcome::cancelled, {}};
+    if (error != 0)
+        return failure({file->path(), error});
+    if (const auto committed = file->commit(); !committed)
+        return failure(committed.error());
+    return Written{Written::Outcome::written,
+                   QFile::decodeName(QByteArray::fromStdString(file->path()))};
+}
 
 } // namespace
 
@@ -194,13 +247,61 @@ void AppModel::exportPDF()
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString base = dot > 0 ? name.left(dot) : name;
     const auto destination = m_platform.chooseExportDestination(
-        base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"));
+        base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"),
+        ExportFormat::pdf);
     if (!destination)
         return;
+    startExport(name, *destination, QStringLiteral("PDF export failed: "),
+                [path = QFile::encodeName(*destination).toStdString()](const X12Document &document,
+                                                                       ExportJob &job) {
+                    const auto written = PDFExporter::write(document, path, [&job](double done) {
+                        job.done = done;
+                        return !job.cancel;
+                    });
+                    if (written)
+                        return Written{Written::Outcome::written,
+                                       QFile::decodeName(QByteArray::fromStdString(written->path))};
+                    if (written.error().error == PDFExporter::ExportError::cancelled)
+                        return Written{Written::Outcome::cancelled, {}};
+                    return Written{Written::Outcome::failed,
+                                   DisplayText::toQString(written.error().description())};
+                });
+}
 
+void AppModel::exportCSV()
+{
+    if (!m_document || m_export)
+        return;
+    const QString name = QString::fromStdString(m_document->fileName());
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString base = dot > 0 ? name.left(dot) : name;
+    const auto destination = m_platform.chooseExportDestination(
+        m_fileURL ? QFileInfo(*m_fileURL).dir().filePath(base + QStringLiteral(".csv"))
+                  : base + QStringLiteral(".csv"),
+        QStringLiteral("Export every element as CSV"), ExportFormat::csv);
+    if (!destination)
+        return;
+    if (m_fileURL && sameFile(*destination, *m_fileURL)) {
+        setErrorMessage(QStringLiteral("CSV export failed: \u201C%1\u201D is the file being shown; "
+                                       "choose another name.")
+                            .arg(*destination));
+        return;
+    }
+    startExport(name, *destination, QStringLiteral("CSV export failed: "),
+                [path = QFile::encodeName(*destination).toStdString()](const X12Document &document,
+                                                                       ExportJob &job) {
+                    job.done = -1; // the rows come in order, but not their count
+                    return writeCSV(document, path, job.cancel);
+                });
+}
+
+void AppModel::startExport(const QString &fileName, const QString &destination,
+                           const QString &failurePrefix,
+                           std::function<ExportResult(const X12Document &, ExportJob &)> write)
+{
     auto job = std::make_shared<ExportJob>();
     m_exportJob = job;
-    m_export = Export{name, *destination, 0, false};
+    m_export = Export{fileName, destination, 0, false};
     m_lastExport.reset();
     emit exportChanged();
 
@@ -215,7 +316,7 @@ void AppModel::exportPDF()
         }
     });
     ticks->start(100);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, failurePrefix] {
         watcher->deleteLater();
         const Written result = watcher->result();
         m_export.reset();
@@ -226,28 +327,17 @@ void AppModel::exportPDF()
         if (result.outcome == Written::Outcome::written)
             m_platform.showInFileManager(result.text);
         else if (result.outcome == Written::Outcome::failed)
-            setErrorMessage(QStringLiteral("PDF export failed: ") + result.text);
+            setErrorMessage(failurePrefix + result.text);
         // A cancelled export writes nothing and is no failure.
     });
-    watcher->setFuture(QtConcurrent::run(
-        [document = m_document, path = QFile::encodeName(*destination).toStdString(), job] {
-            try {
-                const auto written = PDFExporter::write(*document, path, [&job](double done) {
-                    job->done = done;
-                    return !job->cancel;
-                });
-                if (written)
-                    return Written{Written::Outcome::written,
-                                   QFile::decodeName(QByteArray::fromStdString(written->path))};
-                if (written.error().error == PDFExporter::ExportError::cancelled)
-                    return Written{Written::Outcome::cancelled, {}};
-                return Written{Written::Outcome::failed,
-                               DisplayText::toQString(written.error().description())};
-            } catch (const std::bad_alloc &) {
-                return Written{Written::Outcome::failed,
-                               QStringLiteral("There is not enough memory to write the report.")};
-            }
-        }));
+    watcher->setFuture(QtConcurrent::run([document = m_document, job, write = std::move(write)] {
+        try {
+            return write(*document, *job);
+        } catch (const std::bad_alloc &) {
+            return Written{Written::Outcome::failed,
+                           QStringLiteral("There is not enough memory to write the report.")};
+        }
+    }));
 }
 
 void AppModel::cancelExport()

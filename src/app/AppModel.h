@@ -39,12 +39,15 @@ public:
     using Loader = std::function<Loaded(const QString &path)>;
     static Loaded load(const QString &path) noexcept;
 
+    /// What an export's worker hands back.
+    struct ExportResult;
+
     /// An export under way.
     struct Export
     {
         QString fileName;    // of the document being exported
         QString destination; // as the user chose it
-        double done = 0;     // from 0 to 1
+        double done = 0;     // from 0 to 1, or below 0 while unknown
         bool cancelling = false;
     };
 
@@ -83,6 +86,10 @@ public:
     std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const;
     /// Asks for a destination and writes the PDF report there on a worker; one export at a time.
     void exportPDF();
+    /// Asks for a destination (proposed beside the file, as .csv) and writes every element there
+    /// as CSV for spreadsheets on a worker: with a UTF-8 byte-order mark, and an apostrophe before
+    /// text a spreadsheet would run as a formula. Never the file itself.
+    void exportCSV();
     /// Asks the export under way to stop; nothing is written.
     void cancelExport();
     /// Forgets the message of the last export (the user closed it).
@@ -120,6 +127,11 @@ private:
     std::optional<QString> m_lastExport;
 
     struct ExportJob;
+    /// Runs `write` on a worker as the export under way, from `fileName` to `destination`; a
+    /// failure's message starts with `failurePrefix`.
+    void startExport(const QString &fileName, const QString &destination,
+                     const QString &failurePrefix,
+                     std::function<ExportResult(const X12Document &, ExportJob &)> write);
     std::shared_ptr<ExportJob> m_exportJob;
     struct FilterCache;
     mutable std::unique_ptr<FilterCache> m_filter;

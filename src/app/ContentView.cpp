@@ -237,7 +237,9 @@ void ActivityBar::refresh()
                             ? QStringLiteral("Cancelling the export\u2026")
                             : QStringLiteral("Exporting %1 to %2\u2026")
                                   .arg(work->fileName, QFileInfo(work->destination).fileName()));
-        m_progress->setValue(int(work->done * 1000));
+        // Below 0 the progress is unknown, and the bar shows that it is busy instead.
+        m_progress->setRange(0, work->done < 0 ? 0 : 1000);
+        m_progress->setValue(work->done < 0 ? 0 : int(work->done * 1000));
         m_progress->show();
         m_action->setText(QStringLiteral("Cancel"));
         m_action->setEnabled(!work->cancelling);
@@ -448,6 +450,8 @@ void ContentView::buildMenus(Platform &platform)
     m_exportAction = file->addAction(QStringLiteral("&Export as PDF\u2026"));
     m_exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(m_exportAction, &QAction::triggered, &m_model, &AppModel::exportPDF);
+    m_exportCSVAction = file->addAction(QStringLiteral("Export as &CSV\u2026"));
+    connect(m_exportCSVAction, &QAction::triggered, &m_model, &AppModel::exportCSV);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     QAction *copy = edit->addAction(QStringLiteral("&Copy"));
@@ -535,6 +539,8 @@ void ContentView::refreshActions()
     m_export->setEnabled(loaded && !m_model.currentExport());
     if (m_exportAction)
         m_exportAction->setEnabled(loaded && !m_model.currentExport());
+    if (m_exportCSVAction)
+        m_exportCSVAction->setEnabled(loaded && !m_model.currentExport());
     m_modes->button(int(m_model.viewMode()))->setChecked(true);
 }
 

@@ -92,6 +92,7 @@ public:
 
     QAction *openAction() const { return m_openAction; }
     QAction *exportAction() const { return m_exportAction; }
+    QAction *exportCSVAction() const { return m_exportCSVAction; }
     QMenu *recentMenu() const { return m_recent; }
 
     QToolButton *openButton() const { return m_open; }
@@ -161,5 +162,6 @@ private:
     bool m_looksLikeX12 = true; // of the document shown
     QAction *m_openAction = nullptr;
     QAction *m_exportAction = nullptr;
+    QAction *m_exportCSVAction = nullptr;
     QMenu *m_recent = nullptr;
 };

@@ -20,14 +20,20 @@ std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
     return dialog.selectedFiles().front();
 }
 
-std::optional<QString> DesktopPlatform::chooseExportDestination(const QString &proposedName,
-                                                                const QString &message)
+std::optional<QString> DesktopPlatform::chooseExportDestination(const QString &proposed,
+                                                                const QString &message,
+                                                                ExportFormat format)
 {
     QFileDialog dialog(nullptr, message);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("PDF documents (*.pdf)"));
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.selectFile(proposedName);
+    if (format == ExportFormat::csv) {
+        dialog.setNameFilter(QStringLiteral("CSV files (*.csv)"));
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+    } else {
+        dialog.setNameFilter(QStringLiteral("PDF documents (*.pdf)"));
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    }
+    dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();

@@ -6,6 +6,9 @@
 #include <memory>
 #include <optional>
 
+/// What an export writes: it picks the save panel's filter and default suffix.
+enum class ExportFormat { pdf, csv };
+
 /// What the window needs from the desktop: file panels, the file manager and the recent-documents
 /// list. Tests put a scripted one in its place.
 class Platform
@@ -15,9 +18,10 @@ public:
 
     /// A file to open, chosen by the user, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(const QString &message) = 0;
-    /// Where to save a PDF, or nothing when cancelled.
-    virtual std::optional<QString> chooseExportDestination(const QString &proposedName,
-                                                           const QString &message) = 0;
+    /// Where to save an export, or nothing when cancelled. `proposed` is a name or a whole path.
+    virtual std::optional<QString> chooseExportDestination(const QString &proposed,
+                                                           const QString &message,
+                                                           ExportFormat format) = 0;
     /// Shows a file selected in the desktop's file manager.
     virtual void showInFileManager(const QString &path) = 0;
     /// Records a successfully opened file among the recent documents.
@@ -33,8 +37,8 @@ class DesktopPlatform : public Platform
 {
 public:
     std::optional<QString> chooseFileToOpen(const QString &message) override;
-    std::optional<QString> chooseExportDestination(const QString &proposedName,
-                                                   const QString &message) override;
+    std::optional<QString> chooseExportDestination(const QString &proposed, const QString &message,
+                                                   ExportFormat format) override;
     void showInFileManager(const QString &path) override;
     void noteRecentDocument(const QString &path) override;
     QStringList recentDocuments() const override;
@@ -47,7 +51,8 @@ class HeadlessPlatform : public Platform
 {
 public:
     std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
-    std::optional<QString> chooseExportDestination(const QString &, const QString &) override
+    std::optional<QString> chooseExportDestination(const QString &, const QString &,
+                                                   ExportFormat) override
     {
         return std::nullopt;
     }

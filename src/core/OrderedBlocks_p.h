@@ -15,17 +15,17 @@
 
 namespace kelvane::detail {
 
-/// Renders items [0, count) in blocks of blockSize and passes each block's text to the sink, in
-/// order. render(begin, end, text) appends the text of items [begin, end) to an empty Text and
-/// returns true; it runs on several threads at once, on different Texts, so it may only read what
-/// it shares. A block too big to hold in memory is declined instead (render returns false) and
-/// handed to direct(begin, end) on the calling thread in its turn, to stream it to the sink
-/// itself; direct returns false when the sink refused. The sink runs on the calling thread. At
-/// most two blocks per thread are held at any time. Returns false once the sink refused; no block
-/// is started after that.
-template <typename Text, typename Render, typename Direct, typename Sink>
-bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
-                   Sink &&sink)
+/// Produces items [0, count) in blocks of blockSize and hands each block's Text to
+/// consume(text), in order. render(begin, end, text) fills an empty Text (after text.clear())
+/// with the result of items [begin, end) and returns true; it runs on several threads at once, on
+/// different Texts, so it may only read what it shares. A block too big to hold in memory is
+/// declined instead (render returns false) and handed to direct(begin, end) on the calling thread
+/// in its turn, to deliver it itself; direct returns false when the receiver refused. consume runs
+/// on the calling thread and returns false to stop. At most two blocks per thread are held at any
+/// time. Returns false once the receiver refused; no block is started after that.
+template <typename Text, typename Render, typename Direct, typename Consume>
+bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
+                    Consume &&consume)
 {
     if (count == 0)
         return true;
@@ -38,8 +38,7 @@ bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Di
             const std::size_t begin = block * blockSize;
             const std::size_t end = std::min(count, begin + blockSize);
             text.clear();
-            const bool accepted =
-                render(begin, end, text) ? sink(std::string_view(text)) : direct(begin, end);
+            const bool accepted = render(begin, end, text) ? consume(text) : direct(begin, end);
             if (!accepted)
                 return false;
         }
@@ -57,13 +56,13 @@ bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Di
     std::mutex mutex;
     std::condition_variable changed;
     std::size_t next = 0;    // the next block a worker takes
-    std::size_t written = 0; // blocks handed to the sink
+    std::size_t written = 0; // blocks handed on
     bool stop = false;
 
     auto work = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
-            // A block's slot is free once the block that used it before has been written.
+            // A block's slot is free once the block that used it before has been handed on.
             changed.wait(lock, [&] { return stop || next >= blocks || next < written + slots; });
             if (stop || next >= blocks)
                 return;
@@ -93,7 +92,7 @@ bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Di
         }
         accepted = slot.declined
                        ? direct(block * blockSize, std::min(count, (block + 1) * blockSize))
-                       : sink(std::string_view(slot.text));
+                       : consume(slot.text);
         std::lock_guard lock(mutex);
         slot.ready = false;
         ++written;
@@ -102,6 +101,17 @@ bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Di
     }
     workers.clear(); // joins
     return accepted;
+}
+
+/// produceInOrder for text: renders items [0, count) in blocks and passes each block's text to
+/// sink(std::string_view), in order, on the calling thread; direct(begin, end) streams a declined
+/// block to the sink itself.
+template <typename Text, typename Render, typename Direct, typename Sink>
+bool renderInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
+                   Sink &&sink)
+{
+    return produceInOrder<Text>(count, blockSize, render, direct,
+                                [&sink](Text &text) { return sink(std::string_view(text)); });
 }
 
 /// Whether segments [begin, end) of the document hold fewer than `limit` bytes between them: the

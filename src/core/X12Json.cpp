@@ -1,7 +1,7 @@
 #include "core/X12Json.h"
 
 #include "core/Dictionary_p.h"
-#include "core/OrderedBlocks_p.h"
+#include "core/OutputBuffer_p.h"
 #include "core/X12Document.h"
 #include "core/X12GuideLoops.h"
 
@@ -18,90 +18,7 @@
 
 namespace {
 
-/// A growing byte buffer whose appends inline to a bounds check and a copy: the writer appends
-/// billions of small pieces for a large file. Given a sink, it hands its text on instead of
-/// growing past a megabyte, so that even one enormous segment never gathers in memory.
-class Buffer
-{
-public:
-    void append(std::string_view text)
-    {
-        if (text.size() > m_capacity - m_size && makeRoom(text))
-            return;
-        std::memcpy(m_data.get() + m_size, text.data(), text.size());
-        m_size += text.size();
-    }
-    void append(const char *text, std::size_t size) { append(std::string_view(text, size)); }
-    Buffer &operator+=(std::string_view text)
-    {
-        append(text);
-        return *this;
-    }
-    Buffer &operator+=(char c)
-    {
-        if (m_size == m_capacity)
-            makeRoom(std::string_view(&c, 1));
-        m_data[m_size++] = c;
-        return *this;
-    }
-    std::string_view view() const { return {m_data.get(), m_size}; }
-    explicit operator std::string_view() const { return view(); }
-    void clear() { m_size = 0; }
-
-    /// Where the text goes once there is a megabyte of it, and on spill().
-    void setSink(const std::function<bool(std::string_view)> *sink) { m_sink = sink; }
-    /// Passes what is buffered to the sink and empties the buffer; false once the sink refused,
-    /// after which everything is dropped.
-    bool spill()
-    {
-        if (m_size > 0)
-            passOn(view());
-        m_size = 0;
-        return !m_refused;
-    }
-    bool refused() const { return m_refused; }
-
-private:
-    static constexpr std::size_t spillSize = 1u << 20;
-
-    /// Makes room for text that does not fit; true when the text was handed on instead.
-    bool makeRoom(std::string_view text)
-    {
-        if (m_sink && m_size + text.size() >= spillSize) {
-            spill();
-            if (text.size() >= spillSize) {
-                passOn(text);
-                return true;
-            }
-            if (text.size() <= m_capacity)
-                return false;
-        }
-        grow(text.size());
-        return false;
-    }
-
-    void passOn(std::string_view text)
-    {
-        if (!m_refused)
-            m_refused = !(*m_sink)(text);
-    }
-
-    void grow(std::size_t needed)
-    {
-        const std::size_t capacity = std::max(m_capacity * 2, m_size + needed + 4096);
-        auto data = std::make_unique_for_overwrite<char[]>(capacity);
-        if (m_size > 0)
-            std::memcpy(data.get(), m_data.get(), m_size);
-        m_data = std::move(data);
-        m_capacity = capacity;
-    }
-
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
-    const std::function<bool(std::string_view)> *m_sink = nullptr;
-    bool m_refused = false;
-};
+using kelvane::detail::Buffer;
 
 /// Appends JSON pieces to a buffer.
 class Json
@@ -343,16 +260,19 @@ void writeDelimiters(Json &w, const X12Delimiters &d)
     w.put('}');
 }
 
-/// Segments [begin, end), each on a line of its own.
-void renderSegments(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out)
+/// Segments [begin, end), each on a line of its own unless `newline` is empty.
+void renderSegments(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
+                    std::string_view newline)
 {
     Json w(out);
     std::unordered_map<std::string_view, TagInfo> tags;
     std::string display;
     const X12GuideLoops &loops = document.guideLoops();
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
-        if (i > 0)
-            w.raw(",\n");
+        if (i > 0) {
+            w.put(',');
+            w.raw(newline);
+        }
         const auto index = std::uint32_t(i);
         const X12Segment segment = document.segment(index);
         writeSegment(w, segment, tagInfo(tags, segment.tag()), loops.loopOf(index), display);
@@ -361,8 +281,10 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
 
 /// Nodes [begin, end) of the tree in file order, which is the order of a depth-first walk: each
 /// node opens its object and its children's array, and a node without children closes itself and
-/// every enclosing node whose last descendant it is.
-void renderNodes(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out)
+/// every enclosing node whose last descendant it is. Each root starts a line unless `newline` is
+/// empty.
+void renderNodes(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
+                 std::string_view newline)
 {
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
@@ -381,8 +303,11 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     };
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
-        if (document.children(document.parent(index)).front() != index)
-            w.raw(document.parent(index) == root ? ",\n" : ",");
+        if (document.children(document.parent(index)).front() != index) {
+            w.put(',');
+            if (document.parent(index) == root)
+                w.raw(newline);
+        }
         w.raw("{\"kind\":");
         w.plainString(toString(document.kind(index)));
         w.raw(",\"title\":");
@@ -409,36 +334,14 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     }
 }
 
-/// Renders items [0, count) in blocks on every core and passes them on in order. Item i stands
-/// for segment i; a block whose segments hold more than a megabyte is rendered on this thread
-/// instead, passed on a megabyte at a time, so memory stays bounded whatever the segments hold.
-bool writeBlocks(const X12Document &document, std::size_t count,
-                 const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
-                 const std::function<bool(std::string_view)> &sink)
-{
-    return kelvane::detail::renderInOrder<Buffer>(
-        count, 4096,
-        [&](std::size_t begin, std::size_t end, Buffer &out) {
-            if (!kelvane::detail::segmentsUnder(document, begin, end, 1u << 20))
-                return false;
-            render(begin, end, out);
-            return true;
-        },
-        [&](std::size_t begin, std::size_t end) {
-            Buffer out;
-            out.setSink(&sink);
-            render(begin, end, out);
-            return out.spill();
-        },
-        sink);
-}
-
 } // namespace
 
 namespace X12Json {
 
-bool write(const X12Document &document, const std::function<bool(std::string_view)> &sink)
+bool write(const X12Document &document, const std::function<bool(std::string_view)> &sink,
+           Layout layout)
 {
+    const std::string_view newline = layout == Layout::lines ? "\n" : "";
     Buffer head;
     head.setSink(&sink);
     Json w(head);
@@ -461,33 +364,38 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     }
     w.raw("],");
     w.key("segments");
-    w.raw("[\n");
+    w.put('[');
+    w.raw(newline);
     if (!head.spill())
         return false;
 
-    auto segments = [&document](std::size_t begin, std::size_t end, Buffer &out) {
-        renderSegments(document, begin, end, out);
+    auto segments = [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
+        renderSegments(document, begin, end, out, newline);
     };
-    if (!writeBlocks(document, document.segments().size(), segments, sink))
+    if (!kelvane::detail::writeSegmentBlocks(document, document.segments().size(), segments, sink))
         return false;
-    if (!sink("\n],\"tree\":[\n"))
+    const std::string middle = std::string(newline) + "],\"tree\":[" + std::string(newline);
+    if (!sink(middle))
         return false;
-    auto nodes = [&document](std::size_t begin, std::size_t end, Buffer &out) {
-        renderNodes(document, begin, end, out);
+    auto nodes = [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
+        renderNodes(document, begin, end, out, newline);
     };
-    if (!writeBlocks(document, document.nodeCount(), nodes, sink))
+    if (!kelvane::detail::writeSegmentBlocks(document, document.nodeCount(), nodes, sink))
         return false;
 
     Buffer tail;
     tail.setSink(&sink);
     Json t(tail);
-    t.raw("\n],");
+    t.raw(layout == Layout::lines ? "\n]," : "],");
     t.key("findings");
     t.put('[');
     bool firstFinding = true;
     for (std::size_t i = 0; i < document.findingCount() && !tail.refused(); ++i) {
         const X12Finding finding = document.finding(i);
-        t.raw(firstFinding ? "\n{" : ",\n{");
+        if (!firstFinding)
+            t.put(',');
+        t.raw(newline);
+        t.put('{');
         firstFinding = false;
         t.key("severity");
         t.plainString(toString(finding.severity));
@@ -499,8 +407,24 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
         t.string(finding.message);
         t.put('}');
     }
-    t.raw(firstFinding ? "]}\n" : "\n]}\n");
+    if (!firstFinding)
+        t.raw(newline);
+    t.raw("]}\n");
     return tail.spill();
+}
+
+std::string errorLine(std::string_view fileName, std::string_view message)
+{
+    Buffer line;
+    Json w(line);
+    w.put('{');
+    w.key("fileName");
+    w.string(fileName);
+    w.put(',');
+    w.key("error");
+    w.string(message);
+    w.raw("}\n");
+    return std::string(line.view());
 }
 
 } // namespace X12Json

@@ -208,6 +208,43 @@ TEST_F(AppModelTest, PanelsAndExport)
     }
 }
 
+TEST_F(AppModelTest, ExportAsCSV)
+{
+    AppModel model(m_platform);
+    openAndWait(model, write("claims.edi", claim));
+
+    // Proposed beside the file; the table is for spreadsheets, so it starts with a byte-order mark.
+    const QString csv = QString::fromStdString((m_dir / "claims.csv").string());
+    m_platform.saveAnswer = csv;
+    model.exportCSV();
+    EXPECT_EQ(m_platform.lastProposedName, csv);
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_EQ(model.lastExport(), csv);
+    EXPECT_EQ(m_platform.shown, QStringList{csv});
+    EXPECT_TRUE(slurp(m_dir / "claims.csv").starts_with("\xEF\xBB\xBFPath,Position,Tag,"));
+
+    // Never the file itself, whatever the name it is chosen by.
+    fs::create_symlink(m_dir / "claims.edi", m_dir / "link.csv");
+    for (const std::string name : {"claims.edi", "link.csv"}) {
+        SCOPED_TRACE(name);
+        const QString chosen = QString::fromStdString((m_dir / name).string());
+        m_platform.saveAnswer = chosen;
+        model.exportCSV();
+        EXPECT_FALSE(model.isBusy());
+        EXPECT_EQ(model.errorMessage(), QStringLiteral("CSV export failed: \u201C") + chosen +
+                                            QStringLiteral("\u201D is the file being shown; "
+                                                           "choose another name."));
+        EXPECT_EQ(slurp(m_dir / "claims.edi"), claim);
+    }
+
+    m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "out.csv").string());
+    model.exportCSV();
+    ASSERT_TRUE(waitUntilIdle(model));
+    EXPECT_TRUE(model.errorMessage()->startsWith(QStringLiteral("CSV export failed: Could not "
+                                                                "write the CSV file \u201C")))
+        << model.errorMessage()->toStdString();
+}
+
 TEST_F(AppModelTest, CancelledExportWritesNothingAndIsNoFailure)
 {
     AppModel model(m_platform);

@@ -56,7 +56,7 @@ public:
         return openAnswer;
     }
     std::optional<QString> chooseExportDestination(const QString &proposedName,
-                                                   const QString &message) override
+                                                   const QString &message, ExportFormat) override
     {
         ++panels;
         lastProposedName = proposedName;

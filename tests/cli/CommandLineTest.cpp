@@ -559,9 +559,16 @@ TEST_F(CommandLineTest, NonBlockingPipeIsWaitedFor)
 TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
-        {{"--check"}, "usage: Kelvane --check <file>\n"},
-        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>\n"},
+        {{"--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
+        {{"--check"}, "usage: Kelvane --check <file>...\n"},
+        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
+        {{"--dump-csv"}, "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+        {{"--dump-csv", "a.x12", "b.x12"},
+         "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+        {{"--export-pdf", "--output-dir"},
+         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
+        {{"--export-pdf", "--output-dir", "out"},
+         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
     };
     for (const auto &[arguments, usage] : cases) {
         SCOPED_TRACE(arguments.front());
@@ -594,3 +601,127 @@ TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
 }
 
 } // namespace
+
+TEST_F(CommandLineTest, SeveralFilesEachUnderItsHeader)
+{
+    std::string broken = smallClaim;
+    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
+    write("clean.x12", smallClaim);
+    write("broken.x12", broken);
+    write("odd\x1B[2Jname.x12", "N3*A~");
+    write("latin1.x12", "N3*M\xDCLLER~");
+    fs::create_directory(m_dir / "folder");
+    const std::string clean = "==> clean.x12 <==\nNo findings.\n";
+    const std::string findings =
+        "==> broken.x12 <==\nsegment 9 (GE): error: GE02 9 does not match GS06 1\n"
+        "1 error, 0 warnings\n";
+    const std::string tree = "N3 \u2014 Party Address  \u2014 A\n";
+
+    struct Case
+    {
+        const char *name;
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {"FindingsGiveThree",
+         {"--check", "clean.x12", "broken.x12"},
+         3,
+         clean + "\n" + findings,
+         ""},
+        // A file that cannot be read says so under its header, and the next one follows; a
+        // failure outweighs findings.
+        {"FailureGivesOne",
+         {"--check", "broken.x12", "folder", "missing.x12", "clean.x12", "--verbose", "x"},
+         1,
+         findings + "\n==> folder <==\n\n==> missing.x12 <==\n\n" + clean,
+         "error: \u201Cfolder\u201D is a directory, not a file\n"
+         "error: cannot open \u201Cmissing.x12\u201D: No such file or directory\n"},
+        // The same file twice is printed twice; a name cannot drive the terminal.
+        {"TreeOfEach",
+         {"--dump-tree", "odd\x1B[2Jname.x12", "latin1.x12", "odd\x1B[2Jname.x12"},
+         1,
+         "==> odd\u241B[2Jname.x12 <==\n" + tree + "\n==> latin1.x12 <==\n\n" +
+             "==> odd\u241B[2Jname.x12 <==\n" + tree,
+         "error: \u201Clatin1.x12\u201D is not valid UTF-8 text (byte 0xDC at offset 4)\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = run(c.arguments, {}, m_dir);
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_EQ(outcome.err, c.err);
+    }
+}
+
+TEST_F(CommandLineTest, SeveralFilesAsJsonLines)
+{
+    write("clean.x12", smallClaim);
+    write("empty.x12", "");
+    std::string document = run({"--dump-json", "clean.x12"}, {}, m_dir).out;
+    // The line is the same document: its line breaks were only between values.
+    std::erase(document, '\n');
+    document += '\n';
+
+    const Outcome outcome = run({"--dump-json", "clean.x12", "empty.x12", "clean.x12"}, {}, m_dir);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, document +
+                               "{\"fileName\":\"empty.x12\",\"error\":\"\u201Cempty.x12\u201D: "
+                               "The file is empty.\"}\n" +
+                               document);
+    EXPECT_EQ(outcome.err, "error: \u201Cempty.x12\u201D: The file is empty.\n");
+}
+
+TEST_F(CommandLineTest, ExportSeveralIntoAFolder)
+{
+    fs::create_directories(m_dir / "a");
+    fs::create_directories(m_dir / "b");
+    fs::create_directories(m_dir / "out");
+    write("a/claims.edi", smallClaim);
+    write("b/claims.edi", "ST*850*1~SE*2*1~");
+    write("c.edi", smallClaim);
+    ASSERT_EQ(run({"--export-pdf", "c.edi", "out/c.pdf"}, {}, m_dir).status, 0);
+
+    // A glob that caught the reports, and two inputs whose reports would share a name.
+    const Outcome outcome = run({"--export-pdf", "--output-dir", "out", "a/claims.edi",
+                                 "b/claims.edi", "c.edi", "out/c.pdf"},
+                                {}, m_dir);
+    EXPECT_EQ(outcome.status, 1);
+    const std::string summary = "10 segments \u00B7 transaction set 837\nWrote ";
+    EXPECT_EQ(outcome.out, "==> a/claims.edi <==\n" + summary +
+                               (m_dir / "out/claims.pdf").string() +
+                               "\n\n==> b/claims.edi <==\n\n==> c.edi <==\n" + summary +
+                               (m_dir / "out/c.pdf").string() + "\n\n==> out/c.pdf <==\n");
+    EXPECT_EQ(
+        outcome.err,
+        "error: the report of \u201Cb/claims.edi\u201D would replace \u201Cout/claims.pdf\u201D, "
+        "written earlier in this run; export it on its own\n"
+        "error: \u201Cout/c.pdf\u201D is a PDF file, not X12\n");
+    EXPECT_EQ(listing(m_dir / "out"), (std::set<std::string>{"c.pdf", "claims.pdf"}));
+
+    for (const std::string folder : {"missing", "c.edi"}) {
+        SCOPED_TRACE(folder);
+        const Outcome refused =
+            run({"--export-pdf", "b/claims.edi", "--output-dir", folder}, {}, m_dir);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err,
+                  folder == "missing"
+                      ? "error: cannot use the output folder \u201Cmissing\u201D: No "
+                        "such file or directory\n"
+                      : "error: the output folder \u201Cc.edi\u201D is not a folder\n");
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "b/claims.pdf"));
+}
+
+TEST_F(CommandLineTest, DumpCsvPrintsTheTable)
+{
+    const Outcome outcome = run({"--dump-csv", write("latin1.x12", "N3*M\xDCLLER, A~N4~")});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.out, "Path,Position,Tag,Element,Name,Value,Text\r\n"
+                           ",1,N3,N301,Address Line 1,\"M\u00DCLLER, A\",\"M\u00DCLLER, A\"\r\n"
+                           ",2,N4,,,,\r\n");
+}

@@ -5,6 +5,7 @@
 #include "common/HostileInputs.h"
 #include "common/Process.h"
 #include "core/Unicode_p.h"
+#include "core/X12Csv.h"
 #include "common/Files.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +186,21 @@ TEST_F(HostileInputTest, TreeJsonAndCheck)
             }
         }
 
+        const Outcome csv = run({"--dump-csv", path.string()}, size, small);
+        if (!input.error.empty()) {
+            EXPECT_EQ(csv.status, 1);
+            EXPECT_EQ(csv.err, "error: " + input.error + "\n");
+            EXPECT_EQ(csv.out, "");
+        } else {
+            EXPECT_EQ(csv.status, 0);
+            EXPECT_EQ(csv.err, "");
+            if (small) {
+                EXPECT_TRUE(csv.out.starts_with(X12Csv::headerRow));
+                EXPECT_TRUE(csv.out.ends_with("\r\n"));
+                EXPECT_EQ(kelvane::detail::firstInvalidUtf8(csv.out), std::string::npos);
+            }
+        }
+
         const Outcome check = run({"--check", path.string()}, size, small);
         if (!input.error.empty()) {
             EXPECT_EQ(check.status, 1);
@@ -263,7 +279,8 @@ TEST_F(HostileInputTest, FilesThatCannotBeRead)
     };
     for (const auto &[path, message] : cases) {
         SCOPED_TRACE(path.string());
-        for (const char *mode : {"--dump-tree", "--dump-json", "--export-pdf", "--check"}) {
+        for (const char *mode :
+             {"--dump-tree", "--dump-json", "--dump-csv", "--export-pdf", "--check"}) {
             const Outcome outcome = run({mode, path.string()}, 0);
             EXPECT_EQ(outcome.status, 1);
             EXPECT_EQ(outcome.out, "");
@@ -311,7 +328,7 @@ TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
         "error: Could not write the PDF file \u201C/dev/full\u201D: No space left on device.\n");
 
     // A full disk as standard output.
-    for (const char *mode : {"--dump-tree", "--dump-json", "--check"}) {
+    for (const char *mode : {"--dump-tree", "--dump-json", "--dump-csv", "--check"}) {
         SCOPED_TRACE(mode);
         const Outcome outcome = run({mode, input.string()}, 0, true, "/dev/full");
         EXPECT_EQ(outcome.status, 1);

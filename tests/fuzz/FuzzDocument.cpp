@@ -7,10 +7,12 @@
 #include "core/ReportLines.h"
 #include "core/SegmentFilter.h"
 #include "core/TextFile.h"
+#include "core/X12Csv.h"
 #include "core/X12Document.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -76,6 +78,55 @@ void checkJson(const X12Document &document)
     check(fuzz::isJson(json), "JSON is well-formed");
 }
 
+/// The CSV's records: every one has seven fields, and there is a header and then one per element,
+/// or one for a segment without elements. Quotes only open a field and come doubled inside it.
+void checkCsv(const X12Document &document)
+{
+    std::string csv;
+    const bool complete = X12Csv::write(document, [&csv](std::string_view piece) {
+        csv += piece;
+        return true;
+    });
+    check(complete, "CSV written whole");
+    check(fuzz::isUtf8(csv), "CSV is UTF-8");
+    std::size_t records = 0;
+    std::size_t fields = 1;
+    bool quoted = false;
+    bool atFieldStart = true;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = i + 1 < csv.size() && csv[i + 1] == '"';
+                i += quoted;
+            }
+        } else if (c == '"') {
+            check(atFieldStart, "CSV quotes open a field");
+            quoted = true;
+        } else if (c == ',') {
+            ++fields;
+            atFieldStart = true;
+            continue;
+        } else if (c == '\r') {
+            check(i + 1 < csv.size() && csv[i + 1] == '\n', "CSV records end with CRLF");
+            check(fields == 7, "CSV records have seven fields");
+            ++records;
+            fields = 1;
+            ++i;
+            atFieldStart = true;
+            continue;
+        } else {
+            check(c != '\n', "CSV line feeds are quoted");
+        }
+        atFieldStart = false;
+    }
+    check(!quoted && atFieldStart && fields == 1, "CSV ends with a whole record");
+    std::size_t rows = 1;
+    for (const X12Segment segment : document.segments())
+        rows += std::max<std::size_t>(segment.elementCount(), 1);
+    check(records == rows, "a CSV row per element");
+}
+
 void checkFindings(const X12Document &document)
 {
     std::uint32_t previous = 0;
@@ -124,6 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkTree(document);
     checkReport(document);
     checkJson(document);
+    checkCsv(document);
     checkFindings(document);
     checkSearch(document);
     return 0;

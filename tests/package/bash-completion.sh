@@ -46,8 +46,9 @@ expect() {
 x12=(claims.edi remit.835 PAYMENTS.X12 enrol.834 export.txt reports)
 
 # Options, by prefix.
-expect "kelvane -" --dump-tree --dump-json --check --export-pdf --help --version
-expect "kelvane --d" --dump-tree --dump-json
+expect "kelvane -" --dump-tree --dump-json --dump-csv --check --export-pdf --output-dir --help \
+    --version
+expect "kelvane --d" --dump-tree --dump-json --dump-csv
 expect "kelvane --ex" --export-pdf
 expect "kelvane --version " ''
 
@@ -57,6 +58,8 @@ expect "kelvane claims.edi " "${x12[@]}"
 expect "kelvane --dump-tree " "${x12[@]}"
 expect "kelvane --dump-json r" remit.835 reports
 expect "kelvane --check P" PAYMENTS.X12
+expect "kelvane --dump-csv " "${x12[@]}"
+expect "kelvane --check claims.edi " "${x12[@]}"
 
 # --export-pdf INPUT [OUTPUT.pdf]: an X12 input, then a PDF destination or a folder, then nothing.
 expect "kelvane --export-pdf " "${x12[@]}"
@@ -66,6 +69,10 @@ expect "kelvane --export-pdf claims.edi out.pdf " ''
 # Words that begin with "-" are not operands; words before the option are not its operands.
 expect "kelvane --export-pdf -q claims.edi " report.pdf OLD.PDF reports
 expect "kelvane remit.835 --export-pdf " "${x12[@]}"
+# --output-dir FOLDER: a folder, and then every operand is an input, wherever the option stands.
+expect "kelvane --export-pdf --output-dir " reports
+expect "kelvane --export-pdf --output-dir reports claims.edi " "${x12[@]}"
+expect "kelvane --output-dir reports --export-pdf claims.edi remit.835 " "${x12[@]}"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

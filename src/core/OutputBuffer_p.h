@@ -1,0 +1,126 @@
+#pragma once
+
+// The buffer and block writer shared by the documents written for scripts (JSON, CSV).
+
+#include "core/OrderedBlocks_p.h"
+#include "core/X12Document.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace kelvane::detail {
+
+/// A growing byte buffer whose appends inline to a bounds check and a copy: the writer appends
+/// billions of small pieces for a large file. Given a sink, it hands its text on instead of
+/// growing past a megabyte, so that even one enormous segment never gathers in memory.
+class Buffer
+{
+public:
+    void append(std::string_view text)
+    {
+        if (text.size() > m_capacity - m_size && makeRoom(text))
+            return;
+        std::memcpy(m_data.get() + m_size, text.data(), text.size());
+        m_size += text.size();
+    }
+    void append(const char *text, std::size_t size) { append(std::string_view(text, size)); }
+    Buffer &operator+=(std::string_view text)
+    {
+        append(text);
+        return *this;
+    }
+    Buffer &operator+=(char c)
+    {
+        if (m_size == m_capacity)
+            makeRoom(std::string_view(&c, 1));
+        m_data[m_size++] = c;
+        return *this;
+    }
+    std::string_view view() const { return {m_data.get(), m_size}; }
+    explicit operator std::string_view() const { return view(); }
+    void clear() { m_size = 0; }
+
+    /// Where the text goes once there is a megabyte of it, and on spill().
+    void setSink(const std::function<bool(std::string_view)> *sink) { m_sink = sink; }
+    /// Passes what is buffered to the sink and empties the buffer; false once the sink refused,
+    /// after which everything is dropped.
+    bool spill()
+    {
+        if (m_size > 0)
+            passOn(view());
+        m_size = 0;
+        return !m_refused;
+    }
+    bool refused() const { return m_refused; }
+
+private:
+    static constexpr std::size_t spillSize = 1u << 20;
+
+    /// Makes room for text that does not fit; true when the text was handed on instead.
+    bool makeRoom(std::string_view text)
+    {
+        if (m_sink && m_size + text.size() >= spillSize) {
+            spill();
+            if (text.size() >= spillSize) {
+                passOn(text);
+                return true;
+            }
+            if (text.size() <= m_capacity)
+                return false;
+        }
+        grow(text.size());
+        return false;
+    }
+
+    void passOn(std::string_view text)
+    {
+        if (!m_refused)
+            m_refused = !(*m_sink)(text);
+    }
+
+    void grow(std::size_t needed)
+    {
+        const std::size_t capacity = std::max(m_capacity * 2, m_size + needed + 4096);
+        auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        if (m_size > 0)
+            std::memcpy(data.get(), m_data.get(), m_size);
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    const std::function<bool(std::string_view)> *m_sink = nullptr;
+    bool m_refused = false;
+};
+
+/// Renders items [0, count) in blocks on every core and passes them on in order. Item i stands
+/// for segment i; a block whose segments hold more than a megabyte is rendered on this thread
+/// instead, passed on a megabyte at a time, so memory stays bounded whatever the segments hold.
+inline bool
+writeSegmentBlocks(const X12Document &document, std::size_t count,
+                   const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
+                   const std::function<bool(std::string_view)> &sink)
+{
+    return renderInOrder<Buffer>(
+        count, 4096,
+        [&](std::size_t begin, std::size_t end, Buffer &out) {
+            if (!segmentsUnder(document, begin, end, 1u << 20))
+                return false;
+            render(begin, end, out);
+            return true;
+        },
+        [&](std::size_t begin, std::size_t end) {
+            Buffer out;
+            out.setSink(&sink);
+            render(begin, end, out);
+            return out.spill();
+        },
+        sink);
+}
+
+} // namespace kelvane::detail
