@@ -107,7 +107,7 @@ EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
     m_title->setTextFormat(Qt::PlainText);
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setWordWrap(true);
-    m_title->setMaximumWidth(Style::pt(560));
+    m_title->setFixedWidth(Style::pt(520));
     m_line->setFont(Style::callout());
     m_line->setWordWrap(true);
     m_line->setAlignment(Qt::AlignCenter);
@@ -130,7 +130,8 @@ void EmptyStateView::setError(const QString *error)
                           : QStringLiteral("837, 835, 834, 270/271, 276/277, 278, 820, 999 and any "
                                            "other X12 / EDI file. Drag one here."));
     // A centred layout gives a wrapped label one line's height unless told how tall it is.
-    m_line->setMinimumHeight(m_line->heightForWidth(m_line->width()));
+    for (QLabel *label : {m_title, m_line})
+        label->setMinimumHeight(label->heightForWidth(label->width()));
 }
 
 QString EmptyStateView::title() const
