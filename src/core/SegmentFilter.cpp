@@ -239,8 +239,11 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         {std::max(1u, std::thread::hardware_concurrency()), 8, count / 65536 + 1});
     std::vector<std::vector<std::uint32_t>> found(threads);
     auto search = [&](std::size_t part) {
-        matchRange(document, query, count * part / threads, count * (part + 1) / threads,
-                   found[part]);
+        const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
+        // Room for every segment of the range (the first part: of the document, as the others
+        // join it), so no list moves as it grows; pages that no match reaches are never touched.
+        found[part].reserve(part == 0 ? count : end - begin);
+        matchRange(document, query, begin, end, found[part]);
     };
     {
         std::vector<std::jthread> workers;
@@ -248,12 +251,9 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
             workers.emplace_back(search, part);
         search(0);
     }
-    std::size_t total = 0;
-    for (const auto &part : found)
-        total += part.size();
-    result.reserve(total);
-    for (const auto &part : found)
-        result.insert(result.end(), part.begin(), part.end());
+    result = std::move(found.front());
+    for (std::size_t part = 1; part < threads; ++part)
+        result.insert(result.end(), found[part].begin(), found[part].end());
     return result;
 }
 
