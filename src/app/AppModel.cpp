@@ -50,6 +50,15 @@ namespace {
 
 using Written = AppModel::ExportResult;
 
+/// A file name without its last extension, for a report's name: claims.edi gives claims. A name
+/// without one stays whole, and so does a hidden name whose only dot is its first character
+/// (.hidden.edi gives .hidden, .edi stays .edi).
+QString withoutExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
 /// Whether two paths name the same file, whatever their spelling (links, "..").
 bool sameFile(const QString &a, const QString &b)
 {
@@ -241,11 +250,7 @@ void AppModel::exportPDF()
     if (!m_document || m_export)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
-    // The last extension goes: claims.edi gives claims.pdf, a name without one gets ".pdf", and
-    // so does a hidden name whose only dot is its first character (.hidden.edi gives
-    // .hidden.pdf, .edi gives .edi.pdf).
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString base = withoutExtension(name);
     const auto destination = m_platform.chooseExportDestination(
         base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"),
         ExportFormat::pdf);
@@ -273,8 +278,7 @@ void AppModel::exportCSV()
     if (!m_document || m_export)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString base = withoutExtension(name);
     const auto destination = m_platform.chooseExportDestination(
         m_fileURL ? QFileInfo(*m_fileURL).dir().filePath(base + QStringLiteral(".csv"))
                   : base + QStringLiteral(".csv"),
