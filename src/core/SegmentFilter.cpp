@@ -54,7 +54,8 @@ std::string lowerCased(std::string_view text)
 }
 
 /// Whether a tag's dictionary name contains the query, remembered per tag. Tags are few and
-/// short: a small table indexed by their first bytes finds most of them at once.
+/// short: one of up to 7 bytes is packed with its length into a number, which picks its entry
+/// in a small table and is all that entry keeps of it.
 class NameMatches
 {
 public:
@@ -62,24 +63,29 @@ public:
 
     bool operator()(std::string_view tag)
     {
-        std::size_t slot = tag.size();
-        for (std::size_t i = 0; i < std::min<std::size_t>(tag.size(), 3); ++i)
-            slot = slot * 31 + static_cast<unsigned char>(tag[i]);
-        Entry &entry = m_entries[slot % m_entries.size()];
-        if (!entry.known || entry.tag != tag) {
-            entry.tag.assign(tag);
-            entry.match =
-                lowerCased(X12Dictionary::segmentName(tag)).find(m_query) != std::string::npos;
-            entry.known = true;
+        if (tag.size() > 7)
+            return matches(tag);
+        std::uint64_t key = 0;
+        for (const char c : tag)
+            key = key << 8 | static_cast<unsigned char>(c);
+        key = key << 8 | tag.size();
+        Entry &entry = m_entries[(key * 0x9E3779B97F4A7C15ull) >> 55];
+        if (entry.key != key) {
+            entry.key = key;
+            entry.match = matches(tag);
         }
         return entry.match;
     }
 
 private:
+    bool matches(std::string_view tag) const
+    {
+        return lowerCased(X12Dictionary::segmentName(tag)).find(m_query) != std::string::npos;
+    }
+
     struct Entry
     {
-        std::string tag;
-        bool known = false;
+        std::uint64_t key = ~std::uint64_t(0); // no tag packs to this
         bool match = false;
     };
     std::string_view m_query;
@@ -106,18 +112,17 @@ bool namesCanMatchAsciiSegments(std::string_view query)
 }
 
 /// Where the ASCII query, lower-case already, next starts in text[from, to) with ASCII letters
-/// of either case, or npos. Sixteen bytes at a time look for its first byte.
+/// of either case, or npos. Sixteen places at a time are tested for its first and last bytes at
+/// once, so a common first byte alone does not stop the scan.
 std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
                         std::string_view query)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    const char first = query.front();
-    const bool letter = first >= 'a' && first <= 'z';
     if (to < query.size())
         return std::string_view::npos;
     const std::size_t last = to - query.size(); // the last place it can start
     auto matchesAt = [&](std::size_t at) {
-        for (std::size_t k = 1; k < query.size(); ++k) {
+        for (std::size_t k = 0; k < query.size(); ++k) {
             if (lower(text[at + k]) != query[k])
                 return false;
         }
@@ -126,23 +131,31 @@ std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
     std::size_t at = from;
 #if defined(__SSE2__)
     // A letter matches its two cases: the case bit set, then compared with the lower case.
-    const __m128i caseBit = _mm_set1_epi8(letter ? 0x20 : 0);
-    const __m128i target = _mm_set1_epi8(first);
+    const auto caseBit = [](char c) { return _mm_set1_epi8(c >= 'a' && c <= 'z' ? 0x20 : 0); };
+    const std::size_t back = query.size() - 1;
+    const __m128i firstCase = caseBit(query.front()), lastCase = caseBit(query.back());
+    const __m128i first = _mm_set1_epi8(query.front()), lastByte = _mm_set1_epi8(query.back());
     while (at + 16 <= last + 1) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-        auto mask =
-            std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, caseBit), target)));
+        const auto *bytes = reinterpret_cast<const __m128i *>(text.data() + at);
+        const __m128i starts =
+            _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(bytes), firstCase), first);
+        const __m128i ends = _mm_cmpeq_epi8(
+            _mm_or_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at + back)),
+                lastCase),
+            lastByte);
+        auto mask = std::uint32_t(_mm_movemask_epi8(_mm_and_si128(starts, ends)));
         while (mask != 0) {
             const std::size_t candidate = at + std::size_t(std::countr_zero(mask));
             mask &= mask - 1;
-            if (lower(text[candidate]) == first && matchesAt(candidate))
+            if (matchesAt(candidate))
                 return candidate;
         }
         at += 16;
     }
 #endif
     for (; at <= last; ++at) {
-        if (lower(text[at]) == first && matchesAt(at))
+        if (matchesAt(at))
             return at;
     }
     return std::string_view::npos;
@@ -166,11 +179,13 @@ void matchRange(const X12Document &document, std::string_view query, std::size_t
             return true;
         const X12Segment segment = document.segment(i);
         const std::string_view raw = segment.raw();
-        if (!asciiQuery || !isAscii(raw)) {
-            if (lowerCased(raw).find(query) != std::string::npos)
-                return true;
-        } else if (!asciiNamesCanMatch) {
-            return false;
+        if (isAscii(raw)) {
+            // An ASCII query was looked for in these bytes already, and ASCII text lower-cased
+            // holds no other character: only the name is left.
+            if (!asciiNamesCanMatch)
+                return false;
+        } else if (lowerCased(raw).find(query) != std::string::npos) {
+            return true;
         }
         return nameMatches(segment.tag());
     };
@@ -242,8 +257,11 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
         // Room for every segment of the range (the first part: of the document, as the others
         // join it), so no list moves as it grows; pages that no match reaches are never touched.
-        found[part].reserve(part == 0 ? count : end - begin);
-        matchRange(document, query, begin, end, found[part]);
+        // Filled on the thread's own stack, not in `found`, whose lists share cache lines.
+        std::vector<std::uint32_t> list;
+        list.reserve(part == 0 ? count : end - begin);
+        matchRange(document, query, begin, end, list);
+        found[part] = std::move(list);
     };
     {
         std::vector<std::jthread> workers;

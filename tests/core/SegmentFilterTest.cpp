@@ -12,8 +12,13 @@ namespace {
 // list in document order, the same as a search segment by segment.
 TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
 {
-    const std::vector<std::string> kinds{"NM1*85*2*ACME", "ZZZ*nm1 here", "REF*EA*\u00C9T\u00C9",
-                                         "XYZ*1",         "DTP*472*D8",   "N3*12 MAIN ST"};
+    const std::vector<std::string> kinds{"NM1*85*2*ACME",
+                                         "ZZZ*nm1 here",
+                                         "REF*EA*\u00C9T\u00C9",
+                                         "XYZ*1",
+                                         "DTP*472*D8",
+                                         "N3*12 MAIN ST",
+                                         "PER*IC*JOHN SMITH JUNIOR*TE*5551234"};
     std::string text;
     std::vector<std::string> raws;
     for (int i = 0; i < 200'000; ++i) {
@@ -41,6 +46,9 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
         {"2*acme", {"NM1*85*2*ACME"}, {}}, // at the end of a segment
         {"st~nm1", {}, {}},                // across a terminator: in no segment
         {"main st", {"N3*12 MAIN ST"}, {}},
+        {"john smith junior*te*555", {"PER*IC*JOHN SMITH JUNIOR*TE*5551234"}, {}},
+        {"smith junior*tf", {}, {}}, // its first bytes are there, its last is not
+        {"reference", {}, {"REF"}},  // by name, for a text with other than ASCII
     };
     for (const Case &c : cases) {
         std::vector<std::uint32_t> expected;
