@@ -22,15 +22,6 @@
 
 #include <sys/stat.h>
 
-struct AppModel::FilterCache
-{
-    // The document the result is for. Held weakly: the cache neither keeps a closed document
-    // alive nor mistakes a new one at a freed one's address for it.
-    std::weak_ptr<const X12Document> document;
-    QString query;
-    std::shared_ptr<const std::vector<std::uint32_t>> indices;
-};
-
 /// What the main thread and an export's worker share: how far it is and whether to stop.
 struct AppModel::ExportJob
 {
@@ -151,12 +142,13 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
 
 AppModel::AppModel(Platform &platform, QObject *parent)
     : QObject(parent), m_platform(platform), m_loader(&AppModel::load),
-      m_filter(std::make_unique<FilterCache>())
+      m_matches(std::make_shared<const std::vector<std::uint32_t>>())
 {
 }
 
 AppModel::~AppModel()
 {
+    m_searchStop.request_stop();
     // The export's worker writes beside the destination: stop it, and let it take its unfinished
     // file away, before the process can end.
     if (m_exportJob) {
@@ -176,6 +168,7 @@ void AppModel::setSearchText(const QString &text)
     if (text == m_searchText)
         return;
     m_searchText = text;
+    search(true);
     emit searchTextChanged();
 }
 
@@ -215,6 +208,7 @@ void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded 
     // The failed file becomes the current one too; the previous document is dropped.
     m_document = std::move(loaded.document);
     m_lastExport.reset();
+    search(false);
     emit documentChanged();
     m_fileURL = path;
     emit fileURLChanged();
@@ -232,17 +226,50 @@ void AppModel::showOpenPanel()
         open(*path);
 }
 
-std::shared_ptr<const std::vector<std::uint32_t>> AppModel::filteredSegments() const
+void AppModel::search(bool announce)
 {
-    if (!m_document)
-        return std::make_shared<const std::vector<std::uint32_t>>();
-    if (m_filter->document.lock() != m_document || m_filter->query != m_searchText) {
-        m_filter->indices = std::make_shared<const std::vector<std::uint32_t>>(
-            SegmentFilter::matches(*m_document, m_searchText.toStdString()));
-        m_filter->document = m_document;
-        m_filter->query = m_searchText;
+    // Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows
+    // a stale state for a moment.
+    constexpr std::size_t searchedAtOnce = 4u << 20;
+    const std::uint64_t generation = ++m_searchGeneration;
+    m_searchStop.request_stop();
+    m_searchStop = std::stop_source();
+    m_searching = false;
+    const std::string query = m_searchText.toStdString();
+    if (!m_document) {
+        m_matches = std::make_shared<const std::vector<std::uint32_t>>();
+    } else if (m_document->text().size() < searchedAtOnce ||
+               SegmentFilter::normalizedQuery(query).empty()) {
+        m_matches = std::make_shared<const std::vector<std::uint32_t>>(
+            SegmentFilter::matches(*m_document, query));
+    } else {
+        // Another document's list never stays beside this one: until the result, none.
+        if (!announce)
+            m_matches = std::make_shared<const std::vector<std::uint32_t>>();
+        m_searching = true;
+        using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
+        auto *watcher = new QFutureWatcher<Matches>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+            watcher->deleteLater();
+            if (generation != m_searchGeneration)
+                return; // a later search was asked for
+            m_matches = watcher->result();
+            m_searching = false;
+            emit matchesChanged();
+        });
+        watcher->setFuture(QtConcurrent::run(
+            [document = m_document, query, stop = m_searchStop.get_token()]() -> Matches {
+                try {
+                    return std::make_shared<const std::vector<std::uint32_t>>(
+                        SegmentFilter::matches(*document, query, stop));
+                } catch (const std::bad_alloc &) {
+                    return std::make_shared<const std::vector<std::uint32_t>>();
+                }
+            }));
+        return;
     }
-    return m_filter->indices;
+    if (announce)
+        emit matchesChanged();
 }
 
 void AppModel::exportPDF()

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 class Platform;
@@ -80,10 +81,14 @@ public:
     void open(const QString &path);
     /// Asks for a file and opens it.
     void showOpenPanel();
-    /// Indices of the segments that match the search text, in document order. Computed once per
-    /// document and query: both are immutable while the result is cached. Shared, so the views
-    /// hold it without copying millions of indices.
-    std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const;
+    /// Indices of the segments that match the search text, in document order: the latest search
+    /// that finished for the document shown. The search of a large document runs on a worker;
+    /// until it ends, the previous search's list stays (none for a document just opened), and
+    /// matchesChanged announces the new one. Shared, so the views hold it without copying
+    /// millions of indices.
+    std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const { return m_matches; }
+    /// True while a search runs on a worker for the current document and search text.
+    bool isSearching() const { return m_searching; }
     /// Asks for a destination and writes the PDF report there on a worker; one export at a time.
     void exportPDF();
     /// Asks for a destination (proposed beside the file, as .csv) and writes every element there
@@ -105,6 +110,8 @@ signals:
     void fileURLChanged();
     void errorMessageChanged();
     void searchTextChanged();
+    /// filteredSegments() has the matches of another search text or document.
+    void matchesChanged();
     void viewModeChanged();
     void loadingChanged();
     /// The export under way began, moved on, or ended; lastExport() may have changed.
@@ -133,6 +140,12 @@ private:
                      const QString &failurePrefix,
                      std::function<ExportResult(const X12Document &, ExportJob &)> write);
     std::shared_ptr<ExportJob> m_exportJob;
-    struct FilterCache;
-    mutable std::unique_ptr<FilterCache> m_filter;
+    /// Searches the document shown for the search text: at once for a small document or an
+    /// empty text, else on a worker whose result only counts if no later search was asked for.
+    /// `announce`: emit matchesChanged for a result found at once (an open announces its own).
+    void search(bool announce);
+    std::shared_ptr<const std::vector<std::uint32_t>> m_matches;
+    std::uint64_t m_searchGeneration = 0; // of the latest search asked for
+    std::stop_source m_searchStop;        // of the search on a worker, if any
+    bool m_searching = false;
 };

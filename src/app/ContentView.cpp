@@ -406,6 +406,7 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
             m_search->setText(m_model.searchText());
         refreshMatches();
     });
+    connect(&model, &AppModel::matchesChanged, this, &ContentView::refreshMatches);
     connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
     refresh();
 }
@@ -602,6 +603,13 @@ void ContentView::refreshMatches()
         return;
     }
     const std::size_t count = m_model.filteredSegments()->size();
+    if (m_model.isSearching()) {
+        // The count of the search before stays until this one's arrives; a document just
+        // opened has none to show.
+        if (count == 0)
+            m_matches->clear();
+        return;
+    }
     m_matches->setText(count == 0   ? QStringLiteral("No matches")
                        : count == 1 ? QStringLiteral("1 match")
                                     : QStringLiteral("%L1 matches").arg(count));

@@ -584,7 +584,7 @@ FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
         m_summary->refresh();
         refill();
     });
-    connect(&model, &AppModel::searchTextChanged, this, &FlatSegmentView::refill);
+    connect(&model, &AppModel::matchesChanged, this, &FlatSegmentView::refill);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_list->selectionModel()->selectedRows();
         if (rows.isEmpty()) {
@@ -692,7 +692,7 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     addCopySegment(m_list, model, [this] { return selectedSegments(); });
 
     connect(&model, &AppModel::documentChanged, this, &RawTextView::refill);
-    connect(&model, &AppModel::searchTextChanged, this, &RawTextView::refill);
+    connect(&model, &AppModel::matchesChanged, this, &RawTextView::refill);
     refill();
 }
 

@@ -161,28 +161,40 @@ std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
     return std::string_view::npos;
 }
 
+/// What every range's search shares about the query: worked out once, read by every thread.
+struct Query
+{
+    Query(const X12Document &document, std::string_view query)
+        : text(query), ascii(isAscii(query)), asciiNamesCanMatch(namesCanMatchAsciiSegments(query)),
+          inLoop(document.guideLoops().searchIDs(query))
+    {
+    }
+
+    std::string_view text;
+    bool ascii;
+    bool asciiNamesCanMatch;
+    // A segment in a guide loop whose ID holds the query matches too: "2300" lists the claims.
+    X12GuideLoops::IDSearch inLoop;
+};
+
 /// The matching segments among [begin, end), in order, appended to `out`. An ASCII query is
 /// looked for in the text of all of them at once, and each place it is found marks the segment
 /// that holds it; segments without such a place are then only asked about their names, and
 /// those with other than ASCII about their lower-cased text.
-void matchRange(const X12Document &document, std::string_view query, std::size_t begin,
-                std::size_t end, std::vector<std::uint32_t> &out)
+void matchRange(const X12Document &document, const Query &q, NameMatches &nameMatches,
+                std::size_t begin, std::size_t end, std::vector<std::uint32_t> &out)
 {
-    const bool asciiQuery = isAscii(query);
-    const bool asciiNamesCanMatch = namesCanMatchAsciiSegments(query);
-    NameMatches nameMatches(query);
-    // A segment in a guide loop whose ID holds the query matches too: "2300" lists the claims.
-    const X12GuideLoops::IDSearch inLoop = document.guideLoops().searchIDs(query);
+    const std::string_view query = q.text;
     // A segment in which the query was not found in its bytes.
     auto unmatched = [&](std::uint32_t i) {
-        if (inLoop.any() && inLoop(i))
+        if (q.inLoop.any() && q.inLoop(i))
             return true;
         const X12Segment segment = document.segment(i);
         const std::string_view raw = segment.raw();
         if (isAscii(raw)) {
             // An ASCII query was looked for in these bytes already, and ASCII text lower-cased
             // holds no other character: only the name is left.
-            if (!asciiNamesCanMatch)
+            if (!q.asciiNamesCanMatch)
                 return false;
         } else if (lowerCased(raw).find(query) != std::string::npos) {
             return true;
@@ -190,7 +202,7 @@ void matchRange(const X12Document &document, std::string_view query, std::size_t
         return nameMatches(segment.tag());
     };
     auto i = std::uint32_t(begin);
-    if (asciiQuery && begin < end) {
+    if (q.ascii && begin < end) {
         const std::string_view raw0 = document.segment(i).raw();
         const std::string_view lastRaw = document.segment(std::uint32_t(end - 1)).raw();
         // The text that runs from the first segment to the end of the last.
@@ -239,7 +251,8 @@ std::string normalizedQuery(std::string_view text)
     return lowerCased(kelvane::detail::trimBlanks(text));
 }
 
-std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text)
+std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text,
+                                   std::stop_token stop)
 {
     const std::string query = normalizedQuery(text);
     const std::size_t count = document.segments().size();
@@ -249,18 +262,23 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         std::iota(result.begin(), result.end(), 0u);
         return result;
     }
-    // The segments are cut into one range per core, searched at once and joined in order.
+    const Query shared(document, query);
+    // The segments are cut into one range per core, searched at once and joined in order. Each
+    // range is searched a stretch at a time, to stop soon once the result is no longer wanted.
+    constexpr std::size_t stretch = 65536;
     const std::size_t threads = std::min<std::size_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), 8, count / 65536 + 1});
+        {std::max(1u, std::thread::hardware_concurrency()), 8, count / stretch + 1});
     std::vector<std::vector<std::uint32_t>> found(threads);
     auto search = [&](std::size_t part) {
         const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
-        // Room for every segment of the range (the first part: of the document, as the others
-        // join it), so no list moves as it grows; pages that no match reaches are never touched.
-        // Filled on the thread's own stack, not in `found`, whose lists share cache lines.
+        // Filled on the thread's own stack, not in `found`, whose lists share cache lines. Room
+        // for every segment of the range (the first part: of the document, as the others join
+        // it), so no list moves as it grows; pages that no match reaches are never touched.
         std::vector<std::uint32_t> list;
         list.reserve(part == 0 ? count : end - begin);
-        matchRange(document, query, begin, end, list);
+        NameMatches nameMatches(query);
+        for (std::size_t from = begin; from < end && !stop.stop_requested(); from += stretch)
+            matchRange(document, shared, nameMatches, from, std::min(end, from + stretch), list);
         found[part] = std::move(list);
     };
     {
@@ -269,6 +287,8 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
             workers.emplace_back(search, part);
         search(0);
     }
+    if (stop.stop_requested())
+        return {};
     result = std::move(found.front());
     for (std::size_t part = 1; part < threads; ++part)
         result.insert(result.end(), found[part].begin(), found[part].end());

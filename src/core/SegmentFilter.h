@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,9 @@ namespace SegmentFilter {
 std::string normalizedQuery(std::string_view text);
 
 /// Indices of the segments whose lower-cased raw text, lower-cased dictionary name or guide loop
-/// ID contains the normalized query; every segment for an empty query. Document order.
-std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text);
+/// ID contains the normalized query; every segment for an empty query. Document order. Once
+/// `stop` is requested the search ends early and its result is empty: nobody wants it any more.
+std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text,
+                                   std::stop_token stop = {});
 
 } // namespace SegmentFilter

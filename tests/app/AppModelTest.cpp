@@ -147,6 +147,49 @@ TEST_F(AppModelTest, FilteredSegments)
     EXPECT_EQ(search(QStringLiteral("nothing like this")), V{});
 }
 
+// A large document is searched on a worker: the window goes on, the list in view stays until
+// the new one arrives, and only the latest search, for the document shown, ever arrives.
+TEST_F(AppModelTest, LargeDocumentsAreSearchedOnWorkers)
+{
+    std::string big;
+    for (int i = 0; i < 250'000; ++i)
+        big += i % 1000 == 7 ? "ZZZ*RARE VALUE~" : "NM1*85*2*COMMON NAME~";
+    AppModel model(m_platform);
+    int announced = 0;
+    QObject::connect(&model, &AppModel::matchesChanged, [&announced] { ++announced; });
+    openAndWait(model, write("big.x12", big));
+    ASSERT_EQ(model.filteredSegments()->size(), 250'000u); // no search text: every segment
+
+    model.setSearchText(QStringLiteral("rare valu"));
+    EXPECT_TRUE(model.isSearching());
+    EXPECT_EQ(model.filteredSegments()->size(), 250'000u); // the list before, until the result
+    model.setSearchText(QStringLiteral("rare value"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isSearching(); }, 10'000));
+    QTest::qWait(50); // the first search's result, had it been kept
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(model.filteredSegments()->size(), 250u);
+    EXPECT_EQ(model.filteredSegments()->front(), 7u);
+
+    // A file opened while its predecessor is searched shows its own matches, never the other's.
+    model.setSearchText(QStringLiteral("common"));
+    ASSERT_TRUE(model.isSearching());
+    openAndWait(model, write("claim.x12", claim));
+    EXPECT_FALSE(model.isSearching());
+    QTest::qWait(50);
+    EXPECT_TRUE(model.filteredSegments()->empty());
+    model.setSearchText(QStringLiteral("nm1"));
+    EXPECT_EQ(*model.filteredSegments(), (std::vector<std::uint32_t>{3, 5}));
+
+    // And the other way: the large file's search for "nm1" starts with an empty list (it may
+    // have ended already, as the open was awaited).
+    openAndWait(model, write("big2.x12", big));
+    EXPECT_TRUE(model.filteredSegments()->empty() || model.filteredSegments()->size() == 249'750u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isSearching(); }, 10'000));
+    EXPECT_EQ(model.filteredSegments()->size(), 249'750u);
+    model.setSearchText(QStringLiteral("rare"));
+    // The model goes while its worker searches: nothing of it is touched afterwards.
+}
+
 TEST_F(AppModelTest, PanelsAndExport)
 {
     AppModel model(m_platform);
