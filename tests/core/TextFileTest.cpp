@@ -120,6 +120,16 @@ TEST(TextFileTest, ReadErrorsNameTheProblemAndThePath)
     auto ok = TextFile::read(file, TextFile::Decoding::strictUtf8);
     ASSERT_TRUE(ok);
     EXPECT_EQ(*ok, "ST*1~");
+
+    // A large file is read in parts at once: every byte in its place, an odd size included.
+    std::string large((17u << 20) + 3, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = char('A' + (i * 7 + i / 4099) % 26);
+    const std::string big = (dir / "big.edi").string();
+    std::ofstream(big, std::ios::binary) << large;
+    auto read = TextFile::readBytes(big);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(*read == large);
     std::filesystem::remove_all(dir);
 }
 
