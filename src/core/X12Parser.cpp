@@ -737,6 +737,9 @@ public:
         linkChildren();
     }
 
+    /// The transaction set codes of the ST headers, each once, in the order they first came.
+    std::vector<std::string> takeTransactionSets() { return std::move(m_transactionSets); }
+
 private:
     using Kind = X12Node::Kind;
     static constexpr std::uint32_t none = X12Document::rootId();
@@ -801,6 +804,8 @@ private:
             closeTransaction(EnvelopeEnd::nextSt);
             m_loops.clear();
             m_transactionSet = segment.element(0);
+            if (!m_transactionSet.empty() && m_seenSets.insert(m_transactionSet).second)
+                m_transactionSets.emplace_back(m_transactionSet);
             if (m_group)
                 ++m_group->count;
             // The set counts its ST and, when it comes, its SE.
@@ -960,6 +965,8 @@ private:
     std::optional<Open> m_transaction;
     std::vector<std::pair<int, std::uint32_t>> m_loops; // open loops, outermost first
     std::string_view m_transactionSet;
+    std::vector<std::string> m_transactionSets;
+    std::unordered_set<std::string_view> m_seenSets;
     std::optional<std::uint32_t> m_outsideStart; // a run of segments outside any interchange
     std::size_t m_outsideCount = 0;
     bool m_anyInterchange = false;
@@ -1115,17 +1122,10 @@ std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::stri
     if (segments.empty())
         return std::unexpected(X12ParseError::noSegments);
 
-    X12Tree tree = buildTree(segments);
-
-    std::vector<std::string> transactionSets;
-    std::unordered_set<std::string_view> seen;
-    for (const X12Segment segment : segments) {
-        if (segment.tag() != "ST")
-            continue;
-        const std::string_view code = segment.element(0);
-        if (!code.empty() && seen.insert(code).second)
-            transactionSets.emplace_back(code);
-    }
+    X12Tree tree;
+    TreeWalk walk(segments, DocumentBuilder::table(tree));
+    walk.run();
+    std::vector<std::string> transactionSets = walk.takeTransactionSets();
 
     DocumentBuilder::finishDocument(*document, std::move(fileName), std::move(delimiters),
                                     std::move(segments), std::move(tree),
