@@ -107,7 +107,7 @@ writeSegmentBlocks(const X12Document &document, std::size_t count,
                    const std::function<bool(std::string_view)> &sink)
 {
     return renderInOrder<Buffer>(
-        count, 4096,
+        count, 1024,
         [&](std::size_t begin, std::size_t end, Buffer &out) {
             if (!segmentsUnder(document, begin, end, 1u << 20))
                 return false;
