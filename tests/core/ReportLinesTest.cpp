@@ -1,7 +1,6 @@
 #include "core/ReportLines.h"
 
 #include "TestSupport.h"
-#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +12,7 @@ using ReportLines::Style;
 
 namespace {
 
-class ReportLinesTest : public testing::Test
-{
-protected:
-    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
-    ScopedEnvironment m_environment;
-};
+using ReportLinesTest = testing_support::UsLocaleTest;
 
 std::vector<Line> allLines(const X12Document &document)
 {

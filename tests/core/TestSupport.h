@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/X12Json.h"
 #include "core/X12Parser.h"
+#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -67,5 +69,24 @@ inline std::string tags(const X12Document &document)
     }
     return text;
 }
+
+/// The document as JSON, all of it.
+inline std::string jsonOf(const X12Document &document)
+{
+    std::string text;
+    EXPECT_TRUE(X12Json::write(document, [&text](std::string_view piece) {
+        text.append(piece);
+        return true;
+    }));
+    return text;
+}
+
+/// Amounts and dates as a user in the United States reads them, whatever the machine's locale.
+class UsLocaleTest : public testing::Test
+{
+protected:
+    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
+    ScopedEnvironment m_environment;
+};
 
 } // namespace testing_support

@@ -1,7 +1,6 @@
 #include "core/X12Csv.h"
 
 #include "TestSupport.h"
-#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -72,12 +71,7 @@ Rows readCsv(std::string_view text)
     return rows;
 }
 
-class X12CsvTest : public testing::Test
-{
-protected:
-    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
-    ScopedEnvironment m_environment;
-};
+using X12CsvTest = testing_support::UsLocaleTest;
 
 TEST_F(X12CsvTest, WholeTable)
 {

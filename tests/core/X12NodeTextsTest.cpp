@@ -2,7 +2,6 @@
 #include "core/X12Parser.h"
 
 #include "TestSupport.h"
-#include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +33,7 @@ void expectAll(const std::vector<TextCase> &cases,
         EXPECT_EQ(composeFor(c.segment, compose), c.expected) << c.segment;
 }
 
-class X12NodeTextsTest : public testing::Test
-{
-protected:
-    void SetUp() override { m_environment.set("LC_ALL", "en_US.UTF-8"); }
-    ScopedEnvironment m_environment;
-};
+using X12NodeTextsTest = testing_support::UsLocaleTest;
 
 TEST_F(X12NodeTextsTest, SegmentSubtitles)
 {
