@@ -5,16 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
-#include <thread>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,27 +103,6 @@ TEST_F(FileOutputTest, ASignalDuringTheWriteLeavesNothingBehind)
             EXPECT_EQ(slurp(path), "the earlier report");
         }
     }
-}
-
-TEST_F(FileOutputTest, WritesWaitForAFullNonBlockingPipe)
-{
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
-    const std::string text(1 << 20, 'x');
-    std::string received;
-    std::thread reader([&] {
-        // Slow at first, so the pipe fills up.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        char buffer[4096];
-        for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-            received.append(buffer, std::size_t(got));
-    });
-    EXPECT_EQ(FileOutput::writeAll(fds[1], text), 0);
-    ::close(fds[1]);
-    reader.join();
-    ::close(fds[0]);
-    EXPECT_EQ(received.size(), text.size());
 }
 
 } // namespace
