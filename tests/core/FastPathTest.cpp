@@ -185,6 +185,7 @@ std::size_t firstInvalidByteByByte(std::string_view text)
 TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
 {
     std::mt19937 random(612);
+    // Overlong forms, a surrogate, past U+10FFFF, a five-byte form, cut sequences, stray bytes.
     const std::vector<std::string> pieces{"abcdefgh",
                                           "x",
                                           "0",
@@ -192,8 +193,10 @@ TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
                                           "\u20AC",
                                           "\U0001F600",
                                           "\xC0\x80",
+                                          "\xE0\x80\xAF",
                                           "\xED\xA0\x80",
                                           "\xF4\x90\x80\x80",
+                                          "\xF8\x88\x80\x80\x80",
                                           "\xE2\x82",
                                           "\x80",
                                           "\xFF",
