@@ -49,6 +49,7 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
         {"john smith junior*te*555", {"PER*IC*JOHN SMITH JUNIOR*TE*5551234"}, {}},
         {"smith junior*tf", {}, {}}, // its first bytes are there, its last is not
         {"reference", {}, {"REF"}},  // by name, for a text with other than ASCII
+        {"\nnm1", {}, {}},           // a line feed is not trimmed, and is in no segment
     };
     for (const Case &c : cases) {
         std::vector<std::uint32_t> expected;

@@ -174,71 +174,59 @@ TEST(X12ParserTest, ElementsKeepEmptyAndWrittenText)
     EXPECT_EQ(document->segment(0).elementAt(9), "");
 }
 
-TEST(X12ParserTest, TagsUseFullUpperCaseMapping)
+/// The segment terminator, then each segment as "position:offset tag raw", one per line.
+std::string cuts(const X12Document &document)
 {
-    auto document = parseOk("stra\u00DFe*1~isa*x~");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->segment(0).tag(), "STRASSE");
-    EXPECT_EQ(document->segment(1).tag(), "ISA");
-}
-
-TEST(X12ParserTest, TextAfterLastTerminatorIsASegmentButBlanksAreNot)
-{
-    auto trailing = parseOk("A*1~B*2~C*3");
-    ASSERT_TRUE(trailing);
-    EXPECT_EQ(tags(*trailing), "A\nB\nC\n");
-    auto blanks = parseOk("A*1~~~ \n\t~B*2~ \n \n");
-    ASSERT_TRUE(blanks);
-    EXPECT_EQ(tags(*blanks), "A\nB\n");
-    EXPECT_EQ(blanks->segment(1).position(), 2);
-}
-
-TEST(X12ParserTest, OffsetsCountCharactersNotBytes)
-{
-    // "É" precomposed is two bytes, "E" plus a combining acute is three: each is one character.
-    for (std::string name : {"JOS\u00C9", "JOSE\u0301"}) {
-        SCOPED_TRACE(name);
-        auto document = parseOk("NM1*" + name + "~N3*X~");
-        ASSERT_TRUE(document);
-        EXPECT_EQ(document->segment(1).offset(), 9);
-        EXPECT_EQ(document->segment(0).element(0), name);
+    std::string text = "terminator " + document.delimiters().segment + "\n";
+    for (const X12Segment segment : document.segments()) {
+        text += std::to_string(segment.position()) + ":" + std::to_string(segment.offset()) + " " +
+                std::string(segment.tag()) + " " + std::string(segment.raw()) + "\n";
     }
+    return text;
 }
 
-TEST(X12ParserTest, DelimitersCompareWholeCharacters)
+TEST(X12ParserTest, WhereSegmentsAreCut)
 {
-    // A tilde with a combining mark is a different character, so it does not end the segment.
-    auto document = parseOk("A*1~\u0301B*2~C*3~");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(tags(*document), "A\nC\n");
-    EXPECT_THAT(elementsOf(document->segment(0)), ElementsAre("1~\u0301B", "2"));
-}
-
-TEST(X12ParserTest, MultiByteTerminator)
-{
-    auto document = parseOk(isa("*", "^", ":", "\u2026") + "\nGS*QM*\u00E9\u2026\nGE*1*1\u2026\n");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(tags(*document), "ISA\nGS\nGE\n");
-    EXPECT_EQ(document->segment(1).element(1), "\u00E9");
-    EXPECT_EQ(document->segment(2).offset(), 116);
-}
-
-TEST(X12ParserTest, CrLfBecomesLineFeedButLoneCarriageReturnStays)
-{
-    auto document = parseOk("A*1\r\nB*2\r\nC*\r3\n");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->text(), "A*1\nB*2\nC*\r3\n");
-    EXPECT_EQ(tags(*document), "A\nB\nC\n");
-    EXPECT_EQ(document->segment(2).element(0), "\r3");
-    EXPECT_EQ(document->segment(1).offset(), 4);
-}
-
-TEST(X12ParserTest, BareCarriageReturnsFallBackToCarriageReturn)
-{
-    auto document = parseOk(isa("*", "^", ":", "\r") + "GS*HC\rST*837\rSE*1\r");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->delimiters().segment, "\r");
-    EXPECT_EQ(tags(*document), "ISA\nGS\nST\nSE\n");
+    const std::string isaEllipsis = isa("*", "^", ":", "\u2026");
+    const std::string isaReturn = isa("*", "^", ":", "\r");
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::string cuts;
+    };
+    const Case cases[] = {
+        // Tags are upper-cased in full: "ß" becomes "SS".
+        {"FullUpperCase", "stra\u00DFe*1~isa*x~",
+         "terminator ~\n1:0 STRASSE stra\u00DFe*1\n2:9 ISA isa*x\n"},
+        {"TextAfterTheLastTerminator", "A*1~B*2~C*3",
+         "terminator ~\n1:0 A A*1\n2:4 B B*2\n3:8 C C*3\n"},
+        {"BlanksAreNoSegments", "A*1~~~ \n\t~B*2~ \n \n", "terminator ~\n1:0 A A*1\n2:10 B B*2\n"},
+        // Offsets count characters: "É" precomposed is two bytes, "E" and a combining acute three.
+        {"Precomposed", "NM1*JOS\u00C9~N3*X~",
+         "terminator ~\n1:0 NM1 NM1*JOS\u00C9\n2:9 N3 N3*X\n"},
+        {"Combining", "NM1*JOSE\u0301~N3*X~",
+         "terminator ~\n1:0 NM1 NM1*JOSE\u0301\n2:9 N3 N3*X\n"},
+        // A tilde with a combining mark is another character, and ends no segment.
+        {"MarkedTerminator", "A*1~\u0301B*2~C*3~",
+         "terminator ~\n1:0 A A*1~\u0301B*2\n2:8 C C*3\n"},
+        {"MultiByteTerminator", isaEllipsis + "\nGS*QM*\u00E9\u2026\nGE*1*1\u2026\n",
+         "terminator \u2026\n1:0 ISA " + isaEllipsis.substr(0, 105) +
+             "\n2:107 GS GS*QM*\u00E9\n3:116 GE GE*1*1\n"},
+        // CR LF is a line feed; a lone carriage return stays text.
+        {"CrLf", "A*1\r\nB*2\r\nC*\r3\n", "terminator \n\n1:0 A A*1\n2:4 B B*2\n3:8 C C*\r3\n"},
+        {"BareCarriageReturns", isaReturn + "GS*HC\rST*837\rSE*1\r",
+         "terminator \r\n1:0 ISA " + isaReturn.substr(0, 105) +
+             "\n2:106 GS GS*HC\n3:112 ST ST*837\n4:119 SE SE*1\n"},
+        {"OneLine", "ST*837*0001", "terminator \n\n1:0 ST ST*837*0001\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto document = parseOk(c.text);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(cuts(*document), c.cuts);
+    }
+    EXPECT_EQ(parseOk("A*1\r\nB*2\r\nC*\r3\n")->text(), "A*1\nB*2\nC*\r3\n");
 }
 
 TEST(X12ParserTest, OverlongSegmentFallsBackToLineFeed)
@@ -257,11 +245,6 @@ TEST(X12ParserTest, OverlongSegmentFallsBackToLineFeed)
 
 TEST(X12ParserTest, SplitThatNeverLooksRightIsKept)
 {
-    auto oneLine = parseOk("ST*837*0001");
-    ASSERT_TRUE(oneLine);
-    EXPECT_EQ(oneLine->segments().size(), 1u);
-    EXPECT_EQ(oneLine->delimiters().segment, "\n");
-
     // Two segments, but one reaches 4000 characters, and no fallback gives more.
     auto longOne = parseOk("A*1~" + repeat("x", 4000) + "~");
     ASSERT_TRUE(longOne);

@@ -56,47 +56,6 @@ TEST(X12TreeTest, ProfessionalClaimNestsByRank)
                                                          "  IEA\n");
 }
 
-TEST(X12TreeTest, ClaimPaymentUsesItsOwnRanks)
-{
-    EXPECT_EQ(outlineOf(readData("835-835_simple.txt")), "ISA\n"
-                                                         "  GS\n"
-                                                         "    ST\n"
-                                                         "      BPR\n"
-                                                         "      TRN\n"
-                                                         "      DTM\n"
-                                                         "      (N1)\n"
-                                                         "        N3\n"
-                                                         "        N4\n"
-                                                         "      (N1)\n"
-                                                         "        N3\n"
-                                                         "        N4\n"
-                                                         "      (LX)\n"
-                                                         "        (CLP)\n"
-                                                         "          (NM1)\n"
-                                                         "            AMT\n"
-                                                         "          (SVC)\n"
-                                                         "            DTM\n"
-                                                         "            CAS\n"
-                                                         "            REF\n"
-                                                         "        (CLP)\n"
-                                                         "          (NM1)\n"
-                                                         "            AMT\n"
-                                                         "          (SVC)\n"
-                                                         "            DTM\n"
-                                                         "            CAS\n"
-                                                         "            REF\n"
-                                                         "        (CLP)\n"
-                                                         "          (NM1)\n"
-                                                         "            AMT\n"
-                                                         "          (SVC)\n"
-                                                         "            DTM\n"
-                                                         "            REF\n"
-                                                         "            PLB\n"
-                                                         "      SE\n"
-                                                         "    GE\n"
-                                                         "  IEA\n");
-}
-
 TEST(X12TreeTest, HierarchicalLevels)
 {
     // Equal ranks are siblings; unknown levels rank below every known one.
@@ -115,23 +74,30 @@ TEST(X12TreeTest, HierarchicalLevels)
 
 TEST(X12TreeTest, RanksDependOnTheTransactionSet)
 {
-    // In an 835 HL starts no loop; elsewhere TS3 and TS2 start none.
-    EXPECT_EQ(outlineOf("ST*835*1~N1*PR~HL*1~LX*1~TS3*1~TS2*1~CLP*1~SVC*1~SE*1*1~"
-                        "ST*837*2~CLM*1~TS3*1~HL*1**20~SE*1*2~"),
-              "ST\n"
-              "  (N1)\n"
-              "    HL\n"
-              "  (LX)\n"
-              "    (TS3)\n"
-              "    (TS2)\n"
-              "      (CLP)\n"
-              "        (SVC)\n"
-              "  SE\n"
-              "ST\n"
-              "  (CLM)\n"
-              "    TS3\n"
-              "  (HL)\n"
-              "  SE\n");
+    // In an 835 HL starts no loop, and a patient's NM1 and a service line are siblings within
+    // the claim; elsewhere TS3 and TS2 start none.
+    EXPECT_EQ(
+        outlineOf("ST*835*1~N1*PR~N3*A~HL*1~LX*1~TS3*1~TS2*1~CLP*1~NM1*QC~AMT*AU~SVC*1~DTM*472~"
+                  "PLB*1~SE*1*1~ST*837*2~CLM*1~TS3*1~HL*1**20~SE*1*2~"),
+        "ST\n"
+        "  (N1)\n"
+        "    N3\n"
+        "    HL\n"
+        "  (LX)\n"
+        "    (TS3)\n"
+        "    (TS2)\n"
+        "      (CLP)\n"
+        "        (NM1)\n"
+        "          AMT\n"
+        "        (SVC)\n"
+        "          DTM\n"
+        "          PLB\n"
+        "  SE\n"
+        "ST\n"
+        "  (CLM)\n"
+        "    TS3\n"
+        "  (HL)\n"
+        "  SE\n");
 }
 
 TEST(X12TreeTest, SegmentsOutsideEnvelopes)
