@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <set>
 #include <thread>
 
@@ -27,37 +25,6 @@ using files::slurp;
 namespace {
 
 using AppModelTest = AppTest;
-
-/// A gate a worker waits at until the test opens it.
-class Latch
-{
-public:
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_waiting = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void open()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    /// Blocks until a worker is waiting at the gate.
-    void awaitWaiter()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_waiting; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-    bool m_waiting = false;
-};
 
 /// A claim whose report runs to a few hundred pages.
 std::string bigClaim()
@@ -116,35 +83,6 @@ TEST_F(AppModelTest, OpenSetsStateInOrder)
     ASSERT_TRUE(model.document());
     EXPECT_FALSE(model.errorMessage());
     EXPECT_EQ(model.document()->segment(0).element(2), "M\u00DCLLER");
-}
-
-TEST_F(AppModelTest, ViewModes)
-{
-    EXPECT_EQ(AppModel::title(AppModel::ViewMode::flat), QStringLiteral("Segments"));
-    EXPECT_EQ(AppModel::viewMode(QStringLiteral("Raw")), AppModel::ViewMode::raw);
-    EXPECT_FALSE(AppModel::viewMode(QStringLiteral("raw")));
-    EXPECT_FALSE(AppModel::viewMode(QStringLiteral("Flat")));
-}
-
-TEST_F(AppModelTest, FilteredSegments)
-{
-    AppModel model(m_platform);
-    EXPECT_TRUE(model.filteredSegments()->empty());
-    openAndWait(model, write("claim.x12", claim));
-    const auto search = [&model](const QString &text) {
-        model.setSearchText(text);
-        return *model.filteredSegments();
-    };
-    using V = std::vector<std::uint32_t>;
-    EXPECT_EQ(search({}).size(), 9u);
-    EXPECT_EQ(search(QStringLiteral("   \t")).size(), 9u);
-    // NM1 in any case, trimmed; ZZZ matches by its raw text "nm1 here".
-    EXPECT_EQ(search(QStringLiteral("  NM1 ")), (V{3, 5}));
-    // By name only: "Party Address" for N3; "segment" for the unknown ZZZ ("Segment ZZZ").
-    EXPECT_EQ(search(QStringLiteral("address")), (V{4}));
-    EXPECT_EQ(search(QStringLiteral("segment")), (V{5}));
-    EXPECT_EQ(search(QStringLiteral("\nnm1")), V{});
-    EXPECT_EQ(search(QStringLiteral("nothing like this")), V{});
 }
 
 // A large document is searched on a worker: the window goes on, the list in view stays until

@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -36,6 +38,37 @@ inline void openAndWait(AppModel &model, const QString &path)
     EXPECT_TRUE(QTest::qWaitFor([&model] { return !model.loadingFile(); }, 60'000))
         << "the open did not finish";
 }
+
+/// A gate a worker waits at until the test opens it.
+class Latch
+{
+public:
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_waiting = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    /// Blocks until a worker is waiting at the gate.
+    void awaitWaiter()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    bool m_waiting = false;
+};
 
 /// A desktop that answers panels from a script and records what it was asked.
 class ScriptedPlatform : public Platform

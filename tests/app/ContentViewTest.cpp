@@ -25,8 +25,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 
 namespace fs = std::filesystem;
 using namespace app_testing;
@@ -41,19 +40,12 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     ContentView window(model);
     window.resize(window.minimumSize());
     window.show();
-    // Points, within the screen.
-    const QSize available = QApplication::primaryScreen()->availableSize() * 9 / 10;
-    EXPECT_EQ(window.minimumSize(), QSize(Style::pt(900), Style::pt(560)).boundedTo(available));
     EXPECT_EQ(window.currentContent(), window.emptyState());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
-    EXPECT_EQ(window.emptyState()->title(), QStringLiteral("Open an X12 file"));
     EXPECT_FALSE(window.searchField()->isEnabled());
     EXPECT_FALSE(window.exportButton()->isEnabled());
     EXPECT_FALSE(window.modeButtons()->button(0)->isEnabled());
     EXPECT_TRUE(window.openButton()->isEnabled());
-    EXPECT_EQ(window.openButton()->toolTip(), QStringLiteral("Open an X12 / EDI file"));
-    EXPECT_EQ(window.exportButton()->toolTip(),
-              QStringLiteral("Export the formatted document as PDF"));
 
     openAndWait(model, write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
@@ -134,36 +126,25 @@ TEST_F(ContentViewTest, LoadingShowsItselfNotTheWelcome)
 {
     AppModel model(m_platform);
     ContentView window(model);
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool release = false;
-    model.setLoader([&](const QString &path) {
-        std::unique_lock lock(mutex);
-        opened.wait(lock, [&] { return release; });
+    auto gate = std::make_unique<Latch>();
+    model.setLoader([&gate](const QString &path) {
+        gate->wait();
         return AppModel::load(path);
     });
     model.open(write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.loadingState());
     EXPECT_EQ(window.loadingState()->title(), QStringLiteral("Opening claim.x12\u2026"));
-    {
-        std::lock_guard lock(mutex);
-        release = true;
-    }
-    opened.notify_all();
+    gate->open();
     ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(window.currentContent(), window.outline());
 
     // With a document on screen, a second open that takes a moment shows loading too.
-    release = false;
+    gate = std::make_unique<Latch>();
     model.open(write("second.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
     QTest::qWait(300);
     EXPECT_EQ(window.currentContent(), window.loadingState());
-    {
-        std::lock_guard lock(mutex);
-        release = true;
-    }
-    opened.notify_all();
+    gate->open();
     ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
 }
