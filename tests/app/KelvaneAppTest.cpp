@@ -71,12 +71,7 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
 
     // Export as PDF… and Export as CSV… follow the document; Open Recent lists what was opened.
     ContentView &window = app.window();
-    EXPECT_EQ(window.openAction()->text(), QStringLiteral("&Open\u2026"));
-    EXPECT_EQ(window.openAction()->shortcut(), QKeySequence(QKeySequence::Open));
-    EXPECT_EQ(window.exportAction()->text(), QStringLiteral("&Export as PDF\u2026"));
-    EXPECT_EQ(window.exportAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_TRUE(window.exportAction()->isEnabled());
-    EXPECT_EQ(window.exportCSVAction()->text(), QStringLiteral("Export as &CSV\u2026"));
     EXPECT_TRUE(window.exportCSVAction()->isEnabled());
     openAndWait(app.model(), write("bad.x12", ""));
     EXPECT_FALSE(window.exportAction()->isEnabled());
