@@ -85,36 +85,18 @@ std::string escaped(std::string_view text)
     std::string out;
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (c < 0x20) {
-                char code[8];
-                std::snprintf(code, sizeof code, "\\u%04x", unsigned(c));
-                out += code;
-            } else {
-                out += ch;
-            }
+        // Each byte with a short escape, followed by the letter after its backslash.
+        const std::string_view named = "\"\"\\\\\nn\rr\tt\bb\ff";
+        const std::size_t at = named.find(ch);
+        if (at != std::string_view::npos && at % 2 == 0) {
+            out += '\\';
+            out += named[at + 1];
+        } else if (c < 0x20) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x", unsigned(c));
+            out += code;
+        } else {
+            out += ch;
         }
     }
     return out;

@@ -75,13 +75,7 @@ TEST_F(ReportLinesTest, NodeLinesAndIndents)
         {"ZZ \u2014 Segment ZZ", 0, Style::element},
         {"ZZ", 1, Style::segment},
     };
-    const std::vector<Line> lines = allLines(*document);
-    ASSERT_EQ(lines.size(), expected.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].text, expected[i].text) << i;
-        EXPECT_EQ(lines[i].indent, expected[i].indent) << i;
-        EXPECT_EQ(lines[i].style, expected[i].style) << i;
-    }
+    EXPECT_EQ(allLines(*document), expected);
 }
 
 TEST_F(ReportLinesTest, CursorGivesTheSameLinesAsTheWalk)
