@@ -6,6 +6,7 @@
 #include "app/AppModel.h"
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
+#include "common/Files.h"
 #include "common/ScopedEnvironment.h"
 
 #include <QTest>
@@ -121,27 +122,21 @@ struct QuietDesktop : TypeRegistry, AlertPresenter, PreferenceStore
     void setFlag(const QString &, bool) override {}
 };
 
-class AppTest : public testing::Test
+class AppTest : public files::ScratchTest
 {
 protected:
     void SetUp() override
     {
+        ScratchTest::SetUp();
         m_environment.set("LC_ALL", "en_US.UTF-8");
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kelvane-app-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     QString write(const std::string &name, const std::string &bytes)
     {
-        std::ofstream(m_dir / name, std::ios::binary) << bytes;
-        return QString::fromStdString((m_dir / name).string());
+        return QString::fromStdString(ScratchTest::write(name, bytes));
     }
 
     ScopedEnvironment m_environment;
-    std::filesystem::path m_dir;
     ScriptedPlatform m_platform;
 };
 

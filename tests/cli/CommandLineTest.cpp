@@ -42,25 +42,9 @@ struct Outcome
     std::string err;
 };
 
-class CommandLineTest : public testing::Test
+class CommandLineTest : public files::ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() /
-                ("kelvane-cli-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string write(const std::string &name, const std::string &bytes)
-    {
-        const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-
     /// Runs the kelvane executable; stdout goes to `outPath` when given.
     Outcome run(const std::vector<std::string> &arguments, const std::string &outPath = {},
                 const fs::path &workingDirectory = {})
@@ -76,8 +60,6 @@ protected:
         outcome.err = slurp(err);
         return outcome;
     }
-
-    fs::path m_dir;
 };
 
 const std::string smallClaim =

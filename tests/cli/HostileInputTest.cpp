@@ -38,16 +38,9 @@ constexpr bool sanitized = false;
 constexpr std::chrono::seconds answerLimit(sanitized ? 120 : 10);
 constexpr std::size_t bigSize = 50u << 20;
 
-class HostileInputTest : public testing::Test
+class HostileInputTest : public files::ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("kelvane-hostile-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     struct Outcome
     {
         int status;
@@ -78,13 +71,6 @@ protected:
         return outcome;
     }
 
-    fs::path write(const hostile::Input &input)
-    {
-        const fs::path path = m_dir / input.name;
-        std::ofstream(path, std::ios::binary) << input.bytes;
-        return path;
-    }
-
     struct Written
     {
         hostile::Input input; // without its bytes
@@ -98,7 +84,7 @@ protected:
     {
         std::vector<Written> written;
         for (hostile::Input &input : inputs) {
-            const fs::path path = write(input);
+            const fs::path path = write(input.name, input.bytes);
             const std::size_t size = input.bytes.size();
             std::string().swap(input.bytes); // assigning an empty string would keep the capacity
             written.push_back({std::move(input), path, size});
@@ -107,8 +93,6 @@ protected:
         ::malloc_trim(0);
         return written;
     }
-
-    fs::path m_dir;
 };
 
 /// The message of a file that is not UTF-8 (or UTF-16), up to its detail.
@@ -134,8 +118,7 @@ bool printable(const std::string &text)
 TEST_F(HostileInputTest, TreeJsonAndCheck)
 {
     const std::string claim = hostile::isaHeader + hostile::claimBody;
-    const std::string plainTree =
-        run({"--dump-tree", write({"plain.x12", claim, {}, {}}).string()}, claim.size()).out;
+    const std::string plainTree = run({"--dump-tree", write("plain.x12", claim)}, claim.size()).out;
     // Inputs that differ from the plain claim only in how it is written.
     const std::set<std::string> sameTree{"utf16.x12", "empty-segments.x12", "multibyte.x12",
                                          "combining.x12"};
@@ -285,7 +268,7 @@ TEST_F(HostileInputTest, FilesThatCannotBeRead)
 
 TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
 {
-    const fs::path input = write({"claim.x12", hostile::isaHeader + hostile::claimBody, {}, {}});
+    const fs::path input = write("claim.x12", hostile::isaHeader + hostile::claimBody);
     // Root writes into any folder whatever its mode; /proc refuses new files even to root.
     fs::path readOnly = "/proc";
     if (::geteuid() != 0) {

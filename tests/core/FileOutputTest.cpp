@@ -21,23 +21,14 @@ namespace fs = std::filesystem;
 using files::listing;
 using files::slurp;
 
-class FileOutputTest : public testing::Test
+class FileOutputTest : public files::ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() /
-                ("kelvane-output-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-    }
     void TearDown() override
     {
         kelvane::detail::setUnnamedFilesAllowed(true);
-        fs::remove_all(m_dir);
+        ScratchTest::TearDown();
     }
-
-    fs::path m_dir;
 };
 
 TEST_F(FileOutputTest, ThePathKeepsWhatItHadUntilCommit)

@@ -3,6 +3,7 @@
 #include "core/X12Parser.h"
 
 #include "../core/TestSupport.h"
+#include "common/Files.h"
 
 #include <QGuiApplication>
 
@@ -80,18 +81,14 @@ std::vector<Page> readPages(const fs::path &pdf)
     return pages;
 }
 
-class PDFExporterTest : public UsLocaleTest
+class PDFExporterTest : public files::ScratchTest
 {
 protected:
     void SetUp() override
     {
-        UsLocaleTest::SetUp();
-        m_dir = fs::temp_directory_path() /
-                ("kelvane-pdf-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
+        ScratchTest::SetUp();
+        m_environment.set("LC_ALL", "en_US.UTF-8");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     fs::path exportText(const std::string &text, const std::string &name)
     {
@@ -104,7 +101,7 @@ protected:
         return pdf;
     }
 
-    fs::path m_dir;
+    ScopedEnvironment m_environment;
 };
 
 TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
