@@ -196,22 +196,6 @@ TEST_F(CommandLineTest, ExportWritesTheReportBesideTheInput)
     EXPECT_TRUE(fs::exists(m_dir / "archive.edi.pdf"));
 }
 
-TEST_F(CommandLineTest, CheckListsFindings)
-{
-    const Outcome clean = run({"--check", write("clean.x12", smallClaim)});
-    EXPECT_EQ(clean.status, 0);
-    EXPECT_EQ(clean.out, "No findings.\n");
-    EXPECT_EQ(clean.err, "");
-
-    std::string broken = smallClaim;
-    broken.replace(broken.find("GE*1*1"), 6, "GE*2*9");
-    const Outcome findings = run({"--check", write("broken.x12", broken)});
-    EXPECT_EQ(findings.status, 3);
-    EXPECT_EQ(findings.out, "segment 9 (GE): error: GE02 9 does not match GS06 1\n"
-                            "segment 9 (GE): error: GE01 says 2 transaction sets; the group has 1\n"
-                            "2 errors, 0 warnings\n");
-}
-
 TEST_F(CommandLineTest, HelpAndVersion)
 {
     const Outcome help = run({"--help"});
@@ -500,12 +484,15 @@ TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
                                "--check or --export-pdf\n");
 }
 
-TEST_F(CommandLineTest, SeveralFilesEachUnderItsHeader)
+TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
 {
     std::string broken = smallClaim;
     broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
+    std::string twoErrors = smallClaim;
+    twoErrors.replace(twoErrors.find("GE*1*1"), 6, "GE*2*9");
     write("clean.x12", smallClaim);
     write("broken.x12", broken);
+    write("two-errors.x12", twoErrors);
     write("odd\x1B[2Jname.x12", "N3*A~");
     write("latin1.x12", "N3*M\xDCLLER~");
     fs::create_directory(m_dir / "folder");
@@ -524,6 +511,14 @@ TEST_F(CommandLineTest, SeveralFilesEachUnderItsHeader)
         std::string err;
     };
     const std::vector<Case> cases{
+        {"Clean", {"--check", "clean.x12"}, 0, "No findings.\n", ""},
+        {"TwoErrors",
+         {"--check", "two-errors.x12"},
+         3,
+         "segment 9 (GE): error: GE02 9 does not match GS06 1\n"
+         "segment 9 (GE): error: GE01 says 2 transaction sets; the group has 1\n"
+         "2 errors, 0 warnings\n",
+         ""},
         {"FindingsGiveThree",
          {"--check", "clean.x12", "broken.x12"},
          3,

@@ -256,9 +256,6 @@ TEST(X12ParserTest, FailsOnlyWhenEmptyOrWithoutSegments)
     auto tildes = X12Parser::parse("~~~~~~", "x");
     ASSERT_FALSE(tildes);
     EXPECT_EQ(tildes.error(), X12ParseError::noSegments);
-    EXPECT_EQ(description(X12ParseError::empty), "The file is empty.");
-    EXPECT_EQ(description(X12ParseError::noSegments),
-              "No X12 segments were found. This does not look like an X12/EDI file.");
 
     auto prose = parseOk("Dear colleague,\nthis is not X12.\n");
     ASSERT_TRUE(prose);
