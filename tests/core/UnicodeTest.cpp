@@ -109,11 +109,10 @@ TEST(UnicodeTest, StopsWhenAsked)
 
 TEST(UnicodeTest, WhiteSpaceAndLetters)
 {
-    for (std::string_view blank : {" ", "\t", "\n", "\r", "\v", "\f", "\u0085", "\u00A0", "\u2028",
-                                   "\u2029", "\u3000", " \u0301"})
-        EXPECT_TRUE(isWhiteSpace(blank)) << blank;
-    for (std::string_view other : {"a", "~", "\x1D", "\u200B", "", "\xFF"})
-        EXPECT_FALSE(isWhiteSpace(other)) << other;
+    // A blank with a mark is one blank character; nothing, or a stray byte, is none.
+    EXPECT_TRUE(isWhiteSpace(" \u0301"));
+    EXPECT_FALSE(isWhiteSpace(""));
+    EXPECT_FALSE(isWhiteSpace("\xFF"));
     // Every code point agrees with ICU's White_Space.
     for (UChar32 c = 0; c <= 0x10FFFF; ++c) {
         if (c >= 0xD800 && c <= 0xDFFF)
