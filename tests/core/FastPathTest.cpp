@@ -167,8 +167,10 @@ std::size_t firstInvalidByteByByte(std::string_view text)
 TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
 {
     std::mt19937 random(612);
-    // Overlong forms, a surrogate, past U+10FFFF, a five-byte form, cut sequences, stray bytes.
+    // NUL, overlong forms, a surrogate, past U+10FFFF, a five-byte form, cut sequences, stray
+    // bytes.
     const std::vector<std::string> pieces{"abcdefgh",
+                                          std::string(1, '\0'),
                                           "x",
                                           "0",
                                           "\u00E9",
