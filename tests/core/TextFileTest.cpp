@@ -1,10 +1,9 @@
 #include "core/TextFile.h"
+#include "common/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -92,16 +91,15 @@ TEST(TextFileTest, FaultyTextIsAnErrorOrReplaced)
     }
 }
 
-TEST(TextFileTest, LargeFilesAreReadWhole)
+using TextFileReadTest = files::ScratchTest;
+
+TEST_F(TextFileReadTest, LargeFilesAreReadWhole)
 {
     // A large file is read in parts at once: every byte in its place, an odd size included.
     std::string large((17u << 20) + 3, '\0');
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = char('A' + (i * 7 + i / 4099) % 26);
-    const auto big = std::filesystem::temp_directory_path() / "kelvane-textfile-big.edi";
-    std::ofstream(big, std::ios::binary) << large;
-    auto read = TextFile::readBytes(big.string());
-    std::filesystem::remove(big);
+    auto read = TextFile::readBytes(write("big.edi", large));
     ASSERT_TRUE(read);
     EXPECT_TRUE(*read == large);
 }
