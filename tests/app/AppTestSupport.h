@@ -17,10 +17,14 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -107,19 +111,67 @@ public:
     void clearRecentDocuments() override { recent.clear(); }
 };
 
-/// No known types, and asked before: a launch shows nothing.
-struct QuietDesktop : TypeRegistry, AlertPresenter, PreferenceStore
+struct Shown
 {
-    bool knows(const QString &) const override { return false; }
-    std::optional<QString> defaultApplication(const QString &) const override { return {}; }
-    QString thisApplication() const override { return {}; }
-    void setDefault(const QString &, std::function<void(std::optional<QString>)> done) override
+    AlertPresenter::Style style;
+    QString message;
+    QString informative;
+    QStringList buttons;
+};
+
+/// A desktop that answers from a script and records what it is asked: its registry answers each
+/// request from a thread of its own, like the real one. Every type is known, none is Kelvane's
+/// yet, and the first launch has not asked.
+struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
+{
+    std::set<QString> unknown;
+    std::set<QString> refused;
+    std::map<QString, QString> defaults;
+    int requests = 0;
+    std::vector<Shown> shown;
+    int answer = 0;
+    std::map<QString, bool> flags;
+    std::function<void()> onAlert;
+
+    bool knows(const QString &type) const override { return !unknown.contains(type); }
+    std::optional<QString> defaultApplication(const QString &type) const override
     {
-        done(std::nullopt);
+        const auto it = defaults.find(type);
+        return it == defaults.end() ? std::nullopt : std::optional<QString>(it->second);
     }
-    int show(Style, const QString &, const QString &, const QStringList &) override { return 1; }
-    bool flag(const QString &) const override { return true; }
-    void setFlag(const QString &, bool) override {}
+    QString thisApplication() const override { return QStringLiteral("kelvane.desktop"); }
+    void setDefault(const QString &type,
+                    std::function<void(std::optional<QString> error)> done) override
+    {
+        ++requests;
+        const bool refuse = refused.contains(type);
+        std::thread([done, refuse] {
+            done(refuse ? std::optional<QString>(QStringLiteral("refused")) : std::nullopt);
+        }).detach();
+    }
+    int show(Style style, const QString &message, const QString &informative,
+             const QStringList &buttons) override
+    {
+        shown.push_back({style, message, informative, buttons});
+        if (onAlert)
+            onAlert();
+        return answer;
+    }
+    bool flag(const QString &key) const override
+    {
+        const auto it = flags.find(key);
+        return it != flags.end() && it->second;
+    }
+    void setFlag(const QString &key, bool value) override { flags[key] = value; }
+
+    void launch() { DefaultHandler::promptOnFirstLaunchIfNeeded(*this, *this, *this); }
+    void menu() { DefaultHandler::makeDefaultInteractively(*this, *this); }
+};
+
+/// Asked before: a launch shows nothing.
+struct QuietDesktop : FakeDesktop
+{
+    QuietDesktop() { flags[QStringLiteral("didPromptForDefaultHandler")] = true; }
 };
 
 class AppTest : public files::ScratchTest

@@ -1,3 +1,4 @@
+#include "app/AppTestSupport.h"
 #include "app/DefaultHandler.h"
 #include "app/DesktopIntegration.h"
 #include "app/RecentDocuments.h"
@@ -17,60 +18,9 @@
 #include <set>
 #include <thread>
 
+using namespace app_testing;
+
 namespace {
-
-struct Shown
-{
-    AlertPresenter::Style style;
-    QString message;
-    QString informative;
-    QStringList buttons;
-};
-
-/// A registry that answers each request from a thread of its own, like the real one; alerts and
-/// preferences that answer from a script and record what they are asked.
-struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
-{
-    std::set<QString> unknown;
-    std::set<QString> refused;
-    std::map<QString, QString> defaults;
-    int requests = 0;
-    std::vector<Shown> shown;
-    int answer = 0;
-    std::map<QString, bool> flags;
-
-    bool knows(const QString &type) const override { return !unknown.contains(type); }
-    std::optional<QString> defaultApplication(const QString &type) const override
-    {
-        const auto it = defaults.find(type);
-        return it == defaults.end() ? std::nullopt : std::optional<QString>(it->second);
-    }
-    QString thisApplication() const override { return QStringLiteral("kelvane.desktop"); }
-    void setDefault(const QString &type,
-                    std::function<void(std::optional<QString> error)> done) override
-    {
-        ++requests;
-        const bool refuse = refused.contains(type);
-        std::thread([done, refuse] {
-            done(refuse ? std::optional<QString>(QStringLiteral("refused")) : std::nullopt);
-        }).detach();
-    }
-    int show(Style style, const QString &message, const QString &informative,
-             const QStringList &buttons) override
-    {
-        shown.push_back({style, message, informative, buttons});
-        return answer;
-    }
-    bool flag(const QString &key) const override
-    {
-        const auto it = flags.find(key);
-        return it != flags.end() && it->second;
-    }
-    void setFlag(const QString &key, bool value) override { flags[key] = value; }
-
-    void launch() { DefaultHandler::promptOnFirstLaunchIfNeeded(*this, *this, *this); }
-    void menu() { DefaultHandler::makeDefaultInteractively(*this, *this); }
-};
 
 bool waitFor(const std::function<bool()> &done)
 {

@@ -38,28 +38,17 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
 
     // The first-launch question comes after the parked file is open.
     {
-        struct AskingDesktop : QuietDesktop
-        {
-            AppModel *model = nullptr;
-            bool fileOpenWhenAsked = false;
-            int questions = 0;
-            int show(Style, const QString &, const QString &, const QStringList &) override
-            {
-                ++questions;
-                fileOpenWhenAsked = model && model->document() != nullptr;
-                return 1; // "Not Now"
-            }
-            bool flag(const QString &) const override { return false; }
-            bool knows(const QString &) const override { return true; }
-        } asking;
+        FakeDesktop asking;
+        asking.answer = 1; // "Not Now"
         KelvaneApp launched(m_platform, asking, asking, asking);
-        asking.model = &launched.model();
+        bool fileOpenWhenAsked = false;
+        asking.onAlert = [&] { fileOpenWhenAsked = launched.model().document() != nullptr; };
         launched.delegate().openRequest({first});
         launched.showWindow();
-        EXPECT_EQ(asking.questions, 0);
+        EXPECT_TRUE(asking.shown.empty());
         ASSERT_TRUE(waitUntilIdle(launched.model()));
-        EXPECT_EQ(asking.questions, 1);
-        EXPECT_TRUE(asking.fileOpenWhenAsked);
+        EXPECT_EQ(asking.shown.size(), 1u);
+        EXPECT_TRUE(fileOpenWhenAsked);
     }
 
     // After the window is up, a request opens from the event loop, not inside the handler.
