@@ -67,8 +67,12 @@ private:
 
 void runWhile(const std::function<bool()> &condition)
 {
+    // Waits for events, asleep: processEvents with a time limit polls without sleeping, and
+    // would take a core from the workers being measured. A timer wakes it at least every 5 ms.
+    QTimer tick;
+    tick.start(5);
     while (condition())
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace
