@@ -106,8 +106,14 @@ writeSegmentBlocks(const X12Document &document, std::size_t count,
                    const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
                    const std::function<bool(std::string_view)> &sink)
 {
+    // Blocks of about 32 KiB of the file: a few hundred KiB of output each, so the blocks in
+    // flight hold little, yet tiny segments come 4,096 to a block, which pays for its set-up.
+    const std::size_t averageBytes =
+        document.text().size() / std::max<std::size_t>(1, document.segments().size());
+    const std::size_t blockSize =
+        std::clamp<std::size_t>((32u << 10) / std::max<std::size_t>(1, averageBytes), 1024, 4096);
     return renderInOrder<Buffer>(
-        count, 1024,
+        count, blockSize,
         [&](std::size_t begin, std::size_t end, Buffer &out) {
             if (!segmentsUnder(document, begin, end, 1u << 20))
                 return false;
