@@ -34,6 +34,16 @@ public:
         return {at, text.size()};
     }
 
+    /// Takes over another arena's blocks: views into them stay valid.
+    void append(TextArena &&other)
+    {
+        for (auto &block : other.m_blocks)
+            m_blocks.push_back(std::move(block));
+        other.m_blocks.clear();
+        other.m_next = nullptr;
+        other.m_left = 0;
+    }
+
 private:
     static constexpr std::size_t blockSize = 64 * 1024;
     std::vector<std::unique_ptr<char[]>> m_blocks;

@@ -1,4 +1,5 @@
 #include "core/X12Parser.h"
+#include "core/X12Parser_p.h"
 
 #include "core/DocumentTables_p.h"
 #include "core/TextFile.h"
@@ -9,11 +10,15 @@
 #include <algorithm>
 #include <bit>
 #include <array>
+#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <optional>
+#include <future>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -477,24 +482,41 @@ struct CandidateStats : SplitStats
 class SegmentSink
 {
 public:
-    SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+    /// Room to reserve: how many segments and element separators a text can hold at most.
+    struct Room
+    {
+        std::size_t segments = 0;
+        std::size_t separators = 0;
+
+        Room operator+(const Room &other) const
+        {
+            return {segments + other.segments, separators + other.separators};
+        }
+    };
+    static Room roomFor(std::string_view scanned, const X12Delimiters &delimiters)
+    {
+        // Every segment but the last ends in a terminator and holds at least one other character.
+        return {std::min(countOccurrences(scanned, delimiters.segment), scanned.size() / 2) + 2,
+                countOccurrences(scanned, delimiters.element)};
+    }
+
+    SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders,
+                Room room)
         : m_text(text), m_table(DocumentBuilder::table(m_list)), m_first(delimiters),
           m_followsHeaders(followsHeaders)
     {
-        const std::string_view elementSeparator = delimiters.element;
-        const std::string_view terminator = delimiters.segment;
         m_table.text = text.data();
-        m_table.separatorSize = std::uint32_t(elementSeparator.size());
-        // Every segment but the last ends in a terminator and holds at least one other character.
-        const std::size_t segmentBound =
-            std::min(countOccurrences(text, terminator), text.size() / 2) + 2;
-        kelvane::detail::reserveLarge(m_table.rawBegins, segmentBound);
-        kelvane::detail::reserveLarge(m_table.rawSizes, segmentBound);
-        kelvane::detail::reserveLarge(m_table.elementCounts, segmentBound);
+        m_table.separatorSize = std::uint32_t(delimiters.element.size());
+        kelvane::detail::reserveLarge(m_table.rawBegins, room.segments);
+        kelvane::detail::reserveLarge(m_table.rawSizes, room.segments);
+        kelvane::detail::reserveLarge(m_table.elementCounts, room.segments);
         kelvane::detail::reserveLarge(m_table.elementCheckpoints,
-                                      (segmentBound >> SegmentTable::checkpointShift) + 1);
-        kelvane::detail::reserveLarge(m_table.elementStarts,
-                                      countOccurrences(text, elementSeparator));
+                                      (room.segments >> SegmentTable::checkpointShift) + 1);
+        kelvane::detail::reserveLarge(m_table.elementStarts, room.separators);
+    }
+    SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+        : SegmentSink(text, delimiters, followsHeaders, roomFor(text, delimiters))
+    {
     }
 
     static constexpr bool stopsAtLongSegment = false;
@@ -573,6 +595,47 @@ public:
     }
 
     const SplitStats &stats() const { return m_stats; }
+    const SegmentTable &table() const { return m_table; }
+
+    /// Appends the segments of a sink that cut the text right after this one's last segment,
+    /// starting with the same delimiters and a character offset equal to its byte offset.
+    void append(SegmentSink &&next)
+    {
+        SegmentTable &to = m_table;
+        SegmentTable &from = next.m_table;
+        const auto base = std::uint32_t(to.rawBegins.size());
+        const auto wideBase = std::uint32_t(to.wideStarts.size());
+        // Checkpoints fall on every 16th segment of the whole list: counted anew for these.
+        std::uint32_t element = std::uint32_t(to.elementStarts.size());
+        for (std::uint32_t i = 0; i < from.rawBegins.size(); ++i) {
+            if (((base + i) & ((1u << SegmentTable::checkpointShift) - 1)) == 0)
+                to.elementCheckpoints.push_back(element);
+            element += from.elementCount(i);
+        }
+        auto appendAll = [](auto &into, const auto &more) {
+            into.insert(into.end(), more.begin(), more.end());
+        };
+        appendAll(to.rawBegins, from.rawBegins);
+        appendAll(to.rawSizes, from.rawSizes);
+        appendAll(to.elementCounts, from.elementCounts);
+        appendAll(to.elementStarts, from.elementStarts);
+        appendAll(to.wideStarts, from.wideStarts);
+        for (const auto &[index, count] : from.manyCounts)
+            to.manyCounts.emplace_back(base + index, count);
+        for (const kelvane::detail::LongSegment &segment : from.longSegments)
+            to.longSegments.push_back(
+                {base + segment.index, segment.rawSize, wideBase + segment.firstWideStart});
+        for (const kelvane::detail::OffsetShift &shift : from.offsetShifts)
+            to.offsetShifts.push_back({base + shift.segment, shift.shift});
+        for (const auto &[index, tag] : from.foldedTags)
+            to.foldedTags.emplace_back(base + index, tag); // the views move with their arena
+        to.foldedText.append(std::move(from.foldedText));
+        for (auto &[index, delimiters] : from.laterDelimiters)
+            to.laterDelimiters.emplace_back(base + index, std::move(delimiters));
+        m_shift = next.m_shift;
+        m_stats.count += next.m_stats.count;
+        m_stats.longest = std::max(m_stats.longest, next.m_stats.longest);
+    }
 
     X12SegmentList finish()
     {
@@ -592,11 +655,130 @@ private:
     bool m_followsHeaders;
 };
 
+/// Scans the text from `from` to its end into the sink, cutting anew wherever the sink follows a
+/// later header.
+void scanAll(std::string_view text, SegmentSink &sink, ScanPoint start = {})
+{
+    std::optional<ScanPoint> from = start;
+    while (from) {
+        // Copies: the sink's delimiters move when it notes the next header.
+        const std::string element = sink.delimiters().element;
+        const std::string terminator = sink.delimiters().segment;
+        from = scanSegments(text, element, terminator, sink, *from);
+    }
+}
+
+/// Whether every byte is ASCII other than CR, so that every byte is one character.
+bool isPlainAscii(std::string_view text) noexcept
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+        if (_mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, cr))) != 0)
+            return false;
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80 || c == '\r')
+            return false;
+    }
+    return true;
+}
+
+/// A place soon after `middle` where the text can be cut in two and each part segmented alone
+/// with the same result: just after a one-byte terminator with plain ASCII on both sides (one
+/// character, which nothing joins), before a segment that is no ISA header. npos if none comes
+/// within a megabyte.
+std::size_t cutNear(std::string_view text, std::size_t middle, char terminator)
+{
+    const auto plain = [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; };
+    const std::size_t limit = std::min(text.size(), middle + (1u << 20));
+    for (std::size_t at = text.find(terminator, std::max<std::size_t>(middle, 1));
+         at != std::string_view::npos && at < limit; at = text.find(terminator, at + 1)) {
+        const std::size_t cut = at + 1;
+        if (cut >= text.size() || !plain(text[at - 1]) || !plain(text[cut]))
+            continue;
+        std::size_t next = cut;
+        while (next < text.size() &&
+               kelvane::detail::isAsciiWhiteSpace(static_cast<unsigned char>(text[next])))
+            ++next;
+        if (text.substr(next, 3) != "ISA")
+            return cut;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+namespace kelvane::detail {
+std::atomic<std::size_t> halvedSplitMinimum{16u << 20};
+} // namespace kelvane::detail
+
+namespace {
+
+/// The split of a large text on two cores: the second half from a cut near the middle on a
+/// worker, the first here. Taken only when its result is the one-pass split's: the first half is
+/// plain ASCII (so the second starts at a character offset equal to its byte offset) and
+/// declares no other delimiters; otherwise nothing, and the caller splits in one pass.
+std::optional<std::pair<X12SegmentList, SplitStats>>
+splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+{
+    const std::string_view terminator = delimiters.segment;
+    if (text.size() < kelvane::detail::halvedSplitMinimum.load() || text.size() < 2 ||
+        std::thread::hardware_concurrency() < 2 || terminator.size() != 1 ||
+        static_cast<unsigned char>(terminator.front()) >= 0x80 || terminator == delimiters.element)
+        return std::nullopt;
+    const std::size_t cut = cutNear(text, text.size() / 2, terminator.front());
+    if (cut == std::string_view::npos || !isPlainAscii(text.substr(0, cut)))
+        return std::nullopt;
+
+    // The worker sizes its tables for the second half and tells the first how much room that
+    // takes, so that the second half is appended to the first without moving it.
+    std::promise<SegmentSink::Room> secondRoom;
+    std::optional<SegmentSink> second;
+    std::optional<SegmentSink> first;
+    std::exception_ptr failure; // of the worker, such as running out of memory
+    {
+        std::jthread worker([&] {
+            try {
+                const SegmentSink::Room room = SegmentSink::roomFor(text.substr(cut), delimiters);
+                secondRoom.set_value(room);
+                second.emplace(text, delimiters, followsHeaders, room);
+                scanAll(text, *second, ScanPoint{cut, cut});
+            } catch (...) {
+                failure = std::current_exception();
+                try {
+                    secondRoom.set_exception(failure); // unless the room was told already
+                } catch (const std::future_error &) {
+                }
+            }
+        });
+        const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+        first.emplace(text, delimiters, followsHeaders, room + secondRoom.get_future().get());
+        const std::optional<ScanPoint> restart =
+            scanSegments(text.substr(0, cut), delimiters.element, terminator, *first);
+        if (restart || !first->table().laterDelimiters.empty())
+            first.reset(); // a header in the first half changes the delimiters
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    if (!first)
+        return std::nullopt;
+    first->append(std::move(*second));
+    SplitStats stats = first->stats();
+    return std::pair{first->finish(), stats};
+}
+
 /// Cuts the text with the delimiters and, when `followsHeaders`, from each later ISA that declares
 /// another element separator or terminator on with those.
 std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Delimiters &delimiters,
                                             bool followsHeaders = false)
 {
+    if (auto halves = splitInHalves(text, delimiters, followsHeaders))
+        return std::move(*halves);
     SegmentSink sink(text, delimiters, followsHeaders);
     std::optional<ScanPoint> from = ScanPoint{};
     while (from) {
@@ -609,24 +791,32 @@ std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Deli
     return {sink.finish(), stats};
 }
 
+/// Whether the tag is `name`: the sizes, then the few bytes compared in place, which the tree's
+/// walk asks of every segment several times.
+template <std::size_t N>
+bool tagIs(std::string_view tag, const char (&name)[N]) noexcept
+{
+    return tag.size() == N - 1 && std::memcmp(tag.data(), name, N - 1) == 0;
+}
+
 /// Rank of a loop-starting segment (a lower rank is an outer loop), or -1 for a segment that
 /// starts no loop. Claim payments (835) rank their segments differently from every other set.
 int loopRank(std::string_view tag, const X12Segment &segment, std::string_view transactionSet)
 {
     if (transactionSet == "835") {
-        if (tag == "LX")
+        if (tagIs(tag, "LX"))
             return 15;
-        if (tag == "TS3" || tag == "TS2")
+        if (tagIs(tag, "TS3") || tagIs(tag, "TS2"))
             return 17;
-        if (tag == "CLP")
+        if (tagIs(tag, "CLP"))
             return 20;
-        if (tag == "SVC")
+        if (tagIs(tag, "SVC"))
             return 27;
-        if (tag == "NM1" || tag == "N1")
+        if (tagIs(tag, "NM1") || tagIs(tag, "N1"))
             return 30;
         return -1;
     }
-    if (tag == "HL") {
+    if (tagIs(tag, "HL")) {
         const std::string_view level = segment.element(2);
         if (level == "20")
             return 10;
@@ -638,14 +828,15 @@ int loopRank(std::string_view tag, const X12Segment &segment, std::string_view t
             return 13;
         return 14;
     }
-    if (tag == "CLM" || tag == "CLP" || tag == "PAT" || tag == "INS" || tag == "ENT")
+    if (tagIs(tag, "CLM") || tagIs(tag, "CLP") || tagIs(tag, "PAT") || tagIs(tag, "INS") ||
+        tagIs(tag, "ENT"))
         return 20;
-    if (tag == "LX")
+    if (tagIs(tag, "LX"))
         return 25;
-    if (tag == "SV1" || tag == "SV2" || tag == "SV3" || tag == "SV5" || tag == "SVC" ||
-        tag == "SVD")
+    if (tagIs(tag, "SV1") || tagIs(tag, "SV2") || tagIs(tag, "SV3") || tagIs(tag, "SV5") ||
+        tagIs(tag, "SVC") || tagIs(tag, "SVD"))
         return 27;
-    if (tag == "NM1" || tag == "N1")
+    if (tagIs(tag, "NM1") || tagIs(tag, "N1"))
         return 30;
     return -1;
 }
@@ -757,7 +948,7 @@ private:
         const std::string_view tag = segment.tag();
         if (m_transaction)
             ++m_transaction->count;
-        if (tag == "ISA") {
+        if (tagIs(tag, "ISA")) {
             endOutside();
             closeInterchange(EnvelopeEnd::nextIsa);
             checkHeader(segment, index);
@@ -766,7 +957,7 @@ private:
             m_interchange = Open{append(none, Kind::interchange)};
             return;
         }
-        if (!m_interchange && tag != "IEA") {
+        if (!m_interchange && !tagIs(tag, "IEA")) {
             if (!m_outsideStart)
                 m_outsideStart = index;
             ++m_outsideCount;
@@ -774,7 +965,7 @@ private:
             endOutside();
         }
 
-        if (tag == "IEA") {
+        if (tagIs(tag, "IEA")) {
             closeGroup(EnvelopeEnd::iea);
             m_loops.clear();
             append(headerOf(m_interchange), Kind::segment);
@@ -784,13 +975,13 @@ private:
             else
                 add(FindingKind::ieaWithoutIsa, index);
             m_interchange.reset();
-        } else if (tag == "GS") {
+        } else if (tagIs(tag, "GS")) {
             closeGroup(EnvelopeEnd::nextGs);
             m_loops.clear();
             if (m_interchange)
                 ++m_interchange->count;
             m_group = Open{append(headerOf(m_interchange), Kind::functionalGroup)};
-        } else if (tag == "GE") {
+        } else if (tagIs(tag, "GE")) {
             closeTransaction(EnvelopeEnd::ge);
             m_loops.clear();
             append(innermost({&m_group, &m_interchange}), Kind::segment);
@@ -800,7 +991,7 @@ private:
             else
                 add(FindingKind::geWithoutGs, index);
             m_group.reset();
-        } else if (tag == "ST") {
+        } else if (tagIs(tag, "ST")) {
             closeTransaction(EnvelopeEnd::nextSt);
             m_loops.clear();
             m_transactionSet = segment.element(0);
@@ -811,7 +1002,7 @@ private:
             // The set counts its ST and, when it comes, its SE.
             m_transaction =
                 Open{append(innermost({&m_group, &m_interchange}), Kind::transaction), 1};
-        } else if (tag == "SE") {
+        } else if (tagIs(tag, "SE")) {
             m_loops.clear();
             append(innermost({&m_transaction, &m_group, &m_interchange}), Kind::segment);
             if (m_transaction)

@@ -5,10 +5,15 @@
 #include "core/Unicode_p.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
+#include "core/X12Parser_p.h"
+
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <limits>
 #include <random>
 #include <string>
 #include <string_view>
@@ -24,6 +29,14 @@ std::string randomText(std::mt19937 &random, const std::vector<std::string> &pie
     for (std::size_t i = 0; i < length; ++i)
         text += pieces[random() % pieces.size()];
     return text;
+}
+
+std::string repeatText(std::string_view text, std::size_t times)
+{
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
 }
 
 std::string replaced(std::string_view text, char from, std::string_view to)
@@ -77,6 +90,59 @@ TEST(FastPathTest, SegmentsMatchTheCharacterWalk)
             X12Parser::splitSegments(walked, {"\u00A7", ":", "^", "\u2022"});
         ASSERT_EQ(describe(fast, "*", "~"), describe(slow, "\u00A7", "\u2022"));
     }
+}
+
+/// The whole document as JSON, parsed with the text segmented in halves on two cores wherever
+/// that path is taken (even for a small text), and in one pass.
+std::pair<std::string, std::string> halvedAndWhole(const std::string &text)
+{
+    auto parse = [&text](std::size_t minimum) {
+        kelvane::detail::halvedSplitMinimum = minimum;
+        auto document = X12Parser::parse(text, "t.x12");
+        return document ? testing_support::jsonOf(**document)
+                        : std::string(description(document.error()));
+    };
+    std::pair<std::string, std::string> result{parse(0),
+                                               parse(std::numeric_limits<std::size_t>::max())};
+    kelvane::detail::halvedSplitMinimum = std::size_t(16) << 20;
+    return result;
+}
+
+TEST(FastPathTest, HalvesMatchTheOnePassSplit)
+{
+    // Every sample file, then random texts whose halves hold lower-case tags, other than ASCII,
+    // headers with other delimiters and blank runs on either side of the cut.
+    for (const auto &entry : std::filesystem::directory_iterator(KELVANE_TEST_DATA_DIR)) {
+        const std::string text = testing_support::readData(entry.path().filename().string());
+        SCOPED_TRACE(entry.path().filename().string());
+        const auto [halved, whole] = halvedAndWhole(text);
+        ASSERT_EQ(halved, whole);
+    }
+    const std::string isa = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
+                            "       *240315*1230*^*00501*000000001*0*P*:~";
+    std::string otherIsa = isa;
+    for (char &c : otherIsa)
+        c = c == '*' ? '|' : c == '~' ? '\n' : c;
+    std::mt19937 random(20261207);
+    const std::vector<std::string> pieces{"ST*837*1~", "NM1*85*2*ACME~",
+                                          "nm1*il*1~", "N3*\u00C9T\u00C9~",
+                                          " ",         "\n",
+                                          "~",         "REF*A*B*C~",
+                                          "SE*4*1~",   isa,
+                                          otherIsa,    "N1|X\n",
+                                          "*",         "I"};
+    for (int round = 0; round < 2000; ++round) {
+        const std::string text = isa + randomText(random, pieces, std::size_t(random() % 120));
+        SCOPED_TRACE(text);
+        const auto [halved, whole] = halvedAndWhole(text);
+        ASSERT_EQ(halved, whole);
+    }
+    // Past the cut: a segment of 70,000 bytes, one of 300 elements, then 37 short ones, so that
+    // the second half's element tables and checkpoints are moved and recounted.
+    std::string big = isa + repeatText("REF*EA*1~", 10'000) + "NTE*" + std::string(70'000, 'A') +
+                      "~REF" + repeatText("*x", 300) + "~" + repeatText("N1*PR*B~", 37);
+    const auto [halved, whole] = halvedAndWhole(big);
+    EXPECT_EQ(halved, whole);
 }
 
 /// JSON string content as the standard writes it, one byte at a time.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+namespace kelvane::detail {
+
+/// The size from which a text is segmented in two halves at once, on two cores. Tests lower it,
+/// so that small files take that path too and can be compared with the one-pass split.
+extern std::atomic<std::size_t> halvedSplitMinimum;
+
+} // namespace kelvane::detail
