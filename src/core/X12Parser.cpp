@@ -780,13 +780,7 @@ std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Deli
     if (auto halves = splitInHalves(text, delimiters, followsHeaders))
         return std::move(*halves);
     SegmentSink sink(text, delimiters, followsHeaders);
-    std::optional<ScanPoint> from = ScanPoint{};
-    while (from) {
-        // Copies: the sink's delimiters move when it notes the next header.
-        const std::string element = sink.delimiters().element;
-        const std::string terminator = sink.delimiters().segment;
-        from = scanSegments(text, element, terminator, sink, *from);
-    }
+    scanAll(text, sink);
     SplitStats stats = sink.stats();
     return {sink.finish(), stats};
 }
