@@ -23,6 +23,20 @@
 
 namespace kelvane::detail {
 
+/// The bits set in a word. Without the POPCNT instruction (the x86-64 baseline has none),
+/// std::popcount is a call into the runtime library; this stays inline.
+inline std::uint32_t countOnes(std::uint64_t word) noexcept
+{
+#if defined(__POPCNT__) || !defined(__x86_64__)
+    return std::uint32_t(std::popcount(word));
+#else
+    word -= (word >> 1) & 0x5555555555555555u;
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return std::uint32_t((word * 0x0101010101010101u) >> 56);
+#endif
+}
+
 /// A segment of 64 KiB or more: its size, and where its element starts are kept instead.
 struct LongSegment
 {
@@ -203,7 +217,7 @@ struct NodeTable
     {
         const std::uint64_t before =
             containerBits[node >> 6] & ((std::uint64_t(1) << (node & 63)) - 1);
-        return containerRanks[node >> 6] + std::uint32_t(std::popcount(before));
+        return containerRanks[node >> 6] + countOnes(before);
     }
     std::vector<FindingRecord> findings; // in segment order
 };

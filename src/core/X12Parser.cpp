@@ -785,55 +785,157 @@ std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Deli
     return {sink.finish(), stats};
 }
 
-/// Whether the tag is `name`: the sizes, then the few bytes compared in place, which the tree's
-/// walk asks of every segment several times.
-template <std::size_t N>
-bool tagIs(std::string_view tag, const char (&name)[N]) noexcept
+/// What the tree's walk needs to know of a segment's tag. It is found for every segment before
+/// the walk, on both cores for a large file, so that the walk reads one byte a segment.
+enum class TagClass : std::uint8_t {
+    other,
+    isa,
+    iea,
+    gs,
+    ge,
+    st,
+    se,
+    hl20, // HL by its level code (HL03)
+    hl21,
+    hl22,
+    hl23,
+    hlOther,
+    claim, // CLM, PAT, INS, ENT
+    clp,
+    lx,
+    ts,      // TS3, TS2
+    service, // SV1, SV2, SV3, SV5, SVD
+    svc,
+    name, // NM1, N1
+    count
+};
+
+/// A tag of two or three characters as one number: its size, then its bytes; 0 for any other.
+constexpr std::uint32_t tagKey(std::string_view tag) noexcept
 {
-    return tag.size() == N - 1 && std::memcmp(tag.data(), name, N - 1) == 0;
+    if (tag.size() < 2 || tag.size() > 3)
+        return 0;
+    std::uint32_t key = std::uint32_t(tag.size()) << 24 |
+                        std::uint32_t(static_cast<unsigned char>(tag[0])) << 16 |
+                        std::uint32_t(static_cast<unsigned char>(tag[1])) << 8;
+    if (tag.size() == 3)
+        key |= static_cast<unsigned char>(tag[2]);
+    return key;
 }
 
-/// Rank of a loop-starting segment (a lower rank is an outer loop), or -1 for a segment that
-/// starts no loop. Claim payments (835) rank their segments differently from every other set.
-int loopRank(std::string_view tag, const X12Segment &segment, std::string_view transactionSet)
+TagClass classOf(std::string_view tag, const X12Segment &segment) noexcept
 {
-    if (transactionSet == "835") {
-        if (tagIs(tag, "LX"))
-            return 15;
-        if (tagIs(tag, "TS3") || tagIs(tag, "TS2"))
-            return 17;
-        if (tagIs(tag, "CLP"))
-            return 20;
-        if (tagIs(tag, "SVC"))
-            return 27;
-        if (tagIs(tag, "NM1") || tagIs(tag, "N1"))
-            return 30;
-        return -1;
-    }
-    if (tagIs(tag, "HL")) {
+    switch (tagKey(tag)) {
+    case tagKey("ISA"):
+        return TagClass::isa;
+    case tagKey("IEA"):
+        return TagClass::iea;
+    case tagKey("GS"):
+        return TagClass::gs;
+    case tagKey("GE"):
+        return TagClass::ge;
+    case tagKey("ST"):
+        return TagClass::st;
+    case tagKey("SE"):
+        return TagClass::se;
+    case tagKey("HL"): {
         const std::string_view level = segment.element(2);
         if (level == "20")
-            return 10;
+            return TagClass::hl20;
         if (level == "21")
-            return 11;
+            return TagClass::hl21;
         if (level == "22")
-            return 12;
+            return TagClass::hl22;
         if (level == "23")
-            return 13;
-        return 14;
+            return TagClass::hl23;
+        return TagClass::hlOther;
     }
-    if (tagIs(tag, "CLM") || tagIs(tag, "CLP") || tagIs(tag, "PAT") || tagIs(tag, "INS") ||
-        tagIs(tag, "ENT"))
-        return 20;
-    if (tagIs(tag, "LX"))
-        return 25;
-    if (tagIs(tag, "SV1") || tagIs(tag, "SV2") || tagIs(tag, "SV3") || tagIs(tag, "SV5") ||
-        tagIs(tag, "SVC") || tagIs(tag, "SVD"))
-        return 27;
-    if (tagIs(tag, "NM1") || tagIs(tag, "N1"))
-        return 30;
-    return -1;
+    case tagKey("CLM"):
+    case tagKey("PAT"):
+    case tagKey("INS"):
+    case tagKey("ENT"):
+        return TagClass::claim;
+    case tagKey("CLP"):
+        return TagClass::clp;
+    case tagKey("LX"):
+        return TagClass::lx;
+    case tagKey("TS3"):
+    case tagKey("TS2"):
+        return TagClass::ts;
+    case tagKey("SV1"):
+    case tagKey("SV2"):
+    case tagKey("SV3"):
+    case tagKey("SV5"):
+    case tagKey("SVD"):
+        return TagClass::service;
+    case tagKey("SVC"):
+        return TagClass::svc;
+    case tagKey("NM1"):
+    case tagKey("N1"):
+        return TagClass::name;
+    default:
+        return TagClass::other;
+    }
 }
+
+/// The classes of segments [begin, end), in one pass that reads each tag where its segment's
+/// table has it, without a search per segment.
+void classify(const X12SegmentList &segments, std::uint32_t begin, std::uint32_t end,
+              TagClass *out) noexcept
+{
+    if (begin >= end)
+        return;
+    const SegmentTable &t = DocumentBuilder::table(segments);
+    std::uint32_t element = t.firstElement(begin);
+    auto folded = std::lower_bound(
+        t.foldedTags.begin(), t.foldedTags.end(), begin,
+        [](const auto &entry, std::uint32_t index) { return entry.first < index; });
+    for (std::uint32_t i = begin; i < end; ++i) {
+        const std::uint32_t count = t.elementCount(i);
+        std::string_view tag;
+        if (folded != t.foldedTags.end() && folded->first == i) {
+            tag = (folded++)->second;
+        } else if (t.rawSizes[i] == SegmentTable::longSize) {
+            tag = segments[i].tag();
+        } else {
+            const std::uint32_t size =
+                count > 0 ? t.elementStarts[element] - t.separatorSize : t.rawSizes[i];
+            tag = {t.text + t.rawBegins[i], size};
+        }
+        element += count;
+        out[i] = classOf(tag, segments[i]);
+    }
+}
+
+/// Rank of the loop a segment of this class starts (a lower rank is an outer loop), or -1 for
+/// one that starts no loop. Claim payments (835) rank their segments differently from every
+/// other set.
+constexpr std::array<std::int8_t, std::size_t(TagClass::count)> loopRanks = [] {
+    std::array<std::int8_t, std::size_t(TagClass::count)> ranks{};
+    ranks.fill(-1);
+    ranks[std::size_t(TagClass::hl20)] = 10;
+    ranks[std::size_t(TagClass::hl21)] = 11;
+    ranks[std::size_t(TagClass::hl22)] = 12;
+    ranks[std::size_t(TagClass::hl23)] = 13;
+    ranks[std::size_t(TagClass::hlOther)] = 14;
+    ranks[std::size_t(TagClass::claim)] = 20;
+    ranks[std::size_t(TagClass::clp)] = 20;
+    ranks[std::size_t(TagClass::lx)] = 25;
+    ranks[std::size_t(TagClass::service)] = 27;
+    ranks[std::size_t(TagClass::svc)] = 27;
+    ranks[std::size_t(TagClass::name)] = 30;
+    return ranks;
+}();
+constexpr std::array<std::int8_t, std::size_t(TagClass::count)> paymentLoopRanks = [] {
+    std::array<std::int8_t, std::size_t(TagClass::count)> ranks{};
+    ranks.fill(-1);
+    ranks[std::size_t(TagClass::lx)] = 15;
+    ranks[std::size_t(TagClass::ts)] = 17;
+    ranks[std::size_t(TagClass::clp)] = 20;
+    ranks[std::size_t(TagClass::svc)] = 27;
+    ranks[std::size_t(TagClass::name)] = 30;
+    return ranks;
+}();
 
 /// Removes the CR of every CR LF pair, in place.
 void normalizeLineEnds(std::string &text)
@@ -885,6 +987,9 @@ bool isBlank(std::string_view text)
 class TreeWalk
 {
 public:
+    /// Below this many segments the classes are found on one core: a thread would cost more.
+    static constexpr std::uint32_t minimumForTwoCores = 1u << 16;
+
     TreeWalk(const X12SegmentList &segments, NodeTable &table)
         : m_segments(segments), m_table(table)
     {
@@ -903,8 +1008,10 @@ public:
 
     void run()
     {
+        std::vector<TagClass> classes = classes_();
         for (std::uint32_t i = 0; i < m_segments.size(); ++i)
-            step(m_segments[i], i);
+            step(classes[i], i);
+        classes = {};
         endOutside();
         closeInterchange(EnvelopeEnd::endOfFile);
         // Segments before, between or after interchanges are worth a word only in a file that
@@ -929,29 +1036,57 @@ private:
     using Kind = X12Node::Kind;
     static constexpr std::uint32_t none = X12Document::rootId();
 
+    /// A node that holds others, with its place among containers (where its children are
+    /// counted); `none` is the top level.
+    struct Container
+    {
+        std::uint32_t node = none;
+        std::uint32_t slot = 0;
+    };
+
     /// An open envelope: its header, which is also its node, and what it has counted so far
     /// (groups in an interchange, sets in a group, segments in a set).
     struct Open
     {
-        std::uint32_t header;
+        Container header;
         std::size_t count = 0;
     };
 
-    void step(const X12Segment segment, std::uint32_t index)
+    struct Loop
     {
-        const std::string_view tag = segment.tag();
+        int rank;
+        Container node;
+    };
+
+    /// Every segment's class; a large list is classified on two cores.
+    std::vector<TagClass> classes_() const
+    {
+        const auto size = std::uint32_t(m_segments.size());
+        std::vector<TagClass> classes(size);
+        if (size < minimumForTwoCores || std::thread::hardware_concurrency() < 2) {
+            classify(m_segments, 0, size, classes.data());
+            return classes;
+        }
+        const std::uint32_t half = size / 2;
+        std::jthread worker([&] { classify(m_segments, half, size, classes.data()); });
+        classify(m_segments, 0, half, classes.data());
+        return classes;
+    }
+
+    void step(const TagClass tagClass, std::uint32_t index)
+    {
         if (m_transaction)
             ++m_transaction->count;
-        if (tagIs(tag, "ISA")) {
+        if (tagClass == TagClass::isa) {
             endOutside();
             closeInterchange(EnvelopeEnd::nextIsa);
-            checkHeader(segment, index);
+            checkHeader(m_segments[index], index);
             m_anyInterchange = true;
             m_loops.clear();
-            m_interchange = Open{append(none, Kind::interchange)};
+            m_interchange = Open{append({}, Kind::interchange)};
             return;
         }
-        if (!m_interchange && !tagIs(tag, "IEA")) {
+        if (!m_interchange && tagClass != TagClass::iea) {
             if (!m_outsideStart)
                 m_outsideStart = index;
             ++m_outsideCount;
@@ -959,36 +1094,40 @@ private:
             endOutside();
         }
 
-        if (tagIs(tag, "IEA")) {
+        switch (tagClass) {
+        case TagClass::iea:
             closeGroup(EnvelopeEnd::iea);
             m_loops.clear();
             append(headerOf(m_interchange), Kind::segment);
             if (m_interchange)
-                checkTrailer(segment, index, *m_interchange, FindingKind::ieaControl, 12,
+                checkTrailer(index, *m_interchange, FindingKind::ieaControl, 12,
                              FindingKind::ieaCount);
             else
                 add(FindingKind::ieaWithoutIsa, index);
             m_interchange.reset();
-        } else if (tagIs(tag, "GS")) {
+            return;
+        case TagClass::gs:
             closeGroup(EnvelopeEnd::nextGs);
             m_loops.clear();
             if (m_interchange)
                 ++m_interchange->count;
             m_group = Open{append(headerOf(m_interchange), Kind::functionalGroup)};
-        } else if (tagIs(tag, "GE")) {
+            return;
+        case TagClass::ge:
             closeTransaction(EnvelopeEnd::ge);
             m_loops.clear();
             append(innermost({&m_group, &m_interchange}), Kind::segment);
             if (m_group)
-                checkTrailer(segment, index, *m_group, FindingKind::geControl, 5,
-                             FindingKind::geCount);
+                checkTrailer(index, *m_group, FindingKind::geControl, 5, FindingKind::geCount);
             else
                 add(FindingKind::geWithoutGs, index);
             m_group.reset();
-        } else if (tagIs(tag, "ST")) {
+            return;
+        case TagClass::st:
             closeTransaction(EnvelopeEnd::nextSt);
             m_loops.clear();
-            m_transactionSet = segment.element(0);
+            m_transactionSet = m_segments[index].element(0);
+            m_ranks = m_transactionSet == "835" ? &paymentLoopRanks : &loopRanks;
             if (!m_transactionSet.empty() && m_seenSets.insert(m_transactionSet).second)
                 m_transactionSets.emplace_back(m_transactionSet);
             if (m_group)
@@ -996,68 +1135,77 @@ private:
             // The set counts its ST and, when it comes, its SE.
             m_transaction =
                 Open{append(innermost({&m_group, &m_interchange}), Kind::transaction), 1};
-        } else if (tagIs(tag, "SE")) {
+            return;
+        case TagClass::se:
             m_loops.clear();
             append(innermost({&m_transaction, &m_group, &m_interchange}), Kind::segment);
             if (m_transaction)
-                checkTrailer(segment, index, *m_transaction, FindingKind::seControl, 1,
+                checkTrailer(index, *m_transaction, FindingKind::seControl, 1,
                              FindingKind::seCount);
             else
                 add(FindingKind::seWithoutSt, index);
             m_transaction.reset();
             m_transactionSet = {};
-        } else if (const int rank = loopRank(tag, segment, m_transactionSet); rank >= 0) {
-            while (!m_loops.empty() && m_loops.back().first >= rank)
+            m_ranks = &loopRanks;
+            return;
+        default:
+            break;
+        }
+        if (const int rank = (*m_ranks)[std::size_t(tagClass)]; rank >= 0) {
+            while (!m_loops.empty() && m_loops.back().rank >= rank)
                 m_loops.pop_back();
-            m_loops.emplace_back(rank, append(currentContainer(), Kind::loop));
+            const Container loop = append(currentContainer(), Kind::loop);
+            m_loops.emplace_back();
+            m_loops.back().rank = rank;
+            m_loops.back().node = loop;
         } else {
             append(currentContainer(), Kind::segment);
         }
     }
 
-    static std::uint32_t headerOf(const std::optional<Open> &open)
+    static Container headerOf(const std::optional<Open> &open)
     {
-        return open ? open->header : none;
+        return open ? open->header : Container{};
     }
 
     /// The header of the first open envelope among the candidates, innermost first.
-    static std::uint32_t innermost(std::initializer_list<const std::optional<Open> *> candidates)
+    static Container innermost(std::initializer_list<const std::optional<Open> *> candidates)
     {
         for (const std::optional<Open> *candidate : candidates) {
             if (*candidate)
                 return (*candidate)->header;
         }
-        return none;
+        return {};
     }
 
     /// The innermost open node; `none` means the top level.
-    std::uint32_t currentContainer() const
+    Container currentContainer() const
     {
         if (!m_loops.empty())
-            return m_loops.back().second;
+            return m_loops.back().node;
         return innermost({&m_transaction, &m_group, &m_interchange});
     }
 
     /// Appends the node of the next segment. Until linkChildren(), firstChildren counts each
     /// container's children.
-    std::uint32_t append(std::uint32_t parent, Kind kind)
+    Container append(Container parent, Kind kind)
     {
         const auto index = std::uint32_t(m_table.parents.size());
         if ((index & 63) == 0) {
             m_table.containerRanks.push_back(std::uint32_t(m_table.firstChildren.size()));
             m_table.containerBits.push_back(0);
         }
-        if (parent == none)
+        if (parent.node == none)
             m_table.roots.push_back(index);
         else
-            ++m_table.firstChildren[m_table.containerSlot(parent)];
-        m_table.parents.push_back(parent);
+            ++m_table.firstChildren[parent.slot];
+        m_table.parents.push_back(parent.node);
         m_table.kinds.push_back(kind);
-        if (kind != Kind::segment) {
-            m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
-            m_table.firstChildren.push_back(0);
-        }
-        return index;
+        if (kind == Kind::segment)
+            return {index, 0};
+        m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
+        m_table.firstChildren.push_back(0);
+        return {index, std::uint32_t(m_table.firstChildren.size() - 1)};
     }
 
     /// Children become contiguous runs in container order, each container's run in the order
@@ -1076,10 +1224,18 @@ private:
         m_table.childList.resize(next);
         // Each child goes to its parent's next free place, which moves every start to the end
         // of its run, that is the start of the next container's: one step back puts them right.
+        // Siblings mostly come one after another: their parent's slot is found once for them.
+        std::uint32_t lastParent = none;
+        std::uint32_t lastSlot = 0;
         for (std::uint32_t i = 0; i < m_table.parents.size(); ++i) {
             const std::uint32_t parent = m_table.parents[i];
-            if (parent != none)
-                m_table.childList[first[m_table.containerSlot(parent)]++] = i;
+            if (parent == none)
+                continue;
+            if (parent != lastParent) {
+                lastParent = parent;
+                lastSlot = m_table.containerSlot(parent);
+            }
+            m_table.childList[first[lastSlot]++] = i;
         }
         for (std::size_t k = first.size() - 1; k > 0; --k)
             first[k] = first[k - 1];
@@ -1111,12 +1267,12 @@ private:
 
     /// A trailer's control number (element 2) against its header's, and its count (element 1)
     /// against what the envelope holds.
-    void checkTrailer(const X12Segment &trailer, std::uint32_t index, const Open &open,
-                      FindingKind controlMismatch, std::size_t headerControl,
-                      FindingKind countMismatch)
+    void checkTrailer(std::uint32_t index, const Open &open, FindingKind controlMismatch,
+                      std::size_t headerControl, FindingKind countMismatch)
     {
-        if (trailer.element(1) != m_segments[open.header].element(headerControl))
-            add(controlMismatch, index, open.header);
+        const X12Segment trailer = m_segments[index];
+        if (trailer.element(1) != m_segments[open.header.node].element(headerControl))
+            add(controlMismatch, index, open.header.node);
         if (kelvane::detail::readCount(trailer.element(0)) != open.count)
             add(countMismatch, index, open.count);
     }
@@ -1125,21 +1281,21 @@ private:
     void closeTransaction(EnvelopeEnd end)
     {
         if (m_transaction)
-            add(FindingKind::unclosedTransaction, m_transaction->header, std::size_t(end));
+            add(FindingKind::unclosedTransaction, m_transaction->header.node, std::size_t(end));
         m_transaction.reset();
     }
     void closeGroup(EnvelopeEnd end)
     {
         closeTransaction(end);
         if (m_group)
-            add(FindingKind::unclosedGroup, m_group->header, std::size_t(end));
+            add(FindingKind::unclosedGroup, m_group->header.node, std::size_t(end));
         m_group.reset();
     }
     void closeInterchange(EnvelopeEnd end)
     {
         closeGroup(end);
         if (m_interchange)
-            add(FindingKind::unclosedInterchange, m_interchange->header, std::size_t(end));
+            add(FindingKind::unclosedInterchange, m_interchange->header.node, std::size_t(end));
         m_interchange.reset();
     }
 
@@ -1148,8 +1304,9 @@ private:
     std::optional<Open> m_interchange;
     std::optional<Open> m_group;
     std::optional<Open> m_transaction;
-    std::vector<std::pair<int, std::uint32_t>> m_loops; // open loops, outermost first
+    std::vector<Loop> m_loops; // open loops, outermost first
     std::string_view m_transactionSet;
+    const std::array<std::int8_t, std::size_t(TagClass::count)> *m_ranks = &loopRanks;
     std::vector<std::string> m_transactionSets;
     std::unordered_set<std::string_view> m_seenSets;
     std::optional<std::uint32_t> m_outsideStart; // a run of segments outside any interchange
