@@ -2,6 +2,7 @@
 
 #include "core/Unicode_p.h"
 
+#include <bit>
 #include <cstddef>
 
 #if defined(__SSE2__)
@@ -17,8 +18,8 @@ std::size_t firstControl(std::string_view text) noexcept
     const std::size_t n = text.size();
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time while none of them can start a control character: none below
-    // 0x20, none 0x7F, none the 0xC2 that leads C1.
+    // Sixteen bytes at a time; only the bytes that can start a control character are looked at
+    // one by one: those below 0x20, 0x7F, and 0xC2, which leads C1 but also "·".
     const __m128i space = _mm_set1_epi8(0x20);
     for (; i + 16 <= n; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
@@ -27,8 +28,11 @@ std::size_t firstControl(std::string_view text) noexcept
             _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), low),
                          _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)),
                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8(char(0xC2)))));
-        if (_mm_movemask_epi8(special) != 0)
-            break;
+        for (auto mask = unsigned(_mm_movemask_epi8(special)); mask != 0; mask &= mask - 1) {
+            const std::size_t at = i + std::size_t(std::countr_zero(mask));
+            if (s[at] != 0xC2 || (at + 1 < n && s[at + 1] < 0xA0))
+                return at;
+        }
     }
 #endif
     for (; i < n; ++i) {

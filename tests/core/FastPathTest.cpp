@@ -3,6 +3,7 @@
 // path, at a boundary no hand-written case happens to cross.
 
 #include "core/Unicode_p.h"
+#include "core/VisibleText.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 #include "core/X12Parser_p.h"
@@ -255,6 +256,43 @@ TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
     for (int round = 0; round < 5000; ++round) {
         const std::string text = randomText(random, pieces, std::size_t(random() % 40));
         ASSERT_EQ(kelvane::detail::firstInvalidUtf8(text), firstInvalidByteByByte(text)) << text;
+    }
+}
+
+/// The text with each control character shown as its symbol, one byte at a time.
+std::string visibleByteByByte(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20) {
+            out += "\xE2\x90";
+            out += char(0x80 + c);
+        } else if (c == 0x7F) {
+            out += "\u2421";
+        } else if (c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            out += "\uFFFD";
+            ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+TEST(FastPathTest, VisibleTextMatchesTheByteByByteWalk)
+{
+    // "·" and "©" lead with the 0xC2 that also leads C1 controls: a block holding one is looked
+    // at byte by byte, and the blocks after it must still be scanned.
+    std::mt19937 random(1207);
+    const std::vector<std::string> pieces{
+        "abcdefghijklmnop",   "x",    " ",      "\u00B7", "\u00A9", "\u009B", "\x1B", "\n",
+        std::string(1, '\0'), "\x7F", "\u00E9", "\xC2"};
+    for (int round = 0; round < 3000; ++round) {
+        const std::string text = randomText(random, pieces, std::size_t(random() % 40));
+        ASSERT_EQ(VisibleText::visible(text), visibleByteByByte(text)) << text;
+        ASSERT_EQ(VisibleText::hasControl(text), visibleByteByByte(text) != text) << text;
     }
 }
 
