@@ -132,6 +132,26 @@ int finishOutput(OutputSink &out, int errFd)
 void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
                      std::string &out)
 {
+    // Lines are written as they come and checked once for control characters: when their line
+    // feeds are the only ones, one to a line, there is nothing to replace. Otherwise they are
+    // written again, each title and subtitle made printable on its own.
+    const std::size_t blockStart = out.size();
+    for (std::size_t i = begin; i < end; ++i) {
+        const auto index = std::uint32_t(i);
+        out.append(document.depth(index) * 2, ' ');
+        document.appendTitle(index, out);
+        const std::size_t titleEnd = out.size();
+        out += "  \u2014 ";
+        const std::size_t subtitleStart = out.size();
+        document.appendSubtitle(index, out);
+        if (out.size() == subtitleStart)
+            out.resize(titleEnd);
+        out += '\n';
+    }
+    if (VisibleText::lineFeedsIfOnlyControls(std::string_view(out).substr(blockStart)) ==
+        end - begin)
+        return;
+    out.resize(blockStart);
     for (std::size_t i = begin; i < end; ++i) {
         const auto index = std::uint32_t(i);
         const std::size_t depth = document.depth(index);

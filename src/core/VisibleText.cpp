@@ -55,6 +55,18 @@ bool hasControl(std::string_view text) noexcept
     return firstControl(text) != text.size();
 }
 
+std::optional<std::size_t> lineFeedsIfOnlyControls(std::string_view text) noexcept
+{
+    std::size_t lineFeeds = 0;
+    for (std::size_t at = firstControl(text); at != text.size();
+         at = firstControl(text), ++lineFeeds) {
+        if (text[at] != '\n')
+            return std::nullopt;
+        text.remove_prefix(at + 1);
+    }
+    return lineFeeds;
+}
+
 void append(std::string &out, std::string_view text)
 {
     for (;;) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,10 @@ namespace VisibleText {
 
 /// True when the text holds a character that append() would replace.
 bool hasControl(std::string_view text) noexcept;
+
+/// How many line feeds the text holds when they are its only control characters; nothing when it
+/// holds any other. Lets a writer check a whole block of its own lines at once.
+std::optional<std::size_t> lineFeedsIfOnlyControls(std::string_view text) noexcept;
 
 /// Appends UTF-8 text with its control characters replaced by their symbols.
 void append(std::string &out, std::string_view text);

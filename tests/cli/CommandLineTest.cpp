@@ -378,6 +378,13 @@ TEST_F(CommandLineTest, ControlCharactersPrintAsSymbols)
     expected.replace(expected.find("control 1\n"), 10, "control 1\u240ANo findings.\n");
     EXPECT_EQ(tree.out, expected);
 
+    // A line feed inside a value, the file's only control character.
+    std::string fedClaim = smallClaim;
+    fedClaim.replace(fedClaim.find("12 MAIN ST"), 10, "12 MAIN\nST");
+    std::string fedExpected = smallClaimTree;
+    fedExpected.replace(fedExpected.find("12 MAIN ST"), 10, "12 MAIN\u240AST");
+    EXPECT_EQ(run({"--dump-tree", write("fed.x12", fedClaim)}).out, fedExpected);
+
     // A value of megabytes goes out in pieces, cut between characters, each made printable.
     std::string hugeClaim = smallClaim;
     std::string hugeValue, hugeShown;

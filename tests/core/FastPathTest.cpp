@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -293,6 +295,13 @@ TEST(FastPathTest, VisibleTextMatchesTheByteByByteWalk)
         const std::string text = randomText(random, pieces, std::size_t(random() % 40));
         ASSERT_EQ(VisibleText::visible(text), visibleByteByByte(text)) << text;
         ASSERT_EQ(VisibleText::hasControl(text), visibleByteByByte(text) != text) << text;
+        std::string unfed = text;
+        std::replace(unfed.begin(), unfed.end(), '\n', 'a');
+        const std::optional<std::size_t> feeds =
+            visibleByteByByte(unfed) == unfed
+                ? std::optional(std::size_t(std::ranges::count(text, '\n')))
+                : std::nullopt;
+        ASSERT_EQ(VisibleText::lineFeedsIfOnlyControls(text), feeds) << text;
     }
 }
 
