@@ -1,5 +1,6 @@
 #include "core/SegmentFilter.h"
 
+#include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
@@ -63,13 +64,10 @@ public:
 
     bool operator()(std::string_view tag)
     {
-        if (tag.size() > 7)
+        const std::uint64_t key = kelvane::detail::tagKey(tag);
+        if (key == kelvane::detail::longTagKey)
             return matches(tag);
-        std::uint64_t key = 0;
-        for (const char c : tag)
-            key = key << 8 | static_cast<unsigned char>(c);
-        key = key << 8 | tag.size();
-        Entry &entry = m_entries[(key * 0x9E3779B97F4A7C15ull) >> 55];
+        Entry &entry = m_entries[kelvane::detail::tagSlot<9>(key)];
         if (entry.key != key) {
             entry.key = key;
             entry.match = matches(tag);
@@ -85,7 +83,7 @@ private:
 
     struct Entry
     {
-        std::uint64_t key = ~std::uint64_t(0); // no tag packs to this
+        std::uint64_t key = kelvane::detail::longTagKey; // no tag kept here packs to this
         bool match = false;
     };
     std::string_view m_query;

@@ -1,6 +1,7 @@
 #include "core/X12Dictionary.h"
 
 #include "core/Dictionary_p.h"
+#include "core/TagKey_p.h"
 #include "core/X12Document.h"
 
 #include <algorithm>
@@ -900,9 +901,27 @@ namespace kelvane::detail {
 
 void appendSegmentName(std::string &out, std::string_view tag)
 {
-    const X12Dictionary::NameTable &names = X12Dictionary::segmentNames();
-    if (auto it = names.find(tag); it != names.end()) {
-        out.append(it->second);
+    // Tags repeat: each thread remembers the names of the tags it met last, by packed tag, so
+    // that millions of titles cost no hash of a string each.
+    struct Remembered
+    {
+        std::uint64_t key = longTagKey;
+        std::string_view name; // empty for a tag the dictionary does not know
+    };
+    thread_local std::array<Remembered, 256> remembered;
+    const std::uint64_t key = tagKey(tag);
+    std::string_view name;
+    if (Remembered &slot = remembered[tagSlot<8>(key)]; key != longTagKey && slot.key == key) {
+        name = slot.name;
+    } else {
+        const X12Dictionary::NameTable &names = X12Dictionary::segmentNames();
+        if (auto it = names.find(tag); it != names.end())
+            name = it->second;
+        if (key != longTagKey)
+            slot = {key, name};
+    }
+    if (!name.empty()) {
+        out.append(name);
     } else {
         out += "Segment ";
         out.append(tag);

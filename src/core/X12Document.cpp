@@ -5,6 +5,7 @@
 #include "core/X12GuideLoops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 
 using kelvane::detail::NodeTable;
@@ -20,10 +21,26 @@ std::string_view X12Segment::tag() const noexcept
         if (it != t.foldedTags.end() && it->first == m_index)
             return it->second;
     }
-    const std::uint32_t end = t.elementCount(m_index) > 0
-                                  ? t.elementStart(m_index, 0) - t.separatorSize
-                                  : t.rawSize(m_index);
+    std::uint32_t end = 0;
+    if (t.elementCount(m_index) == 0)
+        end = t.rawSize(m_index);
+    else if (t.rawSizes[m_index] != SegmentTable::longSize)
+        end = t.elementStarts[firstElement()] - t.separatorSize;
+    else
+        end = t.elementStart(m_index, 0) - t.separatorSize;
     return {t.text + t.rawBegins[m_index], end};
+}
+
+std::uint32_t X12Segment::firstElement() const noexcept
+{
+    // A handle may be shared between threads: both would keep the same number.
+    std::atomic_ref<std::uint32_t> kept(m_firstElement);
+    std::uint32_t first = kept.load(std::memory_order_relaxed);
+    if (first == unresolved) {
+        first = m_table->firstElement(m_index);
+        kept.store(first, std::memory_order_relaxed);
+    }
+    return first;
 }
 
 std::size_t X12Segment::elementCount() const noexcept
@@ -38,10 +55,16 @@ std::string_view X12Segment::element(std::size_t index) const noexcept
     if (index >= count)
         return {};
     const auto k = std::uint32_t(index);
+    const char *raw = t.text + t.rawBegins[m_index];
+    if (const std::uint16_t size = t.rawSizes[m_index]; size != SegmentTable::longSize) {
+        const std::uint16_t *starts = t.elementStarts.data() + firstElement();
+        const std::uint32_t end = k + 1 < count ? starts[k + 1] - t.separatorSize : size;
+        return {raw + starts[k], end - starts[k]};
+    }
     const std::uint32_t begin = t.elementStart(m_index, k);
     const std::uint32_t end =
         k + 1 < count ? t.elementStart(m_index, k + 1) - t.separatorSize : t.rawSize(m_index);
-    return {t.text + t.rawBegins[m_index] + begin, end - begin};
+    return {raw + begin, end - begin};
 }
 
 std::ptrdiff_t X12Segment::offset() const noexcept

@@ -71,7 +71,10 @@ public:
     std::string_view raw() const noexcept;
 
     /// Segments are equal only when they are the same segment of the same parse.
-    friend bool operator==(const X12Segment &, const X12Segment &) = default;
+    friend bool operator==(const X12Segment &a, const X12Segment &b) noexcept
+    {
+        return a.m_table == b.m_table && a.m_index == b.m_index;
+    }
 
 private:
     friend class kelvane::detail::DocumentBuilder;
@@ -83,8 +86,14 @@ private:
     {
     }
 
+    /// Where the segment's element starts begin in its table, found on first use and kept: a
+    /// segment's elements are mostly read several at a time through one handle.
+    std::uint32_t firstElement() const noexcept;
+    static constexpr std::uint32_t unresolved = ~std::uint32_t(0);
+
     const kelvane::detail::SegmentTable *m_table = nullptr;
     std::uint32_t m_index = 0;
+    mutable std::uint32_t m_firstElement = unresolved; // read and kept through std::atomic_ref
 };
 
 class X12Segment::Elements

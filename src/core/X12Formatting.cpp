@@ -345,12 +345,13 @@ bool appendTime(std::string &out, std::string_view value)
 
 bool appendAmount(std::string &out, std::string_view value)
 {
-    const auto number = readAmount(value);
-    if (!number)
-        return false;
+    // A plain decimal, which strtod would read whole too, needs neither strtod nor ICU in en_US.
     const std::string locale = moneyLocale();
     if (locale == "en_US" && appendPlainUsDollars(out, value))
         return true;
+    const auto number = readAmount(value);
+    if (!number)
+        return false;
     thread_local CurrencyFormatter formatter;
     // Past fifteen digits a double no longer holds every digit: such amounts go to ICU as the
     // decimal text they are. Shorter ones keep the path they always took.

@@ -1,6 +1,7 @@
 // Titles and one-line summaries of tree nodes, composed from one segment.
 
 #include "core/Dictionary_p.h"
+#include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Document.h"
 
@@ -14,6 +15,7 @@ namespace {
 using kelvane::detail::appendAmount;
 using kelvane::detail::appendDate;
 using kelvane::detail::meaning;
+using kelvane::detail::tagKey;
 
 /// Appends parts with a separator between them, dropping empty parts (blank ones stay).
 class Joiner
@@ -97,40 +99,49 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 {
     const std::string_view tag = segment.tag();
     const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
-    if (tag == "DTP") {
+    switch (tagKey(tag)) {
+    case tagKey("DTP"):
         lookupOrRaw(out, X12Dictionary::dtpQualifier(), e(1));
         out += ": ";
         dateOrRaw(out, e(3));
-    } else if (tag == "REF") {
+        break;
+    case tagKey("REF"):
         lookupOrRaw(out, X12Dictionary::refQualifier(), e(1));
         out += ": ";
         out.append(e(2));
-    } else if (tag == "AMT") {
+        break;
+    case tagKey("AMT"):
         lookupOrRaw(out, X12Dictionary::amtQualifier(), e(1));
         out += ": ";
         amountOrRaw(out, e(2));
-    } else if (tag == "CAS") {
+        break;
+    case tagKey("CAS"):
         lookupOrRaw(out, X12Dictionary::adjustmentGroup(), e(1));
         out += " \u00B7 reason ";
         out.append(e(2));
         out += " \u00B7 ";
         amountOrRaw(out, e(3));
-    } else if (tag == "N3") {
+        break;
+    case tagKey("N3"): {
         Joiner address(out, ", ");
         address.add(e(1));
         address.add(e(2));
-    } else if (tag == "N4") {
+        break;
+    }
+    case tagKey("N4"):
         out.append(e(1));
         out += ", ";
         out.append(e(2));
         out += ' ';
         out.append(e(3));
-    } else if (tag == "DMG") {
+        break;
+    case tagKey("DMG"):
         out += "DOB ";
         dateOrRaw(out, e(2));
         out += " \u00B7 ";
         lookupOrRaw(out, X12Dictionary::genderCode(), e(3));
-    } else if (tag == "PER") {
+        break;
+    case tagKey("PER"): {
         // The PER03 list names all three qualifiers, so WP reads "Work Phone" in every pair.
         const X12Dictionary::CodeList &qualifiers = *X12Dictionary::codeLists().at("PER03");
         Joiner parts(out, " \u00B7 ");
@@ -143,28 +154,40 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
             part += ' ';
             part.append(e(k + 1));
         }
-    } else if (tag == "HI") {
+        break;
+    }
+    case tagKey("HI"): {
         Joiner codes(out, ", ");
         for (std::ptrdiff_t k = 1; k <= 6; ++k)
             codes.add(e(k));
-    } else if (tag == "NTE") {
+        break;
+    }
+    case tagKey("NTE"):
         out.append(e(2));
-    } else if (tag == "BPR") {
+        break;
+    case tagKey("BPR"):
         amountOrRaw(out, e(2));
         out += " by ";
         lookupOrRaw(out, X12Dictionary::paymentMethod(), e(4));
         out += " on ";
         dateOrRaw(out, e(16));
-    } else if (tag == "TRN") {
+        break;
+    case tagKey("TRN"):
         out += "Trace ";
         out.append(e(2));
-    } else if (tag == "SE" || tag == "GE" || tag == "IEA") {
+        break;
+    case tagKey("SE"):
+    case tagKey("GE"):
+    case tagKey("IEA"):
         out += "control ";
         out.append(e(2));
-    } else {
+        break;
+    default: {
         Joiner firstThree(out, " \u00B7 ");
         for (std::ptrdiff_t k = 1; k <= 3; ++k)
             firstThree.add(e(k));
+        break;
+    }
     }
 }
 

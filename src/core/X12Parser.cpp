@@ -4,6 +4,7 @@
 #include "core/DocumentTables_p.h"
 #include "core/TextFile.h"
 #include "core/Memory_p.h"
+#include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
 
@@ -68,6 +69,7 @@ using kelvane::detail::forEachCharacter;
 using kelvane::detail::isWhiteSpace;
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
+using kelvane::detail::tagKey;
 
 // ISA is fixed-width: the delimiters stand at these offsets from its "I".
 constexpr std::size_t isaLength = 106;
@@ -476,6 +478,31 @@ struct CandidateStats : SplitStats
     static constexpr bool stopsAtLongSegment = true;
 };
 
+/// The byte offsets of the element separators of the segment being cut: a list that is emptied
+/// for every segment and grows rarely, so each separator costs a store, not a call.
+class PendingSeparators
+{
+public:
+    void push_back(std::size_t at)
+    {
+        if (m_size == m_offsets.size()) [[unlikely]]
+            m_offsets.resize(std::max<std::size_t>(64, m_offsets.size() * 2));
+        m_offsets[m_size++] = at;
+    }
+    void pop_back() noexcept { --m_size; }
+    void clear() noexcept { m_size = 0; }
+    bool empty() const noexcept { return m_size == 0; }
+    std::size_t size() const noexcept { return m_size; }
+    std::size_t front() const noexcept { return m_offsets[0]; }
+    std::size_t back() const noexcept { return m_offsets[m_size - 1]; }
+    const std::size_t *begin() const noexcept { return m_offsets.data(); }
+    const std::size_t *end() const noexcept { return m_offsets.data() + m_size; }
+
+private:
+    std::vector<std::size_t> m_offsets;
+    std::size_t m_size = 0;
+};
+
 /// Makes the segments of one split. One that follows headers notes each later ISA that declares
 /// other delimiters than the ones before it, and has the text cut anew from one that declares
 /// another element separator or terminator.
@@ -648,8 +675,8 @@ private:
     std::string_view m_text;
     X12SegmentList m_list;
     SegmentTable &m_table;
-    std::vector<std::size_t> m_pending; // separators of the current segment, as byte offsets
-    std::uint32_t m_shift = 0;          // of the last segment
+    PendingSeparators m_pending; // separators of the current segment
+    std::uint32_t m_shift = 0;   // of the last segment
     SplitStats m_stats;
     X12Delimiters m_first;
     bool m_followsHeaders;
@@ -809,19 +836,6 @@ enum class TagClass : std::uint8_t {
     name, // NM1, N1
     count
 };
-
-/// A tag of two or three characters as one number: its size, then its bytes; 0 for any other.
-constexpr std::uint32_t tagKey(std::string_view tag) noexcept
-{
-    if (tag.size() < 2 || tag.size() > 3)
-        return 0;
-    std::uint32_t key = std::uint32_t(tag.size()) << 24 |
-                        std::uint32_t(static_cast<unsigned char>(tag[0])) << 16 |
-                        std::uint32_t(static_cast<unsigned char>(tag[1])) << 8;
-    if (tag.size() == 3)
-        key |= static_cast<unsigned char>(tag[2]);
-    return key;
-}
 
 TagClass classOf(std::string_view tag, const X12Segment &segment) noexcept
 {
