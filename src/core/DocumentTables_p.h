@@ -3,6 +3,7 @@
 // Storage behind X12Segment and X12Node handles: a few flat arrays per document instead of one
 // object per segment, so a 100 MB file costs a few times its size, not ten.
 
+#include "core/Memory_p.h"
 #include "core/TextArena_p.h"
 #include "core/X12Document.h"
 
@@ -63,17 +64,17 @@ struct SegmentTable
 
     const char *text = nullptr;
     std::uint32_t separatorSize = 0;         // bytes of the element separator
-    std::vector<std::uint32_t> rawBegins;    // byte offset of the raw text in the parsed text
-    std::vector<std::uint16_t> rawSizes;     // bytes, or longSize
-    std::vector<std::uint8_t> elementCounts; // or manyElements
+    LargeVector<std::uint32_t> rawBegins;    // byte offset of the raw text in the parsed text
+    LargeVector<std::uint16_t> rawSizes;     // bytes, or longSize
+    LargeVector<std::uint8_t> elementCounts; // or manyElements
     std::vector<std::pair<std::uint32_t, std::uint32_t>> manyCounts; // by segment
     // Index in elementStarts of the first element of every 16th segment, from the first.
-    std::vector<std::uint32_t> elementCheckpoints;
+    LargeVector<std::uint32_t> elementCheckpoints;
     // Where each element starts, in bytes from the start of its segment's raw text. A long
     // segment keeps a zero here for each element and its real starts in wideStarts.
-    std::vector<std::uint16_t> elementStarts;
+    LargeVector<std::uint16_t> elementStarts;
     std::vector<LongSegment> longSegments; // by index
-    std::vector<std::uint32_t> wideStarts;
+    LargeVector<std::uint32_t> wideStarts;
     std::vector<OffsetShift> offsetShifts; // by segment; none for a text that is all ASCII
     // Tags that are not the raw text's own first piece (it had to be upper-cased), by segment.
     std::vector<std::pair<std::uint32_t, std::string_view>> foldedTags;
@@ -197,16 +198,16 @@ struct [[gnu::packed]] FindingRecord // 9 bytes: a file may hold one for every s
 struct NodeTable
 {
     const SegmentTable *segments = nullptr;
-    std::vector<std::uint32_t> parents; // node index, or X12Document::rootId()
-    std::vector<X12Node::Kind> kinds;
+    LargeVector<std::uint32_t> parents; // node index, or X12Document::rootId()
+    LargeVector<X12Node::Kind> kinds;
     // Which nodes are containers (any kind but segment, which never has children): bit i % 64 of
     // word i / 64, with the number of containers before each word.
-    std::vector<std::uint64_t> containerBits;
-    std::vector<std::uint32_t> containerRanks;
+    LargeVector<std::uint64_t> containerBits;
+    LargeVector<std::uint32_t> containerRanks;
     // Where each container's children start in childList, and one more that ends the last's.
-    std::vector<std::uint32_t> firstChildren;
-    std::vector<std::uint32_t> childList; // each container's children, in node order
-    std::vector<std::uint32_t> roots;
+    LargeVector<std::uint32_t> firstChildren;
+    LargeVector<std::uint32_t> childList; // each container's children, in node order
+    LargeVector<std::uint32_t> roots;
 
     bool isContainer(std::uint32_t node) const noexcept
     {
@@ -219,7 +220,7 @@ struct NodeTable
             containerBits[node >> 6] & ((std::uint64_t(1) << (node & 63)) - 1);
         return containerRanks[node >> 6] + countOnes(before);
     }
-    std::vector<FindingRecord> findings; // in segment order
+    LargeVector<FindingRecord> findings; // in segment order
 };
 
 } // namespace kelvane::detail

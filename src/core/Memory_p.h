@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <vector>
 
 namespace kelvane::detail {
@@ -10,9 +11,44 @@ namespace kelvane::detail {
 /// which matter most inside virtual machines. Small ranges are left alone; failure is harmless.
 void adviseHugePages(const void *data, std::size_t bytes) noexcept;
 
-/// reserve() followed by adviseHugePages() for the new capacity.
+/// Memory for a large table: from 2 MiB on it is mapped on its own, starting on a 2 MiB boundary
+/// and advised for huge pages, so that all of it but a last piece short of 2 MiB can take huge
+/// pages (malloc's blocks start anywhere: the piece before their first boundary gets small
+/// pages, and a worker thread's arena is not advised at all). Smaller sizes come from operator
+/// new. Throws std::bad_alloc.
+void *allocateLarge(std::size_t bytes);
+/// Frees what allocateLarge(bytes) gave, given the same size.
+void freeLarge(void *data, std::size_t bytes) noexcept;
+
+/// An allocator for the per-segment and per-node tables of a document.
 template <typename T>
-void reserveLarge(std::vector<T> &vector, std::size_t count)
+struct LargeAllocator
+{
+    using value_type = T;
+
+    LargeAllocator() = default;
+    template <typename U>
+    LargeAllocator(const LargeAllocator<U> &) noexcept
+    {
+    }
+
+    T *allocate(std::size_t count)
+    {
+        if (count > std::size_t(-1) / sizeof(T))
+            throw std::bad_alloc();
+        return static_cast<T *>(allocateLarge(count * sizeof(T)));
+    }
+    void deallocate(T *data, std::size_t count) noexcept { freeLarge(data, count * sizeof(T)); }
+
+    friend bool operator==(const LargeAllocator &, const LargeAllocator &) noexcept { return true; }
+};
+
+template <typename T>
+using LargeVector = std::vector<T, LargeAllocator<T>>;
+
+/// reserve() followed by adviseHugePages() for the new capacity.
+template <typename T, typename Allocator>
+void reserveLarge(std::vector<T, Allocator> &vector, std::size_t count)
 {
     vector.reserve(count);
     adviseHugePages(vector.data(), vector.capacity() * sizeof(T));

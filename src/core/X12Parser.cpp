@@ -1022,7 +1022,7 @@ public:
 
     void run()
     {
-        std::vector<TagClass> classes = classes_();
+        kelvane::detail::LargeVector<TagClass> classes = classes_();
         for (std::uint32_t i = 0; i < m_segments.size(); ++i)
             step(classes[i], i);
         classes = {};
@@ -1073,10 +1073,10 @@ private:
     };
 
     /// Every segment's class; a large list is classified on two cores.
-    std::vector<TagClass> classes_() const
+    kelvane::detail::LargeVector<TagClass> classes_() const
     {
         const auto size = std::uint32_t(m_segments.size());
-        std::vector<TagClass> classes(size);
+        kelvane::detail::LargeVector<TagClass> classes(size);
         if (size < minimumForTwoCores || std::thread::hardware_concurrency() < 2) {
             classify(m_segments, 0, size, classes.data());
             return classes;
@@ -1226,7 +1226,7 @@ private:
     /// its children came.
     void linkChildren()
     {
-        std::vector<std::uint32_t> &first = m_table.firstChildren;
+        auto &first = m_table.firstChildren;
         std::uint32_t next = 0;
         for (std::uint32_t &start : first) {
             const std::uint32_t count = start;
