@@ -40,6 +40,24 @@ struct AppModel::ExportResult
 namespace {
 
 using Written = AppModel::ExportResult;
+using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
+
+/// Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows a
+/// stale state for a moment. Larger text is searched on a worker.
+constexpr std::size_t searchedAtOnce = 4u << 20;
+
+/// A list of matches shared with the views; when the last of them lets it go, it is given back
+/// for a later search to fill.
+Matches sharedMatches(std::vector<std::uint32_t> list = {})
+{
+    return Matches(new std::vector<std::uint32_t>(std::move(list)),
+                   [](const std::vector<std::uint32_t> *shared) {
+                       // The list was made without const: giving its memory back is allowed.
+                       std::unique_ptr<std::vector<std::uint32_t>> owned(
+                           const_cast<std::vector<std::uint32_t> *>(shared));
+                       SegmentFilter::recycle(std::move(*owned));
+                   });
+}
 
 /// A file name without its last extension, for a report's name: claims.edi gives claims. A name
 /// without one stays whole, and so does a hidden name whose only dot is its first character
@@ -141,8 +159,7 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
 }
 
 AppModel::AppModel(Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_loader(&AppModel::load),
-      m_matches(std::make_shared<const std::vector<std::uint32_t>>())
+    : QObject(parent), m_platform(platform), m_loader(&AppModel::load), m_matches(sharedMatches())
 {
 }
 
@@ -209,6 +226,18 @@ void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded 
     m_document = std::move(loaded.document);
     m_lastExport.reset();
     search(false);
+    if (m_document && m_document->text().size() >= searchedAtOnce) {
+        // The first search in a large file would otherwise find the file's guide loops and
+        // fresh memory for its lists: both are readied now, while the user looks at the tree.
+        (void)QtConcurrent::run([document = m_document] {
+            try {
+                document->guideLoops();
+                SegmentFilter::prepareRoom(document->segments().size());
+            } catch (const std::bad_alloc &) {
+                // Nothing is lost: the first search does it.
+            }
+        });
+    }
     emit documentChanged();
     m_fileURL = path;
     emit fileURLChanged();
@@ -228,26 +257,21 @@ void AppModel::showOpenPanel()
 
 void AppModel::search(bool announce)
 {
-    // Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows
-    // a stale state for a moment.
-    constexpr std::size_t searchedAtOnce = 4u << 20;
     const std::uint64_t generation = ++m_searchGeneration;
     m_searchStop.request_stop();
     m_searchStop = std::stop_source();
     m_searching = false;
     const std::string query = m_searchText.toStdString();
     if (!m_document) {
-        m_matches = std::make_shared<const std::vector<std::uint32_t>>();
+        m_matches = sharedMatches();
     } else if (m_document->text().size() < searchedAtOnce ||
                SegmentFilter::normalizedQuery(query).empty()) {
-        m_matches = std::make_shared<const std::vector<std::uint32_t>>(
-            SegmentFilter::matches(*m_document, query));
+        m_matches = sharedMatches(SegmentFilter::matches(*m_document, query));
     } else {
         // Another document's list never stays beside this one: until the result, none.
         if (!announce)
-            m_matches = std::make_shared<const std::vector<std::uint32_t>>();
+            m_matches = sharedMatches();
         m_searching = true;
-        using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
         auto *watcher = new QFutureWatcher<Matches>(this);
         connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
             watcher->deleteLater();
@@ -260,10 +284,9 @@ void AppModel::search(bool announce)
         watcher->setFuture(QtConcurrent::run(
             [document = m_document, query, stop = m_searchStop.get_token()]() -> Matches {
                 try {
-                    return std::make_shared<const std::vector<std::uint32_t>>(
-                        SegmentFilter::matches(*document, query, stop));
+                    return sharedMatches(SegmentFilter::matches(*document, query, stop));
                 } catch (const std::bad_alloc &) {
-                    return std::make_shared<const std::vector<std::uint32_t>>();
+                    return sharedMatches();
                 }
             }));
         return;

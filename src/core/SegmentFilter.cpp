@@ -1,5 +1,6 @@
 #include "core/SegmentFilter.h"
 
+#include "core/Memory_p.h"
 #include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
@@ -11,7 +12,10 @@
 #include <numeric>
 #include <array>
 #include <bit>
+#include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -239,6 +243,67 @@ void matchRange(const X12Document &document, const Query &q, NameMatches &nameMa
     }
 }
 
+/// Lists of matches kept for later searches. On a large file a search fills a list of up to
+/// millions of entries; taken fresh from the system each time, its pages cost more than the search
+/// itself (zeroed and mapped one by one). A few lists that searches are done with are kept here,
+/// emptied, and handed out again.
+class SpareLists
+{
+public:
+    static SpareLists &instance()
+    {
+        // Never destroyed: a worker may still give a list back while the process exits.
+        static SpareLists *const spares = new SpareLists;
+        return *spares;
+    }
+
+    /// An empty list with room for `room` entries: the smallest kept one that has it, else a
+    /// new one.
+    std::vector<std::uint32_t> take(std::size_t room)
+    {
+        if (room >= smallest) {
+            const std::lock_guard lock(m_mutex);
+            std::vector<std::uint32_t> *best = nullptr;
+            for (std::vector<std::uint32_t> &list : m_lists) {
+                if (list.capacity() >= room && (!best || list.capacity() < best->capacity()))
+                    best = &list;
+            }
+            if (best)
+                return std::exchange(*best, {});
+        }
+        std::vector<std::uint32_t> list;
+        kelvane::detail::reserveLarge(list, room);
+        return list;
+    }
+
+    /// Keeps the list for later unless it is small, or smaller than every kept one while no
+    /// place is free; what is not kept is freed.
+    void give(std::vector<std::uint32_t> &&list) noexcept
+    {
+        if (list.capacity() < smallest)
+            return;
+        list.clear();
+        std::vector<std::uint32_t> dropped;
+        try {
+            const std::lock_guard lock(m_mutex);
+            std::vector<std::uint32_t> *place = &m_lists.front();
+            for (std::vector<std::uint32_t> &kept : m_lists) {
+                if (kept.capacity() < place->capacity())
+                    place = &kept;
+            }
+            if (place->capacity() < list.capacity()) {
+                dropped = std::exchange(*place, std::move(list));
+            }
+        } catch (const std::system_error &) {
+        }
+    }
+
+private:
+    static constexpr std::size_t smallest = 1u << 16; // entries
+    std::mutex m_mutex;
+    std::array<std::vector<std::uint32_t>, 3> m_lists;
+};
+
 } // namespace
 
 namespace SegmentFilter {
@@ -254,8 +319,9 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
 {
     const std::string query = normalizedQuery(text);
     const std::size_t count = document.segments().size();
-    std::vector<std::uint32_t> result;
+    SpareLists &spares = SpareLists::instance();
     if (query.empty()) {
+        std::vector<std::uint32_t> result = spares.take(count);
         result.resize(count);
         std::iota(result.begin(), result.end(), 0u);
         return result;
@@ -272,8 +338,7 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         // Filled on the thread's own stack, not in `found`, whose lists share cache lines. Room
         // for every segment of the range (the first part: of the document, as the others join
         // it), so no list moves as it grows; pages that no match reaches are never touched.
-        std::vector<std::uint32_t> list;
-        list.reserve(part == 0 ? count : end - begin);
+        std::vector<std::uint32_t> list = spares.take(part == 0 ? count : end - begin);
         NameMatches nameMatches(query);
         for (std::size_t from = begin; from < end && !stop.stop_requested(); from += stretch)
             matchRange(document, shared, nameMatches, from, std::min(end, from + stretch), list);
@@ -285,12 +350,39 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
             workers.emplace_back(search, part);
         search(0);
     }
+    std::vector<std::uint32_t> result;
     if (stop.stop_requested())
-        return {};
-    result = std::move(found.front());
-    for (std::size_t part = 1; part < threads; ++part)
-        result.insert(result.end(), found[part].begin(), found[part].end());
+        spares.give(std::move(found.front()));
+    else
+        result = std::move(found.front());
+    for (std::size_t part = 1; part < threads; ++part) {
+        if (!stop.stop_requested())
+            result.insert(result.end(), found[part].begin(), found[part].end());
+        spares.give(std::move(found[part]));
+    }
     return result;
+}
+
+void recycle(std::vector<std::uint32_t> &&list) noexcept
+{
+    SpareLists::instance().give(std::move(list));
+}
+
+void prepareRoom(std::size_t segments)
+{
+    // A search's lists: one for the whole document, one for each other core's share.
+    const std::size_t threads = std::min<std::size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()), 8, segments / 65536 + 1});
+    SpareLists &spares = SpareLists::instance();
+    std::vector<std::vector<std::uint32_t>> lists;
+    for (std::size_t part = 0; part < std::min<std::size_t>(threads, 3); ++part) {
+        std::vector<std::uint32_t> list =
+            spares.take(part == 0 ? segments : segments / threads + 1);
+        list.resize(list.capacity()); // every page written once now, not while the user types
+        lists.push_back(std::move(list));
+    }
+    for (std::vector<std::uint32_t> &list : lists)
+        spares.give(std::move(list));
 }
 
 } // namespace SegmentFilter

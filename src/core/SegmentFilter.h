@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stop_token>
 #include <string>
@@ -20,5 +21,13 @@ std::string normalizedQuery(std::string_view text);
 /// `stop` is requested the search ends early and its result is empty: nobody wants it any more.
 std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text,
                                    std::stop_token stop = {});
+
+/// Gives back a list that matches() returned once nobody reads it, so that a later search fills
+/// it instead of fresh memory. Lists of a few thousand entries are simply freed.
+void recycle(std::vector<std::uint32_t> &&list) noexcept;
+
+/// Readies the lists a search over this many segments fills, their pages written once, so that
+/// the first search in a large file does not wait for fresh memory. For a worker after opening.
+void prepareRoom(std::size_t segments);
 
 } // namespace SegmentFilter

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,14 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
             if (hit)
                 expected.push_back(i);
         }
-        EXPECT_EQ(SegmentFilter::matches(doc, c.query), expected) << c.query;
+        std::vector<std::uint32_t> found = SegmentFilter::matches(doc, c.query);
+        EXPECT_EQ(found, expected) << c.query;
+        // Given back full: the next search must start it empty.
+        SegmentFilter::recycle(std::move(found));
+        // A search stopped before it starts is wanted by nobody: nothing, and its lists back.
+        std::stop_source stopped;
+        stopped.request_stop();
+        EXPECT_TRUE(SegmentFilter::matches(doc, c.query, stopped.get_token()).empty());
     }
     EXPECT_EQ(SegmentFilter::matches(doc, " \t").size(), raws.size());
 }
