@@ -5,7 +5,9 @@
 #include "core/Unicode_p.h"
 #include "core/X12Document.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <initializer_list>
 
 #include <unicode/uchar.h>
@@ -45,9 +47,31 @@ private:
     bool m_first = true;
 };
 
+/// meaning() for the dictionary's own lists, which live as long as the program: remembered per
+/// list and code on each thread, as titles ask the same few codes millions of times.
+std::optional<std::string_view> knownMeaning(const X12Dictionary::CodeList &list,
+                                             std::string_view code)
+{
+    const std::uint64_t key = kelvane::detail::tagKey(code);
+    if (key == kelvane::detail::longTagKey)
+        return meaning(list, code);
+    struct Remembered
+    {
+        const X12Dictionary::CodeList *list = nullptr;
+        std::uint64_t key = 0;
+        std::optional<std::string_view> meaning;
+    };
+    thread_local std::array<Remembered, 256> remembered;
+    Remembered &slot =
+        remembered[kelvane::detail::tagSlot<8>(key + reinterpret_cast<std::uintptr_t>(&list))];
+    if (slot.list != &list || slot.key != key)
+        slot = {&list, key, meaning(list, code)};
+    return slot.meaning;
+}
+
 void lookupOrRaw(std::string &out, const X12Dictionary::CodeList &list, std::string_view value)
 {
-    out.append(meaning(list, value).value_or(value));
+    out.append(knownMeaning(list, value).value_or(value));
 }
 
 void dateOrRaw(std::string &out, std::string_view value)
@@ -195,18 +219,21 @@ void appendLoopTitle(std::string &out, const X12Segment &segment)
 {
     const std::string_view tag = segment.tag();
     const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
-    if (tag == "HL") {
+    switch (tagKey(tag)) {
+    case tagKey("HL"):
         out += "HL ";
         out.append(e(1));
         out += " \u2014 ";
-        if (const auto level = meaning(X12Dictionary::hierarchicalLevel(), e(3))) {
+        if (const auto level = knownMeaning(X12Dictionary::hierarchicalLevel(), e(3))) {
             out.append(*level);
         } else {
             out += "Level ";
             out.append(e(3));
         }
-    } else if (tag == "NM1" || tag == "N1") {
-        if (const auto entity = meaning(X12Dictionary::entityIdentifier(), e(1))) {
+        break;
+    case tagKey("NM1"):
+    case tagKey("N1"): {
+        if (const auto entity = knownMeaning(X12Dictionary::entityIdentifier(), e(1))) {
             out.append(*entity);
         } else {
             out += "Entity ";
@@ -218,16 +245,21 @@ void appendLoopTitle(std::string &out, const X12Segment &segment)
         appendPersonName(out, segment);
         if (out.size() == nameAt)
             out.resize(at);
-    } else if (tag == "CLM") {
+        break;
+    }
+    case tagKey("CLM"):
         out += "Claim ";
         out.append(e(1));
-    } else if (tag == "CLP") {
+        break;
+    case tagKey("CLP"):
         out += "Claim Payment ";
         out.append(e(1));
-    } else if (tag == "LX") {
+        break;
+    case tagKey("LX"):
         out += "Line ";
         out.append(e(1));
-    } else if (tag == "SVC") {
+        break;
+    case tagKey("SVC"): {
         // The procedure code is the second non-empty piece of a composite, split at ":" whatever
         // the file's component separator is.
         std::string_view code = e(1);
@@ -242,17 +274,23 @@ void appendLoopTitle(std::string &out, const X12Segment &segment)
         }
         out += "Service ";
         out.append(code);
-    } else if (tag == "PAT") {
+        break;
+    }
+    case tagKey("PAT"):
         out += "Patient";
-    } else if (tag == "INS") {
+        break;
+    case tagKey("INS"):
         out += "Insured / Member";
-    } else if (tag == "ENT") {
+        break;
+    case tagKey("ENT"):
         out += "Entity ";
         out.append(e(1));
-    } else {
+        break;
+    default:
         out.append(tag);
         out += " \u2014 ";
         appendSegmentName(out, tag);
+        break;
     }
 }
 
@@ -260,29 +298,38 @@ void appendLoopSubtitle(std::string &out, const X12Segment &segment)
 {
     const std::string_view tag = segment.tag();
     const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
-    if (tag == "NM1") {
+    switch (tagKey(tag)) {
+    case tagKey("NM1"):
         if (e(9).empty())
             return;
         lookupOrRaw(out, X12Dictionary::idCodeQualifier(), e(8));
         out += ' ';
         out.append(e(9));
-    } else if (tag == "CLM") {
+        break;
+    case tagKey("CLM"): {
         const std::size_t at = out.size();
         out += "Charge ";
         if (!appendAmount(out, e(2)))
             out.resize(at);
-    } else if (tag == "CLP") {
+        break;
+    }
+    case tagKey("CLP"): {
         Joiner parts(out, " \u00B7 ");
-        if (const auto status = meaning(X12Dictionary::claimStatus(), e(2)))
+        if (const auto status = knownMeaning(X12Dictionary::claimStatus(), e(2)))
             parts.add(*status);
         addAmountPart(parts, "charged ", e(3));
         addAmountPart(parts, "paid ", e(4));
-    } else if (tag == "SVC") {
+        break;
+    }
+    case tagKey("SVC"): {
         Joiner parts(out, " \u00B7 ");
         addAmountPart(parts, "charged ", e(2));
         addAmountPart(parts, "paid ", e(3));
-    } else {
+        break;
+    }
+    default:
         appendSegmentSubtitle(out, segment);
+        break;
     }
 }
 
