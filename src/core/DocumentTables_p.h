@@ -207,7 +207,7 @@ struct NodeTable
     // Where each container's children start in childList, and one more that ends the last's.
     LargeVector<std::uint32_t> firstChildren;
     LargeVector<std::uint32_t> childList; // each container's children, in node order
-    LargeVector<std::uint32_t> roots;
+    std::vector<std::uint32_t> roots;
 
     bool isContainer(std::uint32_t node) const noexcept
     {
@@ -220,7 +220,7 @@ struct NodeTable
             containerBits[node >> 6] & ((std::uint64_t(1) << (node & 63)) - 1);
         return containerRanks[node >> 6] + countOnes(before);
     }
-    LargeVector<FindingRecord> findings; // in segment order
+    std::vector<FindingRecord> findings; // in segment order
 };
 
 } // namespace kelvane::detail

@@ -895,7 +895,7 @@ TagClass classOf(std::string_view tag, const X12Segment &segment) noexcept
 /// The classes of segments [begin, end), in one pass that reads each tag where its segment's
 /// table has it, without a search per segment.
 void classify(const X12SegmentList &segments, std::uint32_t begin, std::uint32_t end,
-              TagClass *out) noexcept
+              X12Node::Kind *out) noexcept
 {
     if (begin >= end)
         return;
@@ -917,7 +917,7 @@ void classify(const X12SegmentList &segments, std::uint32_t begin, std::uint32_t
             tag = {t.text + t.rawBegins[i], size};
         }
         element += count;
-        out[i] = classOf(tag, segments[i]);
+        out[i] = static_cast<X12Node::Kind>(classOf(tag, segments[i]));
     }
 }
 
@@ -1017,15 +1017,15 @@ public:
         // memory. Findings are rarely more than one a segment; past that they grow as usual.
         kelvane::detail::reserveLarge(m_table.roots, segments.size());
         kelvane::detail::reserveLarge(m_table.findings, segments.size() + 4);
-        kelvane::detail::reserveLarge(m_table.kinds, segments.size());
+        // Each segment's class waits in its node's place until the walk puts the kind there.
+        m_table.kinds.resize(segments.size());
     }
 
     void run()
     {
-        kelvane::detail::LargeVector<TagClass> classes = classes_();
+        classifyAll();
         for (std::uint32_t i = 0; i < m_segments.size(); ++i)
-            step(classes[i], i);
-        classes = {};
+            step(static_cast<TagClass>(m_table.kinds[i]), i);
         endOutside();
         closeInterchange(EnvelopeEnd::endOfFile);
         // Segments before, between or after interchanges are worth a word only in a file that
@@ -1072,19 +1072,18 @@ private:
         Container node;
     };
 
-    /// Every segment's class; a large list is classified on two cores.
-    kelvane::detail::LargeVector<TagClass> classes_() const
+    /// Every segment's class, in its node's kind; a large list is classified on two cores.
+    void classifyAll()
     {
         const auto size = std::uint32_t(m_segments.size());
-        kelvane::detail::LargeVector<TagClass> classes(size);
+        X12Node::Kind *const classes = m_table.kinds.data();
         if (size < minimumForTwoCores || std::thread::hardware_concurrency() < 2) {
-            classify(m_segments, 0, size, classes.data());
-            return classes;
+            classify(m_segments, 0, size, classes);
+            return;
         }
         const std::uint32_t half = size / 2;
-        std::jthread worker([&] { classify(m_segments, half, size, classes.data()); });
-        classify(m_segments, 0, half, classes.data());
-        return classes;
+        std::jthread worker([&] { classify(m_segments, half, size, classes); });
+        classify(m_segments, 0, half, classes);
     }
 
     void step(const TagClass tagClass, std::uint32_t index)
@@ -1214,7 +1213,7 @@ private:
         else
             ++m_table.firstChildren[parent.slot];
         m_table.parents.push_back(parent.node);
-        m_table.kinds.push_back(kind);
+        m_table.kinds[index] = kind;
         if (kind == Kind::segment)
             return {index, 0};
         m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
