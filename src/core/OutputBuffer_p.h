@@ -19,7 +19,9 @@ namespace kelvane::detail {
 class Buffer
 {
 public:
-    void append(std::string_view text)
+    // Inline, so that the sizes of the many short literals written are known where they are
+    // copied; the rare growth stays out of line.
+    [[gnu::always_inline]] void append(std::string_view text)
     {
         if (text.size() > m_capacity - m_size && makeRoom(text))
             return;
@@ -32,7 +34,7 @@ public:
         append(text);
         return *this;
     }
-    Buffer &operator+=(char c)
+    [[gnu::always_inline]] Buffer &operator+=(char c)
     {
         if (m_size == m_capacity)
             makeRoom(std::string_view(&c, 1));
@@ -60,7 +62,7 @@ private:
     static constexpr std::size_t spillSize = 1u << 20;
 
     /// Makes room for text that does not fit; true when the text was handed on instead.
-    bool makeRoom(std::string_view text)
+    [[gnu::noinline]] bool makeRoom(std::string_view text)
     {
         if (m_sink && m_size + text.size() >= spillSize) {
             spill();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -111,6 +112,21 @@ private:
                 return i + std::size_t(std::countr_zero(unsigned(mask)));
         }
 #endif
+        // Then eight bytes at a time: a byte is special when it is below 0x20, or equal to the
+        // quote or the backslash (a zero after XOR). Each test sets the top bit of such a byte;
+        // a borrow may mark a later byte too, never an earlier one, so the first mark is right.
+        constexpr std::uint64_t ones = 0x0101010101010101ull;
+        constexpr std::uint64_t tops = 0x8080808080808080ull;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            const std::uint64_t quotes = word ^ (ones * '"');
+            const std::uint64_t backslashes = word ^ (ones * '\\');
+            const std::uint64_t special =
+                ((word - ones * 0x20) | (quotes - ones) | (backslashes - ones)) & ~word & tops;
+            if (special != 0)
+                break;
+        }
         for (; i < text.size(); ++i) {
             const auto c = static_cast<unsigned char>(text[i]);
             if (c < 0x20 || c == '"' || c == '\\')
