@@ -2,10 +2,12 @@
 
 #include "core/Dictionary_p.h"
 #include "core/OutputBuffer_p.h"
+#include "core/TagKey_p.h"
 #include "core/X12Document.h"
 #include "core/X12GuideLoops.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -175,20 +177,44 @@ struct TagInfo
     std::string name;
     X12Dictionary::ElementVocabulary elements;
     bool plainTag;
+    bool plainName;
 };
 
-const TagInfo &tagInfo(std::unordered_map<std::string_view, TagInfo> &cache, std::string_view tag)
+/// The TagInfo of each tag met in a block: kept by tag, with the last ones found by packed tag
+/// before any string is hashed.
+class TagInfos
 {
-    auto it = cache.find(tag);
-    if (it != cache.end())
+public:
+    const TagInfo &operator()(std::string_view tag)
+    {
+        const std::uint64_t key = kelvane::detail::tagKey(tag);
+        Recent &recent = m_recent[kelvane::detail::tagSlot<6>(key)];
+        if (key != kelvane::detail::longTagKey && recent.info && recent.key == key)
+            return *recent.info;
+        auto it = m_infos.find(tag);
+        if (it == m_infos.end()) {
+            std::string name;
+            kelvane::detail::appendSegmentName(name, tag);
+            const bool plainName = Json::isPlain(name);
+            it = m_infos
+                     .emplace(tag, TagInfo{std::move(name), X12Dictionary::ElementVocabulary(tag),
+                                           Json::isPlain(tag), plainName})
+                     .first;
+        }
+        // Entries of an unordered_map stay where they are as it grows.
+        recent = {key, &it->second};
         return it->second;
-    std::string name;
-    kelvane::detail::appendSegmentName(name, tag);
-    return cache
-        .emplace(tag, TagInfo{std::move(name), X12Dictionary::ElementVocabulary(tag),
-                              Json::isPlain(tag)})
-        .first->second;
-}
+    }
+
+private:
+    struct Recent
+    {
+        std::uint64_t key = kelvane::detail::longTagKey;
+        const TagInfo *info = nullptr;
+    };
+    std::unordered_map<std::string_view, TagInfo> m_infos;
+    std::array<Recent, 64> m_recent;
+};
 
 /// `,"loop":{"id":...,"name":...}` for a segment or node that has a guide loop.
 void writeLoop(Json &w, const std::optional<X12GuideLoop> &loop)
@@ -221,7 +247,10 @@ void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info,
     w.raw(",\"tag\":");
     text(tag);
     w.raw(",\"name\":");
-    w.string(info.name);
+    if (info.plainName)
+        w.plainString(info.name);
+    else
+        w.string(info.name);
     w.raw(",\"raw\":");
     text(segment.raw());
     w.raw(",\"elements\":[");
@@ -281,7 +310,7 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
                     std::string_view newline)
 {
     Json w(out);
-    std::unordered_map<std::string_view, TagInfo> tags;
+    TagInfos tags;
     std::string display;
     const X12GuideLoops &loops = document.guideLoops();
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
@@ -291,7 +320,7 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
         }
         const auto index = std::uint32_t(i);
         const X12Segment segment = document.segment(index);
-        writeSegment(w, segment, tagInfo(tags, segment.tag()), loops.loopOf(index), display);
+        writeSegment(w, segment, tags(segment.tag()), loops.loopOf(index), display);
     }
 }
 
@@ -350,6 +379,34 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     }
 }
 
+/// Findings [begin, end) as JSON objects, each after a comma but the first and a line break when
+/// `newline` is not empty. False, with the output left as it is, once it holds more than `limit`
+/// bytes.
+bool renderFindings(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
+                    std::string_view newline, std::size_t limit)
+{
+    Json w(out);
+    for (std::size_t i = begin; i < end && !out.refused(); ++i) {
+        const X12Finding finding = document.finding(i);
+        if (i > 0)
+            w.put(',');
+        w.raw(newline);
+        w.put('{');
+        w.key("severity");
+        w.plainString(toString(finding.severity));
+        w.put(',');
+        w.key("position");
+        w.number(finding.position);
+        w.put(',');
+        w.key("message");
+        w.string(finding.message);
+        w.put('}');
+        if (out.view().size() > limit)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace X12Json {
@@ -399,34 +456,27 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     if (!kelvane::detail::writeSegmentBlocks(document, document.nodeCount(), nodes, sink))
         return false;
 
-    Buffer tail;
-    tail.setSink(&sink);
-    Json t(tail);
-    t.raw(layout == Layout::lines ? "\n]," : "],");
-    t.key("findings");
-    t.put('[');
-    bool firstFinding = true;
-    for (std::size_t i = 0; i < document.findingCount() && !tail.refused(); ++i) {
-        const X12Finding finding = document.finding(i);
-        if (!firstFinding)
-            t.put(',');
-        t.raw(newline);
-        t.put('{');
-        firstFinding = false;
-        t.key("severity");
-        t.plainString(toString(finding.severity));
-        t.put(',');
-        t.key("position");
-        t.number(finding.position);
-        t.put(',');
-        t.key("message");
-        t.string(finding.message);
-        t.put('}');
-    }
-    if (!firstFinding)
-        t.raw(newline);
-    t.raw("]}\n");
-    return tail.spill();
+    if (!sink(layout == Layout::lines ? "\n],\"findings\":[" : "],\"findings\":["))
+        return false;
+    // Findings in blocks on every core too: a file can have one for every segment. A block whose
+    // messages, which quote the file's values, pass a few megabytes is written again from here,
+    // straight to the sink.
+    constexpr std::size_t heldFindings = 4u << 20;
+    const bool written = kelvane::detail::renderInOrder<Buffer>(
+        document.findingCount(), 4096,
+        [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
+            return renderFindings(document, begin, end, out, newline, heldFindings);
+        },
+        [&document, newline, &sink](std::size_t begin, std::size_t end) {
+            Buffer out;
+            out.setSink(&sink);
+            renderFindings(document, begin, end, out, newline, std::size_t(-1));
+            return out.spill();
+        },
+        sink);
+    if (!written)
+        return false;
+    return sink(document.findingCount() > 0 ? std::string(newline) + "]}\n" : "]}\n");
 }
 
 std::string errorLine(std::string_view fileName, std::string_view message)

@@ -138,6 +138,34 @@ TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
         std::string::npos);
 }
 
+TEST_F(X12JsonTest, FindingsKeepTheirOrderWhateverTheirSize)
+{
+    // A trailer whose control number of 5 MB is quoted by its finding, then more findings than
+    // fit in two blocks: the big one is written straight to the sink, the rest side by side.
+    const std::string control(5u << 20, 'A');
+    std::string text = "GS*HC*S*R*20240101*1200*1*X*005010~GE*0*" + control + "~";
+    for (int i = 0; i < 10000; ++i)
+        text += "SE*1*" + std::to_string(i) + "~";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->findingCount(), 10001u);
+    const std::string out = jsonOf(*document);
+    EXPECT_TRUE(fuzz::isJson(out));
+    const std::size_t findings = out.find("],\"findings\":[");
+    ASSERT_NE(findings, std::string::npos);
+    std::size_t at = findings;
+    for (std::size_t k = 0; k < document->findingCount(); ++k) {
+        const X12Finding finding = document->finding(k);
+        const std::string object = std::string(k == 0 ? "[" : ",") + "\n{\"severity\":\"" +
+                                   std::string(toString(finding.severity)) +
+                                   "\",\"position\":" + std::to_string(finding.position) +
+                                   ",\"message\":\"" + finding.message + "\"}";
+        ASSERT_EQ(out.compare(at + (k == 0 ? 13 : 0), object.size(), object), 0) << k;
+        at += (k == 0 ? 13 : 0) + object.size();
+    }
+    EXPECT_EQ(out.substr(at), "\n]}\n");
+}
+
 TEST_F(X12JsonTest, EnormousSegmentsAreHandedOnInPieces)
 {
     // One segment of several megabytes: a tag as long as a line, a value of quotes that doubles
