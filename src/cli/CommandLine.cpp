@@ -136,9 +136,19 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
     // feeds are the only ones, one to a line, there is nothing to replace. Otherwise they are
     // written again, each title and subtitle made printable on its own.
     const std::size_t blockStart = out.size();
+    // A node's depth follows from the node before it when it is that node's child or sibling,
+    // which most nodes are; otherwise its ancestors are counted.
+    std::uint32_t previousParent = X12Document::rootId();
+    std::size_t nodeDepth = 0;
     for (std::size_t i = begin; i < end; ++i) {
         const auto index = std::uint32_t(i);
-        out.append(document.depth(index) * 2, ' ');
+        const std::uint32_t parent = document.parent(index);
+        if (i > begin && parent == index - 1)
+            ++nodeDepth;
+        else if (i == begin || parent != previousParent)
+            nodeDepth = document.depth(index);
+        previousParent = parent;
+        out.append(nodeDepth * 2, ' ');
         document.appendTitle(index, out);
         const std::size_t titleEnd = out.size();
         out += "  \u2014 ";
