@@ -225,6 +225,7 @@ void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded 
     // The failed file becomes the current one too; the previous document is dropped.
     m_document = std::move(loaded.document);
     m_lastExport.reset();
+    SegmentFilter::fitSpareLists(m_document ? m_document->segments().size() : 0);
     search(false);
     if (m_document && m_document->text().size() >= searchedAtOnce) {
         // The first search in a large file would otherwise find the file's guide loops and

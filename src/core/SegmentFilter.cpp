@@ -286,13 +286,30 @@ public:
         std::vector<std::uint32_t> dropped;
         try {
             const std::lock_guard lock(m_mutex);
+            if (list.capacity() / 2 > m_fitRoom)
+                return; // too large for the file searched now
             std::vector<std::uint32_t> *place = &m_lists.front();
             for (std::vector<std::uint32_t> &kept : m_lists) {
                 if (kept.capacity() < place->capacity())
                     place = &kept;
             }
-            if (place->capacity() < list.capacity()) {
+            if (place->capacity() < list.capacity())
                 dropped = std::exchange(*place, std::move(list));
+        } catch (const std::system_error &) {
+        }
+    }
+
+    /// Frees the kept lists with room for more than twice `room` entries, and keeps no such
+    /// list from now on.
+    void fit(std::size_t room) noexcept
+    {
+        std::array<std::vector<std::uint32_t>, 3> dropped;
+        try {
+            const std::lock_guard lock(m_mutex);
+            m_fitRoom = room;
+            for (std::size_t k = 0; k < m_lists.size(); ++k) {
+                if (m_lists[k].capacity() / 2 > room)
+                    dropped[k] = std::exchange(m_lists[k], {});
             }
         } catch (const std::system_error &) {
         }
@@ -302,6 +319,7 @@ private:
     static constexpr std::size_t smallest = 1u << 16; // entries
     std::mutex m_mutex;
     std::array<std::vector<std::uint32_t>, 3> m_lists;
+    std::size_t m_fitRoom = std::size_t(-1) / 2; // see fit()
 };
 
 } // namespace
@@ -368,8 +386,14 @@ void recycle(std::vector<std::uint32_t> &&list) noexcept
     SpareLists::instance().give(std::move(list));
 }
 
+void fitSpareLists(std::size_t segments) noexcept
+{
+    SpareLists::instance().fit(segments);
+}
+
 void prepareRoom(std::size_t segments)
 {
+    fitSpareLists(segments);
     // A search's lists: one for the whole document, one for each other core's share.
     const std::size_t threads = std::min<std::size_t>(
         {std::max(1u, std::thread::hardware_concurrency()), 8, segments / 65536 + 1});

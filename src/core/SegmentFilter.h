@@ -26,6 +26,10 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
 /// it instead of fresh memory. Lists of a few thousand entries are simply freed.
 void recycle(std::vector<std::uint32_t> &&list) noexcept;
 
+/// Frees kept lists far larger than a search over this many segments needs, and keeps none such
+/// from now on, so that a large file's lists are not held once a smaller one is open.
+void fitSpareLists(std::size_t segments) noexcept;
+
 /// Readies the lists a search over this many segments fills, their pages written once, so that
 /// the first search in a large file does not wait for fresh memory. For a worker after opening.
 void prepareRoom(std::size_t segments);
