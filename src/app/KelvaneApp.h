@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/DisplayText.h"
+#include "core/X12Dictionary.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -84,6 +87,9 @@ private:
     /// Delivers every whole request the socket has; drops a connection that is not a launch.
     void readRequests(QLocalSocket &socket, QDataStream &stream);
 
+    // Rows and labels show one line of a title: on this thread, titles quote at most that much
+    // of each value, whatever size the file's segments are. Set before the window exists.
+    X12Dictionary::QuotedPieceLimit m_shortTitles{DisplayText::maxLength};
     Platform &m_platform;
     TypeRegistry &m_registry;
     AlertPresenter &m_alerts;

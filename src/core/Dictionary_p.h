@@ -35,6 +35,9 @@ X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
     return table;
 }
 
+/// The piece as a composed text quotes it: whole, or its first bytes under a QuotedPieceLimit.
+std::string_view limitedPiece(std::string_view piece) noexcept;
+
 /// Each appends the formatted value and returns true, or leaves `out` as it was and returns false.
 bool appendDate(std::string &out, std::string_view value);
 bool appendTime(std::string &out, std::string_view value);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -810,8 +811,11 @@ std::string nameOr(const X12Dictionary::NameTable &table, std::string_view key,
 {
     if (auto it = table.find(key); it != table.end())
         return std::string(it->second);
-    return join(prefix, key);
+    return join(prefix, kelvane::detail::limitedPiece(key));
 }
+
+/// What a QuotedPieceLimit sets on its thread.
+thread_local std::size_t t_pieceLimit = std::size_t(-1);
 
 } // namespace
 
@@ -846,6 +850,16 @@ const ElementNameTable &elementNames()
         return names;
     }();
     return table;
+}
+
+QuotedPieceLimit::QuotedPieceLimit(std::size_t bytes) noexcept
+    : m_previous(std::exchange(t_pieceLimit, bytes))
+{
+}
+
+QuotedPieceLimit::~QuotedPieceLimit()
+{
+    t_pieceLimit = m_previous;
 }
 
 std::string segmentName(std::string_view tag)
@@ -899,8 +913,20 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position)
 
 namespace kelvane::detail {
 
+std::string_view limitedPiece(std::string_view piece) noexcept
+{
+    if (piece.size() <= t_pieceLimit)
+        return piece;
+    // Cut before a continuation byte, so that no character is split.
+    std::size_t size = t_pieceLimit;
+    while (size > 0 && (static_cast<unsigned char>(piece[size]) & 0xC0) == 0x80)
+        --size;
+    return piece.substr(0, size);
+}
+
 void appendSegmentName(std::string &out, std::string_view tag)
 {
+    tag = limitedPiece(tag);
     // Tags repeat: each thread remembers the names of the tags it met last, by packed tag, so
     // that millions of titles cost no hash of a string each.
     struct Remembered
@@ -930,6 +956,7 @@ void appendSegmentName(std::string &out, std::string_view tag)
 
 void appendSegmentTitle(std::string &out, std::string_view tag)
 {
+    tag = limitedPiece(tag);
     out.append(tag);
     out += " \u2014 ";
     appendSegmentName(out, tag);

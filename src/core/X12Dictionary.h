@@ -28,6 +28,22 @@ const NameTable &segmentNames();
 /// Segment tag to the names of its elements; entry k names position k + 1 (85 segments).
 const ElementNameTable &elementNames();
 
+/// While one lives, the texts this thread composes from segments (titles, subtitles, names) quote
+/// at most `bytes` of the tag and of each value, cut between characters. A window shows one line
+/// of them, and a hostile segment of gigabytes would otherwise make texts of gigabytes each time
+/// its row is painted. The command line and the exports compose in full.
+class QuotedPieceLimit
+{
+public:
+    explicit QuotedPieceLimit(std::size_t bytes) noexcept;
+    ~QuotedPieceLimit();
+    QuotedPieceLimit(const QuotedPieceLimit &) = delete;
+    QuotedPieceLimit &operator=(const QuotedPieceLimit &) = delete;
+
+private:
+    std::size_t m_previous;
+};
+
 /// The segment's name, or "Segment " and the tag for tags the dictionary does not know.
 std::string segmentName(std::string_view tag);
 

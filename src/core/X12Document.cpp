@@ -136,11 +136,11 @@ void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
         return;
     case X12Node::Kind::functionalGroup:
         out += "Functional Group ";
-        out.append(segment.element(0));
+        out.append(kelvane::detail::limitedPiece(segment.element(0)));
         return;
     case X12Node::Kind::transaction:
         out += "Transaction Set ";
-        out.append(segment.element(0));
+        out.append(kelvane::detail::limitedPiece(segment.element(0)));
         return;
     case X12Node::Kind::loop:
         kelvane::detail::appendLoopTitle(out, segment);

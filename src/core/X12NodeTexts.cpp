@@ -100,7 +100,9 @@ namespace kelvane::detail {
 
 void appendPersonName(std::string &out, const X12Segment &segment)
 {
-    const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
+    const auto e = [&](std::ptrdiff_t k) {
+        return kelvane::detail::limitedPiece(segment.elementAt(k));
+    };
     if (segment.tag() == "N1") {
         out.append(e(2));
         return;
@@ -121,8 +123,10 @@ void appendPersonName(std::string &out, const X12Segment &segment)
 
 void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = segment.tag();
-    const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
+    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
+    const auto e = [&](std::ptrdiff_t k) {
+        return kelvane::detail::limitedPiece(segment.elementAt(k));
+    };
     switch (tagKey(tag)) {
     case tagKey("DTP"):
         lookupOrRaw(out, X12Dictionary::dtpQualifier(), e(1));
@@ -217,8 +221,10 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 
 void appendLoopTitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = segment.tag();
-    const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
+    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
+    const auto e = [&](std::ptrdiff_t k) {
+        return kelvane::detail::limitedPiece(segment.elementAt(k));
+    };
     switch (tagKey(tag)) {
     case tagKey("HL"):
         out += "HL ";
@@ -296,8 +302,10 @@ void appendLoopTitle(std::string &out, const X12Segment &segment)
 
 void appendLoopSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = segment.tag();
-    const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
+    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
+    const auto e = [&](std::ptrdiff_t k) {
+        return kelvane::detail::limitedPiece(segment.elementAt(k));
+    };
     switch (tagKey(tag)) {
     case tagKey("NM1"):
         if (e(9).empty())
@@ -335,8 +343,10 @@ void appendLoopSubtitle(std::string &out, const X12Segment &segment)
 
 void appendEnvelopeSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = segment.tag();
-    const auto e = [&](std::ptrdiff_t k) { return segment.elementAt(k); };
+    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
+    const auto e = [&](std::ptrdiff_t k) {
+        return kelvane::detail::limitedPiece(segment.elementAt(k));
+    };
     if (tag == "ISA") {
         out.append(kelvane::detail::trimBlanks(e(6)));
         out += " \u2192 ";

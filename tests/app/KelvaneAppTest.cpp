@@ -2,7 +2,9 @@
 #include "app/AppTestSupport.h"
 #include "app/ContentView.h"
 #include "app/DefaultHandler.h"
+#include "app/DisplayText.h"
 #include "app/KelvaneApp.h"
+#include "core/X12Dictionary.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -35,6 +37,10 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     ASSERT_TRUE(waitUntilIdle(app.model()));
     EXPECT_EQ(app.model().fileURL(), second);
     EXPECT_EQ(app.delegate().model(), &app.model());
+    // On the window's thread, titles quote a bounded part of a segment of any size: a row of a
+    // gigabyte tag would otherwise be composed in full each time it is painted.
+    const std::string hugeTag(DisplayText::maxLength * 3, 'Q');
+    EXPECT_EQ(X12Dictionary::segmentName(hugeTag).size(), DisplayText::maxLength + 8);
 
     // The first-launch question comes after the parked file is open.
     {

@@ -154,4 +154,35 @@ TEST_F(X12NodeTextsTest, EnvelopeSubtitles)
         X12Dictionary::envelopeSubtitle);
 }
 
+TEST_F(X12NodeTextsTest, QuotedPiecesStopAtTheLimit)
+{
+    // A tag and a value of a thousand bytes, quoted whole unless a limit is set on the thread;
+    // then cut before the character that would cross it.
+    const std::string tag = "Q" + std::string(1000, 'T');
+    const std::string value = "\u00E9" + std::string(1000, 'v');
+    const std::string text = tag + "*" + value + "*B~ZZZ~";
+    auto document = parseOk(text);
+    ASSERT_TRUE(document);
+    auto titles = [&](std::uint32_t node) {
+        std::string title;
+        document->appendTitle(node, title);
+        std::string subtitle;
+        document->appendSubtitle(node, subtitle);
+        return title + " | " + subtitle;
+    };
+    EXPECT_EQ(titles(0), tag + " \u2014 Segment " + tag + " | " + value + " \u00B7 B");
+    {
+        const X12Dictionary::QuotedPieceLimit limit(4);
+        // "é" takes two bytes: a limit of four keeps "é" and two more.
+        EXPECT_EQ(titles(0), "QTTT \u2014 Segment QTTT | \u00E9vv \u00B7 B");
+        EXPECT_EQ(X12Dictionary::segmentName(tag), "Segment QTTT");
+        {
+            const X12Dictionary::QuotedPieceLimit shorter(1);
+            EXPECT_EQ(titles(0), "Q \u2014 Segment Q | B"); // no half of "é": an empty part
+        }
+        EXPECT_EQ(X12Dictionary::segmentName(tag), "Segment QTTT");
+    }
+    EXPECT_EQ(X12Dictionary::segmentName(tag), "Segment " + tag);
+}
+
 } // namespace
