@@ -82,6 +82,16 @@ public:
 private:
     bool matches(std::string_view tag) const
     {
+        // A long tag is unknown to the dictionary, which names it "Segment " and the tag. A query
+        // found there but not in the segment's text, which holds the tag, starts in "segment ":
+        // only the tag's first bytes can matter (three for each byte of the query, as lower-casing
+        // may shrink a character), so a tag of gigabytes is never copied.
+        if (const std::size_t enough = 3 * m_query.size() + 16; tag.size() > enough) {
+            std::size_t size = enough;
+            while (size > 0 && (static_cast<unsigned char>(tag[size]) & 0xC0) == 0x80)
+                --size;
+            tag = tag.substr(0, size);
+        }
         return lowerCased(X12Dictionary::segmentName(tag)).find(m_query) != std::string::npos;
     }
 

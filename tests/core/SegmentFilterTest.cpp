@@ -76,4 +76,23 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
     EXPECT_EQ(SegmentFilter::matches(doc, " \t").size(), raws.size());
 }
 
+TEST(SegmentFilterTest, LongTagsMatchByTheStartOfTheirName)
+{
+    // A tag of a thousand bytes is named "Segment " and itself: a query across "segment " and the
+    // tag's start matches by name, one inside the tag by the segment's text.
+    const std::string tag = "Q" + std::string(1000, 'T') + "\u00C9";
+    auto document = X12Parser::parse(tag + "*X~N3*A~", "long.x12");
+    ASSERT_TRUE(document);
+    ASSERT_EQ((*document)->segment(0).tag().size(), tag.size());
+    ASSERT_EQ((*document)->segments().size(), 2u);
+    const std::vector<std::pair<std::string, std::vector<std::uint32_t>>> cases{
+        {"segment qttt", {0}},  {"ment q" + std::string(40, 't'), {0}},
+        {"ment q", {0}},        {"tttt", {0}},
+        {"t\u00E9*x", {0}},     {"segment qtx", {}},
+        {"party address", {1}},
+    };
+    for (const auto &[query, expected] : cases)
+        EXPECT_EQ(SegmentFilter::matches(**document, query), expected) << query;
+}
+
 } // namespace
