@@ -136,49 +136,41 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
     // feeds are the only ones, one to a line, there is nothing to replace. Otherwise they are
     // written again, each title and subtitle made printable on its own.
     const std::size_t blockStart = out.size();
-    // A node's depth follows from the node before it when it is that node's child or sibling,
-    // which most nodes are; otherwise its ancestors are counted.
-    std::uint32_t previousParent = X12Document::rootId();
-    std::size_t nodeDepth = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        const auto index = std::uint32_t(i);
-        const std::uint32_t parent = document.parent(index);
-        if (i > begin && parent == index - 1)
-            ++nodeDepth;
-        else if (i == begin || parent != previousParent)
-            nodeDepth = document.depth(index);
-        previousParent = parent;
-        out.append(nodeDepth * 2, ' ');
-        document.appendTitle(index, out);
-        const std::size_t titleEnd = out.size();
-        out += "  \u2014 ";
-        const std::size_t subtitleStart = out.size();
-        document.appendSubtitle(index, out);
-        if (out.size() == subtitleStart)
-            out.resize(titleEnd);
-        out += '\n';
-    }
+    auto writeLines = [&](bool printable) {
+        // A node's depth follows from the node before it when it is that node's child or
+        // sibling, which most nodes are; otherwise its ancestors are counted.
+        std::uint32_t previousParent = X12Document::rootId();
+        std::size_t depth = 0;
+        for (std::size_t i = begin; i < end; ++i) {
+            const auto index = std::uint32_t(i);
+            const std::uint32_t parent = document.parent(index);
+            if (i > begin && parent == index - 1)
+                ++depth;
+            else if (i == begin || parent != previousParent)
+                depth = document.depth(index);
+            previousParent = parent;
+            out.append(depth * 2, ' ');
+            const std::size_t titleStart = out.size();
+            document.appendTitle(index, out);
+            if (printable)
+                makePrintable(out, titleStart);
+            const std::size_t titleEnd = out.size();
+            out += "  \u2014 ";
+            const std::size_t subtitleStart = out.size();
+            document.appendSubtitle(index, out);
+            if (out.size() == subtitleStart)
+                out.resize(titleEnd);
+            else if (printable)
+                makePrintable(out, subtitleStart);
+            out += '\n';
+        }
+    };
+    writeLines(false);
     if (VisibleText::lineFeedsIfOnlyControls(std::string_view(out).substr(blockStart)) ==
         end - begin)
         return;
     out.resize(blockStart);
-    for (std::size_t i = begin; i < end; ++i) {
-        const auto index = std::uint32_t(i);
-        const std::size_t depth = document.depth(index);
-        const std::size_t lineStart = out.size();
-        out.append(depth * 2, ' ');
-        document.appendTitle(index, out);
-        makePrintable(out, lineStart + depth * 2);
-        const std::size_t titleEnd = out.size();
-        out += "  \u2014 ";
-        const std::size_t subtitleStart = out.size();
-        document.appendSubtitle(index, out);
-        if (out.size() == subtitleStart)
-            out.resize(titleEnd);
-        else
-            makePrintable(out, subtitleStart);
-        out += '\n';
-    }
+    writeLines(true);
 }
 
 /// Writes the text made printable a megabyte at a time, each piece ending between characters

@@ -1139,10 +1139,12 @@ private:
         case TagClass::st:
             closeTransaction(EnvelopeEnd::nextSt);
             m_loops.clear();
-            m_transactionSet = m_segments[index].element(0);
-            m_ranks = m_transactionSet == "835" ? &paymentLoopRanks : &loopRanks;
-            if (!m_transactionSet.empty() && m_seenSets.insert(m_transactionSet).second)
-                m_transactionSets.emplace_back(m_transactionSet);
+            {
+                const std::string_view code = m_segments[index].element(0);
+                m_ranks = code == "835" ? &paymentLoopRanks : &loopRanks;
+                if (!code.empty() && m_seenSets.insert(code).second)
+                    m_transactionSets.emplace_back(code);
+            }
             if (m_group)
                 ++m_group->count;
             // The set counts its ST and, when it comes, its SE.
@@ -1158,7 +1160,6 @@ private:
             else
                 add(FindingKind::seWithoutSt, index);
             m_transaction.reset();
-            m_transactionSet = {};
             m_ranks = &loopRanks;
             return;
         default:
@@ -1318,7 +1319,6 @@ private:
     std::optional<Open> m_group;
     std::optional<Open> m_transaction;
     std::vector<Loop> m_loops; // open loops, outermost first
-    std::string_view m_transactionSet;
     const std::array<std::int8_t, std::size_t(TagClass::count)> *m_ranks = &loopRanks;
     std::vector<std::string> m_transactionSets;
     std::unordered_set<std::string_view> m_seenSets;
