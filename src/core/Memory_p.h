@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace kelvane::detail {
@@ -11,11 +12,16 @@ namespace kelvane::detail {
 /// which matter most inside virtual machines. Small ranges are left alone; failure is harmless.
 void adviseHugePages(const void *data, std::size_t bytes) noexcept;
 
-/// Memory for a large table: from 2 MiB on it is mapped on its own, starting on a 2 MiB boundary
-/// and advised for huge pages, so that all of it but a last piece short of 2 MiB can take huge
-/// pages (malloc's blocks start anywhere: the piece before their first boundary gets small
-/// pages, and a worker thread's arena is not advised at all). Smaller sizes come from operator
-/// new. Throws std::bad_alloc.
+/// Reserves room for `bytes` characters in an empty string, advised for huge pages. For a large
+/// size the room is made a little bigger, so that malloc maps a whole number of huge pages for it,
+/// which the kernel places on a huge page boundary: then no part of it takes small pages.
+void reserveHugePages(std::string &text, std::size_t bytes);
+
+/// Memory for a large table: from 512 KiB on it is mapped on its own, starting on a 2 MiB boundary
+/// and advised for huge pages, so that all of it but a last piece under 512 KiB takes huge pages
+/// (malloc's blocks start anywhere: the piece before their first boundary gets small pages, and
+/// a worker thread's arena is not advised at all). Smaller sizes come from operator new. Throws
+/// std::bad_alloc.
 void *allocateLarge(std::size_t bytes);
 /// Frees what allocateLarge(bytes) gave, given the same size.
 void freeLarge(void *data, std::size_t bytes) noexcept;

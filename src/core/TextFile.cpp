@@ -219,10 +219,13 @@ std::expected<std::string, Error> readBytes(const std::string &path)
             return std::unexpected(systemError("cannot read", path, error));
         }
         if (bytes.size() < capacity) {
+            if (used == 0)
+                kelvane::detail::reserveHugePages(bytes, capacity);
             bytes.resize_and_overwrite(capacity, [used](char *, std::size_t) { return used; });
             bytes.resize_and_overwrite(capacity,
                                        [capacity](char *, std::size_t) { return capacity; });
-            kelvane::detail::adviseHugePages(bytes.data() + used, capacity - used);
+            if (used > 0)
+                kelvane::detail::adviseHugePages(bytes.data() + used, capacity - used);
         }
         // A large regular file is read from its start in two halves at once.
         const bool inHalves = used == 0 && S_ISREG(info.st_mode) && capacity >= (16u << 20) &&
