@@ -273,7 +273,7 @@ std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
 
     const std::size_t bomSize = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     bytes.erase(0, bomSize);
-    const std::size_t bad = kelvane::detail::firstInvalidUtf8(bytes);
+    const std::size_t bad = kelvane::detail::firstInvalidUtf8InHalves(bytes);
     if (bad == std::string::npos)
         return bytes;
     if (decoding == Decoding::strictUtf8) {

@@ -69,4 +69,7 @@ bool isAsciiUpper(std::string_view text) noexcept;
 /// offset of the first bad byte, or npos when the text is valid.
 std::size_t firstInvalidUtf8(std::string_view text) noexcept;
 
+/// The same answer as firstInvalidUtf8(), for a large text from its two halves checked at once.
+std::size_t firstInvalidUtf8InHalves(std::string_view text);
+
 } // namespace kelvane::detail

@@ -239,6 +239,7 @@ TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
     // NUL, overlong forms, a surrogate, past U+10FFFF, a five-byte form, cut sequences, stray
     // bytes.
     const std::vector<std::string> pieces{"abcdefgh",
+                                          std::string(70, 'a'),
                                           std::string(1, '\0'),
                                           "x",
                                           "0",
@@ -255,10 +256,43 @@ TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
                                           "\xFF",
                                           "\xC3",
                                           "\xF0\x9F\x98"};
+    // Plain runs of every length up to a few blocks, then random texts; each is checked as a
+    // view followed by a bad byte, which the check must not read.
+    for (std::size_t size = 0; size < 200; ++size) {
+        const std::string followed = std::string(size, 'a') + "\xC3";
+        ASSERT_EQ(kelvane::detail::firstInvalidUtf8(std::string_view(followed).substr(0, size)),
+                  std::string_view::npos)
+            << size;
+    }
     for (int round = 0; round < 5000; ++round) {
         const std::string text = randomText(random, pieces, std::size_t(random() % 40));
-        ASSERT_EQ(kelvane::detail::firstInvalidUtf8(text), firstInvalidByteByByte(text)) << text;
+        const std::string followed = text + "\xFF";
+        ASSERT_EQ(
+            kelvane::detail::firstInvalidUtf8(std::string_view(followed).substr(0, text.size())),
+            firstInvalidByteByByte(text))
+            << text;
     }
+}
+
+// A large text is checked in two halves cut near its middle: a character or a fault across the
+// cut must be found where the whole text's check finds it.
+TEST(FastPathTest, Utf8CheckInHalvesFindsWhatTheWholeCheckFinds)
+{
+    std::string text(16u << 20, 'a');
+    const std::size_t middle = text.size() / 2;
+    const std::vector<std::string> pieces{
+        "\u00E9", "\U0001F600", "\xE2\x82", "\x80\x80\x80\x80\x80", "\xF0\x9F\x98\x80\x80", "\xC3"};
+    for (const std::string &piece : pieces) {
+        for (std::size_t at = middle - 5; at <= middle + 2; ++at) {
+            text.replace(at, piece.size(), piece);
+            ASSERT_EQ(kelvane::detail::firstInvalidUtf8InHalves(text),
+                      kelvane::detail::firstInvalidUtf8(text))
+                << at - middle;
+            text.replace(at, piece.size(), std::string(piece.size(), 'a'));
+        }
+    }
+    text.back() = '\xFF';
+    EXPECT_EQ(kelvane::detail::firstInvalidUtf8InHalves(text), text.size() - 1);
 }
 
 /// The text with each control character shown as its symbol, one byte at a time.
