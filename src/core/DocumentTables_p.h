@@ -82,6 +82,9 @@ struct SegmentTable
     // Each later ISA that declares other delimiters than the ones before it: its segment and what
     // it declares. Empty for a file with one set; the parse hands it on to the document.
     std::vector<std::pair<std::uint32_t, X12Delimiters>> laterDelimiters;
+    // What the tree's walk needs to know of each segment's tag, found while the text is cut; the
+    // walk takes it, so a finished document holds none.
+    LargeVector<X12Node::Kind> classes;
 
     std::size_t size() const noexcept { return rawBegins.size(); }
 

@@ -478,6 +478,88 @@ struct CandidateStats : SplitStats
     static constexpr bool stopsAtLongSegment = true;
 };
 
+/// What the tree's walk needs to know of a segment's tag. It is found for every segment as the
+/// text is cut, while the tag is at hand, so that the walk reads one byte a segment.
+enum class TagClass : std::uint8_t {
+    other,
+    isa,
+    iea,
+    gs,
+    ge,
+    st,
+    se,
+    hl20, // HL by its level code (HL03)
+    hl21,
+    hl22,
+    hl23,
+    hlOther,
+    claim, // CLM, PAT, INS, ENT
+    clp,
+    lx,
+    ts,      // TS3, TS2
+    service, // SV1, SV2, SV3, SV5, SVD
+    svc,
+    name, // NM1, N1
+    count
+};
+
+/// The class of a segment by its tag; `level` gives the HL segment's level code (HL03).
+template <typename Level>
+TagClass classOf(std::string_view tag, Level &&level) noexcept
+{
+    switch (tagKey(tag)) {
+    case tagKey("ISA"):
+        return TagClass::isa;
+    case tagKey("IEA"):
+        return TagClass::iea;
+    case tagKey("GS"):
+        return TagClass::gs;
+    case tagKey("GE"):
+        return TagClass::ge;
+    case tagKey("ST"):
+        return TagClass::st;
+    case tagKey("SE"):
+        return TagClass::se;
+    case tagKey("HL"): {
+        const std::string_view code = level();
+        if (code == "20")
+            return TagClass::hl20;
+        if (code == "21")
+            return TagClass::hl21;
+        if (code == "22")
+            return TagClass::hl22;
+        if (code == "23")
+            return TagClass::hl23;
+        return TagClass::hlOther;
+    }
+    case tagKey("CLM"):
+    case tagKey("PAT"):
+    case tagKey("INS"):
+    case tagKey("ENT"):
+        return TagClass::claim;
+    case tagKey("CLP"):
+        return TagClass::clp;
+    case tagKey("LX"):
+        return TagClass::lx;
+    case tagKey("TS3"):
+    case tagKey("TS2"):
+        return TagClass::ts;
+    case tagKey("SV1"):
+    case tagKey("SV2"):
+    case tagKey("SV3"):
+    case tagKey("SV5"):
+    case tagKey("SVD"):
+        return TagClass::service;
+    case tagKey("SVC"):
+        return TagClass::svc;
+    case tagKey("NM1"):
+    case tagKey("N1"):
+        return TagClass::name;
+    default:
+        return TagClass::other;
+    }
+}
+
 /// The byte offsets of the element separators of the segment being cut: a list that is emptied
 /// for every segment and grows rarely, so each separator costs a store, not a call.
 class PendingSeparators
@@ -527,19 +609,25 @@ public:
                 countOccurrences(scanned, delimiters.element)};
     }
 
+    /// Whether the sink's own segments start the list, or are to be appended to another sink's,
+    /// which numbers them anew.
+    enum class Place : std::uint8_t { first, appended };
+
     SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders,
-                Room room)
+                Room room, Place place = Place::first)
         : m_text(text), m_table(DocumentBuilder::table(m_list)), m_first(delimiters),
-          m_followsHeaders(followsHeaders)
+          m_followsHeaders(followsHeaders), m_keepsCheckpoints(place == Place::first)
     {
         m_table.text = text.data();
         m_table.separatorSize = std::uint32_t(delimiters.element.size());
         kelvane::detail::reserveLarge(m_table.rawBegins, room.segments);
         kelvane::detail::reserveLarge(m_table.rawSizes, room.segments);
         kelvane::detail::reserveLarge(m_table.elementCounts, room.segments);
-        kelvane::detail::reserveLarge(m_table.elementCheckpoints,
-                                      (room.segments >> SegmentTable::checkpointShift) + 1);
+        if (m_keepsCheckpoints)
+            kelvane::detail::reserveLarge(m_table.elementCheckpoints,
+                                          (room.segments >> SegmentTable::checkpointShift) + 1);
         kelvane::detail::reserveLarge(m_table.elementStarts, room.separators);
+        kelvane::detail::reserveLarge(m_table.classes, room.segments);
     }
     SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
         : SegmentSink(text, delimiters, followsHeaders, roomFor(text, delimiters))
@@ -588,7 +676,7 @@ public:
         const auto index = std::uint32_t(m_table.rawBegins.size());
         const auto size = std::uint32_t(end - begin);
         m_table.rawBegins.push_back(std::uint32_t(begin));
-        if ((index & ((1u << SegmentTable::checkpointShift) - 1)) == 0)
+        if ((index & ((1u << SegmentTable::checkpointShift) - 1)) == 0 && m_keepsCheckpoints)
             m_table.elementCheckpoints.push_back(std::uint32_t(m_table.elementStarts.size()));
         if (m_pending.size() < SegmentTable::manyElements) {
             m_table.elementCounts.push_back(std::uint8_t(m_pending.size()));
@@ -613,11 +701,20 @@ public:
             m_shift = shift;
         }
 
-        const std::string_view tag =
+        std::string_view tag =
             m_text.substr(begin, (m_pending.empty() ? end : m_pending.front()) - begin);
-        if (!kelvane::detail::isAsciiUpper(tag))
-            m_table.foldedTags.emplace_back(
-                index, m_table.foldedText.store(kelvane::detail::toUpper(tag)));
+        if (!kelvane::detail::isAsciiUpper(tag)) [[unlikely]] {
+            tag = m_table.foldedText.store(kelvane::detail::toUpper(tag));
+            m_table.foldedTags.emplace_back(index, tag);
+        }
+        const auto level = [this, end] {
+            if (m_pending.size() < 3)
+                return std::string_view();
+            const std::size_t from = m_pending.begin()[2] + m_table.separatorSize;
+            const std::size_t to = m_pending.size() > 3 ? m_pending.begin()[3] : end;
+            return m_text.substr(from, to - from);
+        };
+        m_table.classes.push_back(static_cast<X12Node::Kind>(classOf(tag, level)));
         m_pending.clear();
     }
 
@@ -647,6 +744,7 @@ public:
         appendAll(to.elementCounts, from.elementCounts);
         appendAll(to.elementStarts, from.elementStarts);
         appendAll(to.wideStarts, from.wideStarts);
+        appendAll(to.classes, from.classes);
         for (const auto &[index, count] : from.manyCounts)
             to.manyCounts.emplace_back(base + index, count);
         for (const kelvane::detail::LongSegment &segment : from.longSegments)
@@ -680,6 +778,7 @@ private:
     SplitStats m_stats;
     X12Delimiters m_first;
     bool m_followsHeaders;
+    bool m_keepsCheckpoints;
 };
 
 /// Scans the text from `from` to its end into the sink, cutting anew wherever the sink follows a
@@ -773,7 +872,8 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
             try {
                 const SegmentSink::Room room = SegmentSink::roomFor(text.substr(cut), delimiters);
                 secondRoom.set_value(room);
-                second.emplace(text, delimiters, followsHeaders, room);
+                second.emplace(text, delimiters, followsHeaders, room,
+                               SegmentSink::Place::appended);
                 scanAll(text, *second, ScanPoint{cut, cut});
             } catch (...) {
                 failure = std::current_exception();
@@ -810,115 +910,6 @@ std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Deli
     scanAll(text, sink);
     SplitStats stats = sink.stats();
     return {sink.finish(), stats};
-}
-
-/// What the tree's walk needs to know of a segment's tag. It is found for every segment before
-/// the walk, on both cores for a large file, so that the walk reads one byte a segment.
-enum class TagClass : std::uint8_t {
-    other,
-    isa,
-    iea,
-    gs,
-    ge,
-    st,
-    se,
-    hl20, // HL by its level code (HL03)
-    hl21,
-    hl22,
-    hl23,
-    hlOther,
-    claim, // CLM, PAT, INS, ENT
-    clp,
-    lx,
-    ts,      // TS3, TS2
-    service, // SV1, SV2, SV3, SV5, SVD
-    svc,
-    name, // NM1, N1
-    count
-};
-
-TagClass classOf(std::string_view tag, const X12Segment &segment) noexcept
-{
-    switch (tagKey(tag)) {
-    case tagKey("ISA"):
-        return TagClass::isa;
-    case tagKey("IEA"):
-        return TagClass::iea;
-    case tagKey("GS"):
-        return TagClass::gs;
-    case tagKey("GE"):
-        return TagClass::ge;
-    case tagKey("ST"):
-        return TagClass::st;
-    case tagKey("SE"):
-        return TagClass::se;
-    case tagKey("HL"): {
-        const std::string_view level = segment.element(2);
-        if (level == "20")
-            return TagClass::hl20;
-        if (level == "21")
-            return TagClass::hl21;
-        if (level == "22")
-            return TagClass::hl22;
-        if (level == "23")
-            return TagClass::hl23;
-        return TagClass::hlOther;
-    }
-    case tagKey("CLM"):
-    case tagKey("PAT"):
-    case tagKey("INS"):
-    case tagKey("ENT"):
-        return TagClass::claim;
-    case tagKey("CLP"):
-        return TagClass::clp;
-    case tagKey("LX"):
-        return TagClass::lx;
-    case tagKey("TS3"):
-    case tagKey("TS2"):
-        return TagClass::ts;
-    case tagKey("SV1"):
-    case tagKey("SV2"):
-    case tagKey("SV3"):
-    case tagKey("SV5"):
-    case tagKey("SVD"):
-        return TagClass::service;
-    case tagKey("SVC"):
-        return TagClass::svc;
-    case tagKey("NM1"):
-    case tagKey("N1"):
-        return TagClass::name;
-    default:
-        return TagClass::other;
-    }
-}
-
-/// The classes of segments [begin, end), in one pass that reads each tag where its segment's
-/// table has it, without a search per segment.
-void classify(const X12SegmentList &segments, std::uint32_t begin, std::uint32_t end,
-              X12Node::Kind *out) noexcept
-{
-    if (begin >= end)
-        return;
-    const SegmentTable &t = DocumentBuilder::table(segments);
-    std::uint32_t element = t.firstElement(begin);
-    auto folded = std::lower_bound(
-        t.foldedTags.begin(), t.foldedTags.end(), begin,
-        [](const auto &entry, std::uint32_t index) { return entry.first < index; });
-    for (std::uint32_t i = begin; i < end; ++i) {
-        const std::uint32_t count = t.elementCount(i);
-        std::string_view tag;
-        if (folded != t.foldedTags.end() && folded->first == i) {
-            tag = (folded++)->second;
-        } else if (t.rawSizes[i] == SegmentTable::longSize) {
-            tag = segments[i].tag();
-        } else {
-            const std::uint32_t size =
-                count > 0 ? t.elementStarts[element] - t.separatorSize : t.rawSizes[i];
-            tag = {t.text + t.rawBegins[i], size};
-        }
-        element += count;
-        out[i] = static_cast<X12Node::Kind>(classOf(tag, segments[i]));
-    }
 }
 
 /// Rank of the loop a segment of this class starts (a lower rank is an outer loop), or -1 for
@@ -1001,10 +992,9 @@ bool isBlank(std::string_view text)
 class TreeWalk
 {
 public:
-    /// Below this many segments the classes are found on one core: a thread would cost more.
-    static constexpr std::uint32_t minimumForTwoCores = 1u << 16;
-
-    TreeWalk(const X12SegmentList &segments, NodeTable &table)
+    /// `classes` are the segments' classes, found while they were cut.
+    TreeWalk(const X12SegmentList &segments, NodeTable &table,
+             kelvane::detail::LargeVector<X12Node::Kind> classes)
         : m_segments(segments), m_table(table)
     {
         m_table.segments = &DocumentBuilder::table(segments);
@@ -1018,12 +1008,12 @@ public:
         kelvane::detail::reserveLarge(m_table.roots, segments.size());
         kelvane::detail::reserveLarge(m_table.findings, segments.size() + 4);
         // Each segment's class waits in its node's place until the walk puts the kind there.
-        m_table.kinds.resize(segments.size());
+        assert(classes.size() == segments.size());
+        m_table.kinds = std::move(classes);
     }
 
     void run()
     {
-        classifyAll();
         for (std::uint32_t i = 0; i < m_segments.size(); ++i)
             step(static_cast<TagClass>(m_table.kinds[i]), i);
         endOutside();
@@ -1071,20 +1061,6 @@ private:
         int rank;
         Container node;
     };
-
-    /// Every segment's class, in its node's kind; a large list is classified on two cores.
-    void classifyAll()
-    {
-        const auto size = std::uint32_t(m_segments.size());
-        X12Node::Kind *const classes = m_table.kinds.data();
-        if (size < minimumForTwoCores || std::thread::hardware_concurrency() < 2) {
-            classify(m_segments, 0, size, classes);
-            return;
-        }
-        const std::uint32_t half = size / 2;
-        std::jthread worker([&] { classify(m_segments, half, size, classes); });
-        classify(m_segments, 0, half, classes);
-    }
 
     void step(const TagClass tagClass, std::uint32_t index)
     {
@@ -1456,7 +1432,8 @@ std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_vie
 X12Tree buildTree(const X12SegmentList &segments)
 {
     X12Tree tree;
-    TreeWalk(segments, DocumentBuilder::table(tree)).run();
+    TreeWalk(segments, DocumentBuilder::table(tree), DocumentBuilder::table(segments).classes)
+        .run();
     return tree;
 }
 
@@ -1478,7 +1455,8 @@ std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::stri
         return std::unexpected(X12ParseError::noSegments);
 
     X12Tree tree;
-    TreeWalk walk(segments, DocumentBuilder::table(tree));
+    TreeWalk walk(segments, DocumentBuilder::table(tree),
+                  std::move(DocumentBuilder::table(segments).classes));
     walk.run();
     std::vector<std::string> transactionSets = walk.takeTransactionSets();
 
