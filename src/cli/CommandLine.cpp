@@ -150,14 +150,15 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
                 depth = document.depth(index);
             previousParent = parent;
             out.append(depth * 2, ' ');
+            const X12Segment segment = document.segment(index);
             const std::size_t titleStart = out.size();
-            document.appendTitle(index, out);
+            document.appendTitle(segment, out);
             if (printable)
                 makePrintable(out, titleStart);
             const std::size_t titleEnd = out.size();
             out += "  \u2014 ";
             const std::size_t subtitleStart = out.size();
-            document.appendSubtitle(index, out);
+            document.appendSubtitle(segment, out);
             if (out.size() == subtitleStart)
                 out.resize(titleEnd);
             else if (printable)

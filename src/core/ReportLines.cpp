@@ -58,14 +58,14 @@ bool appendElementLine(std::string &out, const X12Dictionary::ElementVocabulary 
 void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t depth,
                      std::vector<Line> &lines)
 {
+    const X12Segment segment = document.segment(node);
     Line title{{}, depth, titleStyle(document.kind(node))};
-    document.appendTitle(node, title.text);
+    document.appendTitle(segment, title.text);
     lines.push_back(std::move(title));
     Line subtitle{{}, depth + 1, Style::note};
-    document.appendSubtitle(node, subtitle.text);
+    document.appendSubtitle(segment, subtitle.text);
     if (!subtitle.text.empty())
         lines.push_back(std::move(subtitle));
-    const X12Segment segment = document.segment(node);
     const X12Dictionary::ElementVocabulary vocabulary(segment.tag());
     for (std::size_t i = 0; i < segment.elementCount(); ++i) {
         Line element{{}, depth + 1, Style::element};

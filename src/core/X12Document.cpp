@@ -129,8 +129,17 @@ std::uint32_t X12Tree::row(std::uint32_t index) const noexcept
 
 void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
 {
-    const X12Segment segment(m_table->segments, index);
-    switch (m_table->kinds[index]) {
+    appendTitle(X12Segment(m_table->segments, index), out);
+}
+
+void X12Tree::appendSubtitle(std::uint32_t index, std::string &out) const
+{
+    appendSubtitle(X12Segment(m_table->segments, index), out);
+}
+
+void X12Tree::appendTitle(const X12Segment &segment, std::string &out) const
+{
+    switch (m_table->kinds[segment.m_index]) {
     case X12Node::Kind::interchange:
         out += "Interchange";
         return;
@@ -151,10 +160,9 @@ void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
     }
 }
 
-void X12Tree::appendSubtitle(std::uint32_t index, std::string &out) const
+void X12Tree::appendSubtitle(const X12Segment &segment, std::string &out) const
 {
-    const X12Segment segment(m_table->segments, index);
-    switch (m_table->kinds[index]) {
+    switch (m_table->kinds[segment.m_index]) {
     case X12Node::Kind::interchange:
     case X12Node::Kind::functionalGroup:
         kelvane::detail::appendEnvelopeSubtitle(out, segment);

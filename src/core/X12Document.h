@@ -305,6 +305,11 @@ public:
     /// of their own, for writers that go through millions of nodes.
     void appendTitle(std::uint32_t index, std::string &out) const;
     void appendSubtitle(std::uint32_t index, std::string &out) const;
+    /// The same for the node of a segment of this tree's document (a node's index is its
+    /// segment's), given as a handle that a writer of both texts shares: it finds the segment's
+    /// elements once.
+    void appendTitle(const X12Segment &segment, std::string &out) const;
+    void appendSubtitle(const X12Segment &segment, std::string &out) const;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
     std::span<const std::uint32_t> children(std::uint32_t index) const noexcept;
 
@@ -374,6 +379,14 @@ public:
     void appendSubtitle(std::uint32_t index, std::string &out) const
     {
         m_tree.appendSubtitle(index, out);
+    }
+    void appendTitle(const X12Segment &segment, std::string &out) const
+    {
+        m_tree.appendTitle(segment, out);
+    }
+    void appendSubtitle(const X12Segment &segment, std::string &out) const
+    {
+        m_tree.appendSubtitle(segment, out);
     }
 
     /// The invisible parent of the top-level nodes.

@@ -356,12 +356,13 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
         w.raw("{\"kind\":");
         w.plainString(toString(document.kind(index)));
         w.raw(",\"title\":");
+        const X12Segment segment = document.segment(index);
         text.clear();
-        document.appendTitle(index, text);
+        document.appendTitle(segment, text);
         w.string(text);
         w.raw(",\"subtitle\":");
         text.clear();
-        document.appendSubtitle(index, text);
+        document.appendSubtitle(segment, text);
         w.string(text);
         w.raw(",\"position\":");
         w.number(i + 1);
