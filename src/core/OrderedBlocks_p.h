@@ -8,8 +8,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,7 +24,9 @@ namespace kelvane::detail {
 /// declined instead (render returns false) and handed to direct(begin, end) on the calling thread
 /// in its turn, to deliver it itself; direct returns false when the receiver refused. consume runs
 /// on the calling thread and returns false to stop. At most two blocks per thread are held at any
-/// time. Returns false once the receiver refused; no block is started after that.
+/// time. Returns false once the receiver refused; no block is started after that. What a render
+/// throws (running out of memory, say) is thrown here, in its block's turn, once every worker has
+/// stopped; so is what consume or direct throws.
 template <typename Text, typename Render, typename Direct, typename Consume>
 bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
                     Consume &&consume)
@@ -32,7 +36,7 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
     const std::size_t blocks = (count + blockSize - 1) / blockSize;
     const std::size_t threads =
         std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, blocks});
-    if (threads <= 1) {
+    auto inOneThread = [&] {
         Text text;
         for (std::size_t block = 0; block < blocks; ++block) {
             const std::size_t begin = block * blockSize;
@@ -43,13 +47,16 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
                 return false;
         }
         return true;
-    }
+    };
+    if (threads <= 1)
+        return inOneThread();
 
     struct Slot
     {
         Text text;
         bool ready = false;
         bool declined = false;
+        std::exception_ptr failure; // what its render threw
     };
     const std::size_t slots = 2 * threads;
     std::vector<Slot> ring(slots);
@@ -69,37 +76,67 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
             const std::size_t block = next++;
             Slot &slot = ring[block % slots];
             lock.unlock();
-            slot.text.clear();
-            const bool rendered =
-                render(block * blockSize, std::min(count, (block + 1) * blockSize), slot.text);
+            bool rendered = false;
+            std::exception_ptr failure;
+            try {
+                slot.text.clear();
+                rendered =
+                    render(block * blockSize, std::min(count, (block + 1) * blockSize), slot.text);
+            } catch (...) {
+                failure = std::current_exception();
+            }
             lock.lock();
             slot.declined = !rendered;
+            slot.failure = failure;
             slot.ready = true;
             changed.notify_all();
         }
     };
     std::vector<std::jthread> workers;
-    workers.reserve(threads);
-    for (std::size_t k = 0; k < threads; ++k)
-        workers.emplace_back(work);
-
-    bool accepted = true;
-    for (std::size_t block = 0; block < blocks && accepted; ++block) {
-        Slot &slot = ring[block % slots];
+    // Stops and joins the workers: on the way out, and when anything here throws, so that no
+    // worker is left waiting for a block that will never be taken.
+    auto stopWorkers = [&] {
         {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return slot.ready; });
+            std::lock_guard lock(mutex);
+            stop = true;
         }
-        accepted = slot.declined
-                       ? direct(block * blockSize, std::min(count, (block + 1) * blockSize))
-                       : consume(slot.text);
-        std::lock_guard lock(mutex);
-        slot.ready = false;
-        ++written;
-        stop = !accepted;
         changed.notify_all();
+        workers.clear();
+    };
+    bool accepted = true;
+    try {
+        workers.reserve(threads);
+        for (std::size_t k = 0; k < threads; ++k) {
+            try {
+                workers.emplace_back(work);
+            } catch (const std::system_error &) {
+                break; // no thread to be had: those started do the work
+            }
+        }
+        if (workers.empty())
+            return inOneThread();
+        for (std::size_t block = 0; block < blocks && accepted; ++block) {
+            Slot &slot = ring[block % slots];
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return slot.ready; });
+            }
+            if (slot.failure)
+                std::rethrow_exception(slot.failure);
+            accepted = slot.declined
+                           ? direct(block * blockSize, std::min(count, (block + 1) * blockSize))
+                           : consume(slot.text);
+            std::lock_guard lock(mutex);
+            slot.ready = false;
+            ++written;
+            stop = !accepted;
+            changed.notify_all();
+        }
+    } catch (...) {
+        stopWorkers();
+        throw;
     }
-    workers.clear(); // joins
+    stopWorkers();
     return accepted;
 }
 

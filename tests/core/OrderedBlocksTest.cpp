@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -77,6 +79,38 @@ TEST(OrderedBlocksTest, RefusalStopsTheWork)
     EXPECT_EQ(r.out, expected(30));
     // Only the blocks already under way when the sink refused were rendered.
     EXPECT_LT(r.rendered, 3 + 2 * 8 + 8);
+}
+
+// A render or the sink that throws (out of memory, say) must reach the caller in its block's turn,
+// after the blocks before it, and leave no worker behind: not a process ended by a worker's
+// exception, nor one waiting forever for a block that is never taken.
+TEST(OrderedBlocksTest, FailuresReachTheCallerInTurn)
+{
+    for (const bool inSink : {false, true}) {
+        SCOPED_TRACE(inSink);
+        std::string out;
+        const auto renderAll = [&] {
+            return renderInOrder<std::string>(
+                10000, 10,
+                [&](std::size_t begin, std::size_t end, std::string &text) {
+                    if (!inSink && begin == 50)
+                        throw std::bad_alloc();
+                    for (std::size_t i = begin; i < end; ++i)
+                        text += std::to_string(i) + ",";
+                },
+                [&](std::string_view text) {
+                    if (inSink && text.starts_with("50,"))
+                        throw std::runtime_error("the disk is full");
+                    out += text;
+                    return true;
+                });
+        };
+        if (inSink)
+            EXPECT_THROW(renderAll(), std::runtime_error);
+        else
+            EXPECT_THROW(renderAll(), std::bad_alloc);
+        EXPECT_EQ(out, expected(50));
+    }
 }
 
 } // namespace
