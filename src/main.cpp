@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     try {
         CommandLine::runIfRequested(argc, argv);
     } catch (const std::bad_alloc &) {
-        std::fputs("error: not enough memory to open this file\n", stderr);
+        CommandLine::reportOutOfMemory(STDERR_FILENO);
         return 1;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "error: %s\n", e.what());

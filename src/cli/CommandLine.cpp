@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -30,12 +31,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -836,6 +839,42 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
             return printText(outFd, versionLine(), errFd);
     }
     return std::nullopt;
+}
+
+void reportOutOfMemory(int errFd) noexcept
+{
+    // The smaller of the address space and data limits, when either is set.
+    const char *option = nullptr;
+    rlim_t limit = RLIM_INFINITY;
+    for (const auto &[resource, name] :
+         {std::pair{RLIMIT_AS, "-v"}, std::pair{RLIMIT_DATA, "-d"}}) {
+        struct rlimit current;
+        if (::getrlimit(resource, &current) == 0 && current.rlim_cur != RLIM_INFINITY &&
+            current.rlim_cur < limit) {
+            limit = current.rlim_cur;
+            option = name;
+        }
+    }
+    char message[160];
+    if (option == nullptr) {
+        std::snprintf(message, sizeof message, "error: not enough memory for this file\n");
+    } else {
+        const double mebibytes = double(limit) / (1024.0 * 1024.0);
+        std::snprintf(message, sizeof message,
+                      "error: not enough memory for this file within this process's limit of "
+                      "%.*f %s (ulimit %s)\n",
+                      mebibytes < 1024 ? 0 : 1, mebibytes < 1024 ? mebibytes : mebibytes / 1024,
+                      mebibytes < 1024 ? "MiB" : "GiB", option);
+    }
+    std::string_view text(message);
+    while (!text.empty()) {
+        const ssize_t written = ::write(errFd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        text.remove_prefix(std::size_t(written));
+    }
 }
 
 void runIfRequested(int argc, char **argv)

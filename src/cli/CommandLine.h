@@ -15,4 +15,8 @@ void runIfRequested(int argc, char **argv);
 /// was requested. arguments[0] is the program path. Output goes to the given descriptors.
 std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd);
 
+/// Says on errFd that a mode ran out of memory, naming the process's memory limit when one is set
+/// (ulimit -v or -d), which is often why. Allocates nothing.
+void reportOutOfMemory(int errFd) noexcept;
+
 } // namespace CommandLine
