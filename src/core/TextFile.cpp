@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -149,10 +150,17 @@ ssize_t readHalves(int fd, char *to, std::size_t size)
     const std::size_t half = size / 2;
     ssize_t second = 0;
     int secondError = 0;
-    std::jthread reader([&] {
-        second = readAt(fd, to + half, size - half, off_t(half));
-        secondError = errno;
-    });
+    std::jthread reader;
+    try {
+        reader = std::jthread([&] {
+            second = readAt(fd, to + half, size - half, off_t(half));
+            secondError = errno;
+        });
+    } catch (const std::system_error &) {
+        // No second thread to be had: all of it on this one.
+        const ssize_t read = readAt(fd, to, size, 0);
+        return read < 0 || ::lseek(fd, read, SEEK_SET) < 0 ? -1 : read;
+    }
     ssize_t read = readAt(fd, to, half, 0);
     const int firstError = errno;
     reader.join();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include <emmintrin.h>
@@ -414,7 +415,12 @@ std::size_t firstInvalidUtf8InHalves(std::string_view text)
         ++cut;
     std::size_t second = std::string_view::npos;
     {
-        std::jthread worker([&] { second = firstInvalidUtf8(text.substr(cut)); });
+        std::jthread worker;
+        try {
+            worker = std::jthread([&] { second = firstInvalidUtf8(text.substr(cut)); });
+        } catch (const std::system_error &) {
+            return firstInvalidUtf8(text); // no second thread to be had
+        }
         if (const std::size_t first = firstInvalidUtf8(text.substr(0, cut));
             first != std::string_view::npos)
             return first;

@@ -19,6 +19,7 @@
 #include <initializer_list>
 #include <optional>
 #include <future>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <unordered_map>
@@ -868,21 +869,27 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
     std::optional<SegmentSink> first;
     std::exception_ptr failure; // of the worker, such as running out of memory
     {
-        std::jthread worker([&] {
-            try {
-                const SegmentSink::Room room = SegmentSink::roomFor(text.substr(cut), delimiters);
-                secondRoom.set_value(room);
-                second.emplace(text, delimiters, followsHeaders, room,
-                               SegmentSink::Place::appended);
-                scanAll(text, *second, ScanPoint{cut, cut});
-            } catch (...) {
-                failure = std::current_exception();
+        std::jthread worker;
+        try {
+            worker = std::jthread([&] {
                 try {
-                    secondRoom.set_exception(failure); // unless the room was told already
-                } catch (const std::future_error &) {
+                    const SegmentSink::Room room =
+                        SegmentSink::roomFor(text.substr(cut), delimiters);
+                    secondRoom.set_value(room);
+                    second.emplace(text, delimiters, followsHeaders, room,
+                                   SegmentSink::Place::appended);
+                    scanAll(text, *second, ScanPoint{cut, cut});
+                } catch (...) {
+                    failure = std::current_exception();
+                    try {
+                        secondRoom.set_exception(failure); // unless the room was told already
+                    } catch (const std::future_error &) {
+                    }
                 }
-            }
-        });
+            });
+        } catch (const std::system_error &) {
+            return std::nullopt; // no second thread to be had: one pass does it
+        }
         const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
         first.emplace(text, delimiters, followsHeaders, room + secondRoom.get_future().get());
         const std::optional<ScanPoint> restart =
