@@ -297,6 +297,29 @@ namespace kelvane::detail {
 
 bool appendDate(std::string &out, std::string_view value)
 {
+    // CCYYMMDD or YYMMDD in ASCII digits, nearly every date in a file, in one short step.
+    if (value.size() == 8 || value.size() == 6) {
+        bool digitsOnly = true;
+        for (const char c : value)
+            digitsOnly = digitsOnly && c >= '0' && c <= '9';
+        if (digitsOnly) {
+            const char *const at = value.data() + value.size() - 4; // the month, then the day
+            const int month = (at[0] - '0') * 10 + (at[1] - '0');
+            const int day = (at[2] - '0') * 10 + (at[3] - '0');
+            if (month < 1 || month > 12 || day < 1 || day > 31)
+                return false;
+            char text[10] = {at[0], at[1], '/', at[2], at[3], '/'};
+            if (value.size() == 8) {
+                std::memcpy(text + 6, value.data(), 4);
+            } else {
+                const bool lastCentury = (value[0] - '0') * 10 + (value[1] - '0') > 50;
+                std::memcpy(text + 6, lastCentury ? "19" : "20", 2);
+                std::memcpy(text + 8, value.data(), 2);
+            }
+            out.append(text, sizeof text);
+            return true;
+        }
+    }
     const auto digits = numericCharacters<16>(value);
     if (!digits)
         return false;
