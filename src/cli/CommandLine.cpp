@@ -7,6 +7,7 @@
 #include "core/Version.h"
 #include "core/VisibleText.h"
 #include "core/X12Csv.h"
+#include "core/X12Dictionary.h"
 #include "core/X12Json.h"
 #include "core/X12Parser.h"
 #include "pdf/PDFExporter.h"
@@ -139,6 +140,7 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
     // feeds are the only ones, one to a line, there is nothing to replace. Otherwise they are
     // written again, each title and subtitle made printable on its own.
     const std::size_t blockStart = out.size();
+    const X12Dictionary::MoneyLocaleSnapshot locale;
     auto writeLines = [&](bool printable) {
         // A node's depth follows from the node before it when it is that node's child or
         // sibling, which most nodes are; otherwise its ancestors are counted.

@@ -3,6 +3,7 @@
 // The buffer and block writer shared by the documents written for scripts (JSON, CSV).
 
 #include "core/OrderedBlocks_p.h"
+#include "core/X12Dictionary.h"
 #include "core/X12Document.h"
 
 #include <algorithm>
@@ -119,12 +120,14 @@ writeSegmentBlocks(const X12Document &document, std::size_t count,
         [&](std::size_t begin, std::size_t end, Buffer &out) {
             if (!segmentsUnder(document, begin, end, 1u << 20))
                 return false;
+            const X12Dictionary::MoneyLocaleSnapshot locale;
             render(begin, end, out);
             return true;
         },
         [&](std::size_t begin, std::size_t end) {
             Buffer out;
             out.setSink(&sink);
+            const X12Dictionary::MoneyLocaleSnapshot locale;
             render(begin, end, out);
             return out.spill();
         },

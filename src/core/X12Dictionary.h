@@ -44,6 +44,22 @@ private:
     std::size_t m_previous;
 };
 
+/// While one lives, the amounts this thread formats follow the money locale the environment named
+/// when it was made, rather than asking the environment for each amount: for writers that format
+/// millions of values in a run.
+class MoneyLocaleSnapshot
+{
+public:
+    MoneyLocaleSnapshot();
+    ~MoneyLocaleSnapshot();
+    MoneyLocaleSnapshot(const MoneyLocaleSnapshot &) = delete;
+    MoneyLocaleSnapshot &operator=(const MoneyLocaleSnapshot &) = delete;
+
+private:
+    std::string m_locale;
+    const std::string *m_previous;
+};
+
 /// The segment's name, or "Segment " and the tag for tags the dictionary does not know.
 std::string segmentName(std::string_view tag);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <memory>
 
 #include <clocale>
@@ -121,6 +122,9 @@ std::optional<double> readAmount(std::string_view value)
         return std::nullopt; // a trailing character, or a NUL inside the value
     return number;
 }
+
+/// What a MoneyLocaleSnapshot holds on its thread.
+thread_local const std::string *t_moneyLocale = nullptr;
 
 /// The locale for money: LC_ALL, then LC_MONETARY, then LANG; C, POSIX or nothing mean en_US.
 std::string moneyLocale()
@@ -369,7 +373,8 @@ bool appendTime(std::string &out, std::string_view value)
 bool appendAmount(std::string &out, std::string_view value)
 {
     // A plain decimal, which strtod would read whole too, needs neither strtod nor ICU in en_US.
-    const std::string locale = moneyLocale();
+    std::string asked;
+    const std::string &locale = t_moneyLocale ? *t_moneyLocale : (asked = moneyLocale());
     if (locale == "en_US" && appendPlainUsDollars(out, value))
         return true;
     const auto number = readAmount(value);
@@ -413,6 +418,16 @@ std::optional<std::string> formatTime(std::string_view value)
 std::optional<std::string> formatAmount(std::string_view value)
 {
     return formatted<kelvane::detail::appendAmount>(value);
+}
+
+MoneyLocaleSnapshot::MoneyLocaleSnapshot()
+    : m_locale(moneyLocale()), m_previous(std::exchange(t_moneyLocale, &m_locale))
+{
+}
+
+MoneyLocaleSnapshot::~MoneyLocaleSnapshot()
+{
+    t_moneyLocale = m_previous;
 }
 
 } // namespace X12Dictionary
