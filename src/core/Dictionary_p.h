@@ -35,8 +35,18 @@ X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
     return table;
 }
 
+/// What a QuotedPieceLimit sets on its thread.
+inline thread_local std::size_t t_pieceLimit = std::size_t(-1);
+
+/// The first bytes of a piece longer than the limit, cut between characters.
+std::string_view cutPiece(std::string_view piece, std::size_t limit) noexcept;
+
 /// The piece as a composed text quotes it: whole, or its first bytes under a QuotedPieceLimit.
-std::string_view limitedPiece(std::string_view piece) noexcept;
+inline std::string_view limitedPiece(std::string_view piece) noexcept
+{
+    const std::size_t limit = t_pieceLimit;
+    return piece.size() <= limit ? piece : cutPiece(piece, limit);
+}
 
 /// Each appends the formatted value and returns true, or leaves `out` as it was and returns false.
 bool appendDate(std::string &out, std::string_view value);

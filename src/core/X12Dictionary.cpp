@@ -814,9 +814,6 @@ std::string nameOr(const X12Dictionary::NameTable &table, std::string_view key,
     return join(prefix, kelvane::detail::limitedPiece(key));
 }
 
-/// What a QuotedPieceLimit sets on its thread.
-thread_local std::size_t t_pieceLimit = std::size_t(-1);
-
 } // namespace
 
 namespace X12Dictionary {
@@ -853,13 +850,13 @@ const ElementNameTable &elementNames()
 }
 
 QuotedPieceLimit::QuotedPieceLimit(std::size_t bytes) noexcept
-    : m_previous(std::exchange(t_pieceLimit, bytes))
+    : m_previous(std::exchange(kelvane::detail::t_pieceLimit, bytes))
 {
 }
 
 QuotedPieceLimit::~QuotedPieceLimit()
 {
-    t_pieceLimit = m_previous;
+    kelvane::detail::t_pieceLimit = m_previous;
 }
 
 std::string segmentName(std::string_view tag)
@@ -913,12 +910,10 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position)
 
 namespace kelvane::detail {
 
-std::string_view limitedPiece(std::string_view piece) noexcept
+std::string_view cutPiece(std::string_view piece, std::size_t limit) noexcept
 {
-    if (piece.size() <= t_pieceLimit)
-        return piece;
     // Cut before a continuation byte, so that no character is split.
-    std::size_t size = t_pieceLimit;
+    std::size_t size = limit;
     while (size > 0 && (static_cast<unsigned char>(piece[size]) & 0xC0) == 0x80)
         --size;
     return piece.substr(0, size);
