@@ -131,15 +131,40 @@ int finishOutput(OutputSink &out, int errFd)
     return fail(errFd, message);
 }
 
+/// Whether segments [begin, end) hold no control character. The text from the first to the last is
+/// checked in one pass; what it finds (line breaks, mostly) must lie between segments.
+bool segmentsHoldNoControl(const X12Document &document, std::size_t begin, std::size_t end)
+{
+    if (begin >= end)
+        return true;
+    const char *const text = document.text().data();
+    const X12Segment first = document.segment(std::uint32_t(begin));
+    const X12Segment last = document.segment(std::uint32_t(end - 1));
+    const std::size_t from = std::size_t(first.raw().data() - text);
+    const std::size_t to = std::size_t(last.raw().data() + last.raw().size() - text);
+    std::size_t segment = begin;
+    for (std::size_t at = from;;) {
+        at += VisibleText::firstControl(std::string_view(text + at, to - at));
+        if (at >= to)
+            return true;
+        // Segments before the control character are passed by; it must come before the next.
+        std::string_view raw = document.segment(std::uint32_t(segment)).raw();
+        while (std::size_t(raw.data() + raw.size() - text) <= at)
+            raw = document.segment(std::uint32_t(++segment)).raw();
+        if (std::size_t(raw.data() - text) <= at)
+            return false;
+        ++at;
+    }
+}
+
 /// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
 /// tree, and a node's depth is its number of ancestors.
 void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
                      std::string &out)
 {
-    // Lines are written as they come and checked once for control characters: when their line
-    // feeds are the only ones, one to a line, there is nothing to replace. Otherwise they are
-    // written again, each title and subtitle made printable on its own.
-    const std::size_t blockStart = out.size();
+    // Titles and subtitles quote nothing of the file but their own segment's text. When the
+    // segments hold no control character, the lines are written as they come; otherwise each
+    // title and subtitle is made printable on its own.
     const X12Dictionary::MoneyLocaleSnapshot locale;
     auto writeLines = [&](bool printable) {
         // A node's depth follows from the node before it when it is that node's child or
@@ -171,11 +196,10 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
             out += '\n';
         }
     };
-    writeLines(false);
-    if (VisibleText::lineFeedsIfOnlyControls(std::string_view(out).substr(blockStart)) ==
-        end - begin)
+    if (segmentsHoldNoControl(document, begin, end)) {
+        writeLines(false);
         return;
-    out.resize(blockStart);
+    }
     writeLines(true);
 }
 

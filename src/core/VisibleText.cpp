@@ -9,9 +9,8 @@
 #include <emmintrin.h>
 #endif
 
-namespace {
+namespace VisibleText {
 
-/// Offset of the first control character (its first byte), or the text's size.
 std::size_t firstControl(std::string_view text) noexcept
 {
     const auto *s = reinterpret_cast<const unsigned char *>(text.data());
@@ -46,25 +45,9 @@ std::size_t firstControl(std::string_view text) noexcept
     return n;
 }
 
-} // namespace
-
-namespace VisibleText {
-
 bool hasControl(std::string_view text) noexcept
 {
     return firstControl(text) != text.size();
-}
-
-std::optional<std::size_t> lineFeedsIfOnlyControls(std::string_view text) noexcept
-{
-    std::size_t lineFeeds = 0;
-    for (std::size_t at = firstControl(text); at != text.size();
-         at = firstControl(text), ++lineFeeds) {
-        if (text[at] != '\n')
-            return std::nullopt;
-        text.remove_prefix(at + 1);
-    }
-    return lineFeeds;
 }
 
 void append(std::string &out, std::string_view text)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +14,8 @@ namespace VisibleText {
 /// True when the text holds a character that append() would replace.
 bool hasControl(std::string_view text) noexcept;
 
-/// How many line feeds the text holds when they are its only control characters; nothing when it
-/// holds any other. Lets a writer check a whole block of its own lines at once.
-std::optional<std::size_t> lineFeedsIfOnlyControls(std::string_view text) noexcept;
+/// Offset of the first byte of the first such character, or the text's size.
+std::size_t firstControl(std::string_view text) noexcept;
 
 /// Appends UTF-8 text with its control characters replaced by their symbols.
 void append(std::string &out, std::string_view text);

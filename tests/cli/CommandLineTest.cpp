@@ -378,6 +378,24 @@ TEST_F(CommandLineTest, ControlCharactersPrintAsSymbols)
     expected.replace(expected.find("control 1\n"), 10, "control 1\u240ANo findings.\n");
     EXPECT_EQ(tree.out, expected);
 
+    // In a file of many blocks of lines, with line breaks between its segments, a control
+    // character deep inside one segment shows where it is, and only there.
+    std::string many = smallClaim;
+    std::string manyExpected = smallClaimTree;
+    const std::string address = "N3*12 MAIN ST~\n";
+    const std::string addressLine = "          N3 \u2014 Party Address  \u2014 12 MAIN ST\n";
+    for (int i = 0; i < 9999; ++i) {
+        many.insert(many.find(address), address);
+        manyExpected.insert(manyExpected.find(addressLine), addressLine);
+    }
+    const std::size_t deep = many.rfind("12 MAIN ST");
+    many.replace(deep, 10, "12 MAIN\x1BST");
+    manyExpected.replace(manyExpected.rfind("12 MAIN ST"), 10, "12 MAIN\u241BST");
+    EXPECT_EQ(run({"--dump-tree", write("many.x12", many)}).out, manyExpected);
+    many.replace(deep, 10, "12 MAIN ST");
+    manyExpected.replace(manyExpected.rfind("12 MAIN\u241BST"), 12, "12 MAIN ST");
+    EXPECT_EQ(run({"--dump-tree", write("many.x12", many)}).out, manyExpected);
+
     // A line feed inside a value, the file's only control character.
     std::string fedClaim = smallClaim;
     fedClaim.replace(fedClaim.find("12 MAIN ST"), 10, "12 MAIN\nST");
