@@ -15,6 +15,7 @@
 
 namespace kelvane::detail {
 class DocumentBuilder;
+class ElementReader;
 struct SegmentTable;
 struct NodeTable;
 } // namespace kelvane::detail
@@ -78,6 +79,7 @@ public:
 
 private:
     friend class kelvane::detail::DocumentBuilder;
+    friend class kelvane::detail::ElementReader;
     friend class X12SegmentList;
     friend class X12Tree;
     friend struct std::hash<X12Segment>;

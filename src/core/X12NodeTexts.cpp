@@ -1,6 +1,7 @@
 // Titles and one-line summaries of tree nodes, composed from one segment.
 
 #include "core/Dictionary_p.h"
+#include "core/ElementReader_p.h"
 #include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Document.h"
@@ -100,10 +101,9 @@ namespace kelvane::detail {
 
 void appendPersonName(std::string &out, const X12Segment &segment)
 {
-    const auto e = [&](std::ptrdiff_t k) {
-        return kelvane::detail::limitedPiece(segment.elementAt(k));
-    };
-    if (segment.tag() == "N1") {
+    const kelvane::detail::ElementReader elements(segment);
+    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
+    if (elements.tag() == "N1") {
         out.append(e(2));
         return;
     }
@@ -123,10 +123,9 @@ void appendPersonName(std::string &out, const X12Segment &segment)
 
 void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
-    const auto e = [&](std::ptrdiff_t k) {
-        return kelvane::detail::limitedPiece(segment.elementAt(k));
-    };
+    const kelvane::detail::ElementReader elements(segment);
+    const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
+    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
     switch (tagKey(tag)) {
     case tagKey("DTP"):
         lookupOrRaw(out, X12Dictionary::dtpQualifier(), e(1));
@@ -221,10 +220,9 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 
 void appendLoopTitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
-    const auto e = [&](std::ptrdiff_t k) {
-        return kelvane::detail::limitedPiece(segment.elementAt(k));
-    };
+    const kelvane::detail::ElementReader elements(segment);
+    const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
+    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
     switch (tagKey(tag)) {
     case tagKey("HL"):
         out += "HL ";
@@ -302,10 +300,9 @@ void appendLoopTitle(std::string &out, const X12Segment &segment)
 
 void appendLoopSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
-    const auto e = [&](std::ptrdiff_t k) {
-        return kelvane::detail::limitedPiece(segment.elementAt(k));
-    };
+    const kelvane::detail::ElementReader elements(segment);
+    const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
+    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
     switch (tagKey(tag)) {
     case tagKey("NM1"):
         if (e(9).empty())
@@ -343,10 +340,9 @@ void appendLoopSubtitle(std::string &out, const X12Segment &segment)
 
 void appendEnvelopeSubtitle(std::string &out, const X12Segment &segment)
 {
-    const std::string_view tag = kelvane::detail::limitedPiece(segment.tag());
-    const auto e = [&](std::ptrdiff_t k) {
-        return kelvane::detail::limitedPiece(segment.elementAt(k));
-    };
+    const kelvane::detail::ElementReader elements(segment);
+    const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
+    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
     if (tag == "ISA") {
         out.append(kelvane::detail::trimBlanks(e(6)));
         out += " \u2192 ";

@@ -2,6 +2,7 @@
 // character-by-character paths on the same random inputs: any difference is a fault of the fast
 // path, at a boundary no hand-written case happens to cross.
 
+#include "core/ElementReader_p.h"
 #include "core/Unicode_p.h"
 #include "core/VisibleText.h"
 #include "core/X12Json.h"
@@ -92,6 +93,30 @@ TEST(FastPathTest, SegmentsMatchTheCharacterWalk)
         const X12SegmentList slow =
             X12Parser::splitSegments(walked, {"\u00A7", ":", "^", "\u2022"});
         ASSERT_EQ(describe(fast, "*", "~"), describe(slow, "\u00A7", "\u2022"));
+    }
+}
+
+TEST(FastPathTest, ElementReaderMatchesTheSegment)
+{
+    // Random segments: empty and trailing elements, lower-case tags (which the document keeps
+    // upper-cased apart), many elements, and one segment past the short size table.
+    std::mt19937 random(20261207);
+    const std::vector<std::string> pieces{"A", "b", "7", "*", "*", "~", "\u00E9", "NM1*"};
+    for (int round = 0; round < 300; ++round) {
+        std::string text = randomText(random, pieces, std::size_t(random() % 200));
+        if (round % 50 == 0)
+            text += "LONG*" + std::string(70'000, 'x') + "*END~";
+        if (round % 60 == 0)
+            text += "MANY" + std::string(300, '*') + "x~";
+        SCOPED_TRACE(text.substr(0, 200));
+        const X12SegmentList segments = X12Parser::splitSegments(text, {"*", ":", "^", "~"});
+        for (const X12Segment segment : segments) {
+            const kelvane::detail::ElementReader reader(segment);
+            ASSERT_EQ(reader.tag(), segment.tag());
+            const auto count = std::ptrdiff_t(segment.elementCount());
+            for (std::ptrdiff_t k = -1; k <= count + 2; ++k)
+                ASSERT_EQ(reader.at(k), segment.elementAt(k)) << k;
+        }
     }
 }
 
