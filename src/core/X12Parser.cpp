@@ -1017,6 +1017,7 @@ public:
         // Each segment's class waits in its node's place until the walk puts the kind there.
         assert(classes.size() == segments.size());
         m_table.kinds = std::move(classes);
+        m_table.kinds.resize(segments.size()); // never short of a node, whatever came in
     }
 
     void run()
