@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace kelvane::detail {
@@ -45,6 +47,20 @@ struct LargeAllocator
         return static_cast<T *>(allocateLarge(count * sizeof(T)));
     }
     void deallocate(T *data, std::size_t count) noexcept { freeLarge(data, count * sizeof(T)); }
+
+    /// resize() leaves the elements it adds as they are, not zeroed, so that a table can be
+    /// sized before the threads that fill it write their parts, and pages never written cost
+    /// nothing. resize(count, value) writes the value.
+    template <typename U>
+    void construct(U *at) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void *>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *at, Args &&...args)
+    {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
 
     friend bool operator==(const LargeAllocator &, const LargeAllocator &) noexcept { return true; }
 };

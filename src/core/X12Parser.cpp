@@ -353,7 +353,8 @@ std::optional<ScanPoint> scanSegments(std::string_view text, std::string_view el
     const char term = terminator.front();
     const char sep = elementSeparator.front();
     // Ends the plain ASCII segment that runs from p to end: trims it and hands it to the sink.
-    auto finishPlain = [&](std::size_t end) {
+    auto finishPlain = [&](std::size_t end) __attribute__((always_inline))
+    {
         std::size_t a = p;
         while (a < end && isAsciiWhiteSpace(static_cast<unsigned char>(s[a])))
             ++a;
@@ -388,7 +389,8 @@ std::optional<ScanPoint> scanSegments(std::string_view text, std::string_view el
     };
     // Whether the segment that starts at p starts a header to cut by. Only one whose text begins
     // with "I" after plain blanks is looked at closer: the rest cost a compare or two.
-    auto nextSwitches = [&] {
+    auto nextSwitches = [&]() __attribute__((always_inline))
+    {
         if constexpr (Sink::watchesHeaders) {
             std::size_t q = p;
             while (q < n && isAsciiWhiteSpace(static_cast<unsigned char>(s[q])))
@@ -566,7 +568,7 @@ TagClass classOf(std::string_view tag, Level &&level) noexcept
 class PendingSeparators
 {
 public:
-    void push_back(std::size_t at)
+    [[gnu::always_inline]] void push_back(std::size_t at)
     {
         if (m_size == m_offsets.size()) [[unlikely]]
             m_offsets.resize(std::max<std::size_t>(64, m_offsets.size() * 2));
@@ -588,7 +590,10 @@ private:
 
 /// Makes the segments of one split. One that follows headers notes each later ISA that declares
 /// other delimiters than the ones before it, and has the text cut anew from one that declares
-/// another element separator or terminator.
+/// another element separator or terminator. The tables of every segment and element are written
+/// in place: a sink that cuts the second half of a text writes them into the first half's sink's
+/// tables, in room set aside after its own, so that joining the halves moves them by a few places
+/// instead of copying them into memory not yet touched.
 class SegmentSink
 {
 public:
@@ -610,29 +615,44 @@ public:
                 countOccurrences(scanned, delimiters.element)};
     }
 
-    /// Whether the sink's own segments start the list, or are to be appended to another sink's,
-    /// which numbers them anew.
-    enum class Place : std::uint8_t { first, appended };
-
+    /// A sink whose segments start the list, in tables of its own with room for `room`, grown
+    /// when that runs out. Given `after`, the tables also hold room for a second sink's segments
+    /// after its own (see the constructor below); then they never grow, and a segment that does
+    /// not fit marks the sink overflowed.
     SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders,
-                Room room, Place place = Place::first)
-        : m_text(text), m_table(DocumentBuilder::table(m_list)), m_first(delimiters),
-          m_followsHeaders(followsHeaders), m_keepsCheckpoints(place == Place::first)
+                Room room, Room after)
+        : m_text(text), m_table(DocumentBuilder::table(m_list)), m_into(&m_table),
+          m_first(delimiters), m_followsHeaders(followsHeaders), m_keepsCheckpoints(true),
+          m_grows(after.segments == 0 && after.separators == 0)
     {
         m_table.text = text.data();
         m_table.separatorSize = std::uint32_t(delimiters.element.size());
-        kelvane::detail::reserveLarge(m_table.rawBegins, room.segments);
-        kelvane::detail::reserveLarge(m_table.rawSizes, room.segments);
-        kelvane::detail::reserveLarge(m_table.elementCounts, room.segments);
-        if (m_keepsCheckpoints)
-            kelvane::detail::reserveLarge(m_table.elementCheckpoints,
-                                          (room.segments >> SegmentTable::checkpointShift) + 1);
-        kelvane::detail::reserveLarge(m_table.elementStarts, room.separators);
-        kelvane::detail::reserveLarge(m_table.classes, room.segments);
+        kelvane::detail::reserveLarge(
+            m_table.elementCheckpoints,
+            ((room.segments + after.segments) >> SegmentTable::checkpointShift) + 1);
+        sizeTables(room + after);
+        m_segmentRoom = room.segments;
+        m_elementRoom = room.separators;
     }
     SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
-        : SegmentSink(text, delimiters, followsHeaders, roomFor(text, delimiters))
+        : SegmentSink(text, delimiters, followsHeaders, roomFor(text, delimiters), Room{0, 0})
     {
+    }
+    /// A sink whose segments are to be appended to `first`'s, which numbers them anew: it writes
+    /// them into `first`'s tables, in the room set aside after first's own.
+    SegmentSink(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders,
+                SegmentSink &first)
+        : m_text(text), m_table(DocumentBuilder::table(m_list)), m_into(&first.m_table),
+          m_first(delimiters), m_followsHeaders(followsHeaders), m_keepsCheckpoints(false),
+          m_grows(false)
+    {
+        m_table.text = text.data();
+        m_table.separatorSize = std::uint32_t(delimiters.element.size());
+        m_segmentBase = first.m_segmentRoom;
+        m_elementBase = first.m_elementRoom;
+        m_segmentRoom = m_into->rawBegins.size() - m_segmentBase;
+        m_elementRoom = m_into->elementStarts.size() - m_elementBase;
+        pointAtTables();
     }
 
     static constexpr bool stopsAtLongSegment = false;
@@ -658,12 +678,11 @@ public:
             return false;
         const bool cutsOtherwise =
             declared->element != delimiters().element || declared->segment != delimiters().segment;
-        m_table.laterDelimiters.emplace_back(std::uint32_t(m_table.rawBegins.size()),
-                                             std::move(*declared));
+        m_table.laterDelimiters.emplace_back(std::uint32_t(m_count), std::move(*declared));
         return cutsOtherwise;
     }
 
-    void separator(std::size_t at) { m_pending.push_back(at); }
+    [[gnu::always_inline]] void separator(std::size_t at) { m_pending.push_back(at); }
     void discard() { m_pending.clear(); }
     void longSegment() {}
 
@@ -674,26 +693,35 @@ public:
         while (!m_pending.empty() && m_pending.back() >= end)
             m_pending.pop_back();
 
-        const auto index = std::uint32_t(m_table.rawBegins.size());
+        if (m_count == m_segmentRoom || m_pending.size() > m_elementRoom - m_elements)
+            [[unlikely]] {
+            if (!makeRoom(m_pending.size())) {
+                m_pending.clear();
+                return;
+            }
+        }
+        const auto index = std::uint32_t(m_count++);
         const auto size = std::uint32_t(end - begin);
-        m_table.rawBegins.push_back(std::uint32_t(begin));
+        m_rawBegins[index] = std::uint32_t(begin);
         if ((index & ((1u << SegmentTable::checkpointShift) - 1)) == 0 && m_keepsCheckpoints)
-            m_table.elementCheckpoints.push_back(std::uint32_t(m_table.elementStarts.size()));
+            m_table.elementCheckpoints.push_back(std::uint32_t(m_elements));
         if (m_pending.size() < SegmentTable::manyElements) {
-            m_table.elementCounts.push_back(std::uint8_t(m_pending.size()));
+            m_elementCounts[index] = std::uint8_t(m_pending.size());
         } else {
-            m_table.elementCounts.push_back(SegmentTable::manyElements);
+            m_elementCounts[index] = SegmentTable::manyElements;
             m_table.manyCounts.emplace_back(index, std::uint32_t(m_pending.size()));
         }
+        std::uint16_t *starts = m_elementStarts + m_elements;
+        m_elements += m_pending.size();
         if (size < SegmentTable::longSize) {
-            m_table.rawSizes.push_back(std::uint16_t(size));
+            m_rawSizes[index] = std::uint16_t(size);
             for (std::size_t at : m_pending)
-                m_table.elementStarts.push_back(std::uint16_t(at - begin + m_table.separatorSize));
+                *starts++ = std::uint16_t(at - begin + m_table.separatorSize);
         } else {
-            m_table.rawSizes.push_back(SegmentTable::longSize);
+            m_rawSizes[index] = SegmentTable::longSize;
             m_table.longSegments.push_back({index, size, std::uint32_t(m_table.wideStarts.size())});
             for (std::size_t at : m_pending) {
-                m_table.elementStarts.push_back(0);
+                *starts++ = 0;
                 m_table.wideStarts.push_back(std::uint32_t(at - begin + m_table.separatorSize));
             }
         }
@@ -715,37 +743,48 @@ public:
             const std::size_t to = m_pending.size() > 3 ? m_pending.begin()[3] : end;
             return m_text.substr(from, to - from);
         };
-        m_table.classes.push_back(static_cast<X12Node::Kind>(classOf(tag, level)));
+        m_classes[index] = static_cast<X12Node::Kind>(classOf(tag, level));
         m_pending.clear();
     }
 
     const SplitStats &stats() const { return m_stats; }
     const SegmentTable &table() const { return m_table; }
+    /// Whether a segment did not fit in room that could not grow: the split is to be made again
+    /// otherwise.
+    bool overflowed() const { return m_overflowed; }
 
     /// Appends the segments of a sink that cut the text right after this one's last segment,
     /// starting with the same delimiters and a character offset equal to its byte offset.
+    /// `next` wrote its segments into this sink's tables (see its constructor), after the room
+    /// of this one's own.
     void append(SegmentSink &&next)
     {
+        assert(next.m_into == &m_table);
         SegmentTable &to = m_table;
         SegmentTable &from = next.m_table;
-        const auto base = std::uint32_t(to.rawBegins.size());
+        const auto base = std::uint32_t(m_count);
         const auto wideBase = std::uint32_t(to.wideStarts.size());
-        // Checkpoints fall on every 16th segment of the whole list: counted anew for these.
-        std::uint32_t element = std::uint32_t(to.elementStarts.size());
-        for (std::uint32_t i = 0; i < from.rawBegins.size(); ++i) {
-            if (((base + i) & ((1u << SegmentTable::checkpointShift) - 1)) == 0)
-                to.elementCheckpoints.push_back(element);
-            element += from.elementCount(i);
-        }
-        auto appendAll = [](auto &into, const auto &more) {
-            into.insert(into.end(), more.begin(), more.end());
+        // Into place right after this sink's segments and elements.
+        auto moveDown = [](auto &table, std::size_t at, std::size_t count, std::size_t place) {
+            std::memmove(table.data() + place, table.data() + at, count * sizeof(table[0]));
         };
-        appendAll(to.rawBegins, from.rawBegins);
-        appendAll(to.rawSizes, from.rawSizes);
-        appendAll(to.elementCounts, from.elementCounts);
-        appendAll(to.elementStarts, from.elementStarts);
-        appendAll(to.wideStarts, from.wideStarts);
-        appendAll(to.classes, from.classes);
+        moveDown(to.rawBegins, next.m_segmentBase, next.m_count, m_count);
+        moveDown(to.rawSizes, next.m_segmentBase, next.m_count, m_count);
+        moveDown(to.elementCounts, next.m_segmentBase, next.m_count, m_count);
+        moveDown(to.classes, next.m_segmentBase, next.m_count, m_count);
+        moveDown(to.elementStarts, next.m_elementBase, next.m_elements, m_elements);
+        // Checkpoints fall on every 16th segment of the whole list: counted anew for these.
+        std::size_t element = m_elements;
+        std::size_t many = 0; // in from.manyCounts
+        for (std::uint32_t i = 0; i < next.m_count; ++i) {
+            if (((base + i) & ((1u << SegmentTable::checkpointShift) - 1)) == 0)
+                to.elementCheckpoints.push_back(std::uint32_t(element));
+            const std::uint8_t count = to.elementCounts[base + i];
+            element += count != SegmentTable::manyElements ? count : from.manyCounts[many++].second;
+        }
+        m_count += next.m_count;
+        m_elements += next.m_elements;
+        to.wideStarts.insert(to.wideStarts.end(), from.wideStarts.begin(), from.wideStarts.end());
         for (const auto &[index, count] : from.manyCounts)
             to.manyCounts.emplace_back(base + index, count);
         for (const kelvane::detail::LongSegment &segment : from.longSegments)
@@ -765,21 +804,81 @@ public:
 
     X12SegmentList finish()
     {
-        const std::size_t count = m_table.rawBegins.size();
-        DocumentBuilder::setSize(m_list, count);
+        assert(m_into == &m_table);
+        // Shrinking writes nothing.
+        m_table.rawBegins.resize(m_count);
+        m_table.rawSizes.resize(m_count);
+        m_table.elementCounts.resize(m_count);
+        m_table.classes.resize(m_count);
+        m_table.elementStarts.resize(m_elements);
+        DocumentBuilder::setSize(m_list, m_count);
         return std::move(m_list);
     }
 
 private:
+    /// Sizes the tables for `room`, keeping the segments and elements written so far. Adding
+    /// room writes nothing (see LargeAllocator): pages never written cost no memory.
+    void sizeTables(Room room)
+    {
+        const auto size = [](auto &table, std::size_t kept, std::size_t total) {
+            table.resize(kept); // so that growing copies only these
+            kelvane::detail::reserveLarge(table, total);
+            table.resize(total);
+        };
+        size(m_table.rawBegins, m_count, room.segments);
+        size(m_table.rawSizes, m_count, room.segments);
+        size(m_table.elementCounts, m_count, room.segments);
+        size(m_table.classes, m_count, room.segments);
+        size(m_table.elementStarts, m_elements, room.separators);
+        pointAtTables();
+    }
+    void pointAtTables()
+    {
+        m_rawBegins = m_into->rawBegins.data() + m_segmentBase;
+        m_rawSizes = m_into->rawSizes.data() + m_segmentBase;
+        m_elementCounts = m_into->elementCounts.data() + m_segmentBase;
+        m_classes = m_into->classes.data() + m_segmentBase;
+        m_elementStarts = m_into->elementStarts.data() + m_elementBase;
+    }
+    /// Room for one more segment of `elements` elements: the tables grow, or the sink is marked
+    /// overflowed and false returned when they may not.
+    [[gnu::noinline]] bool makeRoom(std::size_t elements)
+    {
+        if (!m_grows) {
+            m_overflowed = true;
+            return false;
+        }
+        m_segmentRoom = std::max(m_segmentRoom + m_segmentRoom / 2, m_count + 1024);
+        m_elementRoom = std::max(m_elementRoom + m_elementRoom / 2, m_elements + elements + 1024);
+        sizeTables({m_segmentRoom, m_elementRoom});
+        return true;
+    }
+
     std::string_view m_text;
     X12SegmentList m_list;
-    SegmentTable &m_table;
-    PendingSeparators m_pending; // separators of the current segment
-    std::uint32_t m_shift = 0;   // of the last segment
+    SegmentTable &m_table; // the sink's own: what is written rarely, and the list when first
+    SegmentTable *m_into;  // where the segments' and elements' tables are written
+    // Where this sink's segments and elements start in m_into's tables, how many have been
+    // written and how many fit.
+    std::size_t m_segmentBase = 0;
+    std::size_t m_count = 0;
+    std::size_t m_segmentRoom = 0;
+    std::size_t m_elementBase = 0;
+    std::size_t m_elements = 0;
+    std::size_t m_elementRoom = 0;
+    std::uint32_t *m_rawBegins = nullptr; // m_into's tables from this sink's first segment
+    std::uint16_t *m_rawSizes = nullptr;
+    std::uint8_t *m_elementCounts = nullptr;
+    X12Node::Kind *m_classes = nullptr;
+    std::uint16_t *m_elementStarts = nullptr; // from this sink's first element
+    PendingSeparators m_pending;              // separators of the current segment
+    std::uint32_t m_shift = 0;                // of the last segment
     SplitStats m_stats;
     X12Delimiters m_first;
     bool m_followsHeaders;
     bool m_keepsCheckpoints;
+    bool m_grows;
+    bool m_overflowed = false;
 };
 
 /// Scans the text from `from` to its end into the sink, cutting anew wherever the sink follows a
@@ -862,23 +961,26 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
     if (cut == std::string_view::npos || !isPlainAscii(text.substr(0, cut)))
         return std::nullopt;
 
-    // The worker sizes its tables for the second half and tells the first how much room that
-    // takes, so that the second half is appended to the first without moving it.
+    // The worker tells the first half how much room the second takes; the first half's tables
+    // are made with that room after their own, and the worker writes the second half there.
     std::promise<SegmentSink::Room> secondRoom;
+    std::promise<SegmentSink *> firstSink; // once its tables have room for both halves
     std::optional<SegmentSink> second;
     std::optional<SegmentSink> first;
     std::exception_ptr failure; // of the worker, such as running out of memory
+    bool delimitersChange = false;
     {
         std::jthread worker;
         try {
             worker = std::jthread([&] {
                 try {
-                    const SegmentSink::Room room =
-                        SegmentSink::roomFor(text.substr(cut), delimiters);
-                    secondRoom.set_value(room);
-                    second.emplace(text, delimiters, followsHeaders, room,
-                                   SegmentSink::Place::appended);
-                    scanAll(text, *second, ScanPoint{cut, cut});
+                    secondRoom.set_value(SegmentSink::roomFor(text.substr(cut), delimiters));
+                    // On this thread's stack while it cuts: its counts change at every segment,
+                    // and beside the first sink's they slowed both threads down.
+                    SegmentSink sink(text, delimiters, followsHeaders,
+                                     *firstSink.get_future().get());
+                    scanAll(text, sink, ScanPoint{cut, cut});
+                    second.emplace(std::move(sink)); // its tables and pointers stay put
                 } catch (...) {
                     failure = std::current_exception();
                     try {
@@ -890,16 +992,23 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
         } catch (const std::system_error &) {
             return std::nullopt; // no second thread to be had: one pass does it
         }
-        const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
-        first.emplace(text, delimiters, followsHeaders, room + secondRoom.get_future().get());
+        try {
+            const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+            first.emplace(text, delimiters, followsHeaders, room, secondRoom.get_future().get());
+        } catch (...) {
+            firstSink.set_exception(std::current_exception()); // the worker waits for it
+            throw;
+        }
+        firstSink.set_value(&*first);
         const std::optional<ScanPoint> restart =
             scanSegments(text.substr(0, cut), delimiters.element, terminator, *first);
-        if (restart || !first->table().laterDelimiters.empty())
-            first.reset(); // a header in the first half changes the delimiters
+        delimitersChange = restart || !first->table().laterDelimiters.empty();
     }
     if (failure)
         std::rethrow_exception(failure);
-    if (!first)
+    // A header in the first half that changes the delimiters; either half with more segments
+    // than its room, which a header in the second half that changes them can give.
+    if (delimitersChange || first->overflowed() || second->overflowed())
         return std::nullopt;
     first->append(std::move(*second));
     SplitStats stats = first->stats();
@@ -1017,7 +1126,7 @@ public:
         // Each segment's class waits in its node's place until the walk puts the kind there.
         assert(classes.size() == segments.size());
         m_table.kinds = std::move(classes);
-        m_table.kinds.resize(segments.size()); // never short of a node, whatever came in
+        m_table.kinds.resize(segments.size(), X12Node::Kind{}); // never short of a node
     }
 
     void run()

@@ -169,8 +169,19 @@ TEST(FastPathTest, HalvesMatchTheOnePassSplit)
     // the second half's element tables and checkpoints are moved and recounted.
     std::string big = isa + repeatText("REF*EA*1~", 10'000) + "NTE*" + std::string(70'000, 'A') +
                       "~REF" + repeatText("*x", 300) + "~" + repeatText("N1*PR*B~", 37);
-    const auto [halved, whole] = halvedAndWhole(big);
+    {
+        const auto [halved, whole] = halvedAndWhole(big);
+        EXPECT_EQ(halved, whole);
+    }
+    // A second half cut by another header's line feeds into far more segments and elements than
+    // its terminators and separators promised.
+    const std::string switched = isa + repeatText("REF*A~", 300) + otherIsa +
+                                 repeatText("N1|PR|B|C|D\n", 300) + "IEA|1|000000001\n";
+    const auto [halved, whole] = halvedAndWhole(switched);
     EXPECT_EQ(halved, whole);
+    const auto document = X12Parser::parse(switched, "t.x12");
+    ASSERT_TRUE(document);
+    EXPECT_EQ((*document)->segments().size(), 603u);
 }
 
 /// JSON string content as the standard writes it, one byte at a time.
