@@ -25,6 +25,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "error: %s\n", std::string(description(document.error())).c_str());
         return 1;
     }
+    (*document)->listChildren(); // as the window's open does
     std::printf("%zu segments, %zu nodes\n", (*document)->segments().size(),
                 (*document)->nodeCount());
     return 0;

@@ -150,7 +150,9 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
             X12Parser::parse(std::move(*text), QFileInfo(path).fileName().toStdString());
         if (!document)
             return {nullptr, DisplayText::toQString(description(document.error()))};
-        // The views badge rows with guide loops: placed here, so the window never waits.
+        // The views list children and badge rows with guide loops: made here, so the window
+        // never waits for them.
+        (*document)->listChildren();
         (*document)->guideLoops();
         return {std::move(*document), std::nullopt};
     } catch (const std::bad_alloc &) {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <iterator>
 #include <utility>
+#include <mutex>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -208,9 +209,18 @@ struct NodeTable
     LargeVector<std::uint64_t> containerBits;
     LargeVector<std::uint32_t> containerRanks;
     // Where each container's children start in childList, and one more that ends the last's.
+    // Until listChildren() has run, each container's number of children, with room for one more
+    // entry; childList has room for every child then.
     LargeVector<std::uint32_t> firstChildren;
     LargeVector<std::uint32_t> childList; // each container's children, in node order
     std::vector<std::uint32_t> roots;
+    // Listing the children takes a pass over every node that --dump-tree and --check never need:
+    // it is made by the first reader that asks for them (or by X12Document::listChildren()).
+    bool childrenPending = false;
+    std::once_flag childrenListed;
+
+    /// Makes childList and firstChildren what they say, once, whichever threads ask.
+    void listChildrenOnce() noexcept;
 
     bool isContainer(std::uint32_t node) const noexcept
     {

@@ -179,13 +179,56 @@ void X12Tree::appendSubtitle(const X12Segment &segment, std::string &out) const
     }
 }
 
+void NodeTable::listChildrenOnce() noexcept
+{
+    std::call_once(childrenListed, [this] {
+        if (!childrenPending)
+            return;
+        // Children become contiguous runs in container order, each container's run in the order
+        // its children came. The room was reserved by the walk: nothing here allocates.
+        std::uint32_t next = 0;
+        for (std::uint32_t &start : firstChildren) {
+            const std::uint32_t count = start;
+            start = next;
+            next += count;
+        }
+        firstChildren.push_back(next);
+        childList.resize(next);
+        // Each child goes to its parent's next free place, which moves every start to the end
+        // of its run, that is the start of the next container's: one step back puts them right.
+        // Siblings mostly come one after another: their parent's slot is found once for them.
+        std::uint32_t lastParent = X12Document::rootId();
+        std::uint32_t lastSlot = 0;
+        for (std::uint32_t i = 0; i < parents.size(); ++i) {
+            const std::uint32_t parent = parents[i];
+            if (parent == X12Document::rootId())
+                continue;
+            if (parent != lastParent) {
+                lastParent = parent;
+                lastSlot = containerSlot(parent);
+            }
+            childList[firstChildren[lastSlot]++] = i;
+        }
+        for (std::size_t k = firstChildren.size() - 1; k > 0; --k)
+            firstChildren[k] = firstChildren[k - 1];
+        firstChildren[0] = 0;
+        childrenPending = false;
+    });
+}
+
+void X12Tree::listChildren() const noexcept
+{
+    m_table->listChildrenOnce();
+}
+
 std::span<const std::uint32_t> X12Tree::children(std::uint32_t index) const noexcept
 {
-    const NodeTable &t = *m_table;
     if (index == X12Document::rootId())
-        return t.roots;
-    if (!t.isContainer(index))
+        return m_table->roots;
+    if (!m_table->isContainer(index))
         return {};
+    m_table->listChildrenOnce();
+    const NodeTable &t = *m_table;
     const std::uint32_t slot = t.containerSlot(index);
     const std::uint32_t first = t.firstChildren[slot];
     return std::span<const std::uint32_t>(t.childList)

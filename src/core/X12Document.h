@@ -313,7 +313,11 @@ public:
     void appendTitle(const X12Segment &segment, std::string &out) const;
     void appendSubtitle(const X12Segment &segment, std::string &out) const;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
+    /// The first call for a node that has children lists every container's children, in one
+    /// pass over the nodes.
     std::span<const std::uint32_t> children(std::uint32_t index) const noexcept;
+    /// Lists every container's children now, as the first children() call would.
+    void listChildren() const noexcept;
 
     /// The envelope findings, in segment order. A finding's message is composed when it is read.
     std::size_t findingCount() const noexcept;
@@ -400,6 +404,10 @@ public:
         return m_tree.children(index);
     }
     std::span<const std::uint32_t> rootNodes() const noexcept { return m_tree.children(rootId()); }
+    /// Lists every container's children now, on this thread, rather than at the first children()
+    /// call: a window that opens a file does it beside the parse, so that nothing waits for it
+    /// later. Command-line modes that never ask for children skip the work.
+    void listChildren() const noexcept { m_tree.listChildren(); }
 
     /// What is wrong with the envelopes, found by the walk that built the tree, in segment order:
     /// for --check, the JSON and the window alike.

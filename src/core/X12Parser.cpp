@@ -1147,7 +1147,12 @@ public:
         };
         if (!std::is_sorted(m_table.findings.begin(), m_table.findings.end(), bySegment))
             std::stable_sort(m_table.findings.begin(), m_table.findings.end(), bySegment);
-        linkChildren();
+        // Room for listing the children, which is left to the first reader that asks: reserved
+        // now, so that listing them allocates nothing.
+        m_table.firstChildren.reserve(m_table.firstChildren.size() + 1);
+        kelvane::detail::reserveLarge(m_table.childList,
+                                      m_table.parents.size() - m_table.roots.size());
+        m_table.childrenPending = true;
     }
 
     /// The transaction set codes of the ST headers, each once, in the order they first came.
@@ -1293,8 +1298,8 @@ private:
         return innermost({&m_transaction, &m_group, &m_interchange});
     }
 
-    /// Appends the node of the next segment. Until linkChildren(), firstChildren counts each
-    /// container's children.
+    /// Appends the node of the next segment. Until the children are listed, firstChildren counts
+    /// each container's children.
     Container append(Container parent, Kind kind)
     {
         const auto index = std::uint32_t(m_table.parents.size());
@@ -1313,40 +1318,6 @@ private:
         m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
         m_table.firstChildren.push_back(0);
         return {index, std::uint32_t(m_table.firstChildren.size() - 1)};
-    }
-
-    /// Children become contiguous runs in container order, each container's run in the order
-    /// its children came.
-    void linkChildren()
-    {
-        auto &first = m_table.firstChildren;
-        std::uint32_t next = 0;
-        for (std::uint32_t &start : first) {
-            const std::uint32_t count = start;
-            start = next;
-            next += count;
-        }
-        first.push_back(next);
-        kelvane::detail::reserveLarge(m_table.childList, next);
-        m_table.childList.resize(next);
-        // Each child goes to its parent's next free place, which moves every start to the end
-        // of its run, that is the start of the next container's: one step back puts them right.
-        // Siblings mostly come one after another: their parent's slot is found once for them.
-        std::uint32_t lastParent = none;
-        std::uint32_t lastSlot = 0;
-        for (std::uint32_t i = 0; i < m_table.parents.size(); ++i) {
-            const std::uint32_t parent = m_table.parents[i];
-            if (parent == none)
-                continue;
-            if (parent != lastParent) {
-                lastParent = parent;
-                lastSlot = m_table.containerSlot(parent);
-            }
-            m_table.childList[first[lastSlot]++] = i;
-        }
-        for (std::size_t k = first.size() - 1; k > 0; --k)
-            first[k] = first[k - 1];
-        first[0] = 0;
     }
 
     void add(FindingKind kind, std::uint32_t segment, std::size_t value = 0)

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 using namespace testing_support;
 
@@ -67,6 +69,40 @@ TEST(SampleFilesTest, EveryTreeHoldsEverySegmentInOrder)
         ++files;
     }
     EXPECT_GE(files, 20);
+}
+
+/// Every container's children, in node order.
+std::vector<std::vector<std::uint32_t>> allChildren(const X12Document &document)
+{
+    std::vector<std::vector<std::uint32_t>> lists;
+    for (std::uint32_t node = 0; node < document.nodeCount(); ++node) {
+        const auto children = document.children(node);
+        lists.emplace_back(children.begin(), children.end());
+    }
+    return lists;
+}
+
+TEST(SampleFilesTest, ChildrenListedByTheFirstOfManyReaders)
+{
+    // The children are listed when first asked for: by whichever of several threads asking at
+    // once gets there first, with the others waiting for the same lists.
+    auto text = TextFile::read(dataPath("mixed-mailbag-4-terminators.edi"),
+                               TextFile::Decoding::utf8OrLatin1);
+    ASSERT_TRUE(text);
+    const auto listed = parseOk(*text, "listed.edi");
+    listed->listChildren();
+    const auto expected = allChildren(*listed);
+    for (int round = 0; round < 20; ++round) {
+        const auto lazy = parseOk(*text, "lazy.edi");
+        std::vector<std::vector<std::vector<std::uint32_t>>> seen(4);
+        {
+            std::vector<std::jthread> readers;
+            for (auto &lists : seen)
+                readers.emplace_back([&lists, &lazy] { lists = allChildren(*lazy); });
+        }
+        for (const auto &lists : seen)
+            ASSERT_EQ(lists, expected);
+    }
 }
 
 struct SampleCase
