@@ -23,10 +23,12 @@ namespace kelvane::detail {
 /// different Texts, so it may only read what it shares. A block too big to hold in memory is
 /// declined instead (render returns false) and handed to direct(begin, end) on the calling thread
 /// in its turn, to deliver it itself; direct returns false when the receiver refused. consume runs
-/// on the calling thread and returns false to stop. At most two blocks per thread are held at any
-/// time. Returns false once the receiver refused; no block is started after that. What a render
-/// throws (running out of memory, say) is thrown here, in its block's turn, once every worker has
-/// stopped; so is what consume or direct throws.
+/// on the calling thread and returns false to stop; while the block next in turn is not ready,
+/// that thread renders a later one itself, so it never sits idle beside a worker fewer than
+/// there are cores. At most two blocks per thread are held at any time. Returns false once the
+/// receiver refused; no block is started after that. What a render throws (running out of memory,
+/// say) is thrown here, in its block's turn, once every worker has stopped; so is what consume or
+/// direct throws.
 template <typename Text, typename Render, typename Direct, typename Consume>
 bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, Direct &&direct,
                     Consume &&consume)
@@ -66,29 +68,34 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
     std::size_t written = 0; // blocks handed on
     bool stop = false;
 
+    // A block's slot is free once the block that used it before has been handed on.
+    auto canTake = [&] { return !stop && next < blocks && next < written + slots; };
+    // Renders the next block into its slot; called and returns with the lock held.
+    auto renderNext = [&](std::unique_lock<std::mutex> &lock) {
+        const std::size_t block = next++;
+        Slot &slot = ring[block % slots];
+        lock.unlock();
+        bool rendered = false;
+        std::exception_ptr failure;
+        try {
+            slot.text.clear();
+            rendered =
+                render(block * blockSize, std::min(count, (block + 1) * blockSize), slot.text);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        slot.declined = !rendered;
+        slot.failure = failure;
+        slot.ready = true;
+    };
     auto work = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
-            // A block's slot is free once the block that used it before has been handed on.
             changed.wait(lock, [&] { return stop || next >= blocks || next < written + slots; });
-            if (stop || next >= blocks)
+            if (!canTake())
                 return;
-            const std::size_t block = next++;
-            Slot &slot = ring[block % slots];
-            lock.unlock();
-            bool rendered = false;
-            std::exception_ptr failure;
-            try {
-                slot.text.clear();
-                rendered =
-                    render(block * blockSize, std::min(count, (block + 1) * blockSize), slot.text);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            slot.declined = !rendered;
-            slot.failure = failure;
-            slot.ready = true;
+            renderNext(lock);
             changed.notify_all();
         }
     };
@@ -105,8 +112,9 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
     };
     bool accepted = true;
     try {
-        workers.reserve(threads);
-        for (std::size_t k = 0; k < threads; ++k) {
+        // This thread renders too, while it waits.
+        workers.reserve(threads - 1);
+        for (std::size_t k = 0; k + 1 < threads; ++k) {
             try {
                 workers.emplace_back(work);
             } catch (const std::system_error &) {
@@ -119,7 +127,12 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
             Slot &slot = ring[block % slots];
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return slot.ready; });
+                while (!slot.ready) {
+                    if (canTake())
+                        renderNext(lock);
+                    else
+                        changed.wait(lock);
+                }
             }
             if (slot.failure)
                 std::rethrow_exception(slot.failure);
