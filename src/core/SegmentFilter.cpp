@@ -1,6 +1,7 @@
 #include "core/SegmentFilter.h"
 
 #include "core/Memory_p.h"
+#include "core/Parallel_p.h"
 #include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
@@ -372,12 +373,7 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
             matchRange(document, shared, nameMatches, from, std::min(end, from + stretch), list);
         found[part] = std::move(list);
     };
-    {
-        std::vector<std::jthread> workers;
-        for (std::size_t part = 1; part < threads; ++part)
-            workers.emplace_back(search, part);
-        search(0);
-    }
+    kelvane::detail::runParts(threads, search);
     std::vector<std::uint32_t> result;
     if (stop.stop_requested())
         spares.give(std::move(found.front()));

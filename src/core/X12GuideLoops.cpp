@@ -1,5 +1,6 @@
 #include "core/X12GuideLoops.h"
 
+#include "core/Parallel_p.h"
 #include "core/X12Document.h"
 
 #include <algorithm>
@@ -333,12 +334,7 @@ X12GuideLoops X12GuideLoops::of(const X12Document &document)
         walk.run(count * part / threads, count * (part + 1) / threads);
         placed[part] = walk.placedAny();
     };
-    {
-        std::vector<std::jthread> workers;
-        for (std::size_t part = 1; part < threads; ++part)
-            workers.emplace_back(walkShare, part);
-        walkShare(0);
-    }
+    kelvane::detail::runParts(threads, walkShare);
     if (std::find(placed.begin(), placed.end(), 1) != placed.end())
         result.m_count = count;
     else

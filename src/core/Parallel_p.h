@@ -1,0 +1,49 @@
+#pragma once
+
+// Work cut into parts that run on every core at once.
+
+#include <cstddef>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace kelvane::detail {
+
+/// Runs part(k) for every k in [0, parts): part 0 on the calling thread, each other on a thread
+/// of its own, or on the calling thread as well when no more threads can be started (a memory
+/// limit can refuse their stacks). Returns once every part has ended; then what a part threw is
+/// thrown here, the lowest part's first.
+template <typename Part>
+void runParts(std::size_t parts, Part &&part)
+{
+    std::vector<std::exception_ptr> failures(parts);
+    auto guarded = [&failures, &part](std::size_t k) noexcept {
+        try {
+            part(k);
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        workers.reserve(parts);
+        std::size_t started = 1;
+        for (; started < parts; ++started) {
+            try {
+                workers.emplace_back(guarded, started);
+            } catch (const std::system_error &) {
+                break;
+            }
+        }
+        guarded(0);
+        for (std::size_t k = started; k < parts; ++k)
+            guarded(k);
+    }
+    for (const std::exception_ptr &failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+}
+
+} // namespace kelvane::detail
