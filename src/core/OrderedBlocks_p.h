@@ -23,9 +23,10 @@ namespace kelvane::detail {
 /// different Texts, so it may only read what it shares. A block too big to hold in memory is
 /// declined instead (render returns false) and handed to direct(begin, end) on the calling thread
 /// in its turn, to deliver it itself; direct returns false when the receiver refused. consume runs
-/// on the calling thread and returns false to stop; while the block next in turn is not ready,
-/// that thread renders a later one itself, so it never sits idle beside a worker fewer than
-/// there are cores. At most two blocks per thread are held at any time. Returns false once the
+/// on the calling thread and returns false to stop. While the block next in turn is not ready,
+/// the calling thread renders a later one itself: it works beside one worker fewer than there
+/// are cores, instead of waking among workers that fill them all. At most two blocks per thread
+/// are held at any time. Returns false once the
 /// receiver refused; no block is started after that. What a render throws (running out of memory,
 /// say) is thrown here, in its block's turn, once every worker has stopped; so is what consume or
 /// direct throws.
