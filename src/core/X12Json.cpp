@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -66,13 +67,8 @@ public:
     void number(std::size_t value)
     {
         char digits[24];
-        char *end = digits + sizeof digits;
-        char *at = end;
-        do {
-            *--at = char('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        m_out.append(at, std::size_t(end - at));
+        const char *const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        m_out.append(digits, std::size_t(end - digits));
     }
 
     /// A position as element references write it: at least two digits.
@@ -228,10 +224,9 @@ void writeLoop(Json &w, const std::optional<X12GuideLoop> &loop)
     w.put('}');
 }
 
-void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info,
+void writeSegment(Json &w, const X12Segment &segment, std::string_view tag, const TagInfo &info,
                   const std::optional<X12GuideLoop> &loop, std::string &display)
 {
-    const std::string_view tag = segment.tag();
     // Most segments hold nothing to escape; then every piece of them is copied as it is.
     const bool plain = info.plainTag && Json::isPlain(segment.raw());
     auto text = [&w, plain](std::string_view value) {
@@ -320,7 +315,8 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
         }
         const auto index = std::uint32_t(i);
         const X12Segment segment = document.segment(index);
-        writeSegment(w, segment, tags(segment.tag()), loops.loopOf(index), display);
+        const std::string_view tag = segment.tag();
+        writeSegment(w, segment, tag, tags(tag), loops.loopOf(index), display);
     }
 }
 
