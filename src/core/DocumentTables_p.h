@@ -209,7 +209,7 @@ struct NodeTable
     LargeVector<std::uint64_t> containerBits;
     LargeVector<std::uint32_t> containerRanks;
     // Where each container's children start in childList, and one more that ends the last's.
-    // Until listChildren() has run, each container's number of children, with room for one more
+    // Until the children are listed, each container's number of children, with room for one more
     // entry; childList has room for every child then.
     LargeVector<std::uint32_t> firstChildren;
     LargeVector<std::uint32_t> childList; // each container's children, in node order
