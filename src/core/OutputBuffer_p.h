@@ -42,6 +42,15 @@ public:
         m_data[m_size++] = c;
         return *this;
     }
+    /// Room for `size` more bytes, written at the place returned and then kept with commit().
+    [[gnu::always_inline]] char *reserve(std::size_t size)
+    {
+        if (size > m_capacity - m_size)
+            makeSpace(size);
+        return m_data.get() + m_size;
+    }
+    /// Keeps `size` bytes written at the place reserve() returned.
+    void commit(std::size_t size) { m_size += size; }
     std::string_view view() const { return {m_data.get(), m_size}; }
     explicit operator std::string_view() const { return view(); }
     void clear() { m_size = 0; }
@@ -76,6 +85,15 @@ private:
         }
         grow(text.size());
         return false;
+    }
+
+    /// Makes room for `size` more bytes, passing what is buffered on first once it is enough.
+    [[gnu::noinline]] void makeSpace(std::size_t size)
+    {
+        if (m_sink && m_size + size >= spillSize)
+            spill();
+        if (size > m_capacity - m_size)
+            grow(size);
     }
 
     void passOn(std::string_view text)

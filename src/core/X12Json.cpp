@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -31,6 +32,7 @@ public:
     explicit Json(Buffer &out) : m_out(out) {}
 
     bool refused() const { return m_out.refused(); }
+    Buffer &buffer() { return m_out; }
 
     void raw(std::string_view text) { m_out.append(text); }
     void put(char c) { m_out += c; }
@@ -66,9 +68,9 @@ public:
 
     void number(std::size_t value)
     {
-        char digits[24];
-        const char *const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        m_out.append(digits, std::size_t(end - digits));
+        constexpr std::size_t digits = std::numeric_limits<std::size_t>::digits10 + 1;
+        char *const at = m_out.reserve(digits);
+        m_out.commit(std::size_t(std::to_chars(at, at + digits, value).ptr - at));
     }
 
     /// A position as element references write it: at least two digits.
@@ -167,17 +169,45 @@ private:
     Buffer &m_out;
 };
 
-/// What the dictionary says about one segment tag, looked up once per tag.
+/// What one segment tag gives every segment that has it, worked out once per tag: what the
+/// dictionary says about its elements, and the JSON pieces that depend on the tag alone. A
+/// runaway tag of megabytes gets no pieces: its segments compose theirs each time rather than
+/// hold the tag once more.
 struct TagInfo
 {
-    std::string name;
     X12Dictionary::ElementVocabulary elements;
     bool plainTag;
-    bool plainName;
+    std::string segmentFields; // ,"tag":...,"name":...,"raw": or empty
+    std::string nodeHead;      // {"kind":"segment","title":...,"subtitle": or empty
 };
 
-/// The TagInfo of each tag met in a block: kept by tag, with the last ones found by packed tag
-/// before any string is hashed.
+/// `,"tag":...,"name":...,"raw":` of a segment; `scratch` is room to compose in.
+void writeSegmentFields(Buffer &out, std::string_view tag, std::string &scratch)
+{
+    Json w(out);
+    w.raw(",\"tag\":");
+    w.string(tag);
+    w.raw(",\"name\":");
+    scratch.clear();
+    kelvane::detail::appendSegmentName(scratch, tag);
+    w.string(scratch);
+    w.raw(",\"raw\":");
+}
+
+/// `{"kind":"segment","title":...,"subtitle":` of a segment node, whose title depends on its tag
+/// alone; `scratch` is room to compose in.
+void writeNodeHead(Buffer &out, std::string_view tag, std::string &scratch)
+{
+    Json w(out);
+    w.raw("{\"kind\":");
+    w.plainString(toString(X12Node::Kind::segment));
+    w.raw(",\"title\":");
+    scratch.clear();
+    kelvane::detail::appendSegmentTitle(scratch, tag);
+    w.string(scratch);
+    w.raw(",\"subtitle\":");
+}
+
 class TagInfos
 {
 public:
@@ -188,21 +218,29 @@ public:
         if (key != kelvane::detail::longTagKey && recent.info && recent.key == key)
             return *recent.info;
         auto it = m_infos.find(tag);
-        if (it == m_infos.end()) {
-            std::string name;
-            kelvane::detail::appendSegmentName(name, tag);
-            const bool plainName = Json::isPlain(name);
-            it = m_infos
-                     .emplace(tag, TagInfo{std::move(name), X12Dictionary::ElementVocabulary(tag),
-                                           Json::isPlain(tag), plainName})
-                     .first;
-        }
+        if (it == m_infos.end())
+            it = m_infos.emplace(tag, infoOf(tag)).first;
         // Entries of an unordered_map stay where they are as it grows.
         recent = {key, &it->second};
         return it->second;
     }
 
 private:
+    static TagInfo infoOf(std::string_view tag)
+    {
+        TagInfo info{X12Dictionary::ElementVocabulary(tag), Json::isPlain(tag), {}, {}};
+        if (tag.size() > 16)
+            return info;
+        Buffer piece;
+        std::string text;
+        writeSegmentFields(piece, tag, text);
+        info.segmentFields = piece.view();
+        piece.clear();
+        writeNodeHead(piece, tag, text);
+        info.nodeHead = piece.view();
+        return info;
+    }
+
     struct Recent
     {
         std::uint64_t key = kelvane::detail::longTagKey;
@@ -224,7 +262,7 @@ void writeLoop(Json &w, const std::optional<X12GuideLoop> &loop)
     w.put('}');
 }
 
-void writeSegment(Json &w, const X12Segment &segment, std::string_view tag, const TagInfo &info,
+void writeSegment(Json &w, const X12Segment &segment, const TagInfo &info,
                   const std::optional<X12GuideLoop> &loop, std::string &display)
 {
     // Most segments hold nothing to escape; then every piece of them is copied as it is.
@@ -239,14 +277,10 @@ void writeSegment(Json &w, const X12Segment &segment, std::string_view tag, cons
     w.number(std::size_t(segment.position()));
     w.raw(",\"offset\":");
     w.number(std::size_t(segment.offset()));
-    w.raw(",\"tag\":");
-    text(tag);
-    w.raw(",\"name\":");
-    if (info.plainName)
-        w.plainString(info.name);
+    if (!info.segmentFields.empty())
+        w.raw(info.segmentFields);
     else
-        w.string(info.name);
-    w.raw(",\"raw\":");
+        writeSegmentFields(w.buffer(), segment.tag(), display);
     text(segment.raw());
     w.raw(",\"elements\":[");
     const std::size_t count = segment.elementCount();
@@ -315,8 +349,7 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
         }
         const auto index = std::uint32_t(i);
         const X12Segment segment = document.segment(index);
-        const std::string_view tag = segment.tag();
-        writeSegment(w, segment, tag, tags(tag), loops.loopOf(index), display);
+        writeSegment(w, segment, tags(segment.tag()), loops.loopOf(index), display);
     }
 }
 
@@ -330,6 +363,7 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
     std::string text;
+    TagInfos tags;
     const X12GuideLoops &loops = document.guideLoops();
     // Ends a node's children and the node; an interchange adds its own delimiters, a node that
     // begins a guide loop the loop.
@@ -349,14 +383,23 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
             if (document.parent(index) == root)
                 w.raw(newline);
         }
-        w.raw("{\"kind\":");
-        w.plainString(toString(document.kind(index)));
-        w.raw(",\"title\":");
+        const X12Node::Kind kind = document.kind(index);
         const X12Segment segment = document.segment(index);
-        text.clear();
-        document.appendTitle(segment, text);
-        w.string(text);
-        w.raw(",\"subtitle\":");
+        if (kind == X12Node::Kind::segment) {
+            const std::string_view tag = segment.tag();
+            if (const TagInfo &info = tags(tag); !info.nodeHead.empty())
+                w.raw(info.nodeHead);
+            else
+                writeNodeHead(out, tag, text);
+        } else {
+            w.raw("{\"kind\":");
+            w.plainString(toString(kind));
+            w.raw(",\"title\":");
+            text.clear();
+            document.appendTitle(segment, text);
+            w.string(text);
+            w.raw(",\"subtitle\":");
+        }
         text.clear();
         document.appendSubtitle(segment, text);
         w.string(text);
@@ -388,11 +431,9 @@ bool renderFindings(const X12Document &document, std::size_t begin, std::size_t 
         if (i > 0)
             w.put(',');
         w.raw(newline);
-        w.put('{');
-        w.key("severity");
-        w.plainString(toString(finding.severity));
-        w.put(',');
-        w.key("position");
+        w.raw(finding.severity == X12Finding::Severity::error
+                  ? "{\"severity\":\"error\",\"position\":"
+                  : "{\"severity\":\"warning\",\"position\":");
         w.number(finding.position);
         w.put(',');
         w.key("message");
