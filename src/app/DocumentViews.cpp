@@ -4,6 +4,7 @@
 #include "app/DisplayText.h"
 #include "app/DocumentModels.h"
 #include "app/Inspector.h"
+#include "app/RowListView.h"
 #include "app/Style.h"
 #include "core/X12Dictionary.h"
 #include "core/X12Document.h"
@@ -13,7 +14,6 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QListView>
 #include <QPainter>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -294,41 +294,6 @@ InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
             loopLine(document, node)};
 }
 
-/// A list of millions of rows of one height. Its rows are laid out a batch at a time between
-/// events, so a new list paints its first screen at once and the window answers while the rest
-/// is laid out. A row asked for before its batch (a chosen segment kept in view, the End key)
-/// has the layout finished first.
-class LongListView : public QListView
-{
-public:
-    explicit LongListView(QWidget *parent) : QListView(parent)
-    {
-        setUniformItemSizes(true);
-        setLayoutMode(Batched);
-        setBatchSize(65536);
-    }
-
-    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override
-    {
-        if (index.isValid() && rectForIndex(index).isEmpty()) {
-            // Not laid out yet: lay out every row now, then go on in batches as before.
-            setLayoutMode(SinglePass);
-            doItemsLayout();
-            setLayoutMode(Batched);
-        }
-        QListView::scrollTo(index, hint);
-    }
-
-protected:
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
-    {
-        // The list's own End goes to the last row laid out so far.
-        if (action == MoveEnd && model() && model()->rowCount(rootIndex()) > 0)
-            return model()->index(model()->rowCount(rootIndex()) - 1, 0, rootIndex());
-        return QListView::moveCursor(action, modifiers);
-    }
-};
-
 /// The search text as the raw view highlights it: trimmed, like the filter.
 QString highlightQuery(const QString &search)
 {
@@ -360,7 +325,7 @@ int wrapped(int current, int delta, int count)
 }
 
 /// Makes a row of a segment list current and selected, and shows it.
-void showRow(QListView *list, const QModelIndex &row,
+void showRow(QAbstractItemView *list, const QModelIndex &row,
              QAbstractItemView::ScrollHint hint = QAbstractItemView::EnsureVisible)
 {
     list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
@@ -368,7 +333,7 @@ void showRow(QListView *list, const QModelIndex &row,
 }
 
 /// Shows a segment's row when the list has one; false when it has not.
-bool showSegment(QListView *list, const SegmentListModel &segments, std::uint32_t segment)
+bool showSegment(QAbstractItemView *list, const SegmentListModel &segments, std::uint32_t segment)
 {
     const int row = segments.rowOf(segment);
     if (row < 0)
@@ -558,7 +523,7 @@ bool OutlineView::showsSummary() const
 
 FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
     : QSplitter(Qt::Horizontal, parent), m_model(model), m_segments(new SegmentListModel(this)),
-      m_list(new LongListView(this)), m_inspector(new QStackedWidget(this)),
+      m_list(new RowListView(this)), m_inspector(new QStackedWidget(this)),
       m_summary(new DocumentSummaryView(model, m_inspector)),
       m_detail(new SegmentDetailView(m_inspector))
 {
@@ -674,7 +639,7 @@ bool FlatSegmentView::showsSummary() const
 
 RawTextView::RawTextView(AppModel &model, QWidget *parent)
     : QWidget(parent), m_model(model), m_segments(new SegmentListModel(this)),
-      m_list(new LongListView(this))
+      m_list(new RowListView(this))
 {
     // The 16-point padding around the lines, on the text background.
     Style::useTextBackground(this);

@@ -12,7 +12,7 @@
 class AppModel;
 class DocumentSummaryView;
 class NodeTreeModel;
-class QListView;
+class RowListView;
 class QStackedWidget;
 class SegmentDetailView;
 class SegmentListModel;
@@ -97,7 +97,7 @@ public:
     bool moveSelection(int delta);
     /// Chooses a segment by index when it is listed; false when it is not.
     bool choose(std::uint32_t segment);
-    QListView *list() const { return m_list; }
+    RowListView *list() const { return m_list; }
     SegmentDetailView *detail() const { return m_detail; }
     bool showsSummary() const;
     /// The segment the inspector shows; it stays when the search hides its line.
@@ -109,7 +109,7 @@ private:
 
     AppModel &m_model;
     SegmentListModel *m_segments;
-    QListView *m_list;
+    RowListView *m_list;
     QStackedWidget *m_inspector;
     DocumentSummaryView *m_summary;
     SegmentDetailView *m_detail;
@@ -125,7 +125,7 @@ class RawTextView : public QWidget
 
 public:
     explicit RawTextView(AppModel &model, QWidget *parent = nullptr);
-    QListView *list() const { return m_list; }
+    RowListView *list() const { return m_list; }
 
     /// Catches up with changes made while the view was not on screen.
     void refreshIfStale();
@@ -141,6 +141,6 @@ private:
 
     AppModel &m_model;
     SegmentListModel *m_segments;
-    QListView *m_list;
+    RowListView *m_list;
     bool m_stale = true; // the model changed while the view was hidden
 };

@@ -4,6 +4,7 @@
 #include "app/DocumentModels.h"
 #include "app/DocumentViews.h"
 #include "app/Inspector.h"
+#include "app/RowListView.h"
 #include "app/Style.h"
 #include "core/X12Document.h"
 
@@ -13,7 +14,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -89,7 +89,7 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     // Typing filters the segment list on each keystroke, and counts the matches; the inspector
     // keeps a hidden segment.
     model.setViewMode(AppModel::ViewMode::flat);
-    QListView *list = window.segments()->list();
+    RowListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
     EXPECT_EQ(window.matchCount()->text(), QString());
     list->setCurrentIndex(list->model()->index(4, 0));
@@ -333,7 +333,7 @@ TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
     window.show();
     openAndWait(model, write("long.x12", text));
     model.setViewMode(AppModel::ViewMode::flat);
-    QListView *list = window.segments()->list();
+    RowListView *list = window.segments()->list();
 
     // The End key, at once: the last row, on screen.
     list->setFocus();

@@ -5,11 +5,11 @@
 #include "app/ContentView.h"
 #include "app/DocumentViews.h"
 #include "app/Platform.h"
+#include "app/RowListView.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QListView>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTreeView>
