@@ -74,8 +74,12 @@ struct CodePoint
     std::size_t length;
 };
 
-CodePoint decodeAt(const std::uint8_t *s, std::size_t n, std::size_t i) noexcept
+[[gnu::always_inline]] inline CodePoint decodeAt(const std::uint8_t *s, std::size_t n,
+                                                 std::size_t i) noexcept
 {
+    // Two bytes, the most common sequence beyond ASCII, without ICU's general reading.
+    if (i + 1 < n && s[i] >= 0xC2 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80)
+        return {UChar32(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F)), 2};
     std::int32_t at = 0;
     const auto available = std::int32_t(std::min<std::size_t>(n - i, 4));
     UChar32 c;
@@ -83,7 +87,7 @@ CodePoint decodeAt(const std::uint8_t *s, std::size_t n, std::size_t i) noexcept
     return {c < 0 ? 0xFFFD : c, std::size_t(at)};
 }
 
-UGraphemeClusterBreak breakClass(UChar32 c) noexcept
+[[gnu::always_inline]] inline UGraphemeClusterBreak breakClass(UChar32 c) noexcept
 {
     // Most non-ASCII text in these files is Latin, Greek or Cyrillic: look those up in a table.
     static const auto twoByteClasses = [] {
@@ -132,6 +136,14 @@ std::size_t clusterEnd(std::string_view text, std::size_t at)
         }
     }
 
+    // ASCII: a control alone (a carriage return with its line feed), any other character with
+    // what follows only when that is not ASCII.
+    if (s[at] < 0x80) {
+        if (s[at] == '\r')
+            return at + 1 < n && s[at + 1] == '\n' ? at + 2 : at + 1;
+        if (s[at] < 0x20 || s[at] == 0x7F || at + 1 == n || s[at + 1] < 0x80)
+            return at + 1;
+    }
     const CodePoint first = decodeAt(s, n, at);
     UGraphemeClusterBreak previous = breakClass(first.value);
     std::size_t q = at + first.length;
@@ -147,6 +159,9 @@ std::size_t clusterEnd(std::string_view text, std::size_t at)
     std::size_t regionalIndicators = previous == U_GCB_REGIONAL_INDICATOR ? 1 : 0;
 
     while (q < n) {
+        // An ASCII character is neither a mark nor a joiner, so only a Prepend joins it.
+        if (s[q] < 0x80 && previous != U_GCB_PREPEND)
+            return q;
         const CodePoint next = decodeAt(s, n, q);
         const UGraphemeClusterBreak k = breakClass(next.value);
         bool join;
@@ -296,46 +311,122 @@ bool isAsciiUpper(std::string_view text) noexcept
     return true;
 }
 
-std::string toUpper(std::string_view text)
+namespace {
+
+/// Whether a character's full upper case may differ from its simple one (\u00DF gives "SS"): the
+/// blocks that hold the unconditional special casings, taken generously.
+bool mayUpperCaseSpecially(UChar32 c) noexcept
 {
-    bool ascii = true;
-    for (char ch : text)
-        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    std::string result;
-    if (ascii) {
-        result.assign(text);
-        for (char &ch : result) {
-            if (ch >= 'a' && ch <= 'z')
-                ch = char(ch - 'a' + 'A');
+    return c == 0xDF || c == 0x149 || c == 0x1F0 || c == 0x390 || c == 0x3B0 || c == 0x587 ||
+           (c >= 0x1E96 && c <= 0x1E9A) || (c >= 0x1F50 && c <= 0x1FFF) ||
+           (c >= 0xFB00 && c <= 0xFB17);
+}
+
+/// The simple upper cases of the code points of two bytes, or 0xFFFF where it takes three bytes
+/// or the full mapping may differ.
+const std::array<std::uint16_t, 0x800> &twoByteUpperCases()
+{
+    static const auto upperCases = [] {
+        std::array<std::uint16_t, 0x800> cases{};
+        for (UChar32 c = 0; c < 0x800; ++c) {
+            const UChar32 upper = u_toupper(c);
+            cases[std::size_t(c)] =
+                upper < 0x800 && !mayUpperCaseSpecially(c) ? std::uint16_t(upper) : 0xFFFF;
         }
-        return result;
-    }
-    // Straight from UTF-8 to UTF-8, without a trip through UTF-16: a tag can be a whole file.
+        return cases;
+    }();
+    return upperCases;
+}
+
+/// One character upper-cased by ICU's full mapping into `out`, which has room for 16 bytes (no
+/// character maps to more than three of four bytes each); its size.
+std::size_t fullUpper(const char *character, std::size_t size, char *out)
+{
     UErrorCode status = U_ZERO_ERROR;
     static thread_local std::unique_ptr<UCaseMap, decltype(&ucasemap_close)> caseMap(
         ucasemap_open("", 0, &status), &ucasemap_close);
-    if (!caseMap || text.size() > std::size_t(INT32_MAX) - 16) {
-        icu::UnicodeString u =
-            icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
-        u.toUpper(icu::Locale::getRoot());
-        u.toUTF8String(result);
-        return result;
-    }
-    // Most upper-case letters take as many bytes as their lower-case ones; a text that grows is
-    // mapped a second time into a buffer of the size ICU reports.
-    result.resize(text.size() + 16);
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    if (caseMap) {
         status = U_ZERO_ERROR;
         const std::int32_t length =
-            ucasemap_utf8ToUpper(caseMap.get(), result.data(), std::int32_t(result.size()),
-                                 text.data(), std::int32_t(text.size()), &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            result.resize(std::size_t(length));
+            ucasemap_utf8ToUpper(caseMap.get(), out, 16, character, std::int32_t(size), &status);
+        if (U_SUCCESS(status))
+            return std::size_t(length);
+    }
+    std::string mapped;
+    icu::UnicodeString::fromUTF8(icu::StringPiece(character, std::int32_t(size)))
+        .toUpper(icu::Locale::getRoot())
+        .toUTF8String(mapped);
+    mapped.resize(std::min<std::size_t>(mapped.size(), 16));
+    std::memcpy(out, mapped.data(), mapped.size());
+    return mapped.size();
+}
+
+} // namespace
+
+std::string toUpper(std::string_view text)
+{
+    // Upper-casing in the root locale maps each character on its own, whatever surrounds it: a
+    // character at a time, by ICU's simple mapping but where the full one may differ. A tag can
+    // be a whole file, with a mark after every letter.
+    const auto *s = reinterpret_cast<const std::uint8_t *>(text.data());
+    const std::size_t n = text.size();
+    // Room for the rest of the text as it is, always: a character made longer makes its own.
+    std::string result(n, '\0');
+    char *out = result.data();
+    std::size_t i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            *out++ = char(s[i] >= 'a' && s[i] <= 'z' ? s[i] - 'a' + 'A' : s[i]);
+            ++i;
             continue;
         }
-        result.resize(U_SUCCESS(status) ? std::size_t(length) : 0);
-        break;
+        // Two bytes, the most common sequence beyond ASCII: their upper cases are looked up.
+        if (s[i] >= 0xC2 && s[i] <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            const std::uint16_t upper =
+                twoByteUpperCases()[std::size_t(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F))];
+            if (upper < 0x80) {
+                *out++ = char(upper);
+                i += 2;
+                continue;
+            }
+            if (upper < 0x800) {
+                *out++ = char(0xC0 | (upper >> 6));
+                *out++ = char(0x80 | (upper & 0x3F));
+                i += 2;
+                continue;
+            }
+        }
+        const std::size_t start = i;
+        std::int32_t length = 0;
+        UChar32 c;
+        U8_NEXT(s + start, length, std::int32_t(std::min<std::size_t>(n - start, 4)), c);
+        i = start + std::size_t(length);
+        const UChar32 upper = c < 0 ? c : u_toupper(c);
+        if (upper == c && (c < 0 || !mayUpperCaseSpecially(c))) {
+            // Unchanged, or not UTF-8, which stays as it is too, as ICU leaves it.
+            for (std::size_t k = start; k < i; ++k)
+                *out++ = char(s[k]);
+            continue;
+        }
+        char mapped[16];
+        std::size_t size = 0;
+        if (mayUpperCaseSpecially(c)) {
+            size = fullUpper(text.data() + start, i - start, mapped);
+        } else {
+            auto *bytes = reinterpret_cast<std::uint8_t *>(mapped);
+            std::int32_t written = 0;
+            U8_APPEND_UNSAFE(bytes, written, static_cast<std::uint32_t>(upper));
+            size = std::size_t(written);
+        }
+        if (const auto used = std::size_t(out - result.data());
+            result.size() - used < (n - i) + size) {
+            result.resize(std::max(result.size() + result.size() / 2, used + (n - i) + size));
+            out = result.data() + used;
+        }
+        for (std::size_t k = 0; k < size; ++k)
+            *out++ = mapped[k];
     }
+    result.resize(std::size_t(out - result.data()));
     return result;
 }
 

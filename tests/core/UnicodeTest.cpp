@@ -4,6 +4,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 #include <unicode/locid.h>
 #include <unicode/utext.h>
@@ -143,6 +144,22 @@ TEST(UnicodeTest, UpperCaseIgnoresTheUserLocale)
         upperGreek += "\u0399\u0308\u0301";
     }
     EXPECT_EQ(toUpper(greek + "a"), upperGreek + "A");
+    // Character by character as ICU maps a whole text, over every code point, with marks after
+    // letters; bytes that are not UTF-8 stay as they are.
+    icu::UnicodeString all;
+    for (UChar32 c = 1; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue; // surrogates
+        all.append(c);
+        if (c % 7 == 0)
+            all.append(UChar32(0x0301)).append(UChar32(0x0345));
+    }
+    std::string every;
+    all.toUTF8String(every);
+    std::string expected;
+    icu::UnicodeString::fromUTF8(every).toUpper(icu::Locale::getRoot()).toUTF8String(expected);
+    EXPECT_TRUE(toUpper(every) == expected);
+    EXPECT_EQ(toUpper("a\xFF\xC3(b\xE2\x82"), "A\xFF\xC3(B\xE2\x82");
     EXPECT_TRUE(isAsciiUpper("NM1*"));
     EXPECT_FALSE(isAsciiUpper("Nm1"));
     EXPECT_FALSE(isAsciiUpper("N\u00C9"));
