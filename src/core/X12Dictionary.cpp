@@ -952,9 +952,30 @@ void appendSegmentName(std::string &out, std::string_view tag)
 void appendSegmentTitle(std::string &out, std::string_view tag)
 {
     tag = limitedPiece(tag);
-    out.append(tag);
-    out += " \u2014 ";
-    appendSegmentName(out, tag);
+    // Millions of lines are titled by a few tags: each thread remembers the titles of the tags it
+    // met last, by packed tag, as it does their names.
+    struct Remembered
+    {
+        std::uint64_t key = longTagKey;
+        std::string title;
+    };
+    thread_local std::array<Remembered, 256> remembered;
+    const std::uint64_t key = tagKey(tag);
+    if (key == longTagKey) {
+        out.append(tag);
+        out += " \u2014 ";
+        appendSegmentName(out, tag);
+        return;
+    }
+    Remembered &slot = remembered[tagSlot<8>(key)];
+    if (slot.key != key) {
+        slot.key = longTagKey; // until the title is whole
+        slot.title.assign(tag);
+        slot.title += " \u2014 ";
+        appendSegmentName(slot.title, tag);
+        slot.key = key;
+    }
+    out.append(slot.title);
 }
 
 } // namespace kelvane::detail
