@@ -137,24 +137,20 @@ bool segmentsHoldNoControl(const X12Document &document, std::size_t begin, std::
 {
     if (begin >= end)
         return true;
-    const char *const text = document.text().data();
-    const X12Segment first = document.segment(std::uint32_t(begin));
-    const X12Segment last = document.segment(std::uint32_t(end - 1));
-    const std::size_t from = std::size_t(first.raw().data() - text);
-    const std::size_t to = std::size_t(last.raw().data() + last.raw().size() - text);
+    const std::string_view first = document.segment(std::uint32_t(begin)).raw();
+    const std::string_view last = document.segment(std::uint32_t(end - 1)).raw();
+    const std::string_view range(first.data(),
+                                 std::size_t(last.data() + last.size() - first.data()));
+    // The segment that holds or follows the control character found last.
     std::size_t segment = begin;
-    for (std::size_t at = from;;) {
-        at += VisibleText::firstControl(std::string_view(text + at, to - at));
-        if (at >= to)
-            return true;
-        // Segments before the control character are passed by; it must come before the next.
-        std::string_view raw = document.segment(std::uint32_t(segment)).raw();
-        while (std::size_t(raw.data() + raw.size() - text) <= at)
+    std::string_view raw = first;
+    const std::size_t found = VisibleText::findControl(range, [&](std::size_t offset) {
+        const char *const at = range.data() + offset;
+        while (raw.data() + raw.size() <= at)
             raw = document.segment(std::uint32_t(++segment)).raw();
-        if (std::size_t(raw.data() - text) <= at)
-            return false;
-        ++at;
-    }
+        return raw.data() <= at;
+    });
+    return found == range.size();
 }
 
 /// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
