@@ -74,12 +74,21 @@ struct CodePoint
     std::size_t length;
 };
 
+/// The code point of a well-formed two-byte sequence at byte i, or -1: the most common sequence
+/// beyond ASCII, read without ICU's general reading.
+[[gnu::always_inline]] inline UChar32 twoByteAt(const std::uint8_t *s, std::size_t n,
+                                                std::size_t i) noexcept
+{
+    if (i + 1 < n && s[i] >= 0xC2 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80)
+        return UChar32(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F));
+    return -1;
+}
+
 [[gnu::always_inline]] inline CodePoint decodeAt(const std::uint8_t *s, std::size_t n,
                                                  std::size_t i) noexcept
 {
-    // Two bytes, the most common sequence beyond ASCII, without ICU's general reading.
-    if (i + 1 < n && s[i] >= 0xC2 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80)
-        return {UChar32(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F)), 2};
+    if (const UChar32 c = twoByteAt(s, n, i); c >= 0)
+        return {c, 2};
     std::int32_t at = 0;
     const auto available = std::int32_t(std::min<std::size_t>(n - i, 4));
     UChar32 c;
@@ -120,16 +129,11 @@ std::size_t clusterEnd(std::string_view text, std::size_t at)
     const std::size_t n = text.size();
 
     // The common case first: a letter of two bytes, then ASCII or another such letter.
-    auto twoByteAt = [&](std::size_t i) -> UChar32 {
-        if (i + 1 < n && s[i] >= 0xC2 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80)
-            return UChar32(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F));
-        return -1;
-    };
-    if (const UChar32 c = twoByteAt(at); c >= 0 && breakClass(c) == U_GCB_OTHER) {
+    if (const UChar32 c = twoByteAt(s, n, at); c >= 0 && breakClass(c) == U_GCB_OTHER) {
         const std::size_t q = at + 2;
         if (q == n || s[q] < 0x80)
             return q; // ASCII never joins a letter
-        if (const UChar32 d = twoByteAt(q); d >= 0) {
+        if (const UChar32 d = twoByteAt(s, n, q); d >= 0) {
             const UGraphemeClusterBreak k = breakClass(d);
             if (k != U_GCB_EXTEND && k != U_GCB_ZWJ && k != U_GCB_SPACING_MARK)
                 return q;
@@ -381,9 +385,8 @@ std::string toUpper(std::string_view text)
             continue;
         }
         // Two bytes, the most common sequence beyond ASCII: their upper cases are looked up.
-        if (s[i] >= 0xC2 && s[i] <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
-            const std::uint16_t upper =
-                twoByteUpperCases()[std::size_t(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F))];
+        if (const UChar32 c = twoByteAt(s, n, i); c >= 0) {
+            const std::uint16_t upper = twoByteUpperCases()[std::size_t(c)];
             if (upper < 0x80) {
                 *out++ = char(upper);
                 i += 2;
