@@ -22,7 +22,9 @@ bool OutputSink::readerGone() const noexcept
 void OutputSink::writeSlow(std::string_view text)
 {
     flush();
-    if (text.size() < m_buffer.capacity())
+    // A text of half the buffer or more (a rendered block) goes out as it is: copying it into
+    // the buffer first would only cost a pass over it.
+    if (text.size() < m_buffer.capacity() / 2)
         m_buffer.append(text);
     else
         writeAll(text);

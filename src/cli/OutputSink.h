@@ -16,7 +16,8 @@ public:
 
     void write(std::string_view text)
     {
-        if (text.size() <= m_buffer.capacity() - m_buffer.size()) {
+        if (text.size() <= m_buffer.capacity() - m_buffer.size() &&
+            text.size() < m_buffer.capacity() / 2) {
             m_buffer.append(text);
             return;
         }
