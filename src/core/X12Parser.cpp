@@ -4,6 +4,7 @@
 #include "core/DocumentTables_p.h"
 #include "core/TextFile.h"
 #include "core/Memory_p.h"
+#include "core/Parallel_p.h"
 #include "core/TagKey_p.h"
 #include "core/Unicode_p.h"
 #include "core/X12Dictionary.h"
@@ -982,6 +983,7 @@ std::size_t cutNear(std::string_view text, std::size_t middle, char terminator)
 
 namespace kelvane::detail {
 std::atomic<std::size_t> halvedSplitMinimum{16u << 20};
+std::atomic<std::size_t> partedWalkMinimum{1u << 19};
 } // namespace kelvane::detail
 
 namespace {
@@ -1158,7 +1160,11 @@ public:
         m_table.firstChildren.clear();
         kelvane::detail::reserveLarge(m_table.containerBits, segments.size() / 64 + 1);
         kelvane::detail::reserveLarge(m_table.containerRanks, segments.size() / 64 + 1);
+        // Every segment is a node: each node's parent is written in its place (sizing writes
+        // nothing), so that two parts of the walk can fill their halves at once.
         kelvane::detail::reserveLarge(m_table.parents, segments.size());
+        m_table.parents.resize(segments.size());
+        m_parents = m_table.parents.data();
         kelvane::detail::reserveLarge(m_table.firstChildren, segments.size() + 1);
         // Room for the worst case, so that growing never copies: pages never written cost no
         // memory. Findings are rarely more than one a segment; past that they grow as usual.
@@ -1168,14 +1174,16 @@ public:
         assert(classes.size() == segments.size());
         m_table.kinds = std::move(classes);
         m_table.kinds.resize(segments.size(), X12Node::Kind{}); // never short of a node
+        m_classes = m_table.kinds.data();
+        m_kinds = m_table.kinds.data();
     }
 
     void run()
     {
-        for (std::uint32_t i = 0; i < m_segments.size(); ++i)
-            step(static_cast<TagClass>(m_table.kinds[i]), i);
-        endOutside();
-        closeInterchange(EnvelopeEnd::endOfFile);
+        if (!walkInTwo()) {
+            walk(std::uint32_t(m_segments.size()));
+            finishWalk();
+        }
         // Segments before, between or after interchanges are worth a word only in a file that
         // has interchanges.
         if (!m_anyInterchange)
@@ -1198,6 +1206,137 @@ public:
 
     /// The transaction set codes of the ST headers, each once, in the order they first came.
     std::vector<std::string> takeTransactionSets() { return std::move(m_transactionSets); }
+
+private:
+    /// The second part of a walk in two: from segment `cut`, a transaction set header, on the
+    /// assumption that the interchange and the group whose headers are `interchange` and `group`
+    /// are open there and no transaction set is. Its nodes' parents go to the first part's table;
+    /// the rest goes to `part` until merge() adds it to the first part's. There the two headers
+    /// hold the first containers, and their counts start at zero.
+    TreeWalk(const TreeWalk &first, NodeTable &part, std::uint32_t cut, std::uint32_t interchange,
+             std::uint32_t group)
+        : m_segments(first.m_segments), m_table(part), m_parents(first.m_parents),
+          m_classes(first.m_classes), m_base(cut), m_next(cut), m_anyInterchange(true)
+    {
+        const std::size_t count = m_segments.size() - cut;
+        m_table.segments = first.m_table.segments;
+        kelvane::detail::reserveLarge(m_table.kinds, count);
+        m_table.kinds.resize(count);
+        m_kinds = m_table.kinds.data();
+        kelvane::detail::reserveLarge(m_table.containerBits, count / 64 + 2);
+        kelvane::detail::reserveLarge(m_table.containerRanks, count / 64 + 2);
+        kelvane::detail::reserveLarge(m_table.firstChildren, count + 3);
+        kelvane::detail::reserveLarge(m_table.roots, count);
+        m_interchange = Open{Container{interchange, 0}};
+        m_group = Open{Container{group, 1}};
+        m_table.firstChildren = {0, 0};
+        if ((cut & 63) != 0) { // the word the first part began; its rank is the first part's
+            m_table.containerRanks.push_back(0);
+            m_table.containerBits.push_back(0);
+        }
+    }
+
+    /// Steps through the segments up to `end`.
+    void walk(std::uint32_t end)
+    {
+        for (std::uint32_t i = m_next; i < end; ++i)
+            step(static_cast<TagClass>(m_classes[i]), i);
+    }
+
+    /// Closes what the file left open at its end.
+    void finishWalk()
+    {
+        endOutside();
+        closeInterchange(EnvelopeEnd::endOfFile);
+    }
+
+    /// Walks a large file in two parts at once, on two cores: the second from the first
+    /// transaction set header after the middle that follows a trailer. What the first part
+    /// leaves open there follows from the classes before it (the interchange and group of the
+    /// last ISA and GS, no transaction set), and is checked again when both parts are done; the
+    /// counts that the second part's trailers check are added up then. False when the file is
+    /// too small to be worth it or has no such place; then nothing has been walked, or (should
+    /// the check fail) the first part has walked to the cut.
+    bool walkInTwo()
+    {
+        const auto count = std::uint32_t(m_segments.size());
+        if (count < 2 || count < kelvane::detail::partedWalkMinimum.load() ||
+            std::thread::hardware_concurrency() < 2)
+            return false;
+        const auto *classes = reinterpret_cast<const unsigned char *>(m_classes);
+        // A trailer right before it: no set is open. The last ISA and GS before it: no IEA or
+        // GE since, so their interchange and group are open.
+        const unsigned char *st = classes + count / 2;
+        const unsigned char *const end = classes + count;
+        do {
+            st = static_cast<const unsigned char *>(
+                std::memchr(st + 1, int(TagClass::st), std::size_t(end - st - 1)));
+        } while (st != nullptr && st[-1] != static_cast<unsigned char>(TagClass::se));
+        if (st == nullptr)
+            return false;
+        const auto cut = std::uint32_t(st - classes);
+        const auto *isa =
+            static_cast<const unsigned char *>(memrchr(classes, int(TagClass::isa), cut));
+        if (isa == nullptr || std::memchr(isa, int(TagClass::iea), std::size_t(st - isa)))
+            return false;
+        const auto *gs = static_cast<const unsigned char *>(
+            memrchr(isa, int(TagClass::gs), std::size_t(st - isa)));
+        if (gs == nullptr || std::memchr(gs, int(TagClass::ge), std::size_t(st - gs)))
+            return false;
+        const auto interchange = std::uint32_t(isa - classes);
+        const auto group = std::uint32_t(gs - classes);
+
+        NodeTable part;
+        TreeWalk second(*this, part, cut, interchange, group);
+        kelvane::detail::runParts(2, [&](std::size_t k) {
+            if (k == 0) {
+                walk(cut);
+            } else {
+                second.walk(count);
+                second.finishWalk();
+            }
+        });
+        if (!m_interchange || m_interchange->header.node != interchange || !m_group ||
+            m_group->header.node != group || m_transaction || m_outsideStart)
+            return false; // the first part goes on alone from the cut
+        merge(second, cut);
+        return true;
+    }
+
+    /// Adds the second part of a walk in two to this, the first, which stopped at `cut`.
+    void merge(TreeWalk &second, std::uint32_t cut)
+    {
+        NodeTable &part = second.m_table;
+        // The trailers of the interchange and group open at the cut count on from the first part.
+        for (const Deferred &trailer : second.m_deferred) {
+            const Open &open =
+                trailer.header == m_interchange->header.node ? *m_interchange : *m_group;
+            second.checkTrailerNow(trailer.index, trailer.header, open.count + trailer.count,
+                                   trailer.rule);
+        }
+        const auto containers = std::uint32_t(m_table.firstChildren.size());
+        m_table.firstChildren[m_interchange->header.slot] += part.firstChildren[0];
+        m_table.firstChildren[m_group->header.slot] += part.firstChildren[1];
+        m_table.firstChildren.insert(m_table.firstChildren.end(), part.firstChildren.begin() + 2,
+                                     part.firstChildren.end());
+        std::size_t word = 0;
+        if ((cut & 63) != 0) {
+            m_table.containerBits.back() |= part.containerBits[0];
+            word = 1;
+        }
+        for (; word < part.containerBits.size(); ++word) {
+            m_table.containerBits.push_back(part.containerBits[word]);
+            m_table.containerRanks.push_back(part.containerRanks[word] - 2 + containers);
+        }
+        std::copy(part.kinds.begin(), part.kinds.end(), m_table.kinds.begin() + cut);
+        m_table.roots.insert(m_table.roots.end(), part.roots.begin(), part.roots.end());
+        m_table.findings.insert(m_table.findings.end(), part.findings.begin(), part.findings.end());
+        for (std::string &code : second.m_transactionSets) {
+            if (!m_seenSets.contains(code))
+                m_transactionSets.push_back(std::move(code));
+        }
+        m_next = second.m_next;
+    }
 
 private:
     using Kind = X12Node::Kind;
@@ -1223,6 +1362,22 @@ private:
     {
         int rank;
         Container node;
+    };
+
+    /// How a trailer is checked: the findings it can give, and the header's control number.
+    struct TrailerRule
+    {
+        FindingKind controlMismatch;
+        std::size_t headerControl; // element index in the header
+        FindingKind countMismatch;
+    };
+    /// A trailer left for merge() to check.
+    struct Deferred
+    {
+        std::uint32_t index;
+        std::uint32_t header;
+        std::size_t count; // what this part counted
+        TrailerRule rule;
     };
 
     void step(const TagClass tagClass, std::uint32_t index)
@@ -1343,7 +1498,7 @@ private:
     /// each container's children.
     Container append(Container parent, Kind kind)
     {
-        const auto index = std::uint32_t(m_table.parents.size());
+        const std::uint32_t index = m_next++;
         if ((index & 63) == 0) {
             m_table.containerRanks.push_back(std::uint32_t(m_table.firstChildren.size()));
             m_table.containerBits.push_back(0);
@@ -1352,8 +1507,8 @@ private:
             m_table.roots.push_back(index);
         else
             ++m_table.firstChildren[parent.slot];
-        m_table.parents.push_back(parent.node);
-        m_table.kinds[index] = kind;
+        m_parents[index] = parent.node;
+        m_kinds[index - m_base] = kind;
         if (kind == Kind::segment)
             return {index, 0};
         m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
@@ -1386,14 +1541,26 @@ private:
 
     /// A trailer's control number (element 2) against its header's, and its count (element 1)
     /// against what the envelope holds.
+    /// In the second part of a walk in two, a trailer whose header the first part opened waits
+    /// for that part's count.
     void checkTrailer(std::uint32_t index, const Open &open, FindingKind controlMismatch,
                       std::size_t headerControl, FindingKind countMismatch)
     {
+        const TrailerRule rule{controlMismatch, headerControl, countMismatch};
+        if (open.header.node < m_base) {
+            m_deferred.push_back({index, open.header.node, open.count, rule});
+            return;
+        }
+        checkTrailerNow(index, open.header.node, open.count, rule);
+    }
+    void checkTrailerNow(std::uint32_t index, std::uint32_t header, std::size_t count,
+                         const TrailerRule &rule)
+    {
         const X12Segment trailer = m_segments[index];
-        if (trailer.element(1) != m_segments[open.header.node].element(headerControl))
-            add(controlMismatch, index, open.header.node);
-        if (kelvane::detail::readCount(trailer.element(0)) != open.count)
-            add(countMismatch, index, open.count);
+        if (trailer.element(1) != m_segments[header].element(rule.headerControl))
+            add(rule.controlMismatch, index, header);
+        if (kelvane::detail::readCount(trailer.element(0)) != count)
+            add(rule.countMismatch, index, count);
     }
 
     // Headers closed by something other than their trailer.
@@ -1420,6 +1587,12 @@ private:
 
     const X12SegmentList &m_segments;
     NodeTable &m_table;
+    std::uint32_t *m_parents = nullptr;       // by node, shared by both parts of a walk in two
+    const X12Node::Kind *m_classes = nullptr; // by segment, until the walk puts kinds there
+    X12Node::Kind *m_kinds = nullptr;         // by node, from m_base
+    std::uint32_t m_base = 0;                 // the first node this part walks
+    std::uint32_t m_next = 0;                 // the next node
+    std::vector<Deferred> m_deferred;
     std::optional<Open> m_interchange;
     std::optional<Open> m_group;
     std::optional<Open> m_transaction;

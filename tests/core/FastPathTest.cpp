@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <random>
@@ -182,6 +183,94 @@ TEST(FastPathTest, HalvesMatchTheOnePassSplit)
     const auto document = X12Parser::parse(switched, "t.x12");
     ASSERT_TRUE(document);
     EXPECT_EQ((*document)->segments().size(), 603u);
+}
+
+/// Everything the tree's walk decides: each node's kind, parent and children, the findings in
+/// order and the transaction sets.
+std::string walkOf(const X12Document &document)
+{
+    std::string out;
+    for (std::uint32_t i = 0; i < document.nodeCount(); ++i) {
+        out +=
+            std::to_string(int(document.kind(i))) + " " + std::to_string(document.parent(i)) + " [";
+        for (const std::uint32_t child : document.children(i))
+            out += std::to_string(child) + " ";
+        out += "]\n";
+    }
+    for (const std::uint32_t root : document.rootNodes())
+        out += std::to_string(root) + " ";
+    for (std::size_t k = 0; k < document.findingCount(); ++k) {
+        const X12Finding finding = document.finding(k);
+        out += "\n" + std::to_string(finding.position) + " " + finding.message;
+    }
+    for (const std::string &code : document.transactionSets())
+        out += "\n" + code;
+    return out;
+}
+
+TEST(FastPathTest, WalkInTwoPartsMatchesTheWalkInOne)
+{
+    // The walk takes two parts from the middle's transaction set header whenever it can; what a
+    // file leaves open, miscounts or repeats on either side of that header must come out as
+    // from one walk.
+    auto bothWalks = [](const std::string &text) {
+        auto walk = [&text](std::size_t minimum) {
+            kelvane::detail::partedWalkMinimum = minimum;
+            auto document = X12Parser::parse(text, "t.x12");
+            return document ? walkOf(**document) + testing_support::jsonOf(**document)
+                            : std::string(description(document.error()));
+        };
+        std::pair<std::string, std::string> result{walk(0),
+                                                   walk(std::numeric_limits<std::size_t>::max())};
+        kelvane::detail::partedWalkMinimum = std::size_t(1) << 19;
+        return result;
+    };
+    for (const auto &entry : std::filesystem::directory_iterator(KELVANE_TEST_DATA_DIR)) {
+        const std::string text = testing_support::readData(entry.path().filename().string());
+        SCOPED_TRACE(entry.path().filename().string());
+        const auto [parted, whole] = bothWalks(text);
+        ASSERT_EQ(parted, whole);
+    }
+    const std::string isa = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
+                            "       *240315*1230*^*00501*000000001*0*P*:~";
+    std::mt19937 random(20261208);
+    const std::vector<std::string> pieces{isa,
+                                          "GS*HC*S*R*20240315*1230*7*X*005010X222A1~",
+                                          "ST*837*1~",
+                                          "ST*835*2~",
+                                          "SE*4*1~",
+                                          "SE*9*2~",
+                                          "GE*1*7~",
+                                          "GE*2*8~",
+                                          "IEA*1*000000001~",
+                                          "IEA*2*000000002~",
+                                          "HL*1**20*1~",
+                                          "HL*2*1*22*0~",
+                                          "NM1*85*2*ACME~",
+                                          "CLM*A1*10~",
+                                          "LX*1~",
+                                          "CLP*X*1~",
+                                          "REF*EA*1~",
+                                          "SVC*HC:1~"};
+    std::vector<std::string> inside; // what leaves the interchange and the group open
+    std::copy_if(pieces.begin(), pieces.end(), std::back_inserter(inside),
+                 [&isa](const std::string &piece) {
+                     return piece != isa && !piece.starts_with("GE") && !piece.starts_with("IEA");
+                 });
+    for (int round = 0; round < 3000; ++round) {
+        // Some past 128 nodes, so that containers are counted in words the second part began.
+        const std::size_t length = std::size_t(random() % (round % 5 == 0 ? 400 : 60));
+        std::string text = isa + randomText(random, pieces, length);
+        // Often well-formed up to the middle: a group left open, a set closed and the next one
+        // opened there; anything after it.
+        if (round % 2 == 0)
+            text = isa + "GS*HC*S*R*20240315*1230*7*X*005010X222A1~" +
+                   randomText(random, inside, length / 2) + "SE*3*1~ST*837*2~" +
+                   randomText(random, pieces, length / 2);
+        SCOPED_TRACE(text);
+        const auto [parted, whole] = bothWalks(text);
+        ASSERT_EQ(parted, whole);
+    }
 }
 
 /// JSON string content as the standard writes it, one byte at a time.
