@@ -1101,6 +1101,60 @@ constexpr std::array<std::int8_t, std::size_t(TagClass::count)> paymentLoopRanks
     return ranks;
 }();
 
+/// Whether a segment of this class can hold others, in some transaction set.
+constexpr std::array<bool, std::size_t(TagClass::count)> mayHoldOthers = [] {
+    std::array<bool, std::size_t(TagClass::count)> holds{};
+    for (std::size_t c = 0; c < holds.size(); ++c)
+        holds[c] = loopRanks[c] >= 0 || paymentLoopRanks[c] >= 0;
+    holds[std::size_t(TagClass::isa)] = true;
+    holds[std::size_t(TagClass::gs)] = true;
+    holds[std::size_t(TagClass::st)] = true;
+    return holds;
+}();
+
+/// mayHoldOthers by arithmetic: the envelope headers are the odd classes before the first HL,
+/// and every class from it on heads a loop in some set.
+constexpr bool mayHoldOthersAt(unsigned char c) noexcept
+{
+    return c >= static_cast<unsigned char>(TagClass::hl20) || (c & 1u) != 0;
+}
+static_assert([] {
+    for (std::size_t c = 0; c < mayHoldOthers.size(); ++c) {
+        if (mayHoldOthersAt(static_cast<unsigned char>(c)) != mayHoldOthers[c])
+            return false;
+    }
+    return true;
+}());
+
+/// How many of the classes may hold others: sixteen at a time, with byte-wide counters summed
+/// up before any of them can overflow.
+std::uint32_t countMayHoldOthers(const unsigned char *classes, std::uint32_t count) noexcept
+{
+    std::uint32_t total = 0;
+    std::uint32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i beforeLoops = _mm_set1_epi8(static_cast<char>(TagClass::hl20) - 1);
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= count) {
+        __m128i counters = zero;
+        for (int round = 0; round < 255 && i + 16 <= count; ++round, i += 16) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(classes + i));
+            const __m128i envelope = _mm_cmpeq_epi8(_mm_subs_epu8(c, beforeLoops), zero);
+            const __m128i holds = _mm_or_si128(_mm_andnot_si128(envelope, one),
+                                               _mm_and_si128(envelope, _mm_and_si128(c, one)));
+            counters = _mm_add_epi8(counters, holds);
+        }
+        const __m128i sums = _mm_sad_epu8(counters, zero);
+        total += std::uint32_t(_mm_cvtsi128_si32(sums)) +
+                 std::uint32_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    }
+#endif
+    for (; i < count; ++i)
+        total += mayHoldOthersAt(classes[i]);
+    return total;
+}
+
 /// Removes the CR of every CR LF pair, in place.
 void normalizeLineEnds(std::string &text)
 {
@@ -1157,7 +1211,6 @@ public:
         : m_segments(segments), m_table(table)
     {
         m_table.segments = &DocumentBuilder::table(segments);
-        m_table.firstChildren.clear();
         kelvane::detail::reserveLarge(m_table.containerBits, segments.size() / 64 + 1);
         kelvane::detail::reserveLarge(m_table.containerRanks, segments.size() / 64 + 1);
         // Every segment is a node: each node's parent is written in its place (sizing writes
@@ -1165,7 +1218,10 @@ public:
         kelvane::detail::reserveLarge(m_table.parents, segments.size());
         m_table.parents.resize(segments.size());
         m_parents = m_table.parents.data();
-        kelvane::detail::reserveLarge(m_table.firstChildren, segments.size() + 1);
+        // Containers are counted in their places too, and the table cut to size at the end.
+        kelvane::detail::reserveLarge(m_table.firstChildren, segments.size() + 2);
+        m_table.firstChildren.resize(segments.size() + 2);
+        m_firstChildren = m_table.firstChildren.data();
         // Room for the worst case, so that growing never copies: pages never written cost no
         // memory. Findings are rarely more than one a segment; past that they grow as usual.
         kelvane::detail::reserveLarge(m_table.roots, segments.size());
@@ -1184,6 +1240,7 @@ public:
             walk(std::uint32_t(m_segments.size()));
             finishWalk();
         }
+        m_table.firstChildren.resize(m_containers); // shrinking writes nothing
         // Segments before, between or after interchanges are worth a word only in a file that
         // has interchanges.
         if (!m_anyInterchange)
@@ -1208,28 +1265,27 @@ public:
     std::vector<std::string> takeTransactionSets() { return std::move(m_transactionSets); }
 
 private:
-    /// The second part of a walk in two: from segment `cut`, a transaction set header, on the
-    /// assumption that the interchange and the group whose headers are `interchange` and `group`
-    /// are open there and no transaction set is. Its nodes' parents go to the first part's table;
-    /// the rest goes to `part` until merge() adds it to the first part's. There the two headers
-    /// hold the first containers, and their counts start at zero.
+    /// The second part of a walk in two: from segment `cut`, a transaction set header, where the
+    /// interchange and the group whose headers are `interchange` and `group` are open and no
+    /// transaction set is. Its nodes' parents and kinds, and its containers' counts (from
+    /// `room` on), go to the first part's tables, in places that part does not reach; the rest
+    /// goes to `part` until merge() adds it to the first part's. The two headers hold its first
+    /// two containers, and their counts start at zero.
     TreeWalk(const TreeWalk &first, NodeTable &part, std::uint32_t cut, std::uint32_t interchange,
-             std::uint32_t group)
+             std::uint32_t group, std::uint32_t room)
         : m_segments(first.m_segments), m_table(part), m_parents(first.m_parents),
-          m_classes(first.m_classes), m_base(cut), m_next(cut), m_anyInterchange(true)
+          m_classes(first.m_classes), m_kinds(first.m_kinds + cut),
+          m_firstChildren(first.m_firstChildren + room), m_base(cut), m_next(cut),
+          m_anyInterchange(true)
     {
-        const std::size_t count = m_segments.size() - cut;
         m_table.segments = first.m_table.segments;
-        kelvane::detail::reserveLarge(m_table.kinds, count);
-        m_table.kinds.resize(count);
-        m_kinds = m_table.kinds.data();
-        kelvane::detail::reserveLarge(m_table.containerBits, count / 64 + 2);
-        kelvane::detail::reserveLarge(m_table.containerRanks, count / 64 + 2);
-        kelvane::detail::reserveLarge(m_table.firstChildren, count + 3);
-        kelvane::detail::reserveLarge(m_table.roots, count);
+        m_table.containerBits.reserve((m_segments.size() - cut) / 64 + 2);
+        m_table.containerRanks.reserve((m_segments.size() - cut) / 64 + 2);
         m_interchange = Open{Container{interchange, 0}};
         m_group = Open{Container{group, 1}};
-        m_table.firstChildren = {0, 0};
+        m_firstChildren[0] = 0;
+        m_firstChildren[1] = 0;
+        m_containers = 2;
         if ((cut & 63) != 0) { // the word the first part began; its rank is the first part's
             m_table.containerRanks.push_back(0);
             m_table.containerBits.push_back(0);
@@ -1254,9 +1310,8 @@ private:
     /// transaction set header after the middle that follows a trailer. What the first part
     /// leaves open there follows from the classes before it (the interchange and group of the
     /// last ISA and GS, no transaction set), and is checked again when both parts are done; the
-    /// counts that the second part's trailers check are added up then. False when the file is
-    /// too small to be worth it or has no such place; then nothing has been walked, or (should
-    /// the check fail) the first part has walked to the cut.
+    /// counts that the second part's trailers check are added up then. False, having walked
+    /// nothing, when the file is too small to be worth it or has no such place.
     bool walkInTwo()
     {
         const auto count = std::uint32_t(m_segments.size());
@@ -1286,8 +1341,10 @@ private:
         const auto interchange = std::uint32_t(isa - classes);
         const auto group = std::uint32_t(gs - classes);
 
+        // The second part counts its containers after as many as the first part could have.
+        const std::uint32_t room = countMayHoldOthers(classes, cut);
         NodeTable part;
-        TreeWalk second(*this, part, cut, interchange, group);
+        TreeWalk second(*this, part, cut, interchange, group, room);
         kelvane::detail::runParts(2, [&](std::size_t k) {
             if (k == 0) {
                 walk(cut);
@@ -1296,9 +1353,10 @@ private:
                 second.finishWalk();
             }
         });
-        if (!m_interchange || m_interchange->header.node != interchange || !m_group ||
-            m_group->header.node != group || m_transaction || m_outsideStart)
-            return false; // the first part goes on alone from the cut
+        // What the classes before the cut said the first part would leave open.
+        assert(m_interchange && m_interchange->header.node == interchange && m_group &&
+               m_group->header.node == group && !m_transaction && !m_outsideStart &&
+               m_containers <= room);
         merge(second, cut);
         return true;
     }
@@ -1314,11 +1372,12 @@ private:
             second.checkTrailerNow(trailer.index, trailer.header, open.count + trailer.count,
                                    trailer.rule);
         }
-        const auto containers = std::uint32_t(m_table.firstChildren.size());
-        m_table.firstChildren[m_interchange->header.slot] += part.firstChildren[0];
-        m_table.firstChildren[m_group->header.slot] += part.firstChildren[1];
-        m_table.firstChildren.insert(m_table.firstChildren.end(), part.firstChildren.begin() + 2,
-                                     part.firstChildren.end());
+        const std::uint32_t containers = m_containers;
+        const std::uint32_t *const counted = second.m_firstChildren;
+        m_firstChildren[m_interchange->header.slot] += counted[0];
+        m_firstChildren[m_group->header.slot] += counted[1];
+        std::copy_n(counted + 2, second.m_containers - 2, m_firstChildren + containers); // down
+        m_containers += second.m_containers - 2;
         std::size_t word = 0;
         if ((cut & 63) != 0) {
             m_table.containerBits.back() |= part.containerBits[0];
@@ -1328,7 +1387,6 @@ private:
             m_table.containerBits.push_back(part.containerBits[word]);
             m_table.containerRanks.push_back(part.containerRanks[word] - 2 + containers);
         }
-        std::copy(part.kinds.begin(), part.kinds.end(), m_table.kinds.begin() + cut);
         m_table.roots.insert(m_table.roots.end(), part.roots.begin(), part.roots.end());
         m_table.findings.insert(m_table.findings.end(), part.findings.begin(), part.findings.end());
         for (std::string &code : second.m_transactionSets) {
@@ -1500,20 +1558,20 @@ private:
     {
         const std::uint32_t index = m_next++;
         if ((index & 63) == 0) {
-            m_table.containerRanks.push_back(std::uint32_t(m_table.firstChildren.size()));
+            m_table.containerRanks.push_back(m_containers);
             m_table.containerBits.push_back(0);
         }
         if (parent.node == none)
             m_table.roots.push_back(index);
         else
-            ++m_table.firstChildren[parent.slot];
+            ++m_firstChildren[parent.slot];
         m_parents[index] = parent.node;
         m_kinds[index - m_base] = kind;
         if (kind == Kind::segment)
             return {index, 0};
         m_table.containerBits.back() |= std::uint64_t(1) << (index & 63);
-        m_table.firstChildren.push_back(0);
-        return {index, std::uint32_t(m_table.firstChildren.size() - 1)};
+        m_firstChildren[m_containers] = 0;
+        return {index, m_containers++};
     }
 
     void add(FindingKind kind, std::uint32_t segment, std::size_t value = 0)
@@ -1590,6 +1648,8 @@ private:
     std::uint32_t *m_parents = nullptr;       // by node, shared by both parts of a walk in two
     const X12Node::Kind *m_classes = nullptr; // by segment, until the walk puts kinds there
     X12Node::Kind *m_kinds = nullptr;         // by node, from m_base
+    std::uint32_t *m_firstChildren = nullptr; // by container, from this part's first
+    std::uint32_t m_containers = 0;           // so far
     std::uint32_t m_base = 0;                 // the first node this part walks
     std::uint32_t m_next = 0;                 // the next node
     std::vector<Deferred> m_deferred;
