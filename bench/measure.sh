@@ -10,7 +10,8 @@
 # tiny, tags. Missing files are generated into bench/data. Modes: parse (kelvane_parse: read,
 # decode, parse, tree), --dump-tree, --dump-json, --dump-csv and --check, each writing to
 # /dev/null. Wall times are the best of $RUNS runs (default 3) with a warm page cache; peak RSS
-# comes from one more run under /usr/bin/time. MB here is MiB (2^20 bytes).
+# comes from one more run under /usr/bin/time. MB here is MiB (2^20 bytes). A line before and
+# after the table gives each core's speed then.
 set -euo pipefail
 
 if [[ $# -lt 1 ]]; then
@@ -62,6 +63,22 @@ quiet()
     [[ $status -eq 0 || $status -eq 3 ]]
 }
 
+# The seconds a fixed busy loop takes on each core. A virtual machine's cores can run at very
+# different speeds for minutes at a time, and work cut in halves then waits for the slower one:
+# printed before and after the table, this says what the machine was like while it was measured.
+coreSpeeds()
+{
+    local line="# $1: seconds of a busy loop on each core:" core start end
+    for ((core = 0; core < $(nproc); ++core)); do
+        start=$EPOCHREALTIME
+        taskset -c "$core" awk 'BEGIN { for (i = 0; i < 10000000; ++i) x += i }'
+        end=$EPOCHREALTIME
+        line+=$(awk -v c="$core" -v s="$start" -v e="$end" 'BEGIN { printf " %d: %.3f", c, e - s }')
+    done
+    echo "$line"
+}
+
+coreSpeeds before
 printf '%-10s %8s %-11s %9s %9s %10s %9s %9s\n' \
     input MiB mode seconds MiB/s 'peak RSS' RSS/size 'cat MiB/s'
 for input in "${inputs[@]}"; do
@@ -93,3 +110,4 @@ for input in "${inputs[@]}"; do
             }'
     done
 done
+coreSpeeds after
