@@ -1309,7 +1309,7 @@ private:
     /// Walks a large file in two parts at once, on two cores: the second from the first
     /// transaction set header after the middle that follows a trailer. What the first part
     /// leaves open there follows from the classes before it (the interchange and group of the
-    /// last ISA and GS, no transaction set), and is checked again when both parts are done; the
+    /// last ISA and GS, no transaction set), and is asserted when both parts are done; the
     /// counts that the second part's trailers check are added up then. False, having walked
     /// nothing, when the file is too small to be worth it or has no such place.
     bool walkInTwo()
@@ -1396,7 +1396,6 @@ private:
         m_next = second.m_next;
     }
 
-private:
     using Kind = X12Node::Kind;
     static constexpr std::uint32_t none = X12Document::rootId();
 
