@@ -112,43 +112,35 @@ bool isCharacterWhiteSpace(const char *at, std::size_t size) noexcept
     return isWhiteSpace(std::string_view(at, size));
 }
 
+#if defined(__SSE2__)
+/// The sum of sixteen byte-wide counters.
+inline std::size_t sumOfBytes(__m128i counters) noexcept
+{
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    return std::size_t(_mm_cvtsi128_si32(sums)) +
+           std::size_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+}
+#endif
+
+std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std::string_view first,
+                                                     std::string_view second) noexcept;
+
 /// How many times a delimiter occurs in the text: a cheap upper bound for reserving.
 std::size_t countOccurrences(std::string_view text, std::string_view needle) noexcept
 {
     if (needle.empty())
         return 0;
-    if (needle.size() > 1) {
-        std::size_t count = 0;
-        for (std::size_t at = text.find(needle); at != std::string_view::npos;
-             at = text.find(needle, at + needle.size()))
-            ++count;
-        return count;
-    }
-    const char c = needle.front();
+    if (needle.size() == 1)
+        return countOccurrences(text, needle, needle).first;
     std::size_t count = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Byte-wide counters, summed up before any of them can overflow.
-    const __m128i target = _mm_set1_epi8(c);
-    while (i + 16 <= text.size()) {
-        __m128i counters = _mm_setzero_si128();
-        for (int round = 0; round < 255 && i + 16 <= text.size(); ++round, i += 16) {
-            const __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, target));
-        }
-        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-        count += std::size_t(_mm_cvtsi128_si32(sums)) +
-                 std::size_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
-    }
-#endif
-    for (; i < text.size(); ++i)
-        count += text[i] == c;
+    for (std::size_t at = text.find(needle); at != std::string_view::npos;
+         at = text.find(needle, at + needle.size()))
+        ++count;
     return count;
 }
 
 /// How many times each of two delimiters occurs in the text, both counted in one pass when each is
-/// one byte.
+/// one byte, with byte-wide counters summed up before any of them can overflow.
 std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std::string_view first,
                                                      std::string_view second) noexcept
 {
@@ -162,11 +154,6 @@ std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std:
 #if defined(__SSE2__)
     const __m128i targetA = _mm_set1_epi8(a);
     const __m128i targetB = _mm_set1_epi8(b);
-    const auto sum = [](__m128i counters) {
-        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-        return std::size_t(_mm_cvtsi128_si32(sums)) +
-               std::size_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
-    };
     while (i + 16 <= text.size()) {
         __m128i countersA = _mm_setzero_si128();
         __m128i countersB = _mm_setzero_si128();
@@ -176,8 +163,8 @@ std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std:
             countersA = _mm_sub_epi8(countersA, _mm_cmpeq_epi8(bytes, targetA));
             countersB = _mm_sub_epi8(countersB, _mm_cmpeq_epi8(bytes, targetB));
         }
-        countA += sum(countersA);
-        countB += sum(countersB);
+        countA += sumOfBytes(countersA);
+        countB += sumOfBytes(countersB);
     }
 #endif
     for (; i < text.size(); ++i) {
@@ -1145,9 +1132,7 @@ std::uint32_t countMayHoldOthers(const unsigned char *classes, std::uint32_t cou
                                                _mm_and_si128(envelope, _mm_and_si128(c, one)));
             counters = _mm_add_epi8(counters, holds);
         }
-        const __m128i sums = _mm_sad_epu8(counters, zero);
-        total += std::uint32_t(_mm_cvtsi128_si32(sums)) +
-                 std::uint32_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+        total += std::uint32_t(sumOfBytes(counters));
     }
 #endif
     for (; i < count; ++i)

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -121,20 +122,28 @@ TEST(FastPathTest, ElementReaderMatchesTheSegment)
     }
 }
 
-/// The whole document as JSON, parsed with the text segmented in halves on two cores wherever
-/// that path is taken (even for a small text), and in one pass.
-std::pair<std::string, std::string> halvedAndWhole(const std::string &text)
+/// The document parsed with a path on two cores taken wherever it can be (its `minimum` at zero,
+/// even for a small text) and never, each described by `describe`; the minimum is put back.
+template <typename Describe>
+std::pair<std::string, std::string> bothWays(std::atomic<std::size_t> &minimum,
+                                             const std::string &text, Describe describe)
 {
-    auto parse = [&text](std::size_t minimum) {
-        kelvane::detail::halvedSplitMinimum = minimum;
+    const std::size_t usual = minimum;
+    auto parse = [&](std::size_t value) {
+        minimum = value;
         auto document = X12Parser::parse(text, "t.x12");
-        return document ? testing_support::jsonOf(**document)
-                        : std::string(description(document.error()));
+        return document ? describe(**document) : std::string(description(document.error()));
     };
     std::pair<std::string, std::string> result{parse(0),
                                                parse(std::numeric_limits<std::size_t>::max())};
-    kelvane::detail::halvedSplitMinimum = std::size_t(16) << 20;
+    minimum = usual;
     return result;
+}
+
+/// The whole document as JSON, with the text segmented in halves and in one pass.
+std::pair<std::string, std::string> halvedAndWhole(const std::string &text)
+{
+    return bothWays(kelvane::detail::halvedSplitMinimum, text, testing_support::jsonOf);
 }
 
 TEST(FastPathTest, HalvesMatchTheOnePassSplit)
@@ -214,16 +223,9 @@ TEST(FastPathTest, WalkInTwoPartsMatchesTheWalkInOne)
     // file leaves open, miscounts or repeats on either side of that header must come out as
     // from one walk.
     auto bothWalks = [](const std::string &text) {
-        auto walk = [&text](std::size_t minimum) {
-            kelvane::detail::partedWalkMinimum = minimum;
-            auto document = X12Parser::parse(text, "t.x12");
-            return document ? walkOf(**document) + testing_support::jsonOf(**document)
-                            : std::string(description(document.error()));
-        };
-        std::pair<std::string, std::string> result{walk(0),
-                                                   walk(std::numeric_limits<std::size_t>::max())};
-        kelvane::detail::partedWalkMinimum = std::size_t(1) << 19;
-        return result;
+        return bothWays(kelvane::detail::partedWalkMinimum, text, [](const X12Document &document) {
+            return walkOf(document) + testing_support::jsonOf(document);
+        });
     };
     for (const auto &entry : std::filesystem::directory_iterator(KELVANE_TEST_DATA_DIR)) {
         const std::string text = testing_support::readData(entry.path().filename().string());
