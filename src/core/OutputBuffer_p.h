@@ -24,6 +24,9 @@ public:
     // copied; the rare growth stays out of line.
     [[gnu::always_inline]] void append(std::string_view text)
     {
+        // Nothing to copy, and a buffer not yet allocated has no place to copy it to.
+        if (text.empty())
+            return;
         if (text.size() > m_capacity - m_size && makeRoom(text))
             return;
         std::memcpy(m_data.get() + m_size, text.data(), text.size());

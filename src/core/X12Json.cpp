@@ -3,6 +3,7 @@
 #include "core/Dictionary_p.h"
 #include "core/OutputBuffer_p.h"
 #include "core/TagKey_p.h"
+#include "core/VisibleText.h"
 #include "core/X12Document.h"
 #include "core/X12GuideLoops.h"
 
@@ -37,8 +38,8 @@ public:
     void raw(std::string_view text) { m_out.append(text); }
     void put(char c) { m_out += c; }
 
-    /// JSON string content: quotes, backslashes and control characters escaped. The text is
-    /// UTF-8 already, so nothing else needs escaping.
+    /// JSON string content: quotes, backslashes and control characters (C0, DEL and C1)
+    /// escaped. The text is UTF-8 already, so nothing else needs escaping.
     void escaped(std::string_view text)
     {
         while (!text.empty()) {
@@ -46,7 +47,21 @@ public:
             m_out.append(text.substr(0, plain));
             if (plain == text.size())
                 return;
-            escape(static_cast<unsigned char>(text[plain]));
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c == c1Lead) {
+                // U+0080 to U+009F are 0xC2 0x80 to 0xC2 0x9F; 0xC2 also leads U+00A0 to U+00BF.
+                const bool control = plain + 1 < text.size() &&
+                                     (static_cast<unsigned char>(text[plain + 1]) & 0xE0) == 0x80;
+                if (control) {
+                    escape(static_cast<unsigned char>(text[plain + 1]));
+                    text.remove_prefix(plain + 2);
+                } else {
+                    m_out += char(c);
+                    text.remove_prefix(plain + 1);
+                }
+                continue;
+            }
+            escape(c);
             text.remove_prefix(plain + 1);
         }
     }
@@ -92,6 +107,11 @@ public:
     static bool isPlain(std::string_view text) { return plainPrefix(text) == text.size(); }
 
 private:
+    // The first byte of a C1 control character (and of U+00A0 to U+00BF).
+    static constexpr unsigned char c1Lead = 0xC2;
+
+    /// How many bytes from the start need no escaping: up to the first C0 control, quote,
+    /// backslash, DEL or 0xC2 (which may lead a C1 control).
     static std::size_t plainPrefix(std::string_view text)
     {
         std::size_t i = 0;
@@ -99,13 +119,17 @@ private:
         const __m128i quote = _mm_set1_epi8('"');
         const __m128i backslash = _mm_set1_epi8('\\');
         const __m128i space = _mm_set1_epi8(0x20);
+        const __m128i del = _mm_set1_epi8(0x7F);
+        const __m128i lead = _mm_set1_epi8(char(c1Lead));
         for (; i + 16 <= text.size(); i += 16) {
             const __m128i bytes =
                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
             // Control characters are the bytes below 0x20 taken as unsigned.
             const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(bytes, space), space);
             const __m128i special = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                _mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, del), _mm_cmpeq_epi8(bytes, lead))),
                 _mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), control));
             const int mask = _mm_movemask_epi8(special);
             if (mask != 0)
@@ -113,8 +137,9 @@ private:
         }
 #endif
         // Then eight bytes at a time: a byte is special when it is below 0x20, or equal to the
-        // quote or the backslash (a zero after XOR). Each test sets the top bit of such a byte;
-        // a borrow may mark a later byte too, never an earlier one, so the first mark is right.
+        // quote, the backslash, DEL or 0xC2 (a zero after XOR). Each test sets the top bit of
+        // such a byte; a borrow may mark a later byte too, never an earlier one, so the first mark
+        // is right.
         constexpr std::uint64_t ones = 0x0101010101010101ull;
         constexpr std::uint64_t tops = 0x8080808080808080ull;
         for (; i + 8 <= text.size(); i += 8) {
@@ -122,14 +147,18 @@ private:
             std::memcpy(&word, text.data() + i, 8);
             const std::uint64_t quotes = word ^ (ones * '"');
             const std::uint64_t backslashes = word ^ (ones * '\\');
+            const std::uint64_t dels = word ^ (ones * 0x7F);
+            const std::uint64_t leads = word ^ (ones * c1Lead);
             const std::uint64_t special =
-                ((word - ones * 0x20) | (quotes - ones) | (backslashes - ones)) & ~word & tops;
+                (((word - ones * 0x20) | (quotes - ones) | (backslashes - ones) | (dels - ones)) &
+                 ~word & tops) |
+                ((leads - ones) & ~leads & tops);
             if (special != 0)
                 break;
         }
         for (; i < text.size(); ++i) {
             const auto c = static_cast<unsigned char>(text[i]);
-            if (c < 0x20 || c == '"' || c == '\\')
+            if (c < 0x20 || c == '"' || c == '\\' || c == 0x7F || c == c1Lead)
                 return i;
         }
         return i;
@@ -526,7 +555,7 @@ std::string errorLine(std::string_view fileName, std::string_view message)
     w.string(fileName);
     w.put(',');
     w.key("error");
-    w.string(message);
+    w.string(VisibleText::validUtf8(message)); // it names the file, whose name may not be UTF-8
     w.raw("}\n");
     return std::string(line.view());
 }
