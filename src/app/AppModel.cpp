@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <new>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -82,8 +83,19 @@ bool sameFile(const QString &a, const QString &b)
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-/// Writes the CSV for spreadsheets to `path`, in place only once complete.
-Written writeCSV(const X12Document &document, const std::string &path,
+/// The permission bits of the file shown, for a report made from it: health data must not
+/// become more readable than it was. 0666 (the umask alone) when there is no file to ask.
+unsigned permissionsOf(const std::optional<QString> &file)
+{
+    struct stat info;
+    if (!file || ::stat(QFile::encodeName(*file).constData(), &info) != 0)
+        return 0666;
+    return unsigned(info.st_mode & 0666);
+}
+
+/// Writes the CSV for spreadsheets to `path`, in place only once complete, with `permissions`
+/// as a report gets them.
+Written writeCSV(const X12Document &document, const std::string &path, unsigned permissions,
                  const std::atomic<bool> &cancel)
 {
     auto failure = [](const FileOutput::Failure &failed) {
@@ -92,7 +104,7 @@ Written writeCSV(const X12Document &document, const std::string &path,
             QStringLiteral("Could not write the CSV file \u201C%1\u201D: %2.")
                 .arg(DisplayText::toQString(failed.path), DisplayText::toQString(failed.reason()))};
     };
-    auto file = FileOutput::Replacement::create(path);
+    auto file = FileOutput::Replacement::create(path, permissions);
     if (!file)
         return failure(file.error());
     int error = 0;
@@ -309,21 +321,25 @@ void AppModel::exportPDF()
         ExportFormat::pdf);
     if (!destination)
         return;
-    startExport(name, *destination, QStringLiteral("PDF export failed: "),
-                [path = QFile::encodeName(*destination).toStdString()](const X12Document &document,
-                                                                       ExportJob &job) {
-                    const auto written = PDFExporter::write(document, path, [&job](double done) {
-                        job.done = done;
-                        return !job.cancel;
-                    });
-                    if (written)
-                        return Written{Written::Outcome::written,
-                                       QFile::decodeName(QByteArray::fromStdString(written->path))};
-                    if (written.error().error == PDFExporter::ExportError::cancelled)
-                        return Written{Written::Outcome::cancelled, {}};
-                    return Written{Written::Outcome::failed,
-                                   DisplayText::toQString(written.error().description())};
-                });
+    startExport(
+        name, *destination, QStringLiteral("PDF export failed: "),
+        [path = QFile::encodeName(*destination).toStdString(),
+         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
+            const auto written = PDFExporter::write(
+                document, path,
+                [&job](double done) {
+                    job.done = done;
+                    return !job.cancel;
+                },
+                permissions);
+            if (written)
+                return Written{Written::Outcome::written,
+                               QFile::decodeName(QByteArray::fromStdString(written->path))};
+            if (written.error().error == PDFExporter::ExportError::cancelled)
+                return Written{Written::Outcome::cancelled, {}};
+            return Written{Written::Outcome::failed,
+                           DisplayText::toQString(written.error().description())};
+        });
 }
 
 void AppModel::exportCSV()
@@ -344,12 +360,13 @@ void AppModel::exportCSV()
                             .arg(*destination));
         return;
     }
-    startExport(name, *destination, QStringLiteral("CSV export failed: "),
-                [path = QFile::encodeName(*destination).toStdString()](const X12Document &document,
-                                                                       ExportJob &job) {
-                    job.done = -1; // the rows come in order, but not their count
-                    return writeCSV(document, path, job.cancel);
-                });
+    startExport(
+        name, *destination, QStringLiteral("CSV export failed: "),
+        [path = QFile::encodeName(*destination).toStdString(),
+         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
+            job.done = -1; // the rows come in order, but not their count
+            return writeCSV(document, path, permissions, job.cancel);
+        });
 }
 
 void AppModel::startExport(const QString &fileName, const QString &destination,

@@ -196,11 +196,17 @@ int writeAll(int fd, std::string_view text)
 
 std::string Failure::reason() const
 {
+    if (path.empty())
+        return "no file name was given";
+    if (error == ENOENT && !missingFolder.empty())
+        return "the folder \u201C" + missingFolder + "\u201D does not exist";
     return std::strerror(error);
 }
 
-std::expected<Replacement, Failure> Replacement::create(const std::string &path)
+std::expected<Replacement, Failure> Replacement::create(const std::string &path,
+                                                        unsigned permissions)
 {
+    const auto mode = mode_t(permissions & 0666);
     if (path.empty())
         return std::unexpected(Failure{path, ENOENT});
     struct stat info
@@ -241,20 +247,23 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path)
         return std::unexpected(Failure{path, EISDIR});
 
     file.m_dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (file.m_dirFd < 0)
-        return std::unexpected(Failure{folder, errno});
+    if (file.m_dirFd < 0) {
+        const int openError = errno;
+        return std::unexpected(
+            Failure{path, openError, openError == ENOENT ? folder : std::string()});
+    }
     int error = 0;
     const std::string realFolder = realPath(folder, error);
     if (realFolder.empty())
-        return std::unexpected(Failure{folder, error});
+        return std::unexpected(Failure{path, error});
     file.m_path = (realFolder == "/" ? "" : realFolder) + "/" + file.m_name;
     if (exists) {
         file.m_keepMode = true;
-        file.m_mode = info.st_mode & 07777;
+        file.m_mode = info.st_mode & 07777 & (mode | ~mode_t(0777));
     }
 
     if (canLinkAnonymousFiles()) {
-        file.m_fd = ::openat(file.m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        file.m_fd = ::openat(file.m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         file.m_anonymous = file.m_fd >= 0;
     }
     if (file.m_fd < 0) {
@@ -264,7 +273,7 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path)
             file.m_tempName = hiddenName(file.m_name);
             file.m_pendingSlot = registerPending(file.m_dirFd, file.m_tempName);
             file.m_fd = ::openat(file.m_dirFd, file.m_tempName.c_str(),
-                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
             if (file.m_fd >= 0)
                 break;
             const int openError = errno;
@@ -272,10 +281,10 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path)
             file.m_pendingSlot = -1;
             file.m_tempName.clear();
             if (openError != EEXIST)
-                return std::unexpected(Failure{realFolder, openError});
+                return std::unexpected(Failure{file.m_path, openError});
         }
         if (file.m_fd < 0)
-            return std::unexpected(Failure{realFolder, EEXIST});
+            return std::unexpected(Failure{file.m_path, EEXIST});
     }
     if (file.m_keepMode)
         ::fchmod(file.m_fd, mode_t(file.m_mode));

@@ -3,6 +3,7 @@
 #include <expected>
 #include <string>
 #include <string_view>
+#include <utility>
 
 /// Writing what the user asked for without losing what was there: whole writes that wait while a
 /// pipe is full, and files that appear at their name only once complete.
@@ -15,10 +16,17 @@ int writeAll(int fd, std::string_view text);
 
 struct Failure
 {
-    std::string path; // the file or folder concerned, as the user would name it
-    int error = 0;    // errno
+    Failure(std::string file, int errorNumber, std::string folder = {})
+        : path(std::move(file)), error(errorNumber), missingFolder(std::move(folder))
+    {
+    }
 
-    /// The system's words for the error: "No space left on device".
+    std::string path;          // the file concerned, as the user would name it
+    int error = 0;             // errno
+    std::string missingFolder; // for ENOENT: the folder the file would be in, which is missing
+
+    /// The system's words for the error ("No space left on device"), or what is missing: "no file
+    /// name was given", "the folder “/mnt/usb/out” does not exist".
     std::string reason() const;
 };
 
@@ -31,8 +39,10 @@ class Replacement
 {
 public:
     /// Prepares to write `path`. Fails for a folder, a missing or unusable folder, or a file that
-    /// cannot be created there.
-    static std::expected<Replacement, Failure> create(const std::string &path);
+    /// cannot be created there. A new file gets `permissions` within the umask; a file replaced
+    /// keeps what both allow, so a report is never more readable than the file it was made from.
+    static std::expected<Replacement, Failure> create(const std::string &path,
+                                                      unsigned permissions = 0666);
 
     Replacement(Replacement &&other) noexcept;
     Replacement &operator=(Replacement &&other) noexcept;

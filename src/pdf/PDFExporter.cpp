@@ -440,8 +440,9 @@ namespace PDFExporter {
 
 std::string ExportFailure::description() const
 {
+    // A reason is always given with the path it concerns, even an empty one.
     std::string where;
-    if (!path.empty())
+    if (!path.empty() || !reason.empty())
         where = " \u201C" + VisibleText::visible(VisibleText::validUtf8(path)) + "\u201D";
     switch (error) {
     case ExportError::cannotCreateContext:
@@ -460,9 +461,9 @@ std::string ExportFailure::description() const
 }
 
 std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
-                                            const Progress &progress)
+                                            const Progress &progress, unsigned permissions)
 {
-    auto file = FileOutput::Replacement::create(path);
+    auto file = FileOutput::Replacement::create(path, permissions);
     if (!file) {
         return std::unexpected(ExportFailure{ExportError::cannotCreateContext,
                                              file.error().reason(), file.error().path});

@@ -47,9 +47,11 @@ using Progress = std::function<bool(double done)>;
 
 /// Writes the report of a document as a US Letter PDF. The file appears at `path` (bytes, used as
 /// they are) only when it is complete: until then, and if the export fails, is cancelled or the
-/// process is interrupted, whatever was there stays as it was. Needs a QGuiApplication for its
-/// fonts.
+/// process is interrupted, whatever was there stays as it was. A new report gets `permissions`
+/// (those of the file it is made from) within the umask, a replaced one what both allow. Needs a
+/// QGuiApplication for its fonts.
 std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
-                                            const Progress &progress = {});
+                                            const Progress &progress = {},
+                                            unsigned permissions = 0666);
 
 } // namespace PDFExporter
