@@ -115,6 +115,11 @@ std::string latin1ToUtf8(std::string_view bytes)
     return out;
 }
 
+TextFile::Error isDevice(std::string_view name)
+{
+    return {quoted(name) + ": is a device, not a file"};
+}
+
 TextFile::Error tooLarge(std::string_view name, std::size_t size)
 {
     char text[160];
@@ -174,35 +179,34 @@ ssize_t readHalves(int fd, char *to, std::size_t size)
     return ::lseek(fd, read, SEEK_SET) < 0 ? -1 : read;
 }
 
-} // namespace
-
-namespace TextFile {
-
-std::expected<std::string, Error> readBytes(const std::string &path)
+/// Reads what is left to read from an open descriptor: a regular file by its size, anything else
+/// (a pipe, a terminal) as a stream until its end. A device other than a terminal is refused;
+/// `terminalAllowed` says whether a terminal may be read (standard input may be one). `name` is
+/// used in messages. The descriptor stays open.
+std::expected<std::string, TextFile::Error> readOpen(int fd, std::string_view name,
+                                                     bool terminalAllowed)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::unexpected(systemError("cannot open", path, errno));
+    using TextFile::maxSize;
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return std::unexpected(systemError("cannot read", path, error));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return std::unexpected(Error{quoted(path) + " is a directory, not a file"});
-    }
-    if (S_ISREG(info.st_mode) && std::uintmax_t(info.st_size) > maxSize) {
-        ::close(fd);
-        return std::unexpected(tooLarge(path, std::size_t(info.st_size)));
-    }
+    if (::fstat(fd, &info) != 0)
+        return std::unexpected(systemError("cannot read", name, errno));
+    if (S_ISDIR(info.st_mode))
+        return std::unexpected(TextFile::Error{quoted(name) + " is a directory, not a file"});
+    if ((S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) && !(terminalAllowed && ::isatty(fd)))
+        return std::unexpected(isDevice(name));
+    if (S_ISREG(info.st_mode) && std::uintmax_t(info.st_size) > maxSize)
+        return std::unexpected(tooLarge(name, std::size_t(info.st_size)));
 
     // Read straight into the string without zero-filling it first; for a regular file the size is
     // known, and anything past it (a file that grows while read, a pipe) is read in chunks.
     std::string bytes;
     std::size_t used = 0;
-    std::size_t capacity = S_ISREG(info.st_mode) ? std::size_t(info.st_size) : 64 * 1024;
+    // Standard input may be a file that a caller has already read part of: the rest is read.
+    off_t start = 0;
+    if (S_ISREG(info.st_mode))
+        start = std::max<off_t>(0, std::min(::lseek(fd, 0, SEEK_CUR), info.st_size));
+    std::size_t capacity =
+        S_ISREG(info.st_mode) ? std::size_t(info.st_size - start) : std::size_t(64 * 1024);
     for (;;) {
         if (used == capacity) {
             char probe[4096];
@@ -214,17 +218,13 @@ std::expected<std::string, Error> readBytes(const std::string &path)
                 bytes.append(probe, std::size_t(got));
                 used = bytes.size();
                 capacity = std::max(capacity * 2, used + 64 * 1024);
-                if (used > maxSize) {
-                    ::close(fd);
-                    return std::unexpected(tooLarge(path, used));
-                }
+                if (used > maxSize)
+                    return std::unexpected(tooLarge(name, used));
                 continue;
             }
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            ::close(fd);
-            return std::unexpected(systemError("cannot read", path, error));
+            return std::unexpected(systemError("cannot read", name, errno));
         }
         if (bytes.size() < capacity) {
             if (used == 0)
@@ -236,24 +236,45 @@ std::expected<std::string, Error> readBytes(const std::string &path)
                 kelvane::detail::adviseHugePages(bytes.data() + used, capacity - used);
         }
         // A large regular file is read from its start in two halves at once.
-        const bool inHalves = used == 0 && S_ISREG(info.st_mode) && capacity >= (16u << 20) &&
-                              std::thread::hardware_concurrency() > 1;
+        const bool inHalves = used == 0 && start == 0 && S_ISREG(info.st_mode) &&
+                              capacity >= (16u << 20) && std::thread::hardware_concurrency() > 1;
         const ssize_t got = inHalves ? readHalves(fd, bytes.data(), capacity)
                                      : ::read(fd, bytes.data() + used, capacity - used);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            ::close(fd);
-            return std::unexpected(systemError("cannot read", path, error));
+            return std::unexpected(systemError("cannot read", name, errno));
         }
         if (got == 0)
             break;
         used += std::size_t(got);
     }
-    ::close(fd);
     bytes.resize(used);
     return bytes;
+}
+
+} // namespace
+
+namespace TextFile {
+
+std::expected<std::string, Error> readBytes(const std::string &path)
+{
+    // A device is refused before it is opened: reading /dev/zero would never end, and opening
+    // some devices (a tape, a watchdog) does something by itself.
+    struct stat before;
+    if (::stat(path.c_str(), &before) == 0 && (S_ISCHR(before.st_mode) || S_ISBLK(before.st_mode)))
+        return std::unexpected(isDevice(path));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::unexpected(systemError("cannot open", path, errno));
+    auto bytes = readOpen(fd, path, false);
+    ::close(fd);
+    return bytes;
+}
+
+std::expected<std::string, Error> readStandardInput()
+{
+    return readOpen(STDIN_FILENO, standardInputName, true);
 }
 
 std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,

@@ -22,8 +22,15 @@ struct Error
 /// The largest text that can be opened, 2 GiB: ICU measures text with 32-bit signed lengths.
 inline constexpr std::size_t maxSize = 0x7FFF'FFFEu;
 
-/// Reads a whole file. Fails with a message that names the problem and the path.
+/// How messages name standard input.
+inline constexpr std::string_view standardInputName = "standard input";
+
+/// Reads a whole file; a pipe or FIFO is read as a stream to its end. Fails with a message that
+/// names the problem and the path, at once for a device ("“/dev/zero”: is a device, not a file").
 std::expected<std::string, Error> readBytes(const std::string &path);
+
+/// Reads standard input to its end, as readBytes reads a file (a terminal may be read too).
+std::expected<std::string, Error> readStandardInput();
 
 /// Decodes a file's bytes. A leading UTF-8 byte-order mark is dropped. Bytes that start with a
 /// UTF-16 byte-order mark, or with "ISA" in UTF-16, are UTF-16: a unit that is not part of a valid
