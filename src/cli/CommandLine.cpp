@@ -25,13 +25,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
 #include <exception>
 #include <expected>
+#include <functional>
+#include <mutex>
 #include <memory>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -49,25 +54,30 @@ constexpr std::string_view exportUsage = "usage: Kelvane --export-pdf <input> [o
 constexpr std::string_view exportManyUsage =
     "usage: Kelvane --export-pdf --output-dir <folder> <input>...";
 constexpr std::string_view jsonUsage = "usage: Kelvane --dump-json <file>...";
-constexpr std::string_view csvUsage = "usage: Kelvane --dump-csv <file> (one file at a time)";
+constexpr std::string_view csvUsage =
+    "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)";
+constexpr std::string_view treeUsage = "usage: Kelvane --dump-tree <file>...";
 constexpr std::string_view checkUsage = "usage: Kelvane --check <file>...";
 
 constexpr std::string_view helpText =
     "usage: kelvane [FILE]\n"
     "       kelvane --dump-tree FILE...\n"
     "       kelvane --dump-json FILE...\n"
-    "       kelvane --dump-csv FILE\n"
+    "       kelvane --dump-csv [--spreadsheet] FILE\n"
     "       kelvane --check FILE...\n"
     "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
     "       kelvane --export-pdf --output-dir FOLDER INPUT...\n"
     "\n"
     "Kelvane views ANSI ASC X12 EDI files. Without an option it opens FILE in the viewer window.\n"
     "Given several files, the text modes print each under a \"==> FILE <==\" line and\n"
-    "--dump-json prints one JSON document a line (JSON Lines).\n"
+    "--dump-json prints one JSON document a line (JSON Lines). A FILE of \"-\" is standard\n"
+    "input; after \"--\" every argument is a FILE, even one that begins with \"-\".\n"
     "\n"
     "  --dump-tree FILE...   print the envelope and loop tree of FILE, one node a line\n"
     "  --dump-json FILE...   print the whole parse of FILE as one JSON document\n"
     "  --dump-csv FILE       print every element of FILE as a row of CSV\n"
+    "  --spreadsheet         with --dump-csv: write the CSV for spreadsheets (byte-order mark,\n"
+    "                        formulas guarded), as File > Export as CSV does\n"
     "  --check FILE...       list broken envelopes and wrong counts; status 3 when there are any\n"
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
@@ -104,6 +114,60 @@ void makePrintable(std::string &line, std::size_t start)
     VisibleText::append(line, tail);
 }
 
+/// The options of the modes.
+bool isModeOption(std::string_view argument)
+{
+    return argument == "--dump-tree" || argument == "--dump-json" || argument == "--dump-csv" ||
+           argument == "--check" || argument == "--export-pdf";
+}
+
+bool isKnownOption(std::string_view argument)
+{
+    return isModeOption(argument) || argument == "--output-dir" || argument == "--spreadsheet" ||
+           argument == "--help" || argument == "-h" || argument == "--version";
+}
+
+/// A mode's file operands, or the first argument that looks like an option and is none.
+struct Operands
+{
+    std::vector<std::string_view> files;
+    std::optional<std::string_view> unknown;
+};
+
+/// The files of the mode whose option stands at `option`: the arguments after it up to the
+/// next option of a mode (a later one is never looked at), leaving out the options and
+/// --output-dir's folder; "-" is standard input, and after "--" every argument is a file. When
+/// `firstIsFile`, the argument right after the option is a file whatever it looks like (but "--"
+/// and --dump-csv's "--spreadsheet"). Any other argument that begins with "-" is unknown: it may be
+/// a file whose name begins with "-", and a file is never dropped silently.
+Operands operandsAfter(std::span<const std::string_view> arguments, std::size_t option,
+                       bool firstIsFile)
+{
+    Operands operands;
+    bool onlyFiles = false;
+    for (std::size_t i = option + 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (onlyFiles || argument == "-" ||
+            (firstIsFile && i == option + 1 && argument != "--" && argument != "--spreadsheet")) {
+            operands.files.push_back(argument);
+        } else if (argument == "--") {
+            onlyFiles = true;
+        } else if (argument == "--output-dir") {
+            ++i;
+        } else if (isModeOption(argument)) {
+            break;
+        } else if (argument.starts_with('-')) {
+            if (!isKnownOption(argument)) {
+                operands.unknown = argument;
+                return operands;
+            }
+        } else {
+            operands.files.push_back(argument);
+        }
+    }
+    return operands;
+}
+
 int fail(int errFd, std::string_view description)
 {
     OutputSink err(errFd, 4096);
@@ -117,6 +181,20 @@ int usage(int errFd, std::string_view text)
 {
     OutputSink err(errFd, 4096);
     err.write(text);
+    err.put('\n');
+    return 2;
+}
+
+/// An argument that looks like an option and is none: status 2, with how to name a file whose
+/// name begins with "-".
+int unknownOption(int errFd, std::string_view argument, std::string_view usageText)
+{
+    OutputSink err(errFd, 4096);
+    const std::string shown = printable(argument);
+    err.write("error: unknown option \u201C" + shown +
+              "\u201D; to name a file that begins with \u201C-\u201D, write \u201C./" + shown +
+              "\u201D or put \u201C--\u201D before it\n");
+    err.write(usageText);
     err.put('\n');
     return 2;
 }
@@ -240,14 +318,45 @@ bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t 
     return !out.failed();
 }
 
+/// "-" names standard input.
+bool isStandardInput(std::string_view path)
+{
+    return path == "-";
+}
+
+/// How a file operand is named in headers and messages: as given, standard input as such.
+std::string_view shownPath(std::string_view path)
+{
+    return isStandardInput(path) ? TextFile::standardInputName : path;
+}
+
+/// The document's name: the path's last component.
+std::string documentName(std::string_view path)
+{
+    return isStandardInput(path) ? std::string(TextFile::standardInputName)
+                                 : lastPathComponent(path);
+}
+
+/// Reads a file operand whole and decodes it; "-" is standard input.
+std::expected<std::string, TextFile::Error> readInput(std::string_view path,
+                                                      TextFile::Decoding decoding)
+{
+    if (!isStandardInput(path))
+        return TextFile::read(std::string(path), decoding);
+    auto bytes = TextFile::readStandardInput();
+    if (!bytes)
+        return bytes;
+    return TextFile::decode(std::move(*bytes), decoding, TextFile::standardInputName);
+}
+
 /// Reads and parses a file; on failure reports it and gives the exit status instead.
 std::expected<std::shared_ptr<const X12Document>, int> load(std::string_view path,
                                                             TextFile::Decoding decoding, int errFd)
 {
-    auto text = TextFile::read(std::string(path), decoding);
+    auto text = readInput(path, decoding);
     if (!text)
         return std::unexpected(fail(errFd, text.error().description()));
-    auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
+    auto document = X12Parser::parse(std::move(*text), documentName(path));
     if (!document)
         return std::unexpected(fail(errFd, description(document.error())));
     return *document;
@@ -266,6 +375,7 @@ struct LoadedFile
     std::string error;  // when there is no document; names the file
     std::string output; // the whole output of a small document, made beside the parse
     bool rendered = false;
+    bool outOfMemory = false; // the error is that memory ran out
 
     void clear()
     {
@@ -273,6 +383,7 @@ struct LoadedFile
         error.clear();
         output.clear();
         rendered = false;
+        outOfMemory = false;
     }
 };
 
@@ -287,33 +398,266 @@ constexpr auto nothingAhead = [](const X12Document &, std::string &) { return fa
 LoadedFile loadFile(std::string_view path, TextFile::Decoding decoding)
 {
     LoadedFile file;
+    const std::string quotedPath = "\u201C" + std::string(shownPath(path)) + "\u201D";
     try {
-        auto text = TextFile::read(std::string(path), decoding);
+        auto text = readInput(path, decoding);
         if (!text) {
             file.error = text.error().description(); // names the path already
             return file;
         }
-        auto document = X12Parser::parse(std::move(*text), lastPathComponent(path));
+        auto document = X12Parser::parse(std::move(*text), documentName(path));
         if (document)
             file.document = std::move(*document);
         else
-            file.error = "\u201C" + std::string(path) +
-                         "\u201D: " + std::string(description(document.error()));
+            file.error = quotedPath + ": " + std::string(description(document.error()));
     } catch (const std::bad_alloc &) {
         // On a worker nothing would catch it: one file too big for memory must not end the run.
         file.document.reset();
-        file.error = "\u201C" + std::string(path) + "\u201D: not enough memory to open this file";
+        char limit[128];
+        CommandLine::describeMemoryLimit(limit, sizeof limit);
+        file.error = quotedPath + ": not enough memory to open this file" + limit;
+        file.outOfMemory = true;
     } catch (const std::exception &e) {
         file.document.reset();
-        file.error = "\u201C" + std::string(path) + "\u201D: " + e.what();
+        file.error = quotedPath + ": " + e.what();
     }
     return file;
 }
 
-/// Reads and parses the files on every core, a few ahead of the one in use (so memory holds a
-/// few documents, never all of them), and hands them to use(index, file) on this thread in the
-/// order given. For a small document render(document, output) may make its output there too,
-/// and returns whether it did. Stops when use returns false.
+/// Whether the process runs under a memory limit (ulimit -v or -d).
+bool hasMemoryLimit()
+{
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit current;
+        if (::getrlimit(resource, &current) == 0 && current.rlim_cur != RLIM_INFINITY)
+            return true;
+    }
+    return false;
+}
+
+/// How many bytes of input may be read ahead of the file in use: an eighth of the machine's
+/// memory, and never more than 1 GiB. A document takes two to three times its file's size, and
+/// the file in use holds its own beside them.
+std::size_t readAheadBudget()
+{
+    const std::uint64_t memory =
+        std::uint64_t(::sysconf(_SC_PHYS_PAGES)) * std::uint64_t(::sysconf(_SC_PAGE_SIZE));
+    return std::size_t(std::min<std::uint64_t>(memory / 8, std::uint64_t(1) << 30));
+}
+
+/// The size of a regular file, or 0 for anything else (a pipe tells its size only once read).
+std::size_t sizeOnDisk(std::string_view path)
+{
+    struct stat info;
+    if (isStandardInput(path) || ::stat(std::string(path).c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode))
+        return 0;
+    return std::size_t(info.st_size);
+}
+
+/// Whether a file can be read a second time: a regular file can, a pipe cannot.
+bool canReadAgain(std::string_view path)
+{
+    struct stat info;
+    return !isStandardInput(path) && ::stat(std::string(path).c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+/// Reads and parses files on worker threads ahead of the one in use, and hands them over in the
+/// order given. This thread reads only the file in turn, and only when no worker has taken it, so
+/// a pipe that blocks never holds back a file before it. Read-ahead is bounded by bytes (see
+/// readAheadBudget) as well as by count; the file in turn is read whatever its size. A file
+/// that ran out of memory while others were held is read again once they are gone, alone, and
+/// from then on every file is read alone. Under a memory limit every file is read alone from the
+/// start, on this thread: the limit was set for what one file takes, and each worker would take
+/// its stack and its own heap from it too.
+class FileReadAhead
+{
+public:
+    using Load = std::function<void(std::size_t index, LoadedFile &file)>;
+
+    FileReadAhead(std::span<const std::string_view> paths, Load load)
+        : m_paths(paths), m_load(std::move(load)), m_files(paths.size()),
+          m_budget(readAheadBudget())
+    {
+        const std::size_t threads = std::min<std::size_t>(
+            {std::max(1u, std::thread::hardware_concurrency()), 8, paths.size()});
+        m_ahead = 2 * threads;
+        m_limited = hasMemoryLimit();
+        m_alone = m_limited;
+        for (std::size_t k = 0; k + 1 < threads && !m_alone; ++k) {
+            try {
+                m_workers.emplace_back([this] { work(); });
+            } catch (const std::system_error &) {
+                break; // no thread to be had: this one reads every file in its turn
+            }
+        }
+    }
+    FileReadAhead(const FileReadAhead &) = delete;
+    FileReadAhead &operator=(const FileReadAhead &) = delete;
+
+    ~FileReadAhead()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_workers.clear();
+    }
+
+    /// The file at `index`, read; call with 0, 1, 2… and release() each before the next.
+    LoadedFile &take(std::size_t index)
+    {
+        std::unique_lock lock(m_mutex);
+        File &file = m_files[index];
+        for (;;) {
+            if (file.state == State::ready)
+                break;
+            if (file.state == State::released ||
+                (file.state == State::waiting && m_next == index)) {
+                if (file.state == State::waiting)
+                    ++m_next;
+                loadHere(lock, index);
+                break;
+            }
+            m_changed.wait(lock);
+        }
+        if (file.loaded.outOfMemory && !m_alone && canReadAgain(m_paths[index])) {
+            // Others were held beside it: read it again with nothing else in memory.
+            m_alone = true;
+            m_changed.wait(lock, [this] { return m_loading == 0; });
+            for (std::size_t later = index + 1; later < m_next; ++later) {
+                File &held = m_files[later];
+                if (held.state == State::ready && canReadAgain(m_paths[later])) {
+                    held.loaded.clear();
+                    m_inFlight -= held.bytes;
+                    held.bytes = 0;
+                    held.state = State::released;
+                }
+            }
+            file.loaded.clear();
+            loadHere(lock, index);
+        }
+        return file.loaded;
+    }
+
+    /// Frees the file at `index` once it has been used.
+    void release(std::size_t index)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            File &file = m_files[index];
+            file.loaded.clear();
+            m_inFlight -= file.bytes;
+            file.bytes = 0;
+            file.state = State::used;
+            ++m_used;
+        }
+        m_changed.notify_all();
+#if defined(__GLIBC__)
+        // Under a limit what the heap keeps of a file counts against the next one.
+        if (m_limited)
+            ::malloc_trim(0);
+#endif
+    }
+
+private:
+    enum class State : std::uint8_t { waiting, loading, ready, released, used };
+    struct File
+    {
+        LoadedFile loaded;
+        std::size_t bytes = 0; // counted against the budget while read or held
+        std::optional<std::size_t> size;
+        State state = State::waiting;
+    };
+
+    bool fits(std::size_t bytes) const
+    {
+        return m_inFlight == 0 || m_inFlight + bytes <= m_budget;
+    }
+
+    /// Reads the file on this thread; called and returns with the lock held.
+    void loadHere(std::unique_lock<std::mutex> &lock, std::size_t index)
+    {
+        File &file = m_files[index];
+        file.state = State::loading;
+        ++m_loading;
+        lock.unlock();
+        LoadedFile loaded;
+        m_load(index, loaded);
+        lock.lock();
+        finish(index, std::move(loaded));
+    }
+
+    /// Keeps a file read; called with the lock held.
+    void finish(std::size_t index, LoadedFile &&loaded)
+    {
+        File &file = m_files[index];
+        const std::size_t bytes = loaded.document ? loaded.document->text().size() : 0;
+        m_inFlight = m_inFlight - file.bytes + bytes;
+        file.bytes = bytes;
+        file.loaded = std::move(loaded);
+        file.state = State::ready;
+        --m_loading;
+        m_changed.notify_all();
+    }
+
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] {
+                return m_stop || m_alone || m_next >= m_files.size() ||
+                       (m_next < m_used + m_ahead &&
+                        (!m_files[m_next].size || fits(*m_files[m_next].size)));
+            });
+            if (m_stop || m_alone || m_next >= m_files.size())
+                return;
+            const std::size_t index = m_next;
+            File &file = m_files[index];
+            if (!file.size) {
+                // Asked outside the lock: a file system can be slow to answer.
+                lock.unlock();
+                const std::size_t size = sizeOnDisk(m_paths[index]);
+                lock.lock();
+                file.size = size;
+                continue;
+            }
+            ++m_next;
+            file.bytes = *file.size;
+            m_inFlight += file.bytes;
+            file.state = State::loading;
+            ++m_loading;
+            lock.unlock();
+            LoadedFile loaded;
+            m_load(index, loaded);
+            lock.lock();
+            finish(index, std::move(loaded));
+        }
+    }
+
+    std::span<const std::string_view> m_paths;
+    Load m_load;
+    std::vector<File> m_files;
+    std::size_t m_budget;
+    std::size_t m_ahead = 2;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_next = 0;     // the next file a worker takes
+    std::size_t m_used = 0;     // files used and released
+    std::size_t m_inFlight = 0; // bytes of the files being read or held
+    std::size_t m_loading = 0;  // files being read
+    bool m_limited = false;     // the process has a memory limit
+    bool m_alone = false;       // every file is read alone, by this thread
+    bool m_stop = false;
+    std::vector<std::jthread> m_workers; // last: they stop before the rest goes
+};
+
+/// Reads and parses the files on every core, ahead of the one in use within a budget of bytes
+/// (see FileReadAhead), and hands them to use(index, file) on this thread in the order given.
+/// For a small document render(document, output) may make its output where it was parsed, and
+/// returns whether it did. Stops when use returns false.
 template <typename Render, typename Use>
 void forEachFile(std::span<const std::string_view> paths, TextFile::Decoding decoding,
                  Render &&render, Use &&use)
@@ -322,25 +666,30 @@ void forEachFile(std::span<const std::string_view> paths, TextFile::Decoding dec
     // Each file's document and output buffers are freed before the next file's are allocated.
     // By default glibc gives the freed top of the heap back to the system each time and the next
     // file faults the same pages in again: that doubled the time of --dump-json on 1,000 small
-    // files. Keep up to 64 MiB of it for the next file instead.
-    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // files. Keep up to 64 MiB of it for the next file instead, unless memory is limited.
+    if (!hasMemoryLimit()) {
+        ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
+        ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    }
 #endif
-    std::size_t index = 0;
-    kelvane::detail::produceInOrder<LoadedFile>(
-        paths.size(), 1,
-        [paths, decoding, &render](std::size_t begin, std::size_t, LoadedFile &file) {
-            file = loadFile(paths[begin], decoding);
-            if (file.document && file.document->text().size() < renderedAhead)
+    FileReadAhead files(paths, [paths, decoding, &render](std::size_t index, LoadedFile &file) {
+        file = loadFile(paths[index], decoding);
+        if (file.document && file.document->text().size() < renderedAhead) {
+            try {
                 file.rendered = render(*file.document, file.output);
-            return true;
-        },
-        [](std::size_t, std::size_t) { return false; },
-        [&index, &use](LoadedFile &file) {
-            const bool more = use(index++, file);
-            file.clear();
-            return more;
-        });
+            } catch (...) {
+                // Made again in its turn, where a failure is reported.
+                file.rendered = false;
+                std::string().swap(file.output);
+            }
+        }
+    });
+    for (std::size_t index = 0; index < paths.size(); ++index) {
+        const bool more = use(index, files.take(index));
+        files.release(index);
+        if (!more)
+            return;
+    }
 }
 
 /// "==> claims.edi <==" before each file's output, as head and tail name theirs, with a blank
@@ -350,7 +699,7 @@ void writeFileHeader(OutputSink &out, std::size_t index, std::string_view path)
     if (index > 0)
         out.put('\n');
     out.write("==> ");
-    out.write(printable(path));
+    out.write(printable(shownPath(path)));
     out.write(" <==\n");
 }
 
@@ -373,7 +722,9 @@ int eachFile(std::span<const std::string_view> paths, TextFile::Decoding decodin
             out.flush(); // the error belongs after the header on a terminal
             status = worse(status, fail(errFd, file.error));
         }
-        return !out.failed();
+        // Each file's output leaves as soon as it is made: a later file that is slow to come
+        // (a pipe) or an interruption must not hold back the ones before it.
+        return out.flush();
     });
     return worse(status, finishOutput(out, errFd));
 }
@@ -456,16 +807,17 @@ int dumpJSON(std::span<const std::string_view> paths, int outFd, int errFd)
                     } else {
                         out.flush();
                         status = fail(errFd, file.error);
-                        out.write(X12Json::errorLine(lastPathComponent(paths[index]), file.error));
+                        out.write(X12Json::errorLine(documentName(paths[index]), file.error));
                     }
-                    return !out.failed();
+                    return out.flush(); // a line leaves as soon as it is made
                 });
     return worse(status, finishOutput(out, errFd));
 }
 
-/// Every element as a row of CSV, for spreadsheets and scripts; the values exactly as the file
-/// has them. The file is read as UTF-8, else ISO Latin 1.
-int dumpCSV(std::span<const std::string_view> paths, int outFd, int errFd)
+/// Every element as a row of CSV, for scripts: the values exactly as the file has them; or, for
+/// spreadsheets, as the window exports it (a byte-order mark, formulas guarded). The file is read
+/// as UTF-8, else ISO Latin 1.
+int dumpCSV(std::span<const std::string_view> paths, bool spreadsheet, int outFd, int errFd)
 {
     // Several tables in one stream would not be one CSV file.
     if (paths.size() != 1)
@@ -474,10 +826,12 @@ int dumpCSV(std::span<const std::string_view> paths, int outFd, int errFd)
     if (!document)
         return document.error();
     OutputSink out(outFd);
-    X12Csv::write(**document, [&out](std::string_view piece) {
-        out.write(piece);
-        return !out.failed();
-    });
+    X12Csv::write(**document,
+                  [&out](std::string_view piece) {
+                      out.write(piece);
+                      return !out.failed();
+                  },
+                  {.byteOrderMark = spreadsheet, .guardFormulas = spreadsheet});
     return finishOutput(out, errFd);
 }
 
@@ -643,14 +997,26 @@ int withOffscreenGui(Run &&run)
     return run();
 }
 
-/// Writes one report, the destination having been checked, and prints the summary line and where
-/// it went. The status.
-int writeReport(const X12Document &document, const std::string &output, OutputSink &out, int errFd)
+/// The permission bits of an input, for its report: health data must not become more readable
+/// than it was. 0666 (the umask alone) when they cannot be read.
+unsigned permissionsOf(std::string_view input)
+{
+    struct stat info;
+    const int status = isStandardInput(input) ? ::fstat(STDIN_FILENO, &info)
+                                              : ::stat(std::string(input).c_str(), &info);
+    return status == 0 ? unsigned(info.st_mode & 0666) : 0666u;
+}
+
+/// Writes the report of `input`, the destination having been checked, and prints the summary
+/// line and where it went. The status.
+int writeReport(const X12Document &document, std::string_view input, const std::string &output,
+                OutputSink &out, int errFd)
 {
     out.flush(); // what came before belongs above the progress and the messages
     TerminalProgress progress(errFd);
-    const auto written =
-        PDFExporter::write(document, output, [&progress](double done) { return progress(done); });
+    const auto written = PDFExporter::write(
+        document, output, [&progress](double done) { return progress(done); },
+        permissionsOf(input));
     progress.finish();
     if (!written)
         return fail(errFd, written.error().description());
@@ -719,7 +1085,10 @@ int exportReports(std::span<const std::string_view> inputs, const std::string &f
                         const std::string input(inputs[index]);
                         const std::string output = reportIn(folder, input);
                         std::optional<std::string> problem;
-                        if (!file.document)
+                        if (isStandardInput(input))
+                            problem = "standard input has no name to name its report after; "
+                                      "give a file";
+                        else if (!file.document)
                             problem = file.error;
                         else if (file.document->text().starts_with("%PDF-"))
                             problem = "\u201C" + input + "\u201D is a PDF file, not X12";
@@ -735,34 +1104,38 @@ int exportReports(std::span<const std::string_view> inputs, const std::string &f
                             status = worse(status, fail(errFd, *problem));
                         } else {
                             const int reportStatus =
-                                writeReport(*file.document, output, out, errFd);
+                                writeReport(*file.document, input, output, out, errFd);
                             if (reportStatus == 0)
                                 written.insert(output);
                             status = worse(status, reportStatus);
                         }
-                        return !out.failed();
+                        return out.flush();
                     });
         return worse(status, finishOutput(out, errFd));
     });
 }
 
-/// --export-pdf INPUT [OUTPUT.pdf], or --export-pdf --output-dir FOLDER INPUT...: the operands
-/// are the arguments after the option that do not begin with "-", and FOLDER wherever it stands.
+/// --export-pdf INPUT [OUTPUT.pdf]: the operands are the arguments after the option that do not
+/// begin with "-". --export-pdf --output-dir FOLDER INPUT...: FOLDER wherever it stands, and the
+/// inputs as the other modes take their files.
 int exportPDF(std::span<const std::string_view> arguments, std::size_t optionIndex, int outFd,
               int errFd)
 {
     const auto folderOption = std::find(arguments.begin(), arguments.end(), "--output-dir");
     const std::size_t folderIndex =
         folderOption == arguments.end() ? 0 : std::size_t(folderOption - arguments.begin()) + 1;
+    if (folderIndex != 0) {
+        const Operands inputs = operandsAfter(arguments, optionIndex, false);
+        if (inputs.unknown)
+            return unknownOption(errFd, *inputs.unknown, exportManyUsage);
+        if (folderIndex >= arguments.size() || inputs.files.empty())
+            return usage(errFd, exportManyUsage);
+        return exportReports(inputs.files, std::string(arguments[folderIndex]), outFd, errFd);
+    }
     std::vector<std::string_view> operands;
     for (std::size_t i = optionIndex + 1; i < arguments.size(); ++i) {
-        if (!arguments[i].starts_with('-') && i != folderIndex)
+        if (!arguments[i].starts_with('-'))
             operands.push_back(arguments[i]);
-    }
-    if (folderIndex != 0) {
-        if (folderIndex >= arguments.size() || operands.empty())
-            return usage(errFd, exportManyUsage);
-        return exportReports(operands, std::string(arguments[folderIndex]), outFd, errFd);
     }
 
     if (operands.empty())
@@ -777,7 +1150,7 @@ int exportPDF(std::span<const std::string_view> arguments, std::size_t optionInd
         return fail(errFd, *reason);
     return withOffscreenGui([&] {
         OutputSink out(outFd, 4096);
-        const int status = writeReport(**document, output, out, errFd);
+        const int status = writeReport(**document, input, output, out, errFd);
         return status != 0 ? status : finishOutput(out, errFd);
     });
 }
@@ -816,23 +1189,26 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     if (arguments.empty())
         return std::nullopt;
 
-    // A mode's files: the argument after the option, whatever it looks like, then the arguments
-    // after that up to the first that begins with "-".
-    auto filesAfter = [arguments](auto option) {
-        std::vector<std::string_view> files;
-        for (auto it = option + 1; it != arguments.end(); ++it) {
-            if (it != option + 1 && it->starts_with('-'))
-                break;
-            files.push_back(*it);
-        }
-        return files;
+    // A mode runs on the files after its option (see operandsAfter); an argument that looks
+    // like an option and is none stops it with a usage error.
+    auto runOnFiles = [&](auto option, std::string_view usageText, auto &&mode) -> int {
+        const Operands operands =
+            operandsAfter(arguments, std::size_t(option - arguments.begin()), true);
+        if (operands.unknown)
+            return unknownOption(errFd, *operands.unknown, usageText);
+        if (operands.files.empty())
+            return usage(errFd, usageText);
+        return mode(operands.files);
     };
 
     // The first "--dump-tree" decides, and only when a path follows it, whatever the path looks
     // like.
     const auto dump = std::find(arguments.begin(), arguments.end(), "--dump-tree");
-    if (dump != arguments.end() && dump + 1 != arguments.end())
-        return dumpTree(filesAfter(dump), outFd, errFd);
+    if (dump != arguments.end() && dump + 1 != arguments.end()) {
+        return runOnFiles(dump, treeUsage, [&](std::span<const std::string_view> files) {
+            return dumpTree(files, outFd, errFd);
+        });
+    }
 
     const auto exportOption = std::find(arguments.begin(), arguments.end(), "--export-pdf");
     if (exportOption != arguments.end())
@@ -842,17 +1218,25 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     // Unlike --dump-tree, these never fall through to the window: without a file they are a
     // mistake in a script, which wants a usage message and a status.
     const auto json = std::find(arguments.begin(), arguments.end(), "--dump-json");
-    if (json != arguments.end())
-        return json + 1 != arguments.end() ? dumpJSON(filesAfter(json), outFd, errFd)
-                                           : usage(errFd, jsonUsage);
+    if (json != arguments.end()) {
+        return runOnFiles(json, jsonUsage, [&](std::span<const std::string_view> files) {
+            return dumpJSON(files, outFd, errFd);
+        });
+    }
     const auto csv = std::find(arguments.begin(), arguments.end(), "--dump-csv");
-    if (csv != arguments.end())
-        return csv + 1 != arguments.end() ? dumpCSV(filesAfter(csv), outFd, errFd)
-                                          : usage(errFd, csvUsage);
+    if (csv != arguments.end()) {
+        const bool spreadsheet =
+            std::find(arguments.begin(), arguments.end(), "--spreadsheet") != arguments.end();
+        return runOnFiles(csv, csvUsage, [&](std::span<const std::string_view> files) {
+            return dumpCSV(files, spreadsheet, outFd, errFd);
+        });
+    }
     const auto checkOption = std::find(arguments.begin(), arguments.end(), "--check");
-    if (checkOption != arguments.end())
-        return checkOption + 1 != arguments.end() ? check(filesAfter(checkOption), outFd, errFd)
-                                                  : usage(errFd, checkUsage);
+    if (checkOption != arguments.end()) {
+        return runOnFiles(checkOption, checkUsage, [&](std::span<const std::string_view> files) {
+            return check(files, outFd, errFd);
+        });
+    }
 
     for (std::string_view argument : arguments.subspan(1)) {
         if (argument == "--help" || argument == "-h")
@@ -863,8 +1247,10 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     return std::nullopt;
 }
 
-void reportOutOfMemory(int errFd) noexcept
+void describeMemoryLimit(char *text, std::size_t size) noexcept
 {
+    if (size == 0)
+        return;
     // The smaller of the address space and data limits, when either is set.
     const char *option = nullptr;
     rlim_t limit = RLIM_INFINITY;
@@ -877,26 +1263,23 @@ void reportOutOfMemory(int errFd) noexcept
             option = name;
         }
     }
-    char message[160];
     if (option == nullptr) {
-        std::snprintf(message, sizeof message, "error: not enough memory for this file\n");
-    } else {
-        const double mebibytes = double(limit) / (1024.0 * 1024.0);
-        std::snprintf(message, sizeof message,
-                      "error: not enough memory for this file within this process's limit of "
-                      "%.*f %s (ulimit %s)\n",
-                      mebibytes < 1024 ? 0 : 1, mebibytes < 1024 ? mebibytes : mebibytes / 1024,
-                      mebibytes < 1024 ? "MiB" : "GiB", option);
+        text[0] = '\0';
+        return;
     }
-    std::string_view text(message);
-    while (!text.empty()) {
-        const ssize_t written = ::write(errFd, text.data(), text.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        text.remove_prefix(std::size_t(written));
-    }
+    const double mebibytes = double(limit) / (1024.0 * 1024.0);
+    std::snprintf(text, size, " within this process's limit of %.*f %s (ulimit %s)",
+                  mebibytes < 1024 ? 0 : 1, mebibytes < 1024 ? mebibytes : mebibytes / 1024,
+                  mebibytes < 1024 ? "MiB" : "GiB", option);
+}
+
+void reportOutOfMemory(int errFd) noexcept
+{
+    char limit[128];
+    describeMemoryLimit(limit, sizeof limit);
+    char message[192];
+    std::snprintf(message, sizeof message, "error: not enough memory for this file%s\n", limit);
+    FileOutput::writeAll(errFd, message);
 }
 
 void runIfRequested(int argc, char **argv)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -14,6 +15,10 @@ void runIfRequested(int argc, char **argv);
 /// The same dispatch without ending the process: the mode's exit status, or nullopt when no mode
 /// was requested. arguments[0] is the program path. Output goes to the given descriptors.
 std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd);
+
+/// " within this process's limit of 512 MiB (ulimit -v)" when a memory limit is set, else an
+/// empty text, written into `text`. Allocates nothing.
+void describeMemoryLimit(char *text, std::size_t size) noexcept;
 
 /// Says on errFd that a mode ran out of memory, naming the process's memory limit when one is set
 /// (ulimit -v or -d), which is often why. Allocates nothing.

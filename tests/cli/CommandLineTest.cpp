@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -428,7 +429,7 @@ TEST_F(CommandLineTest, ControlCharactersPrintAsSymbols)
     EXPECT_EQ(json.status, 0);
     EXPECT_TRUE(json.out.starts_with("{\"fileName\":\"bad\uFFFD\uFFFDname.x12\","))
         << json.out.substr(0, 60);
-    EXPECT_NE(json.out.find("\"value\":\"ACME\\u001b[2JCLINIC\x7F\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"value\":\"ACME\\u001b[2JCLINIC\\u007f\""), std::string::npos);
 
     // Error messages too: a file name can hold an escape.
     const Outcome missing = run({"--dump-tree", (m_dir / "gone\x1B[31m.x12").string()});
@@ -471,9 +472,10 @@ TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
         {{"--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
         {{"--check"}, "usage: Kelvane --check <file>...\n"},
         {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
-        {{"--dump-csv"}, "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+        {{"--dump-csv"}, "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)\n"},
         {{"--dump-csv", "a.x12", "b.x12"},
-         "usage: Kelvane --dump-csv <file> (one file at a time)\n"},
+         "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)\n"},
+        {{"--dump-tree", "--"}, "usage: Kelvane --dump-tree <file>...\n"},
         {{"--export-pdf", "--output-dir"},
          "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
         {{"--export-pdf", "--output-dir", "out"},
@@ -552,7 +554,7 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
         // A file that cannot be read says so under its header, and the next one follows; a
         // failure outweighs findings.
         {"FailureGivesOne",
-         {"--check", "broken.x12", "folder", "missing.x12", "clean.x12", "--verbose", "x"},
+         {"--check", "broken.x12", "folder", "missing.x12", "clean.x12"},
          1,
          findings + "\n==> folder <==\n\n==> missing.x12 <==\n\n" + clean,
          "error: \u201Cfolder\u201D is a directory, not a file\n"
@@ -576,20 +578,28 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
 
 TEST_F(CommandLineTest, SeveralFilesAsJsonLines)
 {
-    write("clean.x12", smallClaim);
+    std::string broken = smallClaim;
+    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
+    write("broken.x12", broken);
     write("empty.x12", "");
-    std::string document = run({"--dump-json", "clean.x12"}, {}, m_dir).out;
     // The line is the same document: its line breaks were only between values.
+    std::string document = run({"--dump-json", "broken.x12"}, {}, m_dir).out;
     std::erase(document, '\n');
     document += '\n';
 
-    const Outcome outcome = run({"--dump-json", "clean.x12", "empty.x12", "clean.x12"}, {}, m_dir);
+    // A document with findings, and errors whose messages name files that are not UTF-8.
+    const Outcome outcome =
+        run({"--dump-json", "broken.x12", "empty.x12", "gone\xFF.x12", "broken.x12"}, {}, m_dir);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, document +
                                "{\"fileName\":\"empty.x12\",\"error\":\"\u201Cempty.x12\u201D: "
-                               "The file is empty.\"}\n" +
+                               "The file is empty.\"}\n"
+                               "{\"fileName\":\"gone\uFFFD.x12\",\"error\":\"cannot open "
+                               "\u201Cgone\uFFFD.x12\u201D: No such file or directory\"}\n" +
                                document);
-    EXPECT_EQ(outcome.err, "error: \u201Cempty.x12\u201D: The file is empty.\n");
+    EXPECT_EQ(outcome.err, "error: \u201Cempty.x12\u201D: The file is empty.\n"
+                           "error: cannot open \u201Cgone\uFFFD.x12\u201D: No such file or "
+                           "directory\n");
 }
 
 TEST_F(CommandLineTest, ExportSeveralIntoAFolder)
@@ -650,6 +660,120 @@ TEST_F(CommandLineTest, DumpJsonAndCsvReadIsoLatin1)
     EXPECT_EQ(outcome.out, "Path,Position,Tag,Element,Name,Value,Text\r\n"
                            ",1,N3,N301,Address Line 1,\"M\u00DCLLER, A\",\"M\u00DCLLER, A\"\r\n"
                            ",2,N4,,,,\r\n");
+
+    // For a spreadsheet: a byte-order mark, and a formula kept from running (an amount is not).
+    const Outcome spreadsheet =
+        run({"--dump-csv", "--spreadsheet", write("formula.x12", "N3*=1+2*-12.50~")});
+    EXPECT_EQ(spreadsheet.status, 0);
+    EXPECT_EQ(spreadsheet.out, "\xEF\xBB\xBFPath,Position,Tag,Element,Name,Value,Text\r\n"
+                               ",1,N3,N301,Address Line 1,'=1+2,'=1+2\r\n"
+                               ",1,N3,N302,Address Line 2,-12.50,-12.50\r\n");
+}
+
+TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
+{
+    write("clean.x12", smallClaim);
+    write("-1.x12", smallClaim);
+    fs::create_directory(m_dir / "out");
+    auto unknown = [](const std::string &option, const std::string &usage) {
+        return "error: unknown option \u201C" + option +
+               "\u201D; to name a file that begins with \u201C-\u201D, write \u201C./" + option +
+               "\u201D or put \u201C--\u201D before it\n" + usage + "\n";
+    };
+    const std::string clean = "==> clean.x12 <==\nNo findings.\n";
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        // What a glob gives in a folder that holds -1.x12.
+        {{"--check", "clean.x12", "-1.x12", "clean.x12"},
+         2,
+         "",
+         unknown("-1.x12", "usage: Kelvane --check <file>...")},
+        {{"--dump-json", "clean.x12", "-x"},
+         2,
+         "",
+         unknown("-x", "usage: Kelvane --dump-json <file>...")},
+        {{"--export-pdf", "--output-dir", "out", "clean.x12", "-1.x12"},
+         2,
+         "",
+         unknown("-1.x12", "usage: Kelvane --export-pdf --output-dir <folder> <input>...")},
+        // The file right after the mode is one whatever it looks like; after "--" all are.
+        {{"--check", "-1.x12"}, 0, "No findings.\n", ""},
+        {{"--check", "--", "-1.x12", "clean.x12"},
+         0,
+         "==> -1.x12 <==\nNo findings.\n\n" + clean,
+         ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const Outcome outcome = run(c.arguments, {}, m_dir);
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_EQ(outcome.err, c.err);
+    }
+    EXPECT_TRUE(fs::is_empty(m_dir / "out"));
+}
+
+TEST_F(CommandLineTest, PipesAreReadAsStreamsAndHoldNothingBack)
+{
+    std::string broken = smallClaim;
+    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
+    write("clean.x12", smallClaim);
+    write("broken.x12", broken);
+    const std::string clean = "==> clean.x12 <==\nNo findings.\n";
+
+    // "-" is standard input.
+    const process::Result piped = process::run(
+        "/bin/sh", {"-c", "exec \"$0\" --check clean.x12 - < broken.x12", KELVANE_EXECUTABLE},
+        m_dir / "stdout", m_dir / "stderr", m_dir);
+    EXPECT_EQ(piped.status, 3);
+    EXPECT_EQ(slurp(m_dir / "stdout"),
+              clean + "\n==> standard input <==\nsegment 9 (GE): error: GE02 9 does not match "
+                      "GS06 1\n1 error, 0 warnings\n");
+
+    // A FIFO whose writer has not written yet holds back no file before it.
+    const fs::path fifo = m_dir / "fifo.x12";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int out = ::open((m_dir / "slow").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t child = process::start(
+        KELVANE_EXECUTABLE, {"--check", "clean.x12", "fifo.x12", "clean.x12"}, out, out, m_dir);
+    ::close(out);
+    bool firstOut = false;
+    for (int i = 0; i < 6000 && !firstOut; ++i) {
+        firstOut = slurp(m_dir / "slow") == clean;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(firstOut) << slurp(m_dir / "slow");
+    {
+        std::ofstream writer(fifo);
+        writer << smallClaim;
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(slurp(m_dir / "slow"), clean + "\n==> fifo.x12 <==\nNo findings.\n\n" + clean);
+}
+
+TEST_F(CommandLineTest, ReportsAreNoMoreReadableThanTheirInput)
+{
+    const fs::path input = write("claims.x12", smallClaim);
+    fs::permissions(input, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(run({"--export-pdf", input.string()}).status, 0);
+    EXPECT_EQ(fs::status(m_dir / "claims.pdf").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A report replaced keeps what both allow.
+    const fs::path report = m_dir / "shared.pdf";
+    ASSERT_EQ(run({"--export-pdf", input.string(), report.string()}).status, 0);
+    fs::permissions(report, fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(input, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(run({"--export-pdf", input.string(), report.string()}).status, 0);
+    EXPECT_EQ(fs::status(report).permissions(), fs::perms::owner_read);
 }
 
 } // namespace

@@ -253,6 +253,8 @@ TEST_F(HostileInputTest, FilesThatCannotBeRead)
         {unreadable,
          (::geteuid() == 0 ? "error: cannot read \u201C" : "error: cannot open \u201C") +
              unreadable.string() + "\u201D: " + unreadableReason + "\n"},
+        // Refused at once, not read until a size limit.
+        {"/dev/zero", "error: \u201C/dev/zero\u201D: is a device, not a file\n"},
     };
     for (const auto &[path, message] : cases) {
         SCOPED_TRACE(path.string());
@@ -266,6 +268,25 @@ TEST_F(HostileInputTest, FilesThatCannotBeRead)
     }
 }
 
+TEST_F(HostileInputTest, RunOutOfMemoryNamesTheLimitAndGoesOn)
+{
+    if (sanitized)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    // A gigabyte of NULs, sparse on disk, cannot be held within half a gigabyte.
+    std::ofstream(m_dir / "huge.x12").close();
+    fs::resize_file(m_dir / "huge.x12", std::uintmax_t(1) << 30);
+    write("claim.x12", hostile::isaHeader + hostile::claimBody);
+    const process::Result result = process::run(
+        "/bin/sh",
+        {"-c", "ulimit -v 524288 && exec \"$0\" --check huge.x12 claim.x12", KELVANE_EXECUTABLE},
+        m_dir / "stdout", m_dir / "stderr", m_dir, answerLimit);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(slurp(m_dir / "stdout"), "==> huge.x12 <==\n\n==> claim.x12 <==\nNo findings.\n");
+    EXPECT_EQ(slurp(m_dir / "stderr"),
+              "error: \u201Chuge.x12\u201D: not enough memory to open this file within this "
+              "process's limit of 512 MiB (ulimit -v)\n");
+}
+
 TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
 {
     const fs::path input = write("claim.x12", hostile::isaHeader + hostile::claimBody);
@@ -277,11 +298,14 @@ TEST_F(HostileInputTest, DestinationsThatCannotBeWritten)
         fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
     }
     fs::create_directory(m_dir / "folder.pdf");
+    // Each names the whole destination, then why.
     const std::vector<std::pair<fs::path, std::string>> cases{
+        {"", "\u201C\u201D: no file name was given."},
         {m_dir / "missing" / "report.pdf",
-         "\u201C" + (m_dir / "missing").string() + "\u201D: No such file or directory."},
+         "\u201C" + (m_dir / "missing" / "report.pdf").string() + "\u201D: the folder \u201C" +
+             (m_dir / "missing").string() + "\u201D does not exist."},
         {readOnly / "report.pdf",
-         "\u201C" + readOnly.string() +
+         "\u201C" + (readOnly / "report.pdf").string() +
              "\u201D: " + (::geteuid() == 0 ? "No such file or directory." : "Permission denied.")},
         {m_dir / "folder.pdf",
          "\u201C" + (m_dir / "folder.pdf").string() + "\u201D: Is a directory."},
