@@ -83,6 +83,13 @@ constexpr std::size_t isaTerminatorOffset = 105;
 // of ISA01 to ISA15.
 constexpr std::array<std::size_t, 16> isaSeparatorOffsets{3,  6,  17, 20, 31, 34, 50,  53,
                                                           69, 76, 81, 83, 89, 99, 101, 103};
+// The widest ISA01 to ISA15 are: the room between their separators in the fixed layout.
+constexpr std::array<std::size_t, 15> isaWidths = [] {
+    std::array<std::size_t, 15> widths{};
+    for (std::size_t k = 0; k < widths.size(); ++k)
+        widths[k] = isaSeparatorOffsets[k + 1] - isaSeparatorOffsets[k] - 1;
+    return widths;
+}();
 
 /// The characters of an ISA header, each a view into the text.
 using IsaHeader = std::array<std::string_view, isaLength>;
@@ -197,21 +204,99 @@ inline std::uint32_t interestingBytes(const char *data, char terminator, char se
 
 /// The delimiters a header declares, as they cut the parsed text: line ends are normalised, so a
 /// carriage return terminator cuts at line feeds, and a letter, digit or space in ISA11 is the
-/// older repetition-less header's filler, not a separator.
-X12Delimiters declaredDelimiters(const IsaHeader &header)
+/// older repetition-less header's filler, not a separator. An empty `repetition` stands for an
+/// ISA11 that is not one character.
+X12Delimiters declaredDelimiters(std::string_view element, std::string_view repetition,
+                                 std::string_view component, std::string_view terminator)
 {
     X12Delimiters delimiters;
-    delimiters.element = header[isaElementOffset];
-    const std::string_view repetition = header[isaRepetitionOffset];
-    delimiters.repetition = (kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
-                                ? std::string("^")
-                                : std::string(repetition);
-    delimiters.component = header[isaComponentOffset];
-    const std::string_view terminator = header[isaTerminatorOffset];
+    delimiters.element = element;
+    delimiters.repetition =
+        (repetition.empty() || kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
+            ? std::string("^")
+            : std::string(repetition);
+    delimiters.component = component;
     delimiters.segment =
         (terminator == "\r" || terminator == "\n") ? std::string("\n") : std::string(terminator);
     return delimiters;
 }
+
+/// The delimiters of a header written to the fixed layout, read by position.
+X12Delimiters declaredDelimiters(const IsaHeader &header)
+{
+    return declaredDelimiters(header[isaElementOffset], header[isaRepetitionOffset],
+                              header[isaComponentOffset], header[isaTerminatorOffset]);
+}
+
+/// Whether a whole header has its element separator at its sixteen places.
+bool hasFixedLayout(const IsaHeader &header)
+{
+    return std::all_of(isaSeparatorOffsets.begin(), isaSeparatorOffsets.end(),
+                       [&header](std::size_t k) { return header[k] == header[isaElementOffset]; });
+}
+
+/// Reads a header whose fixed layout is broken, ISA06 or ISA08 written without its padding say,
+/// by its element separator, the character after "ISA": ISA01 to ISA15, none wider than in the
+/// fixed layout, then ISA16's one character and the terminator. So it never takes more
+/// characters than a fixed header has. It is fed one character at a time.
+class SeparatedHeader
+{
+public:
+    /// Takes the header's next character; false once the header is whole or cannot be one.
+    bool take(std::string_view c)
+    {
+        const std::size_t k = m_taken++;
+        if (k < 3)
+            return c == std::string_view("ISA").substr(k, 1);
+        if (k == isaElementOffset) {
+            m_separator = c;
+            return isDelimiter(c);
+        }
+        if (m_element < isaWidths.size()) {
+            if (c == m_separator) {
+                ++m_element;
+                m_width = 0;
+                return true;
+            }
+            if (m_element == 10) // ISA11
+                m_repetition = m_width == 0 ? c : std::string_view();
+            return ++m_width <= isaWidths[m_element];
+        }
+        if (m_component.empty()) {
+            m_component = c;
+            return true;
+        }
+        m_terminator = c;
+        return false;
+    }
+
+    /// The delimiters the header declares, if it is whole and they can be delimiters: a
+    /// component separator and terminator that are no letter, digit or other separator, and a
+    /// terminator that is no blank but a line end.
+    std::optional<X12Delimiters> delimiters() const
+    {
+        if (m_terminator.empty() || !isDelimiter(m_component) || m_component == m_separator ||
+            m_terminator == m_separator || m_terminator == m_component ||
+            kelvane::detail::isLetterOrNumber(m_terminator) ||
+            (isWhiteSpace(m_terminator) && m_terminator != "\r" && m_terminator != "\n"))
+            return std::nullopt;
+        return declaredDelimiters(m_separator, m_repetition, m_component, m_terminator);
+    }
+
+private:
+    static bool isDelimiter(std::string_view c)
+    {
+        return !kelvane::detail::isLetterOrNumber(c) && !isWhiteSpace(c);
+    }
+
+    std::size_t m_taken = 0;
+    std::size_t m_element = 0; // the element being read: 0 is ISA01, 15 is ISA16
+    std::size_t m_width = 0;   // its characters so far
+    std::string_view m_separator;
+    std::string_view m_repetition; // ISA11, when it is one character
+    std::string_view m_component;
+    std::string_view m_terminator;
+};
 
 /// The header's characters from byte `at`, which starts a character; how many were found. The
 /// reading stops at the first character for which `fits(header, k)`, asked about character k,
@@ -227,11 +312,12 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header,
     return found;
 }
 
-/// The delimiters of a later interchange's header at byte `at`, if it is whole and written to the
-/// fixed layout: "ISA", its element separator at its sixteen places and nowhere else, and a
-/// terminator that occurs nowhere before its own place. A short or garbled header declares
-/// nothing to cut the rest of a file by. A lone carriage return as terminator is refused too:
-/// cutting at line feeds would not end a single segment.
+/// The delimiters of a later interchange's header at byte `at`: read by position when it is whole
+/// and written to the fixed layout ("ISA", its element separator at its sixteen places and
+/// nowhere else), else by its element separator (SeparatedHeader); either way its terminator must
+/// occur nowhere before its own place. A garbled header declares nothing to cut the rest of a
+/// file by. Unlike the first header's, a carriage return terminator is kept: a lone one is still
+/// in the text (CR LF became LF), and cuts there as any other terminator does.
 [[gnu::noinline]] std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text,
                                                                      std::size_t at)
 {
@@ -250,13 +336,27 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header,
                    : (header[k] == header[isaElementOffset]) == separatorHere[k];
     };
     IsaHeader header;
-    if (readHeader(text, at, header, fits) != isaLength)
+    std::optional<X12Delimiters> declared;
+    std::size_t terminatorAt = isaTerminatorOffset;
+    if (readHeader(text, at, header, fits) == isaLength) {
+        declared = declaredDelimiters(header);
+    } else {
+        SeparatedHeader separated;
+        terminatorAt =
+            readHeader(text, at, header, [&separated](const IsaHeader &h, std::size_t k) {
+                return separated.take(h[k]);
+            });
+        declared = separated.delimiters();
+    }
+    if (!declared)
         return std::nullopt;
-    const std::string_view terminator = header[isaTerminatorOffset];
-    if (terminator == "\r" || std::find(header.begin(), header.begin() + isaTerminatorOffset,
-                                        terminator) != header.begin() + isaTerminatorOffset)
+    const std::string_view terminator = header[terminatorAt];
+    if (std::find(header.begin(), header.begin() + terminatorAt, terminator) !=
+        header.begin() + terminatorAt)
         return std::nullopt;
-    return declaredDelimiters(header);
+    if (terminator == "\r")
+        declared->segment = "\r";
+    return declared;
 }
 
 /// Where a scan starts or stopped: a byte offset and the characters before it.
@@ -1709,6 +1809,17 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
         }
     }
 
+    // A whole header in the fixed layout is read by position. One whose layout is broken is read
+    // by its separator when that gives delimiters, and by position as a last resort.
+    if (headerFound == isaLength && hasFixedLayout(header))
+        return {declaredDelimiters(header), true};
+    if (headerFound > 0) {
+        SeparatedHeader separated;
+        for (std::size_t k = 0; k < headerFound && separated.take(header[k]); ++k) {
+        }
+        if (std::optional<X12Delimiters> declared = separated.delimiters())
+            return {std::move(*declared), true};
+    }
     if (headerFound == isaLength)
         return {declaredDelimiters(header), true};
 

@@ -28,9 +28,9 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 
 /// Splits with the detected delimiters, or with a fallback terminator when that split does not
 /// look like X12 (fewer than two segments, or a segment of 4000 characters or more). Without a
-/// fallback, each later ISA that begins a segment and declares, in a whole fixed-layout header,
-/// another element separator or terminator has the text from there cut with those; the
-/// delimiters returned are the first interchange's.
+/// fallback, each later ISA that begins a segment and declares another element separator or
+/// terminator (read by position, or by its separator where its fixed layout is broken) has the
+/// text from there cut with those; the delimiters returned are the first interchange's.
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text);
 
 /// Builds the envelope and loop tree in one pass; loops nest by a fixed rank per starting segment.

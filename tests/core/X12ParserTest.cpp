@@ -353,13 +353,9 @@ TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
 {
     std::string garbled = isa("|", "!", ">", "}");
     garbled[38] = '|'; // inside ISA06
-    std::string shortHeader = isa("|", "!", ">", "}");
-    shortHeader.erase(38, 1);
     const std::pair<std::string, std::string> cases[] = {
         {"InsideASegment", isa() + "GS*HC~NTE*" + isa("|", "!", ">", "}") + "GS|HC}"},
-        {"Short", isa() + "IEA*1*1~" + shortHeader + "GS|HC}"},
         {"Garbled", isa() + "IEA*1*1~" + garbled + "GS|HC}"},
-        {"LoneCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\r"},
         {"SameDelimiters", isa() + "IEA*1*1~\n" + isa() + "GS*HC~"},
         // The first header's terminator leaves a segment too long to be X12, so the file's
         // headers are not followed, and no fallback looks right either.
@@ -377,6 +373,44 @@ TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
             EXPECT_EQ(document->delimitersAt(i), document->delimiters());
         }
     }
+}
+
+/// The header without the padding of ISA06 and ISA08: 74 characters and its terminator.
+std::string unpadded(std::string header)
+{
+    header.erase(header.find("RECEIVER") + 8, 7);
+    header.erase(header.find("SENDER") + 6, 9);
+    return header;
+}
+
+TEST(X12ParserTest, RealWorldLayouts)
+{
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::string cuts;
+    };
+    const Case cases[] = {
+        {"UnpaddedHeader", unpadded(isa("*", "!", ">", "}")) + "GS*HC}ST*837*1}",
+         "terminator }\n1:0 ISA " + unpadded(isa("*", "!", ">", "")) +
+             "\n2:90 GS GS*HC\n3:96 ST ST*837*1\n"},
+        {"LaterUnpaddedHeader", isa() + "IEA*1*1~" + unpadded(isa("|", "!", ">", "}")) + "GS|HC}",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
+             unpadded(isa("|", "!", ">", "")) + "\n4:204 GS GS|HC\n"},
+        {"LaterCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\rGE|1\r",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
+             isa("|", "!", ">", "") + "\n4:220 GS GS|HC\n5:226 GE GE|1\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto document = parseOk(c.text);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(cuts(*document), c.cuts);
+    }
+    auto later = parseOk(cases[1].text);
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->delimitersAt(3), (X12Delimiters{"|", ">", "!", "}"}));
 }
 
 TEST(X12ParserTest, SegmentsAreEqualOnlyWithinOneParse)
