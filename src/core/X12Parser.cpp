@@ -1043,6 +1043,44 @@ bool isPlainAscii(std::string_view text) noexcept
     return true;
 }
 
+std::size_t characterCount(std::string_view text)
+{
+    std::size_t count = 0;
+    forEachCharacter(text, [&count](std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+/// Scans the lines before byte `linesEnd` into the sink, cutting each at the terminator and ending
+/// it at its line break; where the scan goes on: `linesEnd`, or before a segment whose header the
+/// text is cut anew by. `linesEnd` is 0 or follows a line break.
+ScanPoint scanLines(std::string_view text, std::size_t linesEnd, SegmentSink &sink)
+{
+    // Copies: the sink's delimiters move when it notes a header. Those that cut differently end
+    // the lines' scan, so these hold for all of it.
+    const std::string element = sink.delimiters().element;
+    const std::string terminator = sink.delimiters().segment;
+    ScanPoint at;
+    while (at.byte < linesEnd) {
+        const std::size_t lineBreak = text.find('\n', at.byte);
+        if (lineBreak == at.byte) { // an empty line holds no segment
+            ++at.byte;
+            ++at.index;
+            continue;
+        }
+        if (const std::optional<ScanPoint> restart =
+                scanSegments(text.substr(0, lineBreak), element, terminator, sink, at))
+            return *restart;
+        // Nothing joins a line feed to the character after it.
+        const std::string_view line = text.substr(at.byte, lineBreak + 1 - at.byte);
+        at.index += isPlainAscii(line) ? line.size() : characterCount(line);
+        at.byte = lineBreak + 1;
+    }
+    return at;
+}
+
 /// A place soon after `middle` where the text can be cut in two and each part segmented alone
 /// with the same result: just after a one-byte terminator with plain ASCII on both sides (one
 /// character, which nothing joins), before a segment that is no ISA header. npos if none comes
@@ -1079,8 +1117,10 @@ namespace {
 /// worker, the first here. Taken only when its result is the one-pass split's: the first half is
 /// plain ASCII (so the second starts at a character offset equal to its byte offset) and
 /// declares no other delimiters; otherwise nothing, and the caller splits in one pass.
-std::optional<std::pair<X12SegmentList, SplitStats>>
-splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+std::optional<std::pair<X12SegmentList, SplitStats>> splitInHalves(std::string_view text,
+                                                                   const X12Delimiters &delimiters,
+                                                                   bool followsHeaders,
+                                                                   std::size_t linesEnd)
 {
     const std::string_view terminator = delimiters.segment;
     if (text.size() < kelvane::detail::halvedSplitMinimum.load() || text.size() < 2 ||
@@ -1088,7 +1128,7 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
         static_cast<unsigned char>(terminator.front()) >= 0x80 || terminator == delimiters.element)
         return std::nullopt;
     const std::size_t cut = cutNear(text, text.size() / 2, terminator.front());
-    if (cut == std::string_view::npos || !isPlainAscii(text.substr(0, cut)))
+    if (cut == std::string_view::npos || cut <= linesEnd || !isPlainAscii(text.substr(0, cut)))
         return std::nullopt;
 
     // The worker tells the first half how much room the second takes; the first half's tables
@@ -1123,15 +1163,19 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
             return std::nullopt; // no second thread to be had: one pass does it
         }
         try {
-            const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+            SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+            room.segments += countOccurrences(text.substr(0, linesEnd), "\n");
             first.emplace(text, delimiters, followsHeaders, room, secondRoom.get_future().get());
         } catch (...) {
             firstSink.set_exception(std::current_exception()); // the worker waits for it
             throw;
         }
         firstSink.set_value(&*first);
+        const ScanPoint start = scanLines(text, linesEnd, *first);
         const std::optional<ScanPoint> restart =
-            scanSegments(text.substr(0, cut), delimiters.element, terminator, *first);
+            start.byte < linesEnd
+                ? start
+                : scanSegments(text.substr(0, cut), delimiters.element, terminator, *first, start);
         delimitersChange = restart || !first->table().laterDelimiters.empty();
     }
     if (failure)
@@ -1146,14 +1190,15 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
 }
 
 /// Cuts the text with the delimiters and, when `followsHeaders`, from each later ISA that declares
-/// another element separator or terminator on with those.
+/// another element separator or terminator on with those. Before byte `linesEnd`, line breaks end
+/// segments too (scanLines).
 std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Delimiters &delimiters,
-                                            bool followsHeaders = false)
+                                            bool followsHeaders = false, std::size_t linesEnd = 0)
 {
-    if (auto halves = splitInHalves(text, delimiters, followsHeaders))
+    if (auto halves = splitInHalves(text, delimiters, followsHeaders, linesEnd))
         return std::move(*halves);
     SegmentSink sink(text, delimiters, followsHeaders);
-    scanAll(text, sink);
+    scanAll(text, sink, scanLines(text, linesEnd, sink));
     SplitStats stats = sink.stats();
     return {sink.finish(), stats};
 }
@@ -1262,16 +1307,6 @@ void normalizeLineEnds(std::string &text)
         read = stop;
     }
     text.resize(write);
-}
-
-std::size_t characterCount(std::string_view text)
-{
-    std::size_t count = 0;
-    forEachCharacter(text, [&count](std::size_t, std::size_t) {
-        ++count;
-        return true;
-    });
-    return count;
 }
 
 bool isBlank(std::string_view text)
@@ -1749,9 +1784,15 @@ private:
     bool m_anyInterchange = false;
 };
 
-/// The delimiters from the first ISA header, or guessed from the first 4000 characters; true
-/// when they come from a header.
-std::pair<X12Delimiters, bool> detect(std::string_view text)
+/// The delimiters detect() found, and where they come from.
+struct Detection
+{
+    X12Delimiters delimiters;
+    std::optional<std::size_t> header; // byte where the first header starts; none when guessed
+};
+
+/// The delimiters from the first ISA header, or guessed from the first 4000 characters.
+Detection detect(std::string_view text)
 {
     // One walk over the first 4000 characters finds which candidates occur there and any "ISA"
     // triple; past them the triple is searched for as bytes and checked to be three whole
@@ -1764,6 +1805,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
     std::size_t previousBegin[2] = {0, 0};
     std::size_t index = 0;
     std::optional<std::size_t> searchFrom; // byte where the walk handed over to the search
+    std::size_t headerAt = 0;
 
     auto collectHeader = [&](std::size_t begin, std::size_t end) {
         header[headerFound++] = text.substr(begin, end - begin);
@@ -1790,6 +1832,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
             header[1] = previous[1];
             header[2] = c;
             headerFound = 3;
+            headerAt = previousBegin[0];
         }
         previous[0] = previous[1];
         previous[1] = c;
@@ -1805,6 +1848,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
                 continue;
             headerFound =
                 readHeader(text, at, header, [](const IsaHeader &, std::size_t) { return true; });
+            headerAt = at;
             break;
         }
     }
@@ -1812,16 +1856,16 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
     // A whole header in the fixed layout is read by position. One whose layout is broken is read
     // by its separator when that gives delimiters, and by position as a last resort.
     if (headerFound == isaLength && hasFixedLayout(header))
-        return {declaredDelimiters(header), true};
+        return {declaredDelimiters(header), headerAt};
     if (headerFound > 0) {
         SeparatedHeader separated;
         for (std::size_t k = 0; k < headerFound && separated.take(header[k]); ++k) {
         }
         if (std::optional<X12Delimiters> declared = separated.delimiters())
-            return {std::move(*declared), true};
+            return {std::move(*declared), headerAt};
     }
     if (headerFound == isaLength)
-        return {declaredDelimiters(header), true};
+        return {declaredDelimiters(header), headerAt};
 
     X12Delimiters delimiters;
     delimiters.element = "*";
@@ -1840,7 +1884,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
     }
     delimiters.component = ":";
     delimiters.repetition = "^";
-    return {std::move(delimiters), false};
+    return {std::move(delimiters), std::nullopt};
 }
 
 } // namespace
@@ -1849,7 +1893,7 @@ namespace X12Parser {
 
 X12Delimiters detectDelimiters(std::string_view text)
 {
-    return detect(text).first;
+    return detect(text).delimiters;
 }
 
 X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimiters)
@@ -1859,15 +1903,26 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text)
 {
-    auto [detected, fromHeader] = detect(text);
+    auto [detected, header] = detect(text);
+    // The lines before a first header that begins a line, such as a mail service's envelope
+    // line, are no part of the interchange: each ends at its line break, whether or not it holds
+    // a terminator.
+    std::size_t linesEnd = 0;
+    if (header && detected.segment != "\n") {
+        const std::size_t lineBreak = text.rfind('\n', *header);
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        if (lineBreak != std::string_view::npos &&
+            std::all_of(text.begin() + lineBreak + 1, text.begin() + *header, blank))
+            linesEnd = lineBreak + 1;
+    }
     // Each later interchange is cut with its own header's delimiters, as long as the first
     // header's cut the file; when it did not, the file's headers are not to be trusted, and
     // neither the cut nor the fallback follows them.
-    auto [segments, stats] = split(text, detected, fromHeader);
+    auto [segments, stats] = split(text, detected, header.has_value(), linesEnd);
     if (stats.looksSplit())
         return {std::move(detected), std::move(segments)};
     if (!DocumentBuilder::table(segments).laterDelimiters.empty())
-        std::tie(segments, stats) = split(text, detected);
+        std::tie(segments, stats) = split(text, detected, false, linesEnd);
 
     // Candidates are only counted; the winner, if any, is split once more to keep it.
     const std::size_t baseline = stats.count;

@@ -401,6 +401,9 @@ TEST(X12ParserTest, RealWorldLayouts)
         {"LaterCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\rGE|1\r",
          "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
              isa("|", "!", ">", "") + "\n4:220 GS GS|HC\n5:226 GE GE|1\n"},
+        {"LineBeforeHeader", "$$ADD ID=ABC BID='XYZ'\n" + isa() + "GS*HC~",
+         "terminator ~\n1:0 $$ADD ID=ABC BID='XYZ' $$ADD ID=ABC BID='XYZ'\n2:23 ISA " +
+             isa("*", "^", ":", "") + "\n3:129 GS GS*HC\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
