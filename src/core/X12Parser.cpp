@@ -1887,6 +1887,75 @@ Detection detect(std::string_view text)
     return {std::move(delimiters), std::nullopt};
 }
 
+// A file hard-wrapped into records, at 80 columns say, is recognised by its first 64 KiB; a
+// shorter width is taken for ordinary lines.
+constexpr std::size_t recordSample = 1u << 16;
+constexpr std::size_t recordMinimum = 40;
+
+/// The width in bytes of the records the text was hard-wrapped into, if it was: every line but
+/// the last as long (at least two lines that long, and 40 bytes), a header that declares a
+/// terminator other than a line end, and a line break that falls inside a segment, not only
+/// after terminators and blanks. Files that end their segments at line breaks are never taken.
+std::optional<std::size_t> recordWidth(std::string_view text)
+{
+    const std::size_t width = text.substr(0, recordSample).find('\n');
+    if (width == std::string_view::npos || width < recordMinimum)
+        return std::nullopt;
+    std::string joined; // the lines looked at, without their breaks
+    std::vector<std::size_t> breaks;
+    std::size_t records = 0;
+    for (std::size_t at = 0; at < recordSample; at = breaks.back() + 1) {
+        if (text.size() - at <= width) {
+            // The last line: shorter or as long, and at most a line break after it.
+            const std::size_t lineBreak = text.find('\n', at);
+            if (lineBreak != std::string_view::npos && lineBreak + 1 != text.size())
+                return std::nullopt;
+            records += text.size() - at == width;
+            joined += text.substr(at, lineBreak - at);
+            break;
+        }
+        if (text.substr(at, width + 1).find('\n') != width)
+            return std::nullopt;
+        joined += text.substr(at, width);
+        breaks.push_back(at + width);
+        ++records;
+    }
+    if (records < 2)
+        return std::nullopt;
+    const Detection found = detect(joined);
+    const std::string_view terminator = found.delimiters.segment;
+    if (!found.header || terminator == "\n")
+        return std::nullopt;
+    const bool inside = std::any_of(breaks.begin(), breaks.end(), [&](std::size_t lineBreak) {
+        std::size_t end = lineBreak;
+        while (end > lineBreak - width && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+            --end;
+        return end > lineBreak - width && lineBreak + 1 < text.size() &&
+               !text.substr(0, end).ends_with(terminator);
+    });
+    return inside ? std::optional(width) : std::nullopt;
+}
+
+/// Removes the line break after every record of `width` bytes, in place, up to the first line
+/// that is not as long: that one, the last of a wrapped file, and all after it stay as they are.
+void removeRecordBreaks(std::string &text, std::size_t width)
+{
+    char *data = text.data();
+    const std::size_t n = text.size();
+    std::size_t read = width;
+    std::size_t write = width;
+    while (read < n && data[read] == '\n') {
+        ++read;
+        if (n - read < width || std::memchr(data + read, '\n', width) != nullptr)
+            break;
+        std::memmove(data + write, data + read, width);
+        write += width;
+        read += width;
+    }
+    std::memmove(data + write, data + read, n - read);
+    text.resize(write + (n - read));
+}
+
 } // namespace
 
 namespace X12Parser {
@@ -1954,6 +2023,8 @@ std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::stri
 {
     assert(text.size() <= TextFile::maxSize);
     normalizeLineEnds(text);
+    if (const std::optional<std::size_t> width = recordWidth(text))
+        removeRecordBreaks(text, *width);
     if (isBlank(text))
         return std::unexpected(X12ParseError::empty);
 

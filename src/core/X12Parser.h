@@ -16,8 +16,8 @@
 namespace X12Parser {
 
 /// Parses UTF-8 text; fileName is what the document is called (the file's last path component).
-/// The text is at most TextFile::maxSize bytes. The document keeps it with CR LF made LF; offsets
-/// count in that text.
+/// The text is at most TextFile::maxSize bytes. The document keeps it with CR LF made LF, and
+/// without the record breaks of a file hard-wrapped at a fixed width; offsets count in that text.
 std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::string text,
                                                                        std::string fileName);
 

@@ -385,6 +385,10 @@ std::string unpadded(std::string header)
 
 TEST(X12ParserTest, RealWorldLayouts)
 {
+    const std::string wrapped = readData("210-ts210_80char.edi");
+    std::string joined = wrapped;
+    std::erase(joined, '\n');
+    const std::string note = "NTE*ADD*" + repeat("X", 97); // as long as the header
     struct Case
     {
         const char *name;
@@ -404,6 +408,12 @@ TEST(X12ParserTest, RealWorldLayouts)
         {"LineBeforeHeader", "$$ADD ID=ABC BID='XYZ'\n" + isa() + "GS*HC~",
          "terminator ~\n1:0 $$ADD ID=ABC BID='XYZ' $$ADD ID=ABC BID='XYZ'\n2:23 ISA " +
              isa("*", "^", ":", "") + "\n3:129 GS GS*HC\n"},
+        // Lines of one width that end at terminators are no records to join.
+        {"LinesOfOneWidth", isa() + "\n" + note + "~\n" + note + "~\n",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:107 NTE " + note +
+             "\n3:214 NTE " + note + "\n"},
+        // Records of 80 characters, broken inside the header too, read as the text without breaks.
+        {"Wrapped", wrapped, cuts(*parseOk(joined))},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
