@@ -83,6 +83,13 @@ constexpr std::size_t isaTerminatorOffset = 105;
 // of ISA01 to ISA15.
 constexpr std::array<std::size_t, 16> isaSeparatorOffsets{3,  6,  17, 20, 31, 34, 50,  53,
                                                           69, 76, 81, 83, 89, 99, 101, 103};
+// The widest ISA01 to ISA15 are: the room between their separators in the fixed layout.
+constexpr std::array<std::size_t, 15> isaWidths = [] {
+    std::array<std::size_t, 15> widths{};
+    for (std::size_t k = 0; k < widths.size(); ++k)
+        widths[k] = isaSeparatorOffsets[k + 1] - isaSeparatorOffsets[k] - 1;
+    return widths;
+}();
 
 /// The characters of an ISA header, each a view into the text.
 using IsaHeader = std::array<std::string_view, isaLength>;
@@ -197,21 +204,99 @@ inline std::uint32_t interestingBytes(const char *data, char terminator, char se
 
 /// The delimiters a header declares, as they cut the parsed text: line ends are normalised, so a
 /// carriage return terminator cuts at line feeds, and a letter, digit or space in ISA11 is the
-/// older repetition-less header's filler, not a separator.
-X12Delimiters declaredDelimiters(const IsaHeader &header)
+/// older repetition-less header's filler, not a separator. An empty `repetition` stands for an
+/// ISA11 that is not one character.
+X12Delimiters declaredDelimiters(std::string_view element, std::string_view repetition,
+                                 std::string_view component, std::string_view terminator)
 {
     X12Delimiters delimiters;
-    delimiters.element = header[isaElementOffset];
-    const std::string_view repetition = header[isaRepetitionOffset];
-    delimiters.repetition = (kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
-                                ? std::string("^")
-                                : std::string(repetition);
-    delimiters.component = header[isaComponentOffset];
-    const std::string_view terminator = header[isaTerminatorOffset];
+    delimiters.element = element;
+    delimiters.repetition =
+        (repetition.empty() || kelvane::detail::isLetterOrNumber(repetition) || repetition == " ")
+            ? std::string("^")
+            : std::string(repetition);
+    delimiters.component = component;
     delimiters.segment =
         (terminator == "\r" || terminator == "\n") ? std::string("\n") : std::string(terminator);
     return delimiters;
 }
+
+/// The delimiters of a header written to the fixed layout, read by position.
+X12Delimiters declaredDelimiters(const IsaHeader &header)
+{
+    return declaredDelimiters(header[isaElementOffset], header[isaRepetitionOffset],
+                              header[isaComponentOffset], header[isaTerminatorOffset]);
+}
+
+/// Whether a whole header has its element separator at its sixteen places.
+bool hasFixedLayout(const IsaHeader &header)
+{
+    return std::all_of(isaSeparatorOffsets.begin(), isaSeparatorOffsets.end(),
+                       [&header](std::size_t k) { return header[k] == header[isaElementOffset]; });
+}
+
+/// Reads a header whose fixed layout is broken, ISA06 or ISA08 written without its padding say,
+/// by its element separator, the character after "ISA": ISA01 to ISA15, none wider than in the
+/// fixed layout, then ISA16's one character and the terminator. So it never takes more
+/// characters than a fixed header has. It is fed one character at a time.
+class SeparatedHeader
+{
+public:
+    /// Takes the header's next character; false once the header is whole or cannot be one.
+    bool take(std::string_view c)
+    {
+        const std::size_t k = m_taken++;
+        if (k < 3)
+            return c == std::string_view("ISA").substr(k, 1);
+        if (k == isaElementOffset) {
+            m_separator = c;
+            return isDelimiter(c);
+        }
+        if (m_element < isaWidths.size()) {
+            if (c == m_separator) {
+                ++m_element;
+                m_width = 0;
+                return true;
+            }
+            if (m_element == 10) // ISA11
+                m_repetition = m_width == 0 ? c : std::string_view();
+            return ++m_width <= isaWidths[m_element];
+        }
+        if (m_component.empty()) {
+            m_component = c;
+            return true;
+        }
+        m_terminator = c;
+        return false;
+    }
+
+    /// The delimiters the header declares, if it is whole and they can be delimiters: a
+    /// component separator and terminator that are no letter, digit or other separator, and a
+    /// terminator that is no blank but a line end.
+    std::optional<X12Delimiters> delimiters() const
+    {
+        if (m_terminator.empty() || !isDelimiter(m_component) || m_component == m_separator ||
+            m_terminator == m_separator || m_terminator == m_component ||
+            kelvane::detail::isLetterOrNumber(m_terminator) ||
+            (isWhiteSpace(m_terminator) && m_terminator != "\r" && m_terminator != "\n"))
+            return std::nullopt;
+        return declaredDelimiters(m_separator, m_repetition, m_component, m_terminator);
+    }
+
+private:
+    static bool isDelimiter(std::string_view c)
+    {
+        return !kelvane::detail::isLetterOrNumber(c) && !isWhiteSpace(c);
+    }
+
+    std::size_t m_taken = 0;
+    std::size_t m_element = 0; // the element being read: 0 is ISA01, 15 is ISA16
+    std::size_t m_width = 0;   // its characters so far
+    std::string_view m_separator;
+    std::string_view m_repetition; // ISA11, when it is one character
+    std::string_view m_component;
+    std::string_view m_terminator;
+};
 
 /// The header's characters from byte `at`, which starts a character; how many were found. The
 /// reading stops at the first character for which `fits(header, k)`, asked about character k,
@@ -227,11 +312,12 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header,
     return found;
 }
 
-/// The delimiters of a later interchange's header at byte `at`, if it is whole and written to the
-/// fixed layout: "ISA", its element separator at its sixteen places and nowhere else, and a
-/// terminator that occurs nowhere before its own place. A short or garbled header declares
-/// nothing to cut the rest of a file by. A lone carriage return as terminator is refused too:
-/// cutting at line feeds would not end a single segment.
+/// The delimiters of a later interchange's header at byte `at`: read by position when it is whole
+/// and written to the fixed layout ("ISA", its element separator at its sixteen places and
+/// nowhere else), else by its element separator (SeparatedHeader); either way its terminator must
+/// occur nowhere before its own place. A garbled header declares nothing to cut the rest of a
+/// file by. Unlike the first header's, a carriage return terminator is kept: a lone one is still
+/// in the text (CR LF became LF), and cuts there as any other terminator does.
 [[gnu::noinline]] std::optional<X12Delimiters> laterHeaderDelimiters(std::string_view text,
                                                                      std::size_t at)
 {
@@ -250,13 +336,27 @@ std::size_t readHeader(std::string_view text, std::size_t at, IsaHeader &header,
                    : (header[k] == header[isaElementOffset]) == separatorHere[k];
     };
     IsaHeader header;
-    if (readHeader(text, at, header, fits) != isaLength)
+    std::optional<X12Delimiters> declared;
+    std::size_t terminatorAt = isaTerminatorOffset;
+    if (readHeader(text, at, header, fits) == isaLength) {
+        declared = declaredDelimiters(header);
+    } else {
+        SeparatedHeader separated;
+        terminatorAt =
+            readHeader(text, at, header, [&separated](const IsaHeader &h, std::size_t k) {
+                return separated.take(h[k]);
+            });
+        declared = separated.delimiters();
+    }
+    if (!declared)
         return std::nullopt;
-    const std::string_view terminator = header[isaTerminatorOffset];
-    if (terminator == "\r" || std::find(header.begin(), header.begin() + isaTerminatorOffset,
-                                        terminator) != header.begin() + isaTerminatorOffset)
+    const std::string_view terminator = header[terminatorAt];
+    if (std::find(header.begin(), header.begin() + terminatorAt, terminator) !=
+        header.begin() + terminatorAt)
         return std::nullopt;
-    return declaredDelimiters(header);
+    if (terminator == "\r")
+        declared->segment = "\r";
+    return declared;
 }
 
 /// Where a scan starts or stopped: a byte offset and the characters before it.
@@ -943,6 +1043,44 @@ bool isPlainAscii(std::string_view text) noexcept
     return true;
 }
 
+std::size_t characterCount(std::string_view text)
+{
+    std::size_t count = 0;
+    forEachCharacter(text, [&count](std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+/// Scans the lines before byte `linesEnd` into the sink, cutting each at the terminator and ending
+/// it at its line break; where the scan goes on: `linesEnd`, or before a segment whose header the
+/// text is cut anew by. `linesEnd` is 0 or follows a line break.
+ScanPoint scanLines(std::string_view text, std::size_t linesEnd, SegmentSink &sink)
+{
+    // Copies: the sink's delimiters move when it notes a header. Those that cut differently end
+    // the lines' scan, so these hold for all of it.
+    const std::string element = sink.delimiters().element;
+    const std::string terminator = sink.delimiters().segment;
+    ScanPoint at;
+    while (at.byte < linesEnd) {
+        const std::size_t lineBreak = text.find('\n', at.byte);
+        if (lineBreak == at.byte) { // an empty line holds no segment
+            ++at.byte;
+            ++at.index;
+            continue;
+        }
+        if (const std::optional<ScanPoint> restart =
+                scanSegments(text.substr(0, lineBreak), element, terminator, sink, at))
+            return *restart;
+        // Nothing joins a line feed to the character after it.
+        const std::string_view line = text.substr(at.byte, lineBreak + 1 - at.byte);
+        at.index += isPlainAscii(line) ? line.size() : characterCount(line);
+        at.byte = lineBreak + 1;
+    }
+    return at;
+}
+
 /// A place soon after `middle` where the text can be cut in two and each part segmented alone
 /// with the same result: just after a one-byte terminator with plain ASCII on both sides (one
 /// character, which nothing joins), before a segment that is no ISA header. npos if none comes
@@ -979,8 +1117,10 @@ namespace {
 /// worker, the first here. Taken only when its result is the one-pass split's: the first half is
 /// plain ASCII (so the second starts at a character offset equal to its byte offset) and
 /// declares no other delimiters; otherwise nothing, and the caller splits in one pass.
-std::optional<std::pair<X12SegmentList, SplitStats>>
-splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool followsHeaders)
+std::optional<std::pair<X12SegmentList, SplitStats>> splitInHalves(std::string_view text,
+                                                                   const X12Delimiters &delimiters,
+                                                                   bool followsHeaders,
+                                                                   std::size_t linesEnd)
 {
     const std::string_view terminator = delimiters.segment;
     if (text.size() < kelvane::detail::halvedSplitMinimum.load() || text.size() < 2 ||
@@ -988,7 +1128,7 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
         static_cast<unsigned char>(terminator.front()) >= 0x80 || terminator == delimiters.element)
         return std::nullopt;
     const std::size_t cut = cutNear(text, text.size() / 2, terminator.front());
-    if (cut == std::string_view::npos || !isPlainAscii(text.substr(0, cut)))
+    if (cut == std::string_view::npos || cut <= linesEnd || !isPlainAscii(text.substr(0, cut)))
         return std::nullopt;
 
     // The worker tells the first half how much room the second takes; the first half's tables
@@ -1023,15 +1163,19 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
             return std::nullopt; // no second thread to be had: one pass does it
         }
         try {
-            const SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+            SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
+            room.segments += countOccurrences(text.substr(0, linesEnd), "\n");
             first.emplace(text, delimiters, followsHeaders, room, secondRoom.get_future().get());
         } catch (...) {
             firstSink.set_exception(std::current_exception()); // the worker waits for it
             throw;
         }
         firstSink.set_value(&*first);
+        const ScanPoint start = scanLines(text, linesEnd, *first);
         const std::optional<ScanPoint> restart =
-            scanSegments(text.substr(0, cut), delimiters.element, terminator, *first);
+            start.byte < linesEnd
+                ? start
+                : scanSegments(text.substr(0, cut), delimiters.element, terminator, *first, start);
         delimitersChange = restart || !first->table().laterDelimiters.empty();
     }
     if (failure)
@@ -1046,14 +1190,15 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
 }
 
 /// Cuts the text with the delimiters and, when `followsHeaders`, from each later ISA that declares
-/// another element separator or terminator on with those.
+/// another element separator or terminator on with those. Before byte `linesEnd`, line breaks end
+/// segments too (scanLines).
 std::pair<X12SegmentList, SplitStats> split(std::string_view text, const X12Delimiters &delimiters,
-                                            bool followsHeaders = false)
+                                            bool followsHeaders = false, std::size_t linesEnd = 0)
 {
-    if (auto halves = splitInHalves(text, delimiters, followsHeaders))
+    if (auto halves = splitInHalves(text, delimiters, followsHeaders, linesEnd))
         return std::move(*halves);
     SegmentSink sink(text, delimiters, followsHeaders);
-    scanAll(text, sink);
+    scanAll(text, sink, scanLines(text, linesEnd, sink));
     SplitStats stats = sink.stats();
     return {sink.finish(), stats};
 }
@@ -1162,16 +1307,6 @@ void normalizeLineEnds(std::string &text)
         read = stop;
     }
     text.resize(write);
-}
-
-std::size_t characterCount(std::string_view text)
-{
-    std::size_t count = 0;
-    forEachCharacter(text, [&count](std::size_t, std::size_t) {
-        ++count;
-        return true;
-    });
-    return count;
 }
 
 bool isBlank(std::string_view text)
@@ -1649,9 +1784,15 @@ private:
     bool m_anyInterchange = false;
 };
 
-/// The delimiters from the first ISA header, or guessed from the first 4000 characters; true
-/// when they come from a header.
-std::pair<X12Delimiters, bool> detect(std::string_view text)
+/// The delimiters detect() found, and where they come from.
+struct Detection
+{
+    X12Delimiters delimiters;
+    std::optional<std::size_t> header; // byte where the first header starts; none when guessed
+};
+
+/// The delimiters from the first ISA header, or guessed from the first 4000 characters.
+Detection detect(std::string_view text)
 {
     // One walk over the first 4000 characters finds which candidates occur there and any "ISA"
     // triple; past them the triple is searched for as bytes and checked to be three whole
@@ -1664,6 +1805,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
     std::size_t previousBegin[2] = {0, 0};
     std::size_t index = 0;
     std::optional<std::size_t> searchFrom; // byte where the walk handed over to the search
+    std::size_t headerAt = 0;
 
     auto collectHeader = [&](std::size_t begin, std::size_t end) {
         header[headerFound++] = text.substr(begin, end - begin);
@@ -1690,6 +1832,7 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
             header[1] = previous[1];
             header[2] = c;
             headerFound = 3;
+            headerAt = previousBegin[0];
         }
         previous[0] = previous[1];
         previous[1] = c;
@@ -1705,12 +1848,24 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
                 continue;
             headerFound =
                 readHeader(text, at, header, [](const IsaHeader &, std::size_t) { return true; });
+            headerAt = at;
             break;
         }
     }
 
+    // A whole header in the fixed layout is read by position. One whose layout is broken is read
+    // by its separator when that gives delimiters, and by position as a last resort.
+    if (headerFound == isaLength && hasFixedLayout(header))
+        return {declaredDelimiters(header), headerAt};
+    if (headerFound > 0) {
+        SeparatedHeader separated;
+        for (std::size_t k = 0; k < headerFound && separated.take(header[k]); ++k) {
+        }
+        if (std::optional<X12Delimiters> declared = separated.delimiters())
+            return {std::move(*declared), headerAt};
+    }
     if (headerFound == isaLength)
-        return {declaredDelimiters(header), true};
+        return {declaredDelimiters(header), headerAt};
 
     X12Delimiters delimiters;
     delimiters.element = "*";
@@ -1729,7 +1884,76 @@ std::pair<X12Delimiters, bool> detect(std::string_view text)
     }
     delimiters.component = ":";
     delimiters.repetition = "^";
-    return {std::move(delimiters), false};
+    return {std::move(delimiters), std::nullopt};
+}
+
+// A file hard-wrapped into records, at 80 columns say, is recognised by its first 64 KiB; a
+// shorter width is taken for ordinary lines.
+constexpr std::size_t recordSample = 1u << 16;
+constexpr std::size_t recordMinimum = 40;
+
+/// The width in bytes of the records the text was hard-wrapped into, if it was: every line but
+/// the last as long (at least two lines that long, and 40 bytes), a header that declares a
+/// terminator other than a line end, and a line break that falls inside a segment, not only
+/// after terminators and blanks. Files that end their segments at line breaks are never taken.
+std::optional<std::size_t> recordWidth(std::string_view text)
+{
+    const std::size_t width = text.substr(0, recordSample).find('\n');
+    if (width == std::string_view::npos || width < recordMinimum)
+        return std::nullopt;
+    std::string joined; // the lines looked at, without their breaks
+    std::vector<std::size_t> breaks;
+    std::size_t records = 0;
+    for (std::size_t at = 0; at < recordSample; at = breaks.back() + 1) {
+        if (text.size() - at <= width) {
+            // The last line: shorter or as long, and at most a line break after it.
+            const std::size_t lineBreak = text.find('\n', at);
+            if (lineBreak != std::string_view::npos && lineBreak + 1 != text.size())
+                return std::nullopt;
+            records += text.size() - at == width;
+            joined += text.substr(at, lineBreak - at);
+            break;
+        }
+        if (text.substr(at, width + 1).find('\n') != width)
+            return std::nullopt;
+        joined += text.substr(at, width);
+        breaks.push_back(at + width);
+        ++records;
+    }
+    if (records < 2)
+        return std::nullopt;
+    const Detection found = detect(joined);
+    const std::string_view terminator = found.delimiters.segment;
+    if (!found.header || terminator == "\n")
+        return std::nullopt;
+    const bool inside = std::any_of(breaks.begin(), breaks.end(), [&](std::size_t lineBreak) {
+        std::size_t end = lineBreak;
+        while (end > lineBreak - width && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+            --end;
+        return end > lineBreak - width && lineBreak + 1 < text.size() &&
+               !text.substr(0, end).ends_with(terminator);
+    });
+    return inside ? std::optional(width) : std::nullopt;
+}
+
+/// Removes the line break after every record of `width` bytes, in place, up to the first line
+/// that is not as long: that one, the last of a wrapped file, and all after it stay as they are.
+void removeRecordBreaks(std::string &text, std::size_t width)
+{
+    char *data = text.data();
+    const std::size_t n = text.size();
+    std::size_t read = width;
+    std::size_t write = width;
+    while (read < n && data[read] == '\n') {
+        ++read;
+        if (n - read < width || std::memchr(data + read, '\n', width) != nullptr)
+            break;
+        std::memmove(data + write, data + read, width);
+        write += width;
+        read += width;
+    }
+    std::memmove(data + write, data + read, n - read);
+    text.resize(write + (n - read));
 }
 
 } // namespace
@@ -1738,7 +1962,7 @@ namespace X12Parser {
 
 X12Delimiters detectDelimiters(std::string_view text)
 {
-    return detect(text).first;
+    return detect(text).delimiters;
 }
 
 X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimiters)
@@ -1748,15 +1972,26 @@ X12SegmentList splitSegments(std::string_view text, const X12Delimiters &delimit
 
 std::pair<X12Delimiters, X12SegmentList> splitWithBestDelimiters(std::string_view text)
 {
-    auto [detected, fromHeader] = detect(text);
+    auto [detected, header] = detect(text);
+    // The lines before a first header that begins a line, such as a mail service's envelope
+    // line, are no part of the interchange: each ends at its line break, whether or not it holds
+    // a terminator.
+    std::size_t linesEnd = 0;
+    if (header && detected.segment != "\n") {
+        const std::size_t lineBreak = text.rfind('\n', *header);
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        if (lineBreak != std::string_view::npos &&
+            std::all_of(text.begin() + lineBreak + 1, text.begin() + *header, blank))
+            linesEnd = lineBreak + 1;
+    }
     // Each later interchange is cut with its own header's delimiters, as long as the first
     // header's cut the file; when it did not, the file's headers are not to be trusted, and
     // neither the cut nor the fallback follows them.
-    auto [segments, stats] = split(text, detected, fromHeader);
+    auto [segments, stats] = split(text, detected, header.has_value(), linesEnd);
     if (stats.looksSplit())
         return {std::move(detected), std::move(segments)};
     if (!DocumentBuilder::table(segments).laterDelimiters.empty())
-        std::tie(segments, stats) = split(text, detected);
+        std::tie(segments, stats) = split(text, detected, false, linesEnd);
 
     // Candidates are only counted; the winner, if any, is split once more to keep it.
     const std::size_t baseline = stats.count;
@@ -1788,6 +2023,8 @@ std::expected<std::shared_ptr<const X12Document>, X12ParseError> parse(std::stri
 {
     assert(text.size() <= TextFile::maxSize);
     normalizeLineEnds(text);
+    if (const std::optional<std::size_t> width = recordWidth(text))
+        removeRecordBreaks(text, *width);
     if (isBlank(text))
         return std::unexpected(X12ParseError::empty);
 

@@ -353,13 +353,9 @@ TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
 {
     std::string garbled = isa("|", "!", ">", "}");
     garbled[38] = '|'; // inside ISA06
-    std::string shortHeader = isa("|", "!", ">", "}");
-    shortHeader.erase(38, 1);
     const std::pair<std::string, std::string> cases[] = {
         {"InsideASegment", isa() + "GS*HC~NTE*" + isa("|", "!", ">", "}") + "GS|HC}"},
-        {"Short", isa() + "IEA*1*1~" + shortHeader + "GS|HC}"},
         {"Garbled", isa() + "IEA*1*1~" + garbled + "GS|HC}"},
-        {"LoneCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\r"},
         {"SameDelimiters", isa() + "IEA*1*1~\n" + isa() + "GS*HC~"},
         // The first header's terminator leaves a segment too long to be X12, so the file's
         // headers are not followed, and no fallback looks right either.
@@ -377,6 +373,57 @@ TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
             EXPECT_EQ(document->delimitersAt(i), document->delimiters());
         }
     }
+}
+
+/// The header without the padding of ISA06 and ISA08: 74 characters and its terminator.
+std::string unpadded(std::string header)
+{
+    header.erase(header.find("RECEIVER") + 8, 7);
+    header.erase(header.find("SENDER") + 6, 9);
+    return header;
+}
+
+TEST(X12ParserTest, RealWorldLayouts)
+{
+    const std::string wrapped = readData("210-ts210_80char.edi");
+    std::string joined = wrapped;
+    std::erase(joined, '\n');
+    const std::string note = "NTE*ADD*" + repeat("X", 97); // as long as the header
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::string cuts;
+    };
+    const Case cases[] = {
+        {"UnpaddedHeader", unpadded(isa("*", "!", ">", "}")) + "GS*HC}ST*837*1}",
+         "terminator }\n1:0 ISA " + unpadded(isa("*", "!", ">", "")) +
+             "\n2:90 GS GS*HC\n3:96 ST ST*837*1\n"},
+        {"LaterUnpaddedHeader", isa() + "IEA*1*1~" + unpadded(isa("|", "!", ">", "}")) + "GS|HC}",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
+             unpadded(isa("|", "!", ">", "")) + "\n4:204 GS GS|HC\n"},
+        {"LaterCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\rGE|1\r",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
+             isa("|", "!", ">", "") + "\n4:220 GS GS|HC\n5:226 GE GE|1\n"},
+        {"LineBeforeHeader", "$$ADD ID=ABC BID='XYZ'\n" + isa() + "GS*HC~",
+         "terminator ~\n1:0 $$ADD ID=ABC BID='XYZ' $$ADD ID=ABC BID='XYZ'\n2:23 ISA " +
+             isa("*", "^", ":", "") + "\n3:129 GS GS*HC\n"},
+        // Lines of one width that end at terminators are no records to join.
+        {"LinesOfOneWidth", isa() + "\n" + note + "~\n" + note + "~\n",
+         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:107 NTE " + note +
+             "\n3:214 NTE " + note + "\n"},
+        // Records of 80 characters, broken inside the header too, read as the text without breaks.
+        {"Wrapped", wrapped, cuts(*parseOk(joined))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto document = parseOk(c.text);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(cuts(*document), c.cuts);
+    }
+    auto later = parseOk(cases[1].text);
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->delimitersAt(3), (X12Delimiters{"|", ">", "!", "}"}));
 }
 
 TEST(X12ParserTest, SegmentsAreEqualOnlyWithinOneParse)
