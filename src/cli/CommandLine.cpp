@@ -577,7 +577,7 @@ private:
         return m_inFlight == 0 || m_inFlight + bytes <= m_budget;
     }
 
-    /// Reads the file on this thread; called and returns with the lock held.
+    /// Reads the file on the calling thread; called and returns with the lock held.
     void loadHere(std::unique_lock<std::mutex> &lock, std::size_t index)
     {
         File &file = m_files[index];
@@ -627,13 +627,7 @@ private:
             ++m_next;
             file.bytes = *file.size;
             m_inFlight += file.bytes;
-            file.state = State::loading;
-            ++m_loading;
-            lock.unlock();
-            LoadedFile loaded;
-            m_load(index, loaded);
-            lock.lock();
-            finish(index, std::move(loaded));
+            loadHere(lock, index);
         }
     }
 

@@ -61,6 +61,25 @@ protected:
         outcome.err = slurp(err);
         return outcome;
     }
+
+    /// A command line and all it must give, run in the scratch folder.
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    void expectEach(const std::vector<Case> &cases)
+    {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+            const Outcome outcome = run(c.arguments, {}, m_dir);
+            EXPECT_EQ(outcome.status, c.status);
+            EXPECT_EQ(outcome.out, c.out);
+            EXPECT_EQ(outcome.err, c.err);
+        }
+    }
 };
 
 const std::string smallClaim =
@@ -108,14 +127,7 @@ TEST_F(CommandLineTest, OneModeRunsWhateverTheOrder)
     write("n4.x12", "N4*B~");
     write("latin1.x12", "NM1*IL*1*M\xDCLLER~");
     const std::string n4 = "N4 \u2014 Geographic Location  \u2014 B,  \n";
-    struct Case
-    {
-        std::vector<std::string> arguments;
-        int status;
-        std::string out;
-        std::string err;
-    };
-    const std::vector<Case> cases{
+    expectEach({
         // A node without a subtitle has no dash; N4 keeps its separators when elements are missing.
         {{"--export-pdf", "first.x12", "--dump-tree", "second.x12", "--dump-tree", "first.x12"},
          0,
@@ -134,14 +146,7 @@ TEST_F(CommandLineTest, OneModeRunsWhateverTheOrder)
          "",
          "usage: Kelvane --export-pdf <input> [output.pdf]\n"},
         {{"--check", "n3.x12", "--dump-tree", "n4.x12"}, 0, n4, ""},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
-        const Outcome outcome = run(c.arguments, {}, m_dir);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.out, c.out);
-        EXPECT_EQ(outcome.err, c.err);
-    }
+    });
     EXPECT_FALSE(fs::exists(m_dir / "first.pdf"));
 }
 
@@ -681,14 +686,7 @@ TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
                "\u201D or put \u201C--\u201D before it\n" + usage + "\n";
     };
     const std::string clean = "==> clean.x12 <==\nNo findings.\n";
-    struct Case
-    {
-        std::vector<std::string> arguments;
-        int status;
-        std::string out;
-        std::string err;
-    };
-    const std::vector<Case> cases{
+    expectEach({
         // What a glob gives in a folder that holds -1.x12.
         {{"--check", "clean.x12", "-1.x12", "clean.x12"},
          2,
@@ -708,14 +706,7 @@ TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
          0,
          "==> -1.x12 <==\nNo findings.\n\n" + clean,
          ""},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.arguments.back());
-        const Outcome outcome = run(c.arguments, {}, m_dir);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.out, c.out);
-        EXPECT_EQ(outcome.err, c.err);
-    }
+    });
     EXPECT_TRUE(fs::is_empty(m_dir / "out"));
 }
 
