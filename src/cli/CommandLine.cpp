@@ -514,7 +514,8 @@ int writeFindings(const X12Document &doc, OutputSink &out)
                 text += "segment ";
                 text += std::to_string(finding.position);
                 text += " (";
-                VisibleText::append(text, doc.segment(finding.position - 1).tag());
+                VisibleText::append(
+                    text, X12Dictionary::quotedTag(doc.segment(finding.position - 1).tag()));
                 text += "): ";
                 text += toString(finding.severity);
                 text += ": ";

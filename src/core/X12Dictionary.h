@@ -76,6 +76,10 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position);
 /// than 32 bytes is cut there and followed by "…".
 std::string elementReference(std::string_view tag, std::ptrdiff_t position);
 
+/// The tag as references and findings quote it: a tag of more than 32 bytes (a file without
+/// element separators is one tag) is cut there, between characters, and followed by "…".
+std::string quotedTag(std::string_view tag);
+
 /// What the dictionary makes of one element: its reference, its name, its value as written, and
 /// the value made readable, a formatted date, time or amount, else the meaning of its code. The
 /// report, the inspector and the JSON all show elements this way.
