@@ -9,6 +9,7 @@
 
 class X12Document;
 class X12Segment;
+struct X12Finding;
 
 /// The built-in vocabulary of X12: names of transaction sets, functional groups, segments and
 /// elements, and the titles and one-line summaries of tree nodes. Tables are built once, on first
@@ -179,6 +180,22 @@ std::optional<std::string> formatAmount(std::string_view value);
 /// into segments): no ISA, GS or ST among its first segments, and almost none of their tags
 /// known. Looks at the first few thousand segments only.
 bool looksLikeX12(const X12Document &document);
+
+/// The findings that --check and the JSON report for a document: the envelope findings of its
+/// walk, after an error on the first segment when the file does not look like X12 at all, which
+/// the document cannot tell by itself.
+class ReportedFindings
+{
+public:
+    explicit ReportedFindings(const X12Document &document);
+
+    std::size_t size() const noexcept;
+    X12Finding operator[](std::size_t index) const;
+
+private:
+    const X12Document &m_document;
+    std::size_t m_notX12; // 1 when the file does not look like X12
+};
 
 /// The person or organisation name of an NM1 or N1 segment.
 std::string personName(const X12Segment &segment);
