@@ -848,21 +848,23 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-/// The envelope findings, one line each, then their counts. Status 3 when there are findings.
+/// The findings, one line each, then their counts. Status 3 when there are findings.
 int writeFindings(const X12Document &doc, OutputSink &out)
 {
+    const X12Dictionary::ReportedFindings findings(doc);
     std::atomic<std::size_t> errors = 0;
     kelvane::detail::renderInOrder<std::string>(
-        doc.findingCount(), 4096,
-        [&doc, &errors](std::size_t begin, std::size_t end, std::string &text) {
+        findings.size(), 4096,
+        [&doc, &findings, &errors](std::size_t begin, std::size_t end, std::string &text) {
             std::size_t blockErrors = 0;
             for (std::size_t i = begin; i < end; ++i) {
-                const X12Finding finding = doc.finding(i);
+                const X12Finding finding = findings[i];
                 blockErrors += finding.severity == X12Finding::Severity::error;
                 text += "segment ";
                 text += std::to_string(finding.position);
                 text += " (";
-                VisibleText::append(text, doc.segment(finding.position - 1).tag());
+                VisibleText::append(
+                    text, X12Dictionary::quotedTag(doc.segment(finding.position - 1).tag()));
                 text += "): ";
                 text += toString(finding.severity);
                 text += ": ";
@@ -875,14 +877,14 @@ int writeFindings(const X12Document &doc, OutputSink &out)
             out.write(text);
             return !out.failed();
         });
-    const std::size_t warnings = doc.findingCount() - errors;
-    if (doc.findingCount() == 0) {
+    const std::size_t warnings = findings.size() - errors;
+    if (findings.size() == 0) {
         out.write("No findings.\n");
     } else {
         out.write(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
                   std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n"));
     }
-    return doc.findingCount() == 0 ? 0 : 3;
+    return findings.size() == 0 ? 0 : 3;
 }
 
 int check(std::span<const std::string_view> paths, int outFd, int errFd)

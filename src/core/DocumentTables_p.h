@@ -170,6 +170,11 @@ enum class FindingKind : std::uint8_t {
     ieaCount, // value: what the envelope really holds
     geCount,
     seCount,
+    stWithoutGs,        // an ST in an interchange but in no functional group
+    outsideTransaction, // value: how many segments in the run, which is in a group
+    stControlEmpty,
+    seControlEmpty,
+    stControlRepeated, // an earlier set of the same functional group has its ST02
 };
 
 /// What closed an envelope that had no trailer.

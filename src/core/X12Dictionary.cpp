@@ -880,6 +880,25 @@ bool looksLikeX12(const X12Document &document)
     return known * 5 >= count;
 }
 
+ReportedFindings::ReportedFindings(const X12Document &document)
+    : m_document(document), m_notX12(looksLikeX12(document) ? 0 : 1)
+{
+}
+
+std::size_t ReportedFindings::size() const noexcept
+{
+    return m_document.findingCount() + m_notX12;
+}
+
+X12Finding ReportedFindings::operator[](std::size_t index) const
+{
+    if (index < m_notX12)
+        return {X12Finding::Severity::error, 1,
+                "the file does not look like X12: it has no ISA, GS or ST segment and almost "
+                "none of its segments are known X12 segments"};
+    return m_document.finding(index - m_notX12);
+}
+
 std::string segmentTitle(std::string_view tag)
 {
     std::string text;

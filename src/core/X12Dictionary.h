@@ -9,6 +9,7 @@
 
 class X12Document;
 class X12Segment;
+struct X12Finding;
 
 /// The built-in vocabulary of X12: names of transaction sets, functional groups, segments and
 /// elements, and the titles and one-line summaries of tree nodes. Tables are built once, on first
@@ -75,6 +76,10 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position);
 /// The tag followed by the position written as "%02d": NM101, CAS18, CAS100, NM100. A tag of more
 /// than 32 bytes is cut there and followed by "…".
 std::string elementReference(std::string_view tag, std::ptrdiff_t position);
+
+/// The tag as references and findings quote it: a tag of more than 32 bytes (a file without
+/// element separators is one tag) is cut there, between characters, and followed by "…".
+std::string quotedTag(std::string_view tag);
 
 /// What the dictionary makes of one element: its reference, its name, its value as written, and
 /// the value made readable, a formatted date, time or amount, else the meaning of its code. The
@@ -175,6 +180,22 @@ std::optional<std::string> formatAmount(std::string_view value);
 /// into segments): no ISA, GS or ST among its first segments, and almost none of their tags
 /// known. Looks at the first few thousand segments only.
 bool looksLikeX12(const X12Document &document);
+
+/// The findings that --check and the JSON report for a document: the envelope findings of its
+/// walk, after an error on the first segment when the file does not look like X12 at all, which
+/// the document cannot tell by itself.
+class ReportedFindings
+{
+public:
+    explicit ReportedFindings(const X12Document &document);
+
+    std::size_t size() const noexcept;
+    X12Finding operator[](std::size_t index) const;
+
+private:
+    const X12Document &m_document;
+    std::size_t m_notX12; // 1 when the file does not look like X12
+};
 
 /// The person or organisation name of an NM1 or N1 segment.
 std::string personName(const X12Segment &segment);

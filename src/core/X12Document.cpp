@@ -324,6 +324,16 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
     case FindingKind::seCount:
         return countMessage("SE01", segment.element(0), record.value, "segment",
                             "the transaction set (ST to SE)");
+    case FindingKind::stWithoutGs:
+        return "ST without GS";
+    case FindingKind::outsideTransaction:
+        return plural(record.value, "segment") + " in the group outside any transaction set";
+    case FindingKind::stControlEmpty:
+        return "ST02 is empty";
+    case FindingKind::seControlEmpty:
+        return "SE02 is empty";
+    case FindingKind::stControlRepeated:
+        return "ST02 " + element(segment, 1) + " is already used in the group";
     }
     return {};
 }
@@ -357,6 +367,7 @@ X12Finding::Severity X12Tree::findingSeverity(std::size_t index) const noexcept
     case FindingKind::outsideInterchange:
     case FindingKind::isaLength:
     case FindingKind::isaSeparator:
+    case FindingKind::stControlRepeated:
         return X12Finding::Severity::warning;
     default:
         return X12Finding::Severity::error;

@@ -21,9 +21,9 @@ using Reading = X12Dictionary::ElementDescription::Reading;
 // No tag the tables know is longer; a runaway one (a file without element separators is one
 // tag) is never hashed.
 constexpr std::size_t longestKnownTag = 8;
-// A reference shows at most this much of its tag, so that one made for each of millions of
-// elements stays small.
-constexpr std::size_t longestReferenceTag = 32;
+// A reference or a finding shows at most this much of its tag, so that one made for each of
+// millions of elements stays small.
+constexpr std::size_t longestQuotedTag = 32;
 
 /// The rules of every tag with formatted or coded elements, built once from the two tables keyed
 /// by element reference: the tag before the last two digits, the position after them.
@@ -53,17 +53,15 @@ const std::unordered_map<std::string_view, std::vector<Rule>> &rulesByTag()
 
 namespace X12Dictionary {
 
-ElementVocabulary::ElementVocabulary(std::string_view tag)
+std::string quotedTag(std::string_view tag)
 {
-    if (tag.size() <= longestReferenceTag) {
-        m_referenceTag = tag;
-    } else {
-        std::size_t end = longestReferenceTag;
-        while (end > 0 && (static_cast<unsigned char>(tag[end]) & 0xC0u) == 0x80u)
-            --end; // not inside a character
-        m_referenceTag.assign(tag.substr(0, end));
-        m_referenceTag += "\u2026";
-    }
+    if (tag.size() <= longestQuotedTag)
+        return std::string(tag);
+    return std::string(kelvane::detail::cutPiece(tag, longestQuotedTag)) + "\u2026";
+}
+
+ElementVocabulary::ElementVocabulary(std::string_view tag) : m_referenceTag(quotedTag(tag))
+{
     if (tag.size() > longestKnownTag)
         return;
     const ElementNameTable &names = elementNames();

@@ -451,12 +451,12 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
 /// Findings [begin, end) as JSON objects, each after a comma but the first and a line break when
 /// `newline` is not empty. False, with the output left as it is, once it holds more than `limit`
 /// bytes.
-bool renderFindings(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
-                    std::string_view newline, std::size_t limit)
+bool renderFindings(const X12Dictionary::ReportedFindings &findings, std::size_t begin,
+                    std::size_t end, Buffer &out, std::string_view newline, std::size_t limit)
 {
     Json w(out);
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
-        const X12Finding finding = document.finding(i);
+        const X12Finding finding = findings[i];
         if (i > 0)
             w.put(',');
         w.raw(newline);
@@ -529,21 +529,22 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     // messages, which quote the file's values, pass a few megabytes is written again from here,
     // straight to the sink.
     constexpr std::size_t heldFindings = 4u << 20;
+    const X12Dictionary::ReportedFindings findings(document);
     const bool written = kelvane::detail::renderInOrder<Buffer>(
-        document.findingCount(), 4096,
-        [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
-            return renderFindings(document, begin, end, out, newline, heldFindings);
+        findings.size(), 4096,
+        [&findings, newline](std::size_t begin, std::size_t end, Buffer &out) {
+            return renderFindings(findings, begin, end, out, newline, heldFindings);
         },
-        [&document, newline, &sink](std::size_t begin, std::size_t end) {
+        [&findings, newline, &sink](std::size_t begin, std::size_t end) {
             Buffer out;
             out.setSink(&sink);
-            renderFindings(document, begin, end, out, newline, std::size_t(-1));
+            renderFindings(findings, begin, end, out, newline, std::size_t(-1));
             return out.spill();
         },
         sink);
     if (!written)
         return false;
-    return sink(document.findingCount() > 0 ? std::string(newline) + "]}\n" : "]}\n");
+    return sink(findings.size() > 0 ? std::string(newline) + "]}\n" : "]}\n");
 }
 
 std::string errorLine(std::string_view fileName, std::string_view message)

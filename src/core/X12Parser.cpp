@@ -1373,6 +1373,7 @@ public:
         };
         if (!std::is_sorted(m_table.findings.begin(), m_table.findings.end(), bySegment))
             std::stable_sort(m_table.findings.begin(), m_table.findings.end(), bySegment);
+        findRepeatedControls();
         // Room for listing the children, which is left to the first reader that asks: reserved
         // now, so that listing them allocates nothing.
         m_table.firstChildren.reserve(m_table.firstChildren.size() + 1);
@@ -1423,6 +1424,7 @@ private:
     void finishWalk()
     {
         endOutside();
+        endStray();
         closeInterchange(EnvelopeEnd::endOfFile);
     }
 
@@ -1476,7 +1478,7 @@ private:
         // What the classes before the cut said the first part would leave open.
         assert(m_interchange && m_interchange->header.node == interchange && m_group &&
                m_group->header.node == group && !m_transaction && !m_outsideStart &&
-               m_containers <= room);
+               !m_strayStart && m_containers <= room);
         merge(second, cut);
         return true;
     }
@@ -1518,6 +1520,125 @@ private:
 
     using Kind = X12Node::Kind;
     static constexpr std::uint32_t none = X12Document::rootId();
+
+    /// The ST02s of one functional group's transaction sets so far, as their segments: open
+    /// addressing, with each number's hash beside its segment, and never more than half full. A
+    /// slot is 8 bytes and a set takes at most four, so a group of a million sets costs 32 MB at
+    /// most, with no allocation for each set.
+    class SetControls
+    {
+    public:
+        /// Adds the number of the set at `segment`; false, adding nothing, when an earlier set
+        /// has it.
+        bool insert(const X12SegmentList &segments, std::uint32_t segment, std::string_view control)
+        {
+            const auto hash = std::uint32_t(std::hash<std::string_view>{}(control));
+            if (m_slots.size() < 2 * (m_count + 1))
+                grow();
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+                Slot &slot = m_slots[i];
+                if (slot.segment == none) {
+                    slot = {segment, hash};
+                    ++m_count;
+                    return true;
+                }
+                if (slot.hash == hash && segments[slot.segment].element(1) == control)
+                    return false;
+            }
+        }
+        /// Starts the next group, letting the last one's slots go.
+        void clear()
+        {
+            m_slots = {};
+            m_count = 0;
+        }
+
+    private:
+        struct Slot
+        {
+            std::uint32_t segment = none;
+            std::uint32_t hash = 0;
+        };
+        void grow()
+        {
+            std::vector<Slot> old(std::max<std::size_t>(16, m_slots.size() * 2));
+            old.swap(m_slots);
+            const std::size_t mask = m_slots.size() - 1;
+            for (const Slot &slot : old) {
+                if (slot.segment == none)
+                    continue;
+                std::size_t i = slot.hash & mask;
+                while (m_slots[i].segment != none)
+                    i = (i + 1) & mask;
+                m_slots[i] = slot;
+            }
+        }
+        std::vector<Slot> m_slots; // a power of two of them, or none
+        std::size_t m_count = 0;
+    };
+
+    /// A warning for each transaction set whose ST02 an earlier set of its group has. Found from
+    /// the finished tree rather than during the walk, so that a walk in two parts compares sets
+    /// on both sides of its cut; the findings are in segment order, as the walk left them.
+    void findRepeatedControls()
+    {
+        const auto *kinds = reinterpret_cast<const unsigned char *>(m_table.kinds.data());
+        const std::size_t walked = m_table.findings.size();
+        // The next transaction set header from `from` on, before `to`, or null.
+        const auto nextSet = [](const unsigned char *from, const unsigned char *to) {
+            return static_cast<const unsigned char *>(
+                std::memchr(from, int(Kind::transaction), std::size_t(to - from)));
+        };
+        SetControls controls;
+        std::uint32_t group = none;
+        // Most files number a group's sets upwards (0001, 0002, ...): a number above every one
+        // before it is new, and needs no table. The table takes the group's earlier sets when a
+        // number does not rise.
+        bool rising = false;
+        std::size_t lowestNew = 0; // while they rise: a number from this one up is new
+        const unsigned char *const end = kinds + m_table.kinds.size();
+        for (const unsigned char *st = nextSet(kinds, end); st; st = nextSet(st + 1, end)) {
+            const auto index = std::uint32_t(st - kinds);
+            const std::uint32_t parent = m_table.parents[index];
+            if (parent == none || m_table.kinds[parent] != Kind::functionalGroup)
+                continue;
+            const std::string_view control = m_segments[index].element(1);
+            if (control.empty())
+                continue;
+            if (parent != group) {
+                group = parent;
+                controls.clear();
+                rising = true;
+                lowestNew = 0;
+            }
+            if (rising) {
+                // Fewer than 19 digits: adding one cannot overflow.
+                const auto value = kelvane::detail::readCount(control);
+                if (value && *value >= lowestNew) {
+                    lowestNew = *value + 1;
+                    continue;
+                }
+                rising = false;
+                for (const unsigned char *earlier = nextSet(kinds + group + 1, st); earlier;
+                     earlier = nextSet(earlier + 1, st)) {
+                    const auto e = std::uint32_t(earlier - kinds);
+                    const std::string_view number = m_segments[e].element(1);
+                    if (m_table.parents[e] == group && !number.empty())
+                        controls.insert(m_segments, e, number);
+                }
+            }
+            if (!controls.insert(m_segments, index, control))
+                add(FindingKind::stControlRepeated, index);
+        }
+        // Both runs are in segment order; on the same segment the walk's findings come first.
+        if (m_table.findings.size() > walked)
+            std::inplace_merge(
+                m_table.findings.begin(), m_table.findings.begin() + std::ptrdiff_t(walked),
+                m_table.findings.end(), [](const FindingRecord &a, const FindingRecord &b) {
+                    return a.segment < b.segment;
+                });
+    }
 
     /// A node that holds others, with its place among containers (where its children are
     /// counted); `none` is the top level.
@@ -1561,6 +1682,8 @@ private:
     {
         if (m_transaction)
             ++m_transaction->count;
+        if (m_strayStart && tagClass != TagClass::other && tagClass <= TagClass::se)
+            endStray(); // an envelope segment ends the run
         if (tagClass == TagClass::isa) {
             endOutside();
             closeInterchange(EnvelopeEnd::nextIsa);
@@ -1611,10 +1734,15 @@ private:
             closeTransaction(EnvelopeEnd::nextSt);
             m_loops.clear();
             {
-                const std::string_view code = m_segments[index].element(0);
+                const X12Segment st = m_segments[index];
+                const std::string_view code = st.element(0);
                 m_ranks = code == "835" ? &paymentLoopRanks : &loopRanks;
                 if (!code.empty() && m_seenSets.insert(code).second)
                     m_transactionSets.emplace_back(code);
+                if (m_interchange && !m_group)
+                    add(FindingKind::stWithoutGs, index);
+                if (st.element(1).empty())
+                    add(FindingKind::stControlEmpty, index);
             }
             if (m_group)
                 ++m_group->count;
@@ -1630,11 +1758,20 @@ private:
                              FindingKind::seCount);
             else
                 add(FindingKind::seWithoutSt, index);
+            if (m_segments[index].element(1).empty())
+                add(FindingKind::seControlEmpty, index);
             m_transaction.reset();
             m_ranks = &loopRanks;
             return;
         default:
             break;
+        }
+        // In a group, every segment belongs to a transaction set: between GS and ST, and between
+        // SE and the next ST or GE, there should be none.
+        if (!m_transaction && m_group && m_interchange) {
+            if (!m_strayStart)
+                m_strayStart = index;
+            ++m_strayCount;
         }
         if (const int rank = (*m_ranks)[std::size_t(tagClass)]; rank >= 0) {
             while (!m_loops.empty() && m_loops.back().rank >= rank)
@@ -1705,6 +1842,13 @@ private:
         m_outsideStart.reset();
         m_outsideCount = 0;
     }
+    void endStray()
+    {
+        if (m_strayStart)
+            add(FindingKind::outsideTransaction, *m_strayStart, m_strayCount);
+        m_strayStart.reset();
+        m_strayCount = 0;
+    }
 
     void checkHeader(const X12Segment &isa, std::uint32_t index)
     {
@@ -1734,7 +1878,12 @@ private:
                          const TrailerRule &rule)
     {
         const X12Segment trailer = m_segments[index];
-        if (trailer.element(1) != m_segments[header].element(rule.headerControl))
+        const std::string_view control = trailer.element(1);
+        const std::string_view headerControl = m_segments[header].element(rule.headerControl);
+        // An empty ST02 or SE02 has a finding of its own.
+        const bool emptySetControl = rule.controlMismatch == FindingKind::seControl &&
+                                     (control.empty() || headerControl.empty());
+        if (control != headerControl && !emptySetControl)
             add(rule.controlMismatch, index, header);
         if (kelvane::detail::readCount(trailer.element(0)) != count)
             add(rule.countMismatch, index, count);
@@ -1781,6 +1930,8 @@ private:
     std::unordered_set<std::string_view> m_seenSets;
     std::optional<std::uint32_t> m_outsideStart; // a run of segments outside any interchange
     std::size_t m_outsideCount = 0;
+    std::optional<std::uint32_t> m_strayStart; // a run in a group but outside any transaction set
+    std::size_t m_strayCount = 0;
     bool m_anyInterchange = false;
 };
 

@@ -581,6 +581,23 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
     }
 }
 
+TEST_F(CommandLineTest, FileThatIsNotX12IsAnError)
+{
+    const std::string notX12 = "the file does not look like X12: it has no ISA, GS or ST segment "
+                               "and almost none of its segments are known X12 segments";
+    // Without a delimiter, 5 MB is one segment: its line quotes 32 bytes of the tag.
+    const Outcome check = run({"--check", write("junk.png", std::string(5u << 20, 'X'))});
+    EXPECT_EQ(check.status, 3);
+    EXPECT_EQ(check.out, "segment 1 (" + std::string(32, 'X') + "\u2026): error: " + notX12 +
+                             "\n1 error, 0 warnings\n");
+    const Outcome json = run({"--dump-json", write("letter.txt", "Dear Ann, it is late.\n")});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(json.out.ends_with("],\"findings\":[\n{\"severity\":\"error\",\"position\":1,"
+                                   "\"message\":\"" +
+                                   notX12 + "\"}\n]}\n"))
+        << json.out;
+}
+
 TEST_F(CommandLineTest, SeveralFilesAsJsonLines)
 {
     std::string broken = smallClaim;

@@ -85,4 +85,46 @@ TEST(X12FindingsTest, Structure)
               V{"1 warning: ISA16 \"::\" is not a single character"});
 }
 
+TEST(X12FindingsTest, TransactionSetsBelongToGroups)
+{
+    using V = std::vector<std::string>;
+    const std::string group2 = "GS*HC*S*R*20240315*1230*8*X*005010~ST*837*0001~SE*2*0001~GE*1*8~";
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        V findings;
+    };
+    const std::vector<Case> cases{
+        {"StRightAfterIsa", isa + "ST*837*0001~SE*2*0001~IEA*0*000000001~",
+         V{"2 error: ST without GS"}},
+        {"StAfterGe",
+         isa + "GS*HC*S*R*20240315*1230*7*X*005010~ST*837*0001~SE*2*0001~GE*1*7~"
+               "ST*837*0002~SE*2*0002~IEA*1*000000001~",
+         V{"6 error: ST without GS"}},
+        // A run of segments outside the group's sets is one finding.
+        {"BetweenGsAndSt", replaced(sound(), "ST*837*0001~", "REF*1~REF*2~ST*837*0001~"),
+         V{"3 error: 2 segments in the group outside any transaction set"}},
+        {"BetweenSeAndStOrGe",
+         replaced(replaced(sound(), "SE*3*0001~", "SE*3*0001~N3*A~"), "SE*2*0002~",
+                  "SE*2*0002~N3*A~N4*B~"),
+         V{"6 error: 1 segment in the group outside any transaction set",
+           "9 error: 2 segments in the group outside any transaction set"}},
+        // Only within one group; the walk's own finding on the same set comes first.
+        {"RepeatedControlNumber",
+         replaced(replaced(sound(), "ST*837*0002~SE*2*0002~", "ST*837*0001~"), "GE*2*7~IEA*1*",
+                  "GE*2*7~" + group2 + "IEA*2*"),
+         V{"6 error: ST02 0001 has no SE: the set ends at GE",
+           "6 warning: ST02 0001 is already used in the group"}},
+        // An empty number is not also compared with the other one.
+        {"EmptyControlNumbers",
+         replaced(replaced(sound(), "ST*837*0001~", "ST*837~"), "SE*2*0002~", "SE*2~"),
+         V{"3 error: ST02 is empty", "7 error: SE02 is empty"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(check(c.text), c.findings);
+    }
+}
+
 } // namespace
