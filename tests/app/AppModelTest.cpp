@@ -173,8 +173,10 @@ TEST_F(AppModelTest, PanelsAndExport)
     ASSERT_TRUE(waitUntilIdle(model));
     EXPECT_EQ(model.errorMessage(),
               QStringLiteral("PDF export failed: Could not create the PDF context. \u201C") +
+                  QString::fromStdString((m_dir / "no" / "out.pdf").string()) +
+                  QStringLiteral("\u201D: the folder \u201C") +
                   QString::fromStdString((m_dir / "no").string()) +
-                  QStringLiteral("\u201D: No such file or directory."));
+                  QStringLiteral("\u201D does not exist."));
     EXPECT_FALSE(model.lastExport());
     EXPECT_TRUE(model.document());
 

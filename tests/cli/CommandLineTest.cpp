@@ -534,7 +534,7 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
         "1 error, 0 warnings\n";
     const std::string tree = "N3 \u2014 Party Address  \u2014 A\n";
 
-    struct Case
+    struct NamedCase
     {
         const char *name;
         std::vector<std::string> arguments;
@@ -542,7 +542,7 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
         std::string out;
         std::string err;
     };
-    const std::vector<Case> cases{
+    const std::vector<NamedCase> cases{
         {"Clean", {"--check", "clean.x12"}, 0, "No findings.\n", ""},
         {"TwoErrors",
          {"--check", "two-errors.x12"},
@@ -572,7 +572,7 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
              "==> odd\u241B[2Jname.x12 <==\n" + tree,
          "error: \u201Clatin1.x12\u201D is not valid UTF-8 text (byte 0xDC at offset 4)\n"},
     };
-    for (const Case &c : cases) {
+    for (const NamedCase &c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome outcome = run(c.arguments, {}, m_dir);
         EXPECT_EQ(outcome.status, c.status);

@@ -279,15 +279,21 @@ TEST(FastPathTest, WalkInTwoPartsMatchesTheWalkInOne)
 std::string escaped(std::string_view text)
 {
     std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        auto c = static_cast<unsigned char>(ch);
+        // A C1 control, U+0080 to U+009F, is 0xC2 and a byte below 0xA0.
+        const bool c1 =
+            c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (c1)
+            c = static_cast<unsigned char>(text[++i]);
         // Each byte with a short escape, followed by the letter after its backslash.
         const std::string_view named = "\"\"\\\\\nn\rr\tt\bb\ff";
         const std::size_t at = named.find(ch);
         if (at != std::string_view::npos && at % 2 == 0) {
             out += '\\';
             out += named[at + 1];
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c == 0x7F || c1) {
             char code[8];
             std::snprintf(code, sizeof code, "\\u%04x", unsigned(c));
             out += code;
@@ -301,9 +307,10 @@ std::string escaped(std::string_view text)
 TEST(FastPathTest, JsonEscapesMatchTheByteByByteEscape)
 {
     std::mt19937 random(1206);
-    const std::vector<std::string> pieces{"a",  "b",    "0",      " ",      "\"",
-                                          "\\", "\x01", "\x1F",   "\b",     "\f",
-                                          "\t", "\x7F", "\u00E9", "\u20AC", "x"};
+    // C1 controls, and characters whose UTF-8 shares their first byte.
+    const std::vector<std::string> pieces{
+        "a",  "b",    "0",      " ",      "\"", "\\",     "\x01",   "\x1F",   "\b",    "\f",
+        "\t", "\x7F", "\u00E9", "\u20AC", "x",  "\u0085", "\u009F", "\u00A0", "\u00C2"};
     for (int round = 0; round < 2000; ++round) {
         const std::string value = randomText(random, pieces, std::size_t(random() % 70));
         auto document = X12Parser::parse("ZZ*" + value + "*end~", "fast.x12");

@@ -115,20 +115,6 @@ TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
               std::string::npos);
 }
 
-TEST_F(X12JsonTest, DeleteAndC1ControlsAreEscaped)
-{
-    // Long enough for every scan width; U+00A0 and U+00E9 share or follow their first bytes.
-    const std::string value = "A\x7F"
-                              "B\u0085C\u00A0D\u00E9-0123456789abcdef-0123456789abcdef\u009F\u00C2";
-    auto document = parseOk("N3*" + value + "~");
-    ASSERT_TRUE(document);
-    const std::string escaped = "A\\u007fB\\u0085C\u00A0D\u00E9-0123456789abcdef-0123456789abcdef"
-                                "\\u009f\u00C2";
-    const std::string out = jsonOf(*document);
-    EXPECT_NE(out.find("\"raw\":\"N3*" + escaped + "\""), std::string::npos) << out;
-    EXPECT_NE(out.find("\"value\":\"" + escaped + "\""), std::string::npos) << out;
-}
-
 TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
 {
     // More segments than two blocks, so several blocks are rendered side by side.
