@@ -1583,6 +1583,8 @@ private:
     /// on both sides of its cut; the findings are in segment order, as the walk left them.
     void findRepeatedControls()
     {
+        if (m_table.kinds.empty())
+            return; // nothing to search, and no place to search from
         const auto *kinds = reinterpret_cast<const unsigned char *>(m_table.kinds.data());
         const std::size_t walked = m_table.findings.size();
         // The next transaction set header from `from` on, before `to`, or null.
