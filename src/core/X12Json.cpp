@@ -156,9 +156,15 @@ private:
             if (special != 0)
                 break;
         }
+        // The rest, and short texts (tags, references), a byte at a time by table.
+        static constexpr auto special = [] {
+            std::array<bool, 256> table{};
+            for (std::size_t c = 0; c < table.size(); ++c)
+                table[c] = c < 0x20 || c == '"' || c == '\\' || c == 0x7F || c == c1Lead;
+            return table;
+        }();
         for (; i < text.size(); ++i) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (c < 0x20 || c == '"' || c == '\\' || c == 0x7F || c == c1Lead)
+            if (special[static_cast<unsigned char>(text[i])])
                 return i;
         }
         return i;
