@@ -83,14 +83,10 @@ bool sameFile(const QString &a, const QString &b)
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-/// The permission bits of the file shown, for a report made from it: health data must not
-/// become more readable than it was. 0666 (the umask alone) when there is no file to ask.
+/// The permission bits of a report made from the file shown (see FileOutput::permissionsOf).
 unsigned permissionsOf(const std::optional<QString> &file)
 {
-    struct stat info;
-    if (!file || ::stat(QFile::encodeName(*file).constData(), &info) != 0)
-        return 0666;
-    return unsigned(info.st_mode & 0666);
+    return file ? FileOutput::permissionsOf(QFile::encodeName(*file).toStdString()) : 0666;
 }
 
 /// Writes the CSV for spreadsheets to `path`, in place only once complete, with `permissions`

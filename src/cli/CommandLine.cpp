@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/FileReadAhead.h"
 #include "cli/OutputSink.h"
 #include "core/FileOutput.h"
 #include "core/OrderedBlocks_p.h"
@@ -25,18 +26,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <condition_variable>
 #include <exception>
 #include <expected>
-#include <functional>
-#include <mutex>
 #include <memory>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -318,12 +314,6 @@ bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t 
     return !out.failed();
 }
 
-/// "-" names standard input.
-bool isStandardInput(std::string_view path)
-{
-    return path == "-";
-}
-
 /// How a file operand is named in headers and messages: as given, standard input as such.
 std::string_view shownPath(std::string_view path)
 {
@@ -368,27 +358,6 @@ int worse(int a, int b)
     return a == 1 || b == 1 ? 1 : std::max(a, b);
 }
 
-/// One file of several, read and parsed, or why it could not be.
-struct LoadedFile
-{
-    std::shared_ptr<const X12Document> document;
-    std::string error;  // when there is no document; names the file
-    std::string output; // the whole output of a small document, made beside the parse
-    bool rendered = false;
-    bool outOfMemory = false; // the error is that memory ran out
-
-    /// Frees what it holds. Assigning an empty string would keep the buffer (libstdc++ reuses
-    /// it), and each of many files holding its output's would add up to gigabytes.
-    void clear()
-    {
-        document.reset();
-        std::string().swap(error);
-        std::string().swap(output);
-        rendered = false;
-        outOfMemory = false;
-    }
-};
-
 /// Documents of fewer bytes than this have their output made on the worker that parsed them, so
 /// that many small files are written on every core too (a large one is rendered on every core
 /// by itself); a few of them in flight hold a few tens of megabytes at most.
@@ -426,265 +395,6 @@ LoadedFile loadFile(std::string_view path, TextFile::Decoding decoding)
     return file;
 }
 
-/// Whether the process runs under a memory limit (ulimit -v or -d).
-bool hasMemoryLimit()
-{
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        struct rlimit current;
-        if (::getrlimit(resource, &current) == 0 && current.rlim_cur != RLIM_INFINITY)
-            return true;
-    }
-    return false;
-}
-
-/// How many bytes of input may be read ahead of the file in use: an eighth of the machine's
-/// memory, and never more than 1 GiB. A document takes two to three times its file's size, and
-/// the file in use holds its own beside them.
-std::size_t readAheadBudget()
-{
-    const std::uint64_t memory =
-        std::uint64_t(::sysconf(_SC_PHYS_PAGES)) * std::uint64_t(::sysconf(_SC_PAGE_SIZE));
-    return std::size_t(std::min<std::uint64_t>(memory / 8, std::uint64_t(1) << 30));
-}
-
-/// The size of a regular file, or nothing for anything else (a pipe tells its size only once
-/// read, and may keep its reader waiting).
-std::optional<std::size_t> sizeOnDisk(std::string_view path)
-{
-    struct stat info;
-    if (isStandardInput(path) || ::stat(std::string(path).c_str(), &info) != 0 ||
-        !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return std::size_t(info.st_size);
-}
-
-/// Whether a file can be read a second time: a regular file can, a pipe cannot.
-bool canReadAgain(std::string_view path)
-{
-    struct stat info;
-    return !isStandardInput(path) && ::stat(std::string(path).c_str(), &info) == 0 &&
-           S_ISREG(info.st_mode);
-}
-
-/// Reads and parses files on worker threads ahead of the one in use, and hands them over in the
-/// order given. While the file in turn is being read, this thread reads a later regular file,
-/// and it reads a pipe only in its turn, so a pipe that blocks never holds back a file before it.
-/// Read-ahead is bounded by bytes (see readAheadBudget) as well as by count; the file in turn is
-/// read whatever its size. A file that ran out of memory while others were held is read again once
-/// they are gone, alone, and from then on every file is read alone. Under a memory limit every file
-/// is read alone from the start, on this thread: the limit was set for what one file takes, and
-/// each worker would take its stack and its own heap from it too.
-class FileReadAhead
-{
-public:
-    using Load = std::function<void(std::size_t index, LoadedFile &file)>;
-
-    FileReadAhead(std::span<const std::string_view> paths, Load load)
-        : m_paths(paths), m_load(std::move(load)), m_files(paths.size()),
-          m_budget(readAheadBudget())
-    {
-        const std::size_t threads = std::min<std::size_t>(
-            {std::max(1u, std::thread::hardware_concurrency()), 8, paths.size()});
-        m_ahead = 2 * threads;
-        m_limited = hasMemoryLimit();
-        m_alone = m_limited;
-        for (std::size_t k = 0; k + 1 < threads && !m_alone; ++k) {
-            try {
-                m_workers.emplace_back([this] { work(); });
-            } catch (const std::system_error &) {
-                break; // no thread to be had: this one reads every file in its turn
-            }
-        }
-    }
-    FileReadAhead(const FileReadAhead &) = delete;
-    FileReadAhead &operator=(const FileReadAhead &) = delete;
-
-    ~FileReadAhead()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_workers.clear();
-    }
-
-    /// The file at `index`, read; call with 0, 1, 2… and release() each before the next.
-    LoadedFile &take(std::size_t index)
-    {
-        std::unique_lock lock(m_mutex);
-        File &file = m_files[index];
-        for (;;) {
-            if (file.state == State::ready)
-                break;
-            if (file.state == State::released ||
-                (file.state == State::waiting && m_next == index)) {
-                if (file.state == State::waiting)
-                    ++m_next;
-                loadHere(lock, index);
-                break;
-            }
-            // A worker reads it: meanwhile read a later file, unless it may block.
-            if (!m_alone && canTakeNext() && (!m_files[m_next].size || m_files[m_next].regular)) {
-                takeNext(lock, true);
-                continue;
-            }
-            m_changed.wait(lock);
-        }
-        if (file.loaded.outOfMemory && !m_alone && canReadAgain(m_paths[index])) {
-            // Others were held beside it: read it again with nothing else in memory.
-            m_alone = true;
-            m_changed.wait(lock, [this] { return m_loading == 0; });
-            for (std::size_t later = index + 1; later < m_next; ++later) {
-                File &held = m_files[later];
-                if (held.state == State::ready && canReadAgain(m_paths[later])) {
-                    held.loaded.clear();
-                    m_inFlight -= held.bytes;
-                    held.bytes = 0;
-                    held.state = State::released;
-                }
-            }
-            file.loaded.clear();
-            loadHere(lock, index);
-        }
-        return file.loaded;
-    }
-
-    /// Frees the file at `index` once it has been used.
-    void release(std::size_t index)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            File &file = m_files[index];
-            // Its output's buffer serves a later file: growing one anew for every small file
-            // cost a tenth of the time of --dump-json on a thousand of them.
-            if (file.loaded.output.capacity() > 0 && m_spareOutputs.size() < m_ahead)
-                m_spareOutputs.push_back(std::move(file.loaded.output));
-            file.loaded.clear();
-            m_inFlight -= file.bytes;
-            file.bytes = 0;
-            file.state = State::used;
-            ++m_used;
-        }
-        m_changed.notify_all();
-#if defined(__GLIBC__)
-        // Under a limit what the heap keeps of a file counts against the next one.
-        if (m_limited)
-            ::malloc_trim(0);
-#endif
-    }
-
-private:
-    enum class State : std::uint8_t { waiting, loading, ready, released, used };
-    struct File
-    {
-        LoadedFile loaded;
-        std::size_t bytes = 0;           // counted against the budget while read or held
-        std::optional<std::size_t> size; // once asked; 0 for a pipe
-        bool regular = false;
-        State state = State::waiting;
-    };
-
-    bool fits(std::size_t bytes) const
-    {
-        return m_inFlight == 0 || m_inFlight + bytes <= m_budget;
-    }
-
-    /// Reads the file on the calling thread; called and returns with the lock held.
-    void loadHere(std::unique_lock<std::mutex> &lock, std::size_t index)
-    {
-        File &file = m_files[index];
-        file.state = State::loading;
-        ++m_loading;
-        LoadedFile loaded;
-        if (!m_spareOutputs.empty()) {
-            loaded.output = std::move(m_spareOutputs.back());
-            loaded.output.clear();
-            m_spareOutputs.pop_back();
-        }
-        lock.unlock();
-        m_load(index, loaded);
-        lock.lock();
-        finish(index, std::move(loaded));
-    }
-
-    /// Keeps a file read; called with the lock held.
-    void finish(std::size_t index, LoadedFile &&loaded)
-    {
-        File &file = m_files[index];
-        const std::size_t bytes = loaded.document ? loaded.document->text().size() : 0;
-        m_inFlight = m_inFlight - file.bytes + bytes;
-        file.bytes = bytes;
-        file.loaded = std::move(loaded);
-        file.state = State::ready;
-        --m_loading;
-        m_changed.notify_all();
-    }
-
-    /// Whether the next file may be read now: within the count ahead and the budget.
-    bool canTakeNext() const
-    {
-        return m_next < m_files.size() && m_next < m_used + m_ahead &&
-               (!m_files[m_next].size || fits(*m_files[m_next].size));
-    }
-
-    /// Reads the next file on the calling thread, once its size is known; only a regular file
-    /// when `regularOnly`. False when it did not read it: it only asked its size, or the file is
-    /// no regular file. Called and returns with the lock held.
-    bool takeNext(std::unique_lock<std::mutex> &lock, bool regularOnly)
-    {
-        const std::size_t index = m_next;
-        File &file = m_files[index];
-        if (!file.size) {
-            // Asked outside the lock: a file system can be slow to answer.
-            lock.unlock();
-            const std::optional<std::size_t> size = sizeOnDisk(m_paths[index]);
-            lock.lock();
-            file.size = size.value_or(0);
-            file.regular = size.has_value();
-            m_changed.notify_all();
-            return false;
-        }
-        if (regularOnly && !file.regular)
-            return false;
-        ++m_next;
-        file.bytes = *file.size;
-        m_inFlight += file.bytes;
-        loadHere(lock, index);
-        return true;
-    }
-
-    void work()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] {
-                return m_stop || m_alone || m_next >= m_files.size() || canTakeNext();
-            });
-            if (m_stop || m_alone || m_next >= m_files.size())
-                return;
-            takeNext(lock, false);
-        }
-    }
-
-    std::span<const std::string_view> m_paths;
-    Load m_load;
-    std::vector<File> m_files;
-    std::size_t m_budget;
-    std::size_t m_ahead = 2;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::size_t m_next = 0;                  // the next file a worker takes
-    std::size_t m_used = 0;                  // files used and released
-    std::size_t m_inFlight = 0;              // bytes of the files being read or held
-    std::size_t m_loading = 0;               // files being read
-    std::vector<std::string> m_spareOutputs; // buffers of outputs written, for later files
-    bool m_limited = false;                  // the process has a memory limit
-    bool m_alone = false;                    // every file is read alone, by this thread
-    bool m_stop = false;
-    std::vector<std::jthread> m_workers; // last: they stop before the rest goes
-};
-
 /// Reads and parses the files on every core, ahead of the one in use within a budget of bytes
 /// (see FileReadAhead), and hands them to use(index, file) on this thread in the order given.
 /// For a small document render(document, output) may make its output where it was parsed, and
@@ -698,7 +408,7 @@ void forEachFile(std::span<const std::string_view> paths, TextFile::Decoding dec
     // By default glibc gives the freed top of the heap back to the system each time and the next
     // file faults the same pages in again: that doubled the time of --dump-json on 1,000 small
     // files. Keep up to 64 MiB of it for the next file instead, unless memory is limited.
-    if (!hasMemoryLimit()) {
+    if (!CommandLine::memoryLimit()) {
         ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
         ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
     }
@@ -1032,16 +742,6 @@ int withOffscreenGui(Run &&run)
     return run();
 }
 
-/// The permission bits of an input, for its report: health data must not become more readable
-/// than it was. 0666 (the umask alone) when they cannot be read.
-unsigned permissionsOf(std::string_view input)
-{
-    struct stat info;
-    const int status = isStandardInput(input) ? ::fstat(STDIN_FILENO, &info)
-                                              : ::stat(std::string(input).c_str(), &info);
-    return status == 0 ? unsigned(info.st_mode & 0666) : 0666u;
-}
-
 /// Writes the report of `input`, the destination having been checked, and prints the summary
 /// line and where it went. The status.
 int writeReport(const X12Document &document, std::string_view input, const std::string &output,
@@ -1051,7 +751,7 @@ int writeReport(const X12Document &document, std::string_view input, const std::
     TerminalProgress progress(errFd);
     const auto written = PDFExporter::write(
         document, output, [&progress](double done) { return progress(done); },
-        permissionsOf(input));
+        FileOutput::permissionsOf(isStandardInput(input) ? "/dev/stdin" : std::string(input)));
     progress.finish();
     if (!written)
         return fail(errFd, written.error().description());
@@ -1282,30 +982,32 @@ std::optional<int> run(std::span<const std::string_view> arguments, int outFd, i
     return std::nullopt;
 }
 
+std::optional<MemoryLimit> memoryLimit() noexcept
+{
+    std::optional<MemoryLimit> smallest;
+    for (const auto &[resource, option] :
+         {std::pair{RLIMIT_AS, "-v"}, std::pair{RLIMIT_DATA, "-d"}}) {
+        struct rlimit current;
+        if (::getrlimit(resource, &current) == 0 && current.rlim_cur != RLIM_INFINITY &&
+            (!smallest || current.rlim_cur < smallest->bytes))
+            smallest = MemoryLimit{current.rlim_cur, option};
+    }
+    return smallest;
+}
+
 void describeMemoryLimit(char *text, std::size_t size) noexcept
 {
     if (size == 0)
         return;
-    // The smaller of the address space and data limits, when either is set.
-    const char *option = nullptr;
-    rlim_t limit = RLIM_INFINITY;
-    for (const auto &[resource, name] :
-         {std::pair{RLIMIT_AS, "-v"}, std::pair{RLIMIT_DATA, "-d"}}) {
-        struct rlimit current;
-        if (::getrlimit(resource, &current) == 0 && current.rlim_cur != RLIM_INFINITY &&
-            current.rlim_cur < limit) {
-            limit = current.rlim_cur;
-            option = name;
-        }
-    }
-    if (option == nullptr) {
+    const std::optional<MemoryLimit> limit = memoryLimit();
+    if (!limit) {
         text[0] = '\0';
         return;
     }
-    const double mebibytes = double(limit) / (1024.0 * 1024.0);
+    const double mebibytes = double(limit->bytes) / (1024.0 * 1024.0);
     std::snprintf(text, size, " within this process's limit of %.*f %s (ulimit %s)",
                   mebibytes < 1024 ? 0 : 1, mebibytes < 1024 ? mebibytes : mebibytes / 1024,
-                  mebibytes < 1024 ? "MiB" : "GiB", option);
+                  mebibytes < 1024 ? "MiB" : "GiB", limit->option);
 }
 
 void reportOutOfMemory(int errFd) noexcept

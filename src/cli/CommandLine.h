@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -15,6 +16,15 @@ void runIfRequested(int argc, char **argv);
 /// The same dispatch without ending the process: the mode's exit status, or nullopt when no mode
 /// was requested. arguments[0] is the program path. Output goes to the given descriptors.
 std::optional<int> run(std::span<const std::string_view> arguments, int outFd, int errFd);
+
+/// The smaller of the process's address-space and data limits, and the ulimit option that sets
+/// it, when either is set.
+struct MemoryLimit
+{
+    std::uint64_t bytes;
+    const char *option; // "-v" or "-d"
+};
+std::optional<MemoryLimit> memoryLimit() noexcept;
 
 /// " within this process's limit of 512 MiB (ulimit -v)" when a memory limit is set, else an
 /// empty text, written into `text`. Allocates nothing.

@@ -194,6 +194,12 @@ int writeAll(int fd, std::string_view text)
     return 0;
 }
 
+unsigned permissionsOf(const std::string &path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 ? unsigned(info.st_mode & 0666) : 0666u;
+}
+
 std::string Failure::reason() const
 {
     if (path.empty())

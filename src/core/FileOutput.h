@@ -14,6 +14,11 @@ namespace FileOutput {
 /// or the errno of the failure.
 int writeAll(int fd, std::string_view text);
 
+/// The permission bits a report made from the file at `path` may have, so that it is never more
+/// readable than its input: the file's own read and write bits, or 0666 (the umask alone) when
+/// they cannot be read.
+unsigned permissionsOf(const std::string &path);
+
 struct Failure
 {
     Failure(std::string file, int errorNumber, std::string folder = {})
