@@ -1,6 +1,6 @@
 #include "Generate837.h"
 
-#include "core/X12Parser.h"
+#include "core/parse/X12Parser.h"
 
 #include <benchmark/benchmark.h>
 

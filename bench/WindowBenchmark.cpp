@@ -9,7 +9,7 @@
 #include "app/AppModel.h"
 #include "app/ContentView.h"
 #include "app/Platform.h"
-#include "core/X12Document.h"
+#include "core/model/X12Document.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,11 +2,11 @@
 
 #include "app/DisplayText.h"
 #include "app/Platform.h"
-#include "core/SegmentFilter.h"
-#include "core/FileOutput.h"
-#include "core/TextFile.h"
-#include "core/X12Csv.h"
-#include "core/X12Parser.h"
+#include "core/search/SegmentFilter.h"
+#include "core/output/FileOutput.h"
+#include "core/text/TextFile.h"
+#include "core/output/X12Csv.h"
+#include "core/parse/X12Parser.h"
 #include "pdf/PDFExporter.h"
 
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "app/Platform.h"
 #include "app/Style.h"
 #include "core/Version.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Document.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
 
 #include <QAction>
 #include <QApplication>

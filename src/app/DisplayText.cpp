@@ -1,6 +1,6 @@
 #include "app/DisplayText.h"
 
-#include "core/VisibleText.h"
+#include "core/text/VisibleText.h"
 
 namespace DisplayText {
 

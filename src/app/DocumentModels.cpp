@@ -1,9 +1,9 @@
 #include "app/DocumentModels.h"
 
 #include "app/DisplayText.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Document.h"
-#include "core/X12GuideLoops.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
+#include "core/guides/X12GuideLoops.h"
 
 #include <algorithm>
 

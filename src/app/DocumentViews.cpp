@@ -6,8 +6,8 @@
 #include "app/Inspector.h"
 #include "app/RowListView.h"
 #include "app/Style.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Document.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,9 +3,9 @@
 #include "app/AppModel.h"
 #include "app/DisplayText.h"
 #include "app/Style.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Document.h"
-#include "core/X12GuideLoops.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
+#include "core/guides/X12GuideLoops.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/DisplayText.h"
-#include "core/X12Dictionary.h"
+#include "core/dictionary/X12Dictionary.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/X12Document.h"
+#include "core/model/X12Document.h"
 
 #include <QColor>
 #include <QFont>

@@ -2,15 +2,15 @@
 
 #include "cli/FileReadAhead.h"
 #include "cli/OutputSink.h"
-#include "core/FileOutput.h"
-#include "core/OrderedBlocks_p.h"
-#include "core/TextFile.h"
+#include "core/output/FileOutput.h"
+#include "core/support/OrderedBlocks_p.h"
+#include "core/text/TextFile.h"
 #include "core/Version.h"
-#include "core/VisibleText.h"
-#include "core/X12Csv.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Json.h"
-#include "core/X12Parser.h"
+#include "core/text/VisibleText.h"
+#include "core/output/X12Csv.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/output/X12Json.h"
+#include "core/parse/X12Parser.h"
 #include "pdf/PDFExporter.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "cli/FileReadAhead.h"
 
 #include "cli/CommandLine.h"
-#include "core/X12Document.h"
+#include "core/model/X12Document.h"
 
 #include <algorithm>
 #include <system_error>

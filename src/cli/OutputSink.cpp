@@ -1,6 +1,6 @@
 #include "cli/OutputSink.h"
 
-#include "core/FileOutput.h"
+#include "core/output/FileOutput.h"
 
 #include <cerrno>
 

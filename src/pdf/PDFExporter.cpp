@@ -1,9 +1,9 @@
 #include "pdf/PDFExporter.h"
 
-#include "core/FileOutput.h"
-#include "core/VisibleText.h"
-#include "core/X12Dictionary.h"
-#include "core/X12Document.h"
+#include "core/output/FileOutput.h"
+#include "core/text/VisibleText.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ReportLines.h"
+#include "core/output/ReportLines.h"
 
 #include <cstddef>
 #include <expected>

@@ -1,7 +1,7 @@
 #include "app/AppModel.h"
 #include "app/AppTestSupport.h"
 #include "common/Files.h"
-#include "core/X12Document.h"
+#include "core/model/X12Document.h"
 
 #include <QObject>
 

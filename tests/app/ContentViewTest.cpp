@@ -6,7 +6,7 @@
 #include "app/Inspector.h"
 #include "app/RowListView.h"
 #include "app/Style.h"
-#include "core/X12Document.h"
+#include "core/model/X12Document.h"
 
 #include <QApplication>
 #include <QButtonGroup>

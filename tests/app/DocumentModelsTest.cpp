@@ -1,6 +1,6 @@
 #include "app/AppTestSupport.h"
 #include "app/DocumentModels.h"
-#include "core/X12Parser.h"
+#include "core/parse/X12Parser.h"
 
 #include <QAbstractItemModelTester>
 

@@ -4,7 +4,7 @@
 #include "app/DefaultHandler.h"
 #include "app/DisplayText.h"
 #include "app/KelvaneApp.h"
-#include "core/X12Dictionary.h"
+#include "core/dictionary/X12Dictionary.h"
 
 #include <QApplication>
 #include <QMenu>

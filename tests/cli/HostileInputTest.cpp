@@ -4,8 +4,8 @@
 
 #include "common/HostileInputs.h"
 #include "common/Process.h"
-#include "core/Unicode_p.h"
-#include "core/X12Csv.h"
+#include "core/text/Unicode_p.h"
+#include "core/output/X12Csv.h"
 #include "common/Files.h"
 
 #include <gtest/gtest.h>

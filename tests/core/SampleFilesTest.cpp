@@ -1,10 +1,10 @@
 // Public sample files (see data/README.md): every one parses, and the tree keeps every segment
 // once, in file order, with exact parent and row links.
 
-#include "core/TextFile.h"
-#include "core/X12Parser.h"
+#include "core/text/TextFile.h"
+#include "core/parse/X12Parser.h"
 
-#include "TestSupport.h"
+#include "core/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/X12Json.h"
-#include "core/X12Parser.h"
+#include "core/output/X12Json.h"
+#include "core/parse/X12Parser.h"
 #include "common/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 
 #include "FuzzCheck.h"
 
-#include "core/TextFile.h"
-#include "core/X12Parser.h"
+#include "core/text/TextFile.h"
+#include "core/parse/X12Parser.h"
 
 #include <cstddef>
 #include <cstdint>

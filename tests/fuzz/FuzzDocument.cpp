@@ -4,13 +4,13 @@
 
 #include "FuzzCheck.h"
 
-#include "core/ReportLines.h"
-#include "core/SegmentFilter.h"
-#include "core/TextFile.h"
-#include "core/X12Csv.h"
-#include "core/X12Document.h"
-#include "core/X12Json.h"
-#include "core/X12Parser.h"
+#include "core/output/ReportLines.h"
+#include "core/search/SegmentFilter.h"
+#include "core/text/TextFile.h"
+#include "core/output/X12Csv.h"
+#include "core/model/X12Document.h"
+#include "core/output/X12Json.h"
+#include "core/parse/X12Parser.h"
 
 #include <algorithm>
 #include <cstddef>

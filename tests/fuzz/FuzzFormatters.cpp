@@ -3,7 +3,7 @@
 
 #include "FuzzCheck.h"
 
-#include "core/X12Dictionary.h"
+#include "core/dictionary/X12Dictionary.h"
 
 #include <cstddef>
 #include <cstdint>

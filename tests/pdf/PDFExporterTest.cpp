@@ -1,6 +1,6 @@
 #include "pdf/PDFExporter.h"
 
-#include "core/X12Parser.h"
+#include "core/parse/X12Parser.h"
 
 #include "../core/TestSupport.h"
 #include "common/Files.h"

@@ -1,0 +1,253 @@
+#include "core/search/SegmentFilter.h"
+#include "core/guides/X12GuideLoops.h"
+#include "core/output/X12Json.h"
+
+#include "core/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace testing_support;
+
+namespace {
+
+/// Each segment's loop ID, "-" for none, separated by spaces.
+std::string loopIDs(const X12Document &document)
+{
+    std::string ids;
+    const X12GuideLoops &loops = document.guideLoops();
+    for (std::uint32_t i = 0; i < document.segments().size(); ++i) {
+        if (i > 0)
+            ids += ' ';
+        const auto loop = loops.loopOf(i);
+        ids += loop ? std::string(loop->id) : "-";
+    }
+    return ids;
+}
+
+constexpr std::string_view header =
+    "ISA*00*          *00*          *ZZ*SUBMITTER      *ZZ*RECEIVER       *240101*1200*^*00501*"
+    "000000001*0*P*:~\n";
+
+/// An 837I of the 005010X223A2 guide, written for these tests.
+const std::string institutional =
+    std::string(header) +
+    "GS*HC*S1*R1*20240101*1200*1*X*005010X223A2~ST*837*0001*005010X223A2~"
+    "BHT*0019*00*1*20240101*1200*CH~NM1*41*2*SUBMITTER*****46*S1~PER*IC*X*TE*5555555555~"
+    "NM1*40*2*RECEIVER*****46*R1~HL*1**20*1~NM1*85*2*HOSPITAL*****XX*1234567893~N3*1 MAIN ST~"
+    "N4*CITY*ST*12345~REF*EI*123456789~HL*2*1*22*0~SBR*P*18*******MC~"
+    "NM1*IL*1*DOE*JANE****MI*123~NM1*PR*2*MEDICARE*****PI*00120~CLM*ABC*100***11:A:1**A*Y*Y~"
+    "DTP*434*RD8*20240101-20240102~CL1*1*1*01~HI*ABK:R69~NM1*71*1*SMITH*JOHN****XX*1234567893~"
+    "LX*1~SV2*0450*HC:99283*100*UN*1~DTP*472*D8*20240101~SE*23*0001~GE*1*1~IEA*1*000000001~";
+
+/// A 270 of the 005010X279A1 guide, written for these tests.
+const std::string inquiry = std::string(header) +
+                            "GS*HS*S1*R1*20240101*1200*1*X*005010X279A1~ST*270*0001*005010X279A1~"
+                            "BHT*0022*13*10001234*20240101*1319~HL*1**20*1~"
+                            "NM1*PR*2*PAYER*****PI*12345~HL*2*1*21*1~"
+                            "NM1*1P*2*PROVIDER*****XX*1234567893~HL*3*2*22*0~"
+                            "TRN*1*93175-012547*9877281234~NM1*IL*1*DOE*JOHN****MI*11122333301~"
+                            "DMG*D8*19800519~DTP*291*D8*20240101~EQ*30~SE*13*0001~GE*1*1~"
+                            "IEA*1*000000001~";
+
+/// The 277 of 005010X212 in the test data answers for eight claims, each the same way.
+const std::string claimStatus = [] {
+    std::string loops = "- - - -";
+    for (int claim = 0; claim < 8; ++claim)
+        loops += " 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2100D 2200D 2200D 2200D 2200D 2200D";
+    return loops + " - - -";
+}();
+
+struct Sample
+{
+    std::string file; // in the test data; empty for `text`
+    std::string text;
+    std::string loops; // every segment's loop ID, as loopIDs gives them
+};
+
+// Real files of each guide. The sequences were checked by hand against the guides' loop layouts
+// and agree with the walk of an independent script over the same table.
+const Sample samples[] = {
+    {"837p-x12_valid.txt", "",
+     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2010AA 2010AA 2010AB 2010AB "
+     "2010AB 2000B 2000B 2010BA 2010BB 2300 2300 2400 2400 2400 2000B 2000B 2010BA 2010BB 2300 "
+     "2300 2400 2400 2400 - - -"},
+    {"837p-X222-oxygen.edi", "",
+     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BA "
+     "2010BA 2010BA 2010BB 2300 2300 2400 2400 2400 2400 2400 2400 2400 2400 2420E 2420E 2420E "
+     "2420E 2420E 2440 2440 2440 2440 2440 2440 2440 2440 2440 2440 2400 2400 2400 2400 2400 "
+     "2400 2400 2400 2420E 2420E 2420E 2420E 2420E 2440 2440 2440 2440 2440 2440 2440 2440 2440 "
+     "2440 - - -"},
+    {"", institutional,
+     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BB 2300 "
+     "2300 2300 2300 2310A 2400 2400 2400 - - -"},
+    {"837d-claim-from-billing-provider-to-payer-a.edi", "",
+     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BB "
+     "2000C 2000C 2010CA 2010CA 2010CA 2010CA 2300 2300 2300 2310B 2310B 2400 2400 2400 - - -"},
+    {"835-medicare-part-a.835", "",
+     "- - - - - - 1000A 1000A 1000A 1000A 1000B 2000 2000 2000 2100 2100 2100 2100 2100 2100 "
+     "2100 2000 2000 2100 2100 2100 2100 2100 - - - -"},
+    {"834-834_ls_le_ls.txt", "",
+     "- - - - - 1000A 1000B 2000 2000 2000 2000 2000 2000 2000 2100A 2100A 2100A 2100A 2100A "
+     "2100A 2100A 2100A 2100B 2100B 2100C 2100C 2100C 2100G 2100G 2300 2300 2300 2320 2320 2000 "
+     "2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 "
+     "2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 "
+     "2700 2750 2750 2000 - - -"},
+    {"", inquiry, "- - - - 2000A 2100A 2000B 2100B 2000C 2000C 2100C 2100C 2100C 2110C - - -"},
+    {"271-dependent-health-benefit-check.271", "",
+     "- - - - 2000A 2100A 2000B 2100B 2000C 2100C 2100C 2100C 2100C 2000D 2000D 2100D 2100D "
+     "2100D 2100D 2100D 2100D 2110D 2110D 2110D 2120D 2110D 2110D 2110D 2110D - - -"},
+    {"276-claim-level-status.276", "",
+     "- - - - 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2000D 2100D 2200D 2200D 2200D 2200D "
+     "2200D 2000D 2000D 2100D 2200D 2200D 2200D 2200D 2200D 2000C 2100C 2000D 2100D 2000E 2000E "
+     "2100E 2200E 2200E 2210E 2210E - - -"},
+    {"277-x12_277_x212.txt", "", claimStatus},
+    {"277ca-x12_277CA_rejected.txt", "",
+     "- - - - 2000A 2100A 2200A 2200A 2200A 2000B 2100B 2200B 2200B 2200B 2200B 2000C 2100C "
+     "2200C 2000D 2100D 2200D 2200D 2200D 2200D 2200D - - -"},
+    {"820-list-bill.edi", "",
+     "- - - - - - - 1000A 1000B 2000B 2100B 2300B 2000B 2100B 2300B 2320B 2000B 2100B 2300B "
+     "2320B - - -"},
+    {"999-x12_999_accepted_ta1.txt", "", "- - - - - 2000 2100 2100 2000 - - - -"},
+    // A 4010 guide, named by GS08 alone.
+    {"837i-homeowners.837", "",
+     "- - - - - 1000A 1000A 1000B 2000A 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA "
+     "2010BA 2010BA 2010BC 2000C 2000C 2010CA 2010CA 2010CA 2010CA 2010CA 2300 2300 2300 2300 "
+     "2310A 2310A 2310C 2400 2400 2400 2400 2400 2400 2400 2400 2400 - - -"},
+};
+
+TEST(X12GuideLoopsTest, PlacesEverySegmentOfRealSamples)
+{
+    for (const Sample &sample : samples) {
+        SCOPED_TRACE(sample.file);
+        auto document = parseOk(sample.file.empty() ? sample.text : readData(sample.file));
+        ASSERT_TRUE(document);
+        EXPECT_EQ(loopIDs(*document), sample.loops);
+    }
+}
+
+TEST(X12GuideLoopsTest, NodesGetTheLoopTheirSegmentBegins)
+{
+    auto document = parseOk(readData("837p-x12_valid.txt"));
+    ASSERT_TRUE(document);
+    const X12GuideLoops &loops = document->guideLoops();
+    // NM1*85 begins 2010AA; the N3 after it is in the loop without beginning it.
+    EXPECT_EQ(loops.loopBegunBy(8), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
+    EXPECT_EQ(loops.loopOf(9), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
+    EXPECT_EQ(loops.loopBegunBy(9), std::nullopt);
+    EXPECT_EQ(loops.loopBegunBy(21), (X12GuideLoop{"2300", "Claim Information"}));
+    EXPECT_EQ(loops.loopBegunBy(3), std::nullopt); // BHT, at the level of the set
+    EXPECT_EQ(loops.loopOf(1000), std::nullopt);
+}
+
+TEST(X12GuideLoopsTest, ChoosesTheGuideBySetAndVersion)
+{
+    const std::string body = "HL*1**20*1~NM1*85*2*X~HL*2*1*22*0~NM1*IL*1*Y~CLM*1*5~SE*7*1~";
+    struct Case
+    {
+        std::string group;       // GS08
+        std::string transaction; // ST01 and ST03
+        const char *loops;
+    };
+    const Case cases[] = {
+        {"005010X222A1", "837*1*005010X222A1", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        // ST03 wins over GS08; without addenda a version still names its guide.
+        {"005010X279A1", "837*1*005010X222", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        {"005010X222A1", "837*1", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        // A version that names no guide gives way to the group's.
+        {"005010X222A1", "837*1*005010X999", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        // An unknown version, or a set the guide is not for, places nothing.
+        {"004010X999", "837*1*005010X999", "- - - - - - - -"},
+        {"005010X222A1", "850*1", "- - - - - - - -"},
+        {"", "837*1", "- - - - - - - -"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.transaction + " in " + c.group);
+        auto document =
+            parseOk("GS*HC*A*B*1*1*1*X*" + c.group + "~ST*" + c.transaction + "~BHT*0019~" + body);
+        ASSERT_TRUE(document);
+        // GS and ST are at no loop's level.
+        EXPECT_EQ(loopIDs(*document), std::string("- ") + c.loops);
+    }
+
+    // Requests and responses of the 4010 278 share a version: BHT02 tells them apart.
+    for (const auto &[purpose, name] :
+         {std::pair("13", "Utilization Management Organizational (UMO) Name"),
+          std::pair("11", "Utilization Management Organization (UMO) Name")}) {
+        auto document = parseOk(std::string("GS*HI*A*B*1*1*1*X*004010X094A1~ST*278*1~BHT*0078*") +
+                                purpose + "~HL*1**20*1~NM1*X3*2*UMO~SE*5*1~");
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->guideLoops().loopOf(4), (X12GuideLoop{"2010A", name}));
+    }
+}
+
+TEST(X12GuideLoopsTest, WalksOddSetsWithoutHarm)
+{
+    struct Case
+    {
+        const char *text;
+        const char *loops;
+    };
+    const Case cases[] = {
+        // A segment the guide does not have stays out and closes nothing.
+        {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~ZZZ*1~N3*A~SE*5*1~",
+         "- 2000A 2010AA - 2010AA -"},
+        // A loop begun again closes the first, and what was open in it.
+        {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~HL*2**20*1~N3*A~SE*5*1~",
+         "- 2000A 2010AA 2000A - -"},
+        // A set without SE ends at the next ST, which starts over.
+        {"ST*837*1*005010X222A1~HL*1**20*1~ST*837*2*005010X222A1~NM1*85*2*X~HL*1**20*1~",
+         "- 2000A - - 2000A"},
+        // Segments outside every set, and a set with nothing but its envelope.
+        {"HL*1**20*1~ST*837*1*005010X222A1~SE*2*1~", "- - -"},
+        // The composite's first component begins a payment's service line (SVC01-1).
+        {"ST*835*1*005010X221A1~LX*1~CLP*A*1~SVC*HC:99213*10~SVC*ZZ:1*10~SE*6*1~",
+         "- 2000 2100 2110 - -"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        auto document = parseOk(c.text);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(loopIDs(*document), c.loops);
+    }
+}
+
+TEST(X12GuideLoopsTest, JsonEndsSegmentsAndNodesWithTheirLoop)
+{
+    auto document =
+        parseOk("ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~SE*4*1~HL*1**20*1~", "g.x12");
+    ASSERT_TRUE(document);
+    const std::string text = jsonOf(*document);
+    // The segment's loop follows its elements; the node's follows its children.
+    EXPECT_NE(text.find("\"value\":\"X\"}],\"loop\":{\"id\":\"2010AA\",\"name\":\"Billing "
+                        "Provider Name\"}},\n{\"position\":4"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"position\":3,\"children\":[],\"loop\":{\"id\":\"2010AA\",\"name\":"
+                        "\"Billing Provider Name\"}}"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"children\":[{\"kind\":\"loop\""), std::string::npos);
+    // ST, SE and the HL after the set have none.
+    std::size_t loopsInText = 0;
+    for (std::size_t at = text.find("\"loop\":"); at != std::string::npos;
+         at = text.find("\"loop\":", at + 1))
+        ++loopsInText;
+    EXPECT_EQ(loopsInText, 4u); // HL and NM1 in the segments and again as the nodes they begin
+}
+
+TEST(X12GuideLoopsTest, SearchFindsLoopIDs)
+{
+    auto document = parseOk(readData("837p-x12_valid.txt"));
+    ASSERT_TRUE(document);
+    // The claims' loop: each CLM and HI. Case does not matter.
+    EXPECT_EQ(SegmentFilter::matches(*document, "2300"),
+              (std::vector<std::uint32_t>{21, 22, 30, 31}));
+    EXPECT_EQ(SegmentFilter::matches(*document, " 2010ba "), (std::vector<std::uint32_t>{19, 28}));
+    // A loop ID found in the text too is listed once.
+    auto both =
+        parseOk("ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~N3*2010AA~SE*4*1~N3*2010AA~", "b.x12");
+    ASSERT_TRUE(both);
+    EXPECT_EQ(SegmentFilter::matches(*both, "2010aa"), (std::vector<std::uint32_t>{2, 3, 5}));
+}
+
+} // namespace
