@@ -85,10 +85,10 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        m_document->appendTitle(node, text);
+        X12Dictionary::appendNodeTitle(*m_document, m_document->segment(node), text);
         return shown(text, DisplayText::maxLineLength);
     case SubtitleRole:
-        m_document->appendSubtitle(node, text);
+        X12Dictionary::appendNodeSubtitle(*m_document, m_document->segment(node), text);
         return shown(text, DisplayText::maxLineLength);
     case NodeIndexRole:
         return QVariant::fromValue(node);

@@ -285,13 +285,13 @@ public:
 
 InspectedNode inspectedNode(const X12Document &document, std::uint32_t node)
 {
-    const X12Node n = document.node(node);
-    return {DisplayText::shown(n.title, DisplayText::maxLineLength),
-            DisplayText::shown(n.subtitle, DisplayText::maxLineLength),
-            node,
-            n.childCount,
-            findingsAbout(document, node),
-            loopLine(document, node)};
+    return {
+        DisplayText::shown(X12Dictionary::nodeTitle(document, node), DisplayText::maxLineLength),
+        DisplayText::shown(X12Dictionary::nodeSubtitle(document, node), DisplayText::maxLineLength),
+        node,
+        std::uint32_t(document.children(node).size()),
+        findingsAbout(document, node),
+        loopLine(document, node)};
 }
 
 /// The search text as the raw view highlights it: trimmed, like the filter.

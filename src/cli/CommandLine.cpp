@@ -252,13 +252,13 @@ void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t
             out.append(depth * 2, ' ');
             const X12Segment segment = document.segment(index);
             const std::size_t titleStart = out.size();
-            document.appendTitle(segment, out);
+            X12Dictionary::appendNodeTitle(document, segment, out);
             if (printable)
                 makePrintable(out, titleStart);
             const std::size_t titleEnd = out.size();
             out += "  \u2014 ";
             const std::size_t subtitleStart = out.size();
-            document.appendSubtitle(segment, out);
+            X12Dictionary::appendNodeSubtitle(document, segment, out);
             if (out.size() == subtitleStart)
                 out.resize(titleEnd);
             else if (printable)
@@ -301,10 +301,10 @@ bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t 
         // grow: a segment of gigabytes would need three times its size for a moment.
         std::string text;
         text.reserve(document.segment(index).raw().size() + (64u << 10));
-        document.appendTitle(index, text);
+        X12Dictionary::appendNodeTitle(document, document.segment(index), text);
         writePrintable(out, text);
         text.clear();
-        document.appendSubtitle(index, text);
+        X12Dictionary::appendNodeSubtitle(document, document.segment(index), text);
         if (!text.empty()) {
             out.write("  \u2014 ");
             writePrintable(out, text);

@@ -2,6 +2,7 @@
 // once, in file order, with exact parent and row links.
 
 #include "core/text/TextFile.h"
+#include "core/dictionary/X12Dictionary.h"
 #include "core/parse/X12Parser.h"
 
 #include "core/TestSupport.h"
@@ -51,7 +52,7 @@ void expectConsistentTree(const X12Document &document)
             EXPECT_GT(segments[i].offset(), segments[i - 1].offset());
         }
         EXPECT_FALSE(segments[i].raw().empty());
-        EXPECT_NE(document.node(std::uint32_t(i)).title, "");
+        EXPECT_NE(X12Dictionary::nodeTitle(document, std::uint32_t(i)), "");
     }
 }
 

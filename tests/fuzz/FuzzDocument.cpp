@@ -10,6 +10,7 @@
 #include "core/output/X12Csv.h"
 #include "core/model/X12Document.h"
 #include "core/output/X12Json.h"
+#include "core/dictionary/X12Dictionary.h"
 #include "core/parse/X12Parser.h"
 
 #include <algorithm>
@@ -29,8 +30,10 @@ void checkTree(const X12Document &document)
     std::size_t reached = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const X12Node node = document.node(i);
-        check(fuzz::isUtf8(node.title) && fuzz::isUtf8(node.subtitle), "node texts are UTF-8");
-        check(!node.title.empty(), "every node has a title");
+        const std::string title = X12Dictionary::nodeTitle(document, i);
+        check(fuzz::isUtf8(title) && fuzz::isUtf8(X12Dictionary::nodeSubtitle(document, i)),
+              "node texts are UTF-8");
+        check(!title.empty(), "every node has a title");
         check(node.parent == X12Document::rootId() || node.parent < i, "parents come first");
         const auto siblings = document.children(node.parent);
         check(node.row < siblings.size() && siblings[node.row] == i, "row matches the parent");

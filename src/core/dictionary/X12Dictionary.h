@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -196,6 +197,15 @@ private:
     const X12Document &m_document;
     std::size_t m_notX12; // 1 when the file does not look like X12
 };
+
+/// The title and the one-line summary (may be empty) of node `index` of a document's tree: as the
+/// tree, the exports and the report show them. Node i stands for segment i.
+std::string nodeTitle(const X12Document &document, std::uint32_t index);
+std::string nodeSubtitle(const X12Document &document, std::uint32_t index);
+/// The same appended to `out`, for writers that go through millions of nodes and share the
+/// segment's handle between both texts (it finds the segment's elements once).
+void appendNodeTitle(const X12Document &document, const X12Segment &segment, std::string &out);
+void appendNodeSubtitle(const X12Document &document, const X12Segment &segment, std::string &out);
 
 /// The person or organisation name of an NM1 or N1 segment.
 std::string personName(const X12Segment &segment);

@@ -407,4 +407,60 @@ std::string envelopeSubtitle(const X12Segment &segment)
     return composed<kelvane::detail::appendEnvelopeSubtitle>(segment);
 }
 
+void appendNodeTitle(const X12Document &document, const X12Segment &segment, std::string &out)
+{
+    switch (document.kind(std::uint32_t(segment.position() - 1))) {
+    case X12Node::Kind::interchange:
+        out += "Interchange";
+        return;
+    case X12Node::Kind::functionalGroup:
+        out += "Functional Group ";
+        out.append(kelvane::detail::limitedPiece(segment.element(0)));
+        return;
+    case X12Node::Kind::transaction:
+        out += "Transaction Set ";
+        out.append(kelvane::detail::limitedPiece(segment.element(0)));
+        return;
+    case X12Node::Kind::loop:
+        kelvane::detail::appendLoopTitle(out, segment);
+        return;
+    case X12Node::Kind::segment:
+        kelvane::detail::appendSegmentTitle(out, segment.tag());
+        return;
+    }
+}
+
+void appendNodeSubtitle(const X12Document &document, const X12Segment &segment, std::string &out)
+{
+    switch (document.kind(std::uint32_t(segment.position() - 1))) {
+    case X12Node::Kind::interchange:
+    case X12Node::Kind::functionalGroup:
+        kelvane::detail::appendEnvelopeSubtitle(out, segment);
+        return;
+    case X12Node::Kind::transaction:
+        out += transactionSetName(segment.element(0));
+        return;
+    case X12Node::Kind::loop:
+        kelvane::detail::appendLoopSubtitle(out, segment);
+        return;
+    case X12Node::Kind::segment:
+        kelvane::detail::appendSegmentSubtitle(out, segment);
+        return;
+    }
+}
+
+std::string nodeTitle(const X12Document &document, std::uint32_t index)
+{
+    std::string text;
+    appendNodeTitle(document, document.segment(index), text);
+    return text;
+}
+
+std::string nodeSubtitle(const X12Document &document, std::uint32_t index)
+{
+    std::string text;
+    appendNodeSubtitle(document, document.segment(index), text);
+    return text;
+}
+
 } // namespace X12Dictionary

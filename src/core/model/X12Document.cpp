@@ -1,6 +1,5 @@
 #include "core/model/X12Document.h"
 
-#include "core/dictionary/Dictionary_p.h"
 #include "core/model/DocumentTables_p.h"
 #include "core/guides/X12GuideLoops.h"
 
@@ -98,15 +97,7 @@ std::size_t X12Tree::size() const noexcept
 X12Node X12Tree::node(std::uint32_t index) const
 {
     const NodeTable &t = *m_table;
-    X12Node node{{},
-                 {},
-                 t.parents[index],
-                 row(index),
-                 std::uint32_t(children(index).size()),
-                 t.kinds[index]};
-    appendTitle(index, node.title);
-    appendSubtitle(index, node.subtitle);
-    return node;
+    return {t.parents[index], row(index), std::uint32_t(children(index).size()), t.kinds[index]};
 }
 
 X12Node::Kind X12Tree::kind(std::uint32_t index) const noexcept
@@ -125,58 +116,6 @@ std::uint32_t X12Tree::row(std::uint32_t index) const noexcept
     const std::span<const std::uint32_t> siblings = children(m_table->parents[index]);
     return std::uint32_t(std::lower_bound(siblings.begin(), siblings.end(), index) -
                          siblings.begin());
-}
-
-void X12Tree::appendTitle(std::uint32_t index, std::string &out) const
-{
-    appendTitle(X12Segment(m_table->segments, index), out);
-}
-
-void X12Tree::appendSubtitle(std::uint32_t index, std::string &out) const
-{
-    appendSubtitle(X12Segment(m_table->segments, index), out);
-}
-
-void X12Tree::appendTitle(const X12Segment &segment, std::string &out) const
-{
-    switch (m_table->kinds[segment.m_index]) {
-    case X12Node::Kind::interchange:
-        out += "Interchange";
-        return;
-    case X12Node::Kind::functionalGroup:
-        out += "Functional Group ";
-        out.append(kelvane::detail::limitedPiece(segment.element(0)));
-        return;
-    case X12Node::Kind::transaction:
-        out += "Transaction Set ";
-        out.append(kelvane::detail::limitedPiece(segment.element(0)));
-        return;
-    case X12Node::Kind::loop:
-        kelvane::detail::appendLoopTitle(out, segment);
-        return;
-    case X12Node::Kind::segment:
-        kelvane::detail::appendSegmentTitle(out, segment.tag());
-        return;
-    }
-}
-
-void X12Tree::appendSubtitle(const X12Segment &segment, std::string &out) const
-{
-    switch (m_table->kinds[segment.m_index]) {
-    case X12Node::Kind::interchange:
-    case X12Node::Kind::functionalGroup:
-        kelvane::detail::appendEnvelopeSubtitle(out, segment);
-        return;
-    case X12Node::Kind::transaction:
-        out += X12Dictionary::transactionSetName(segment.element(0));
-        return;
-    case X12Node::Kind::loop:
-        kelvane::detail::appendLoopSubtitle(out, segment);
-        return;
-    case X12Node::Kind::segment:
-        kelvane::detail::appendSegmentSubtitle(out, segment);
-        return;
-    }
 }
 
 void NodeTable::listChildrenOnce() noexcept

@@ -257,13 +257,12 @@ inline X12SegmentList::Iterator X12SegmentList::end() const noexcept
 
 /// One node of the envelope/loop tree, read from the tree by value. Node i of a tree stands for
 /// segment i: the ISA, GS or ST header of an envelope, the first segment of a loop, or the
-/// segment itself. Its texts are composed from that segment by the dictionary when it is read.
+/// segment itself. The dictionary composes its title and summary from that segment
+/// (X12Dictionary::nodeTitle).
 struct X12Node
 {
     enum class Kind : std::uint8_t { interchange, functionalGroup, transaction, loop, segment };
 
-    std::string title;
-    std::string subtitle; // one-line summary; may be empty
     std::uint32_t parent; // index of the parent node; X12Document::rootId() at the top level
     std::uint32_t row;    // position among the parent's children
     std::uint32_t childCount;
@@ -303,15 +302,6 @@ public:
     X12Node::Kind kind(std::uint32_t index) const noexcept;
     std::uint32_t parent(std::uint32_t index) const noexcept;
     std::uint32_t row(std::uint32_t index) const noexcept;
-    /// Append the node's title or subtitle to `out`: the same texts as node(), without a string
-    /// of their own, for writers that go through millions of nodes.
-    void appendTitle(std::uint32_t index, std::string &out) const;
-    void appendSubtitle(std::uint32_t index, std::string &out) const;
-    /// The same for the node of a segment of this tree's document (a node's index is its
-    /// segment's), given as a handle that a writer of both texts shares: it finds the segment's
-    /// elements once.
-    void appendTitle(const X12Segment &segment, std::string &out) const;
-    void appendSubtitle(const X12Segment &segment, std::string &out) const;
     /// Indices of a node's children in file order; for X12Document::rootId(), the top-level nodes.
     /// The first call for a node that has children lists every container's children, in one
     /// pass over the nodes.
@@ -378,22 +368,6 @@ public:
         return depth;
     }
     std::uint32_t row(std::uint32_t index) const noexcept { return m_tree.row(index); }
-    void appendTitle(std::uint32_t index, std::string &out) const
-    {
-        m_tree.appendTitle(index, out);
-    }
-    void appendSubtitle(std::uint32_t index, std::string &out) const
-    {
-        m_tree.appendSubtitle(index, out);
-    }
-    void appendTitle(const X12Segment &segment, std::string &out) const
-    {
-        m_tree.appendTitle(segment, out);
-    }
-    void appendSubtitle(const X12Segment &segment, std::string &out) const
-    {
-        m_tree.appendSubtitle(segment, out);
-    }
 
     /// The invisible parent of the top-level nodes.
     static constexpr std::uint32_t rootId() noexcept { return UINT32_MAX; }

@@ -60,10 +60,10 @@ void appendNodeLines(const X12Document &document, std::uint32_t node, std::ptrdi
 {
     const X12Segment segment = document.segment(node);
     Line title{{}, depth, titleStyle(document.kind(node))};
-    document.appendTitle(segment, title.text);
+    X12Dictionary::appendNodeTitle(document, segment, title.text);
     lines.push_back(std::move(title));
     Line subtitle{{}, depth + 1, Style::note};
-    document.appendSubtitle(segment, subtitle.text);
+    X12Dictionary::appendNodeSubtitle(document, segment, subtitle.text);
     if (!subtitle.text.empty())
         lines.push_back(std::move(subtitle));
     const X12Dictionary::ElementVocabulary vocabulary(segment.tag());
@@ -115,13 +115,13 @@ bool LineCursor::next(Line &line)
             m_depth = std::ptrdiff_t(m_document.depth(m_node));
             line.indent = m_depth;
             line.style = titleStyle(m_document.kind(m_node));
-            m_document.appendTitle(m_node, line.text);
+            X12Dictionary::appendNodeTitle(m_document, m_document.segment(m_node), line.text);
             m_step = Step::subtitle;
             return true;
         case Step::subtitle:
             m_step = Step::elements;
             m_element = 0;
-            m_document.appendSubtitle(m_node, line.text);
+            X12Dictionary::appendNodeSubtitle(m_document, m_document.segment(m_node), line.text);
             if (line.text.empty())
                 break;
             line.indent = m_depth + 1;

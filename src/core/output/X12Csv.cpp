@@ -249,7 +249,7 @@ private:
             if (!m_path.empty())
                 m_path += " / ";
             m_title.clear();
-            m_document.appendTitle(m_ancestors[i], m_title);
+            X12Dictionary::appendNodeTitle(m_document, m_document.segment(m_ancestors[i]), m_title);
             appendPathTitle(m_path, m_title);
             m_chain.push_back({m_ancestors[i], m_path.size()});
         }

@@ -431,12 +431,12 @@ void renderNodes(const X12Document &document, std::size_t begin, std::size_t end
             w.plainString(toString(kind));
             w.raw(",\"title\":");
             text.clear();
-            document.appendTitle(segment, text);
+            X12Dictionary::appendNodeTitle(document, segment, text);
             w.string(text);
             w.raw(",\"subtitle\":");
         }
         text.clear();
-        document.appendSubtitle(segment, text);
+        X12Dictionary::appendNodeSubtitle(document, segment, text);
         w.string(text);
         w.raw(",\"position\":");
         w.number(i + 1);

@@ -164,11 +164,8 @@ TEST_F(X12NodeTextsTest, QuotedPiecesStopAtTheLimit)
     auto document = parseOk(text);
     ASSERT_TRUE(document);
     auto titles = [&](std::uint32_t node) {
-        std::string title;
-        document->appendTitle(node, title);
-        std::string subtitle;
-        document->appendSubtitle(node, subtitle);
-        return title + " | " + subtitle;
+        return X12Dictionary::nodeTitle(*document, node) + " | " +
+               X12Dictionary::nodeSubtitle(*document, node);
     };
     EXPECT_EQ(titles(0), tag + " \u2014 Segment " + tag + " | " + value + " \u00B7 B");
     {

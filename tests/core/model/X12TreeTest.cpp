@@ -1,3 +1,4 @@
+#include "core/dictionary/X12Dictionary.h"
 #include "core/parse/X12Parser.h"
 
 #include "core/TestSupport.h"
@@ -123,8 +124,8 @@ TEST(X12TreeTest, StWithoutCodeUsesTheGeneralRanks)
     auto document = parseOk("ST~HL*1**20~SE*2~");
     ASSERT_TRUE(document);
     EXPECT_EQ(outline(*document), "ST\n  (HL)\n  SE\n");
-    EXPECT_EQ(document->node(0).title, "Transaction Set ");
-    EXPECT_EQ(document->node(0).subtitle, "Transaction set ");
+    EXPECT_EQ(X12Dictionary::nodeTitle(*document, 0), "Transaction Set ");
+    EXPECT_EQ(X12Dictionary::nodeSubtitle(*document, 0), "Transaction set ");
 }
 
 TEST(X12TreeTest, NodeTextsAndKinds)
@@ -146,8 +147,8 @@ TEST(X12TreeTest, NodeTextsAndKinds)
     ASSERT_EQ(document->nodeCount(), expected.size());
     for (std::uint32_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(document->node(i).title, std::get<0>(expected[i]));
-        EXPECT_EQ(document->node(i).subtitle, std::get<1>(expected[i]));
+        EXPECT_EQ(X12Dictionary::nodeTitle(*document, i), std::get<0>(expected[i]));
+        EXPECT_EQ(X12Dictionary::nodeSubtitle(*document, i), std::get<1>(expected[i]));
         EXPECT_EQ(document->node(i).kind, std::get<2>(expected[i]));
     }
 }
