@@ -7,7 +7,6 @@
 #include "core/support/Parallel_p.h"
 #include "core/support/TagKey_p.h"
 #include "core/text/Unicode_p.h"
-#include "core/dictionary/X12Dictionary.h"
 
 #include <algorithm>
 #include <bit>
