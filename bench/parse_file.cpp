@@ -1,5 +1,5 @@
 // Reads, decodes and parses one file, as opening it does, and prints its size in segments and
-// nodes: Kelvane's side of bench/compare, where every tool is a process given the same file.
+// nodes: Kelvane's side of bench/compare.sh, where every tool is a process given the same file.
 //
 //   kelvane_parse FILE
 

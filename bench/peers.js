@@ -1,4 +1,4 @@
-// Parses one file with an npm X12 parser, for bench/compare: node peers.js TOOL FILE
+// Parses one file with an npm X12 parser, for bench/compare.sh: node peers.js TOOL FILE
 // TOOL is node-x12 (whole text to an interchange object), x12-parser (a stream of segments, each
 // dropped once counted) or x12-parser-kept (the same stream, every segment kept).
 // Prints the number of segments read, so that every run is seen to have done the work.

@@ -3,7 +3,7 @@
 # generated 837P files of 1, 10 and 100 MiB, all measured in this one run. Prints one table: for
 # each size and tool, MiB/s and peak memory, and Kelvane's speed as a multiple of each other's.
 #
-#   bench/compare [SIZE_MIB...]      (default: 1 10 100)
+#   bench/compare.sh [SIZE_MIB...]      (default: 1 10 100)
 #
 # Builds Kelvane's benchmark tools into build-bench, installs the two npm packages into
 # .cache/npm-peers (for this comparison only: nothing of Kelvane uses them) and generates missing
