@@ -6,12 +6,32 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstddef>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace testing_support {
+
+/// Sets a size from which work takes another path (kelvane::detail::halvesMinimum and the like)
+/// while it lives, so that a test reaches that path with a small input.
+class ScopedMinimum
+{
+public:
+    ScopedMinimum(std::atomic<std::size_t> &minimum, std::size_t value)
+        : m_minimum(minimum), m_usual(minimum.exchange(value))
+    {
+    }
+    ~ScopedMinimum() { m_minimum = m_usual; }
+    ScopedMinimum(const ScopedMinimum &) = delete;
+    ScopedMinimum &operator=(const ScopedMinimum &) = delete;
+
+private:
+    std::atomic<std::size_t> &m_minimum;
+    std::size_t m_usual;
+};
 
 inline std::string dataPath(const std::string &name)
 {

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <new>
 #include <span>
-#include <thread>
 
 namespace kelvane::detail {
 /// The lines of data/guide-loops.txt, comments left out, compiled into the binary.
@@ -326,8 +325,7 @@ X12GuideLoops X12GuideLoops::of(const X12Document &document)
         throw std::bad_alloc();
     // Each core takes the sets that start in its share of the segments; a set that runs past the
     // share's end is still its own, so every segment is written by one core only.
-    const std::size_t threads = std::min<std::size_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), 8, count / 65536 + 1});
+    const std::size_t threads = kelvane::detail::threadsFor(count / 65536 + 1);
     std::vector<char> placed(threads);
     auto walkShare = [&](std::size_t part) {
         Walk walk(document, result.m_places.get());

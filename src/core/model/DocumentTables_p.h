@@ -4,6 +4,7 @@
 // object per segment, so a 100 MB file costs a few times its size, not ten.
 
 #include "core/support/Memory_p.h"
+#include "core/support/Simd_p.h"
 #include "core/support/TextArena_p.h"
 #include "core/model/X12Document.h"
 
@@ -18,10 +19,6 @@
 #include <utility>
 #include <mutex>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kelvane::detail {
 
@@ -115,23 +112,18 @@ struct SegmentTable
     {
         const std::uint32_t base = index >> checkpointShift << checkpointShift;
         std::uint32_t first = elementCheckpoints[index >> checkpointShift];
-#if defined(__SSE2__)
-        if (base + 16 <= elementCounts.size()) {
+        if (base + simd::width <= elementCounts.size()) {
+            using V = simd::Native;
             // The bytes of the segments before `index`: a window into 16 ones then 16 zeros.
             alignas(16) static constexpr std::uint8_t keep[32] = {
                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0,    0};
-            const __m128i counts = _mm_and_si128(
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(elementCounts.data() + base)),
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(keep + 16 - (index - base))));
+            const V::Bytes counts = V::both(V::load(elementCounts.data() + base),
+                                            V::load(keep + simd::width - (index - base)));
             // A segment with manyElements elements keeps its count elsewhere.
-            if (_mm_movemask_epi8(_mm_cmpeq_epi8(counts, _mm_set1_epi8(-1))) == 0) {
-                const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-                return first + std::uint32_t(_mm_cvtsi128_si32(sums)) +
-                       std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-            }
+            if (V::topBits(V::equal(counts, V::splat(manyElements))) == 0)
+                return first + V::sum(counts);
         }
-#endif
         for (std::uint32_t i = base; i < index; ++i)
             first += elementCount(i);
         return first;

@@ -3,6 +3,7 @@
 #include "core/output/OutputBuffer_p.h"
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
+#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,10 +12,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -28,20 +25,12 @@ constexpr std::size_t maxPathTitle = 200;
 bool needsQuotes(std::string_view text)
 {
     std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= text.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, quote)),
-                         _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
-        if (_mm_movemask_epi8(special) != 0)
+    using V = kelvane::simd::Native;
+    for (; i + kelvane::simd::width <= text.size(); i += kelvane::simd::width) {
+        const V::Bytes bytes = V::load(text.data() + i);
+        if (V::topBits(kelvane::simd::equalsAny<V>(bytes, ',', '"', '\r', '\n')) != 0)
             return true;
     }
-#endif
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c == ',' || c == '"' || c == '\r' || c == '\n')

@@ -6,6 +6,7 @@
 #include "core/text/VisibleText.h"
 #include "core/model/X12Document.h"
 #include "core/guides/X12GuideLoops.h"
+#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <array>
@@ -17,10 +18,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -115,27 +112,16 @@ private:
     static std::size_t plainPrefix(std::string_view text)
     {
         std::size_t i = 0;
-#if defined(__SSE2__)
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i backslash = _mm_set1_epi8('\\');
-        const __m128i space = _mm_set1_epi8(0x20);
-        const __m128i del = _mm_set1_epi8(0x7F);
-        const __m128i lead = _mm_set1_epi8(char(c1Lead));
-        for (; i + 16 <= text.size(); i += 16) {
-            const __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+        using V = kelvane::simd::Native;
+        for (; i + kelvane::simd::width <= text.size(); i += kelvane::simd::width) {
+            const V::Bytes bytes = V::load(text.data() + i);
             // Control characters are the bytes below 0x20 taken as unsigned.
-            const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(bytes, space), space);
-            const __m128i special = _mm_or_si128(
-                _mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, del), _mm_cmpeq_epi8(bytes, lead))),
-                _mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), control));
-            const int mask = _mm_movemask_epi8(special);
-            if (mask != 0)
-                return i + std::size_t(std::countr_zero(unsigned(mask)));
+            const V::Bytes special =
+                V::either(kelvane::simd::below<V>(bytes, 0x20),
+                          kelvane::simd::equalsAny<V>(bytes, '"', '\\', 0x7F, c1Lead));
+            if (const std::uint32_t mask = V::topBits(special); mask != 0)
+                return i + std::size_t(std::countr_zero(mask));
         }
-#endif
         // Then eight bytes at a time: a byte is special when it is below 0x20, or equal to the
         // quote, the backslash, DEL or 0xC2 (a zero after XOR). Each test sets the top bit of
         // such a byte; a borrow may mark a later byte too, never an earlier one, so the first mark

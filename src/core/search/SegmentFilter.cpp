@@ -7,6 +7,7 @@
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
 #include "core/guides/X12GuideLoops.h"
+#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,15 +16,10 @@
 #include <bit>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -142,36 +138,42 @@ std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
         return true;
     };
     std::size_t at = from;
-#if defined(__SSE2__)
     // A letter matches its two cases: the case bit set, then compared with the lower case.
-    const auto caseBit = [](char c) { return _mm_set1_epi8(c >= 'a' && c <= 'z' ? 0x20 : 0); };
+    using V = kelvane::simd::Native;
+    const auto caseBit = [](char c) { return V::splat(c >= 'a' && c <= 'z' ? 0x20 : 0); };
     const std::size_t back = query.size() - 1;
-    const __m128i firstCase = caseBit(query.front()), lastCase = caseBit(query.back());
-    const __m128i first = _mm_set1_epi8(query.front()), lastByte = _mm_set1_epi8(query.back());
-    while (at + 16 <= last + 1) {
-        const auto *bytes = reinterpret_cast<const __m128i *>(text.data() + at);
-        const __m128i starts =
-            _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(bytes), firstCase), first);
-        const __m128i ends = _mm_cmpeq_epi8(
-            _mm_or_si128(
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at + back)),
-                lastCase),
-            lastByte);
-        auto mask = std::uint32_t(_mm_movemask_epi8(_mm_and_si128(starts, ends)));
+    const V::Bytes firstCase = caseBit(query.front()), lastCase = caseBit(query.back());
+    const V::Bytes first = V::splat(std::uint8_t(query.front()));
+    const V::Bytes lastByte = V::splat(std::uint8_t(query.back()));
+    while (at + kelvane::simd::width <= last + 1) {
+        const V::Bytes starts = V::equal(V::either(V::load(text.data() + at), firstCase), first);
+        const V::Bytes ends =
+            V::equal(V::either(V::load(text.data() + at + back), lastCase), lastByte);
+        std::uint32_t mask = V::topBits(V::both(starts, ends));
         while (mask != 0) {
             const std::size_t candidate = at + std::size_t(std::countr_zero(mask));
             mask &= mask - 1;
             if (matchesAt(candidate))
                 return candidate;
         }
-        at += 16;
+        at += kelvane::simd::width;
     }
-#endif
     for (; at <= last; ++at) {
         if (matchesAt(at))
             return at;
     }
     return std::string_view::npos;
+}
+
+/// The segments a thread searches before it looks whether the search is still wanted, and the
+/// fewest it is given.
+constexpr std::size_t searchStretch = 65536;
+
+/// How many threads search a document of `segments` segments: the search and the room readied
+/// for it must agree.
+std::size_t threadsSearching(std::size_t segments) noexcept
+{
+    return kelvane::detail::threadsFor(segments / searchStretch + 1);
 }
 
 /// What every range's search shares about the query: worked out once, read by every thread.
@@ -358,9 +360,7 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
     const Query shared(document, query);
     // The segments are cut into one range per core, searched at once and joined in order. Each
     // range is searched a stretch at a time, to stop soon once the result is no longer wanted.
-    constexpr std::size_t stretch = 65536;
-    const std::size_t threads = std::min<std::size_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), 8, count / stretch + 1});
+    const std::size_t threads = threadsSearching(count);
     std::vector<std::vector<std::uint32_t>> found(threads);
     auto search = [&](std::size_t part) {
         const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
@@ -369,8 +369,9 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         // it), so no list moves as it grows; pages that no match reaches are never touched.
         std::vector<std::uint32_t> list = spares.take(part == 0 ? count : end - begin);
         NameMatches nameMatches(query);
-        for (std::size_t from = begin; from < end && !stop.stop_requested(); from += stretch)
-            matchRange(document, shared, nameMatches, from, std::min(end, from + stretch), list);
+        for (std::size_t from = begin; from < end && !stop.stop_requested(); from += searchStretch)
+            matchRange(document, shared, nameMatches, from, std::min(end, from + searchStretch),
+                       list);
         found[part] = std::move(list);
     };
     kelvane::detail::runParts(threads, search);
@@ -401,8 +402,7 @@ void prepareRoom(std::size_t segments)
 {
     fitSpareLists(segments);
     // A search's lists: one for the whole document, one for each other core's share.
-    const std::size_t threads = std::min<std::size_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), 8, segments / 65536 + 1});
+    const std::size_t threads = threadsSearching(segments);
     SpareLists &spares = SpareLists::instance();
     std::vector<std::vector<std::uint32_t>> lists;
     for (std::size_t part = 0; part < std::min<std::size_t>(threads, 3); ++part) {

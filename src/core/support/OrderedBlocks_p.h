@@ -4,6 +4,8 @@
 // core and written in order, so formatting keeps pace with the parse on a machine with cores to
 // spare and costs nothing extra on one without.
 
+#include "core/support/Parallel_p.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
@@ -37,8 +39,7 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
     if (count == 0)
         return true;
     const std::size_t blocks = (count + blockSize - 1) / blockSize;
-    const std::size_t threads =
-        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, blocks});
+    const std::size_t threads = threadsFor(blocks);
     auto inOneThread = [&] {
         Text text;
         for (std::size_t block = 0; block < blocks; ++block) {

@@ -1,14 +1,14 @@
 #include "core/text/TextFile.h"
 
 #include "core/support/Memory_p.h"
+#include "core/support/Parallel_p.h"
 #include "core/text/Unicode_p.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -153,30 +153,20 @@ ssize_t readAt(int fd, char *to, std::size_t size, off_t offset)
 ssize_t readHalves(int fd, char *to, std::size_t size)
 {
     const std::size_t half = size / 2;
-    ssize_t second = 0;
-    int secondError = 0;
-    std::jthread reader;
-    try {
-        reader = std::jthread([&] {
-            second = readAt(fd, to + half, size - half, off_t(half));
-            secondError = errno;
-        });
-    } catch (const std::system_error &) {
-        // No second thread to be had: all of it on this one.
-        const ssize_t read = readAt(fd, to, size, 0);
-        return read < 0 || ::lseek(fd, read, SEEK_SET) < 0 ? -1 : read;
-    }
-    ssize_t read = readAt(fd, to, half, 0);
-    const int firstError = errno;
-    reader.join();
-    if (read < 0 || (std::size_t(read) == half && second < 0)) {
-        errno = read < 0 ? firstError : secondError;
+    std::array<ssize_t, 2> read{};
+    std::array<int, 2> error{};
+    kelvane::detail::runParts(2, [&](std::size_t k) {
+        const std::size_t from = k == 0 ? 0 : half;
+        read[k] = readAt(fd, to + from, (k == 0 ? half : size) - from, off_t(from));
+        error[k] = errno;
+    });
+    if (read[0] < 0 || (std::size_t(read[0]) == half && read[1] < 0)) {
+        errno = read[0] < 0 ? error[0] : error[1];
         return -1;
     }
     // Only a whole first half has the second after it; else the file shrank under the reads.
-    if (std::size_t(read) == half)
-        read += second;
-    return ::lseek(fd, read, SEEK_SET) < 0 ? -1 : read;
+    const ssize_t total = read[0] + (std::size_t(read[0]) == half ? read[1] : 0);
+    return ::lseek(fd, total, SEEK_SET) < 0 ? -1 : total;
 }
 
 /// Reads what is left to read from an open descriptor: a regular file by its size, anything else
@@ -237,7 +227,8 @@ std::expected<std::string, TextFile::Error> readOpen(int fd, std::string_view na
         }
         // A large regular file is read from its start in two halves at once.
         const bool inHalves = used == 0 && start == 0 && S_ISREG(info.st_mode) &&
-                              capacity >= (16u << 20) && std::thread::hardware_concurrency() > 1;
+                              capacity >= kelvane::detail::halvesMinimum &&
+                              kelvane::detail::hasSecondCore();
         const ssize_t got = inHalves ? readHalves(fd, bytes.data(), capacity)
                                      : ::read(fd, bytes.data() + used, capacity - used);
         if (got < 0) {

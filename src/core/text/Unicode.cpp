@@ -1,14 +1,12 @@
 #include "core/text/Unicode_p.h"
+#include "core/support/Parallel_p.h"
+#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
-
-#include <emmintrin.h>
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -441,11 +439,10 @@ std::size_t firstInvalidUtf8(std::string_view text) noexcept
     while (i < n) {
         // 64 and then eight ASCII bytes at a time: most X12 text never leaves these loops.
         if (i + 64 <= n) {
-            const auto *block = reinterpret_cast<const __m128i *>(s + i);
-            const __m128i any =
-                _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
-                             _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
-            if (_mm_movemask_epi8(any) == 0) {
+            using V = kelvane::simd::Native;
+            const V::Bytes any = V::either(V::either(V::load(s + i), V::load(s + i + 16)),
+                                           V::either(V::load(s + i + 32), V::load(s + i + 48)));
+            if (V::topBits(any) == 0) {
                 i += 64;
                 continue;
             }
@@ -497,7 +494,7 @@ std::size_t firstInvalidUtf8(std::string_view text) noexcept
 
 std::size_t firstInvalidUtf8InHalves(std::string_view text)
 {
-    if (text.size() < (16u << 20) || std::thread::hardware_concurrency() < 2)
+    if (text.size() < halvesMinimum || !hasSecondCore())
         return firstInvalidUtf8(text);
     // The second half starts at the first byte near the middle that no character continues:
     // no valid character crosses there, so each half checked on its own finds what the whole
@@ -507,19 +504,13 @@ std::size_t firstInvalidUtf8InHalves(std::string_view text)
     std::size_t cut = text.size() / 2;
     for (const std::size_t stop = cut + 4; cut < stop && (s[cut] & 0xC0) == 0x80;)
         ++cut;
-    std::size_t second = std::string_view::npos;
-    {
-        std::jthread worker;
-        try {
-            worker = std::jthread([&] { second = firstInvalidUtf8(text.substr(cut)); });
-        } catch (const std::system_error &) {
-            return firstInvalidUtf8(text); // no second thread to be had
-        }
-        if (const std::size_t first = firstInvalidUtf8(text.substr(0, cut));
-            first != std::string_view::npos)
-            return first;
-    }
-    return second == std::string_view::npos ? second : cut + second;
+    std::array<std::size_t, 2> found{};
+    runParts(2, [&](std::size_t k) {
+        found[k] = firstInvalidUtf8(k == 0 ? text.substr(0, cut) : text.substr(cut));
+    });
+    if (found[0] != std::string_view::npos || found[1] == std::string_view::npos)
+        return found[0];
+    return cut + found[1];
 }
 
 } // namespace kelvane::detail

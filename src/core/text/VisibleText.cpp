@@ -5,10 +5,6 @@
 #include <bit>
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace VisibleText {
 
 std::size_t firstControl(std::string_view text) noexcept

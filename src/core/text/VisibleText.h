@@ -1,13 +1,12 @@
 #pragma once
 
+#include "core/support/Simd_p.h"
+
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 /// Text as it may be printed or drawn. A value can hold any character; printed raw, a line feed
 /// would forge an output line and an escape would drive the terminal. Control characters are
@@ -35,24 +34,19 @@ std::size_t findControl(std::string_view text, Stop stop)
         return s[i] < 0x20 || s[i] == 0x7F || (s[i] == 0xC2 && i + 1 < n && s[i + 1] < 0xA0);
     };
     std::size_t i = 0;
-#if defined(__SSE2__)
     // Sixteen bytes at a time; only the bytes that can start a control character are looked at
     // one by one: those below 0x20, 0x7F, and 0xC2, which leads C1 but also "\u00B7".
-    const __m128i space = _mm_set1_epi8(0x20);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(bytes, space), space);
-        const __m128i special =
-            _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(bytes, space), low),
-                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)),
-                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(char(0xC2)))));
-        for (auto mask = unsigned(_mm_movemask_epi8(special)); mask != 0; mask &= mask - 1) {
+    using V = kelvane::simd::Native;
+    for (; i + kelvane::simd::width <= n; i += kelvane::simd::width) {
+        const V::Bytes bytes = V::load(s + i);
+        const V::Bytes special = V::either(kelvane::simd::below<V>(bytes, 0x20),
+                                           kelvane::simd::equalsAny<V>(bytes, 0x7F, 0xC2));
+        for (std::uint32_t mask = V::topBits(special); mask != 0; mask &= mask - 1) {
             const std::size_t at = i + std::size_t(std::countr_zero(mask));
             if (isControlAt(at) && stop(at))
                 return at;
         }
     }
-#endif
     for (; i < n; ++i) {
         if (isControlAt(i) && stop(i))
             return i;
