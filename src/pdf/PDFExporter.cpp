@@ -101,9 +101,7 @@ QString drawnText(std::string_view text, bool &shortened)
     if (!shortened) {
         VisibleText::append(visible, text);
     } else {
-        std::size_t cut = PDFExporter::longestText;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-            --cut;
+        const std::size_t cut = VisibleText::cut(text, PDFExporter::longestText).size();
         std::size_t rest = 0;
         for (const char c : text.substr(cut))
             rest += (static_cast<unsigned char>(c) & 0xC0) != 0x80;

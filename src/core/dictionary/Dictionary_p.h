@@ -4,6 +4,7 @@
 // and the JSON writer compose millions of texts without a temporary string for each.
 
 #include "core/dictionary/X12Dictionary.h"
+#include "core/text/VisibleText.h"
 
 #include <array>
 #include <cstddef>
@@ -38,14 +39,10 @@ X12Dictionary::NameTable makeTable(const std::array<Entry, N> &entries)
 /// What a QuotedPieceLimit sets on its thread.
 inline thread_local std::size_t t_pieceLimit = std::size_t(-1);
 
-/// The first bytes of a piece longer than the limit, cut between characters.
-std::string_view cutPiece(std::string_view piece, std::size_t limit) noexcept;
-
 /// The piece as a composed text quotes it: whole, or its first bytes under a QuotedPieceLimit.
 inline std::string_view limitedPiece(std::string_view piece) noexcept
 {
-    const std::size_t limit = t_pieceLimit;
-    return piece.size() <= limit ? piece : cutPiece(piece, limit);
+    return VisibleText::cut(piece, t_pieceLimit);
 }
 
 /// Each appends the formatted value and returns true, or leaves `out` as it was and returns false.

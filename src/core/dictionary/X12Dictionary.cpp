@@ -929,37 +929,19 @@ std::string elementName(std::string_view tag, std::ptrdiff_t position)
 
 namespace kelvane::detail {
 
-std::string_view cutPiece(std::string_view piece, std::size_t limit) noexcept
-{
-    // Cut before a continuation byte, so that no character is split.
-    std::size_t size = limit;
-    while (size > 0 && (static_cast<unsigned char>(piece[size]) & 0xC0) == 0x80)
-        --size;
-    return piece.substr(0, size);
-}
-
 void appendSegmentName(std::string &out, std::string_view tag)
 {
     tag = limitedPiece(tag);
-    // Tags repeat: each thread remembers the names of the tags it met last, by packed tag, so
-    // that millions of titles cost no hash of a string each.
-    struct Remembered
-    {
-        std::uint64_t key = longTagKey;
-        std::string_view name; // empty for a tag the dictionary does not know
-    };
-    thread_local std::array<Remembered, 256> remembered;
-    const std::uint64_t key = tagKey(tag);
-    std::string_view name;
-    if (Remembered &slot = remembered[tagSlot<8>(key)]; key != longTagKey && slot.key == key) {
-        name = slot.name;
-    } else {
+    // Tags repeat: each thread remembers the names of the tags it met last, so that millions of
+    // titles cost no hash of a string each. Empty for a tag the dictionary does not know.
+    auto lookUp = [tag]() -> std::string_view {
         const X12Dictionary::NameTable &names = X12Dictionary::segmentNames();
-        if (auto it = names.find(tag); it != names.end())
-            name = it->second;
-        if (key != longTagKey)
-            slot = {key, name};
-    }
+        const auto it = names.find(tag);
+        return it != names.end() ? it->second : std::string_view();
+    };
+    thread_local TagCache<std::string_view, 8> names;
+    const std::uint64_t key = tagKey(tag);
+    const std::string_view name = key == longTagKey ? lookUp() : names.get(key, lookUp);
     if (!name.empty()) {
         out.append(name);
     } else {
@@ -972,13 +954,7 @@ void appendSegmentTitle(std::string &out, std::string_view tag)
 {
     tag = limitedPiece(tag);
     // Millions of lines are titled by a few tags: each thread remembers the titles of the tags it
-    // met last, by packed tag, as it does their names.
-    struct Remembered
-    {
-        std::uint64_t key = longTagKey;
-        std::string title;
-    };
-    thread_local std::array<Remembered, 256> remembered;
+    // met last, as it does their names.
     const std::uint64_t key = tagKey(tag);
     if (key == longTagKey) {
         out.append(tag);
@@ -986,15 +962,13 @@ void appendSegmentTitle(std::string &out, std::string_view tag)
         appendSegmentName(out, tag);
         return;
     }
-    Remembered &slot = remembered[tagSlot<8>(key)];
-    if (slot.key != key) {
-        slot.key = longTagKey; // until the title is whole
-        slot.title.assign(tag);
-        slot.title += " \u2014 ";
-        appendSegmentName(slot.title, tag);
-        slot.key = key;
-    }
-    out.append(slot.title);
+    thread_local TagCache<std::string, 8> titles;
+    out.append(titles.get(key, [tag] {
+        std::string title(tag);
+        title += " \u2014 ";
+        appendSegmentName(title, tag);
+        return title;
+    }));
 }
 
 } // namespace kelvane::detail

@@ -57,7 +57,7 @@ std::string quotedTag(std::string_view tag)
 {
     if (tag.size() <= longestQuotedTag)
         return std::string(tag);
-    return std::string(kelvane::detail::cutPiece(tag, longestQuotedTag)) + "\u2026";
+    return std::string(VisibleText::cut(tag, longestQuotedTag)) + "\u2026";
 }
 
 ElementVocabulary::ElementVocabulary(std::string_view tag) : m_referenceTag(quotedTag(tag))

@@ -2,6 +2,7 @@
 
 #include "core/support/Parallel_p.h"
 #include "core/model/X12Document.h"
+#include "core/text/Unicode_p.h"
 
 #include <algorithm>
 #include <cassert>
@@ -367,7 +368,7 @@ X12GuideLoops::IDSearch X12GuideLoops::searchIDs(std::string_view query) const
     for (std::size_t k = 1; k < table.loops.size(); ++k) {
         id.assign(table.loops[k].id);
         for (char &c : id)
-            c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+            c = kelvane::detail::asciiLower(c);
         if (!id.empty() && id.find(query) != std::string::npos) {
             matching[k] = true;
             any = true;

@@ -4,6 +4,7 @@
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
 #include "core/support/Simd_p.h"
+#include "core/text/VisibleText.h"
 
 #include <algorithm>
 #include <bit>
@@ -106,10 +107,7 @@ void appendPathTitle(std::string &path, std::string_view title)
         path += title;
         return;
     }
-    std::size_t size = maxPathTitle;
-    while (size > 0 && (static_cast<unsigned char>(title[size]) & 0xC0) == 0x80)
-        --size;
-    path += title.substr(0, size);
+    path += VisibleText::cut(title, maxPathTitle);
     path += "\u2026";
 }
 

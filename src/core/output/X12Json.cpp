@@ -234,16 +234,15 @@ class TagInfos
 public:
     const TagInfo &operator()(std::string_view tag)
     {
-        const std::uint64_t key = kelvane::detail::tagKey(tag);
-        Recent &recent = m_recent[kelvane::detail::tagSlot<6>(key)];
-        if (key != kelvane::detail::longTagKey && recent.info && recent.key == key)
-            return *recent.info;
-        auto it = m_infos.find(tag);
-        if (it == m_infos.end())
-            it = m_infos.emplace(tag, infoOf(tag)).first;
         // Entries of an unordered_map stay where they are as it grows.
-        recent = {key, &it->second};
-        return it->second;
+        auto find = [&]() -> const TagInfo * {
+            auto it = m_infos.find(tag);
+            if (it == m_infos.end())
+                it = m_infos.emplace(tag, infoOf(tag)).first;
+            return &it->second;
+        };
+        const std::uint64_t key = kelvane::detail::tagKey(tag);
+        return key == kelvane::detail::longTagKey ? *find() : *m_recent.get(key, find);
     }
 
 private:
@@ -262,13 +261,8 @@ private:
         return info;
     }
 
-    struct Recent
-    {
-        std::uint64_t key = kelvane::detail::longTagKey;
-        const TagInfo *info = nullptr;
-    };
     std::unordered_map<std::string_view, TagInfo> m_infos;
-    std::array<Recent, 64> m_recent;
+    kelvane::detail::TagCache<const TagInfo *, 6> m_recent;
 };
 
 /// `,"loop":{"id":...,"name":...}` for a segment or node that has a guide loop.

@@ -4,10 +4,11 @@
 #include "core/support/Parallel_p.h"
 #include "core/support/TagKey_p.h"
 #include "core/text/Unicode_p.h"
+#include "core/text/VisibleText.h"
+#include "core/support/Simd_p.h"
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
 #include "core/guides/X12GuideLoops.h"
-#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,7 +45,7 @@ std::string lowerCased(std::string_view text)
     std::string result(text);
     if (isAscii(text)) {
         for (char &c : result)
-            c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+            c = kelvane::detail::asciiLower(c);
         return result;
     }
     icu::UnicodeString u =
@@ -68,12 +69,7 @@ public:
         const std::uint64_t key = kelvane::detail::tagKey(tag);
         if (key == kelvane::detail::longTagKey)
             return matches(tag);
-        Entry &entry = m_entries[kelvane::detail::tagSlot<9>(key)];
-        if (entry.key != key) {
-            entry.key = key;
-            entry.match = matches(tag);
-        }
-        return entry.match;
+        return m_matches.get(key, [&] { return matches(tag); });
     }
 
 private:
@@ -83,22 +79,12 @@ private:
         // found there but not in the segment's text, which holds the tag, starts in "segment ":
         // only the tag's first bytes can matter (three for each byte of the query, as lower-casing
         // may shrink a character), so a tag of gigabytes is never copied.
-        if (const std::size_t enough = 3 * m_query.size() + 16; tag.size() > enough) {
-            std::size_t size = enough;
-            while (size > 0 && (static_cast<unsigned char>(tag[size]) & 0xC0) == 0x80)
-                --size;
-            tag = tag.substr(0, size);
-        }
+        tag = VisibleText::cut(tag, 3 * m_query.size() + 16);
         return lowerCased(X12Dictionary::segmentName(tag)).find(m_query) != std::string::npos;
     }
 
-    struct Entry
-    {
-        std::uint64_t key = kelvane::detail::longTagKey; // no tag kept here packs to this
-        bool match = false;
-    };
     std::string_view m_query;
-    std::array<Entry, 512> m_entries;
+    kelvane::detail::TagCache<bool, 9> m_matches;
 };
 
 /// Whether a segment whose raw text is ASCII and does not hold the query can still match by its
@@ -126,13 +112,12 @@ bool namesCanMatchAsciiSegments(std::string_view query)
 std::size_t findFolding(std::string_view text, std::size_t from, std::size_t to,
                         std::string_view query)
 {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     if (to < query.size())
         return std::string_view::npos;
     const std::size_t last = to - query.size(); // the last place it can start
     auto matchesAt = [&](std::size_t at) {
         for (std::size_t k = 0; k < query.size(); ++k) {
-            if (lower(text[at + k]) != query[k])
+            if (kelvane::detail::asciiLower(text[at + k]) != query[k])
                 return false;
         }
         return true;

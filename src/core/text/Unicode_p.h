@@ -47,6 +47,12 @@ char32_t firstCodePoint(std::string_view text) noexcept;
 /// of white space and newlines (tab, U+000A to U+000D, U+0085, Zs, Zl, Zp).
 bool isWhiteSpace(std::string_view character) noexcept;
 
+/// An ASCII capital in lower case; any other byte as it is.
+constexpr char asciiLower(char c) noexcept
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 inline bool isAsciiWhiteSpace(unsigned char c) noexcept
 {
     return c == ' ' || (c >= '\t' && c <= '\r');

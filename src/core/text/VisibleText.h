@@ -60,6 +60,18 @@ void append(std::string &out, std::string_view text);
 /// The text with its control characters replaced by their symbols.
 std::string visible(std::string_view text);
 
+/// The longest start of `text` of at most `limit` bytes that ends between characters of UTF-8
+/// (before a byte that continues one): the text itself when it is no longer.
+constexpr std::string_view cut(std::string_view text, std::size_t limit) noexcept
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t size = limit;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    return text.substr(0, size);
+}
+
 /// The bytes with every one that is not part of valid UTF-8 replaced by U+FFFD, for names that
 /// come from the file system, which may be any bytes.
 std::string validUtf8(std::string_view bytes);
