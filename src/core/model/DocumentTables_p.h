@@ -223,7 +223,9 @@ struct NodeTable
     {
         return (containerBits[node >> 6] >> (node & 63) & 1) != 0;
     }
-    /// The container's place among the containers, which indexes firstChildren.
+    /// The container's place among the containers, which indexes firstChildren: a rank
+    /// directory over containerBits (the count of containers before each word of 64 nodes, plus
+    /// the bits set before the node in its word).
     std::uint32_t containerSlot(std::uint32_t node) const noexcept
     {
         const std::uint64_t before =

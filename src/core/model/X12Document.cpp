@@ -123,8 +123,10 @@ void NodeTable::listChildrenOnce() noexcept
     std::call_once(childrenListed, [this] {
         if (!childrenPending)
             return;
-        // Children become contiguous runs in container order, each container's run in the order
-        // its children came. The room was reserved by the walk: nothing here allocates.
+        // A counting sort: children become contiguous runs in container order, each container's
+        // run in the order its children came. firstChildren holds each container's count; the
+        // prefix sums turn the counts into starts. The room was reserved by the walk: nothing
+        // here allocates.
         std::uint32_t next = 0;
         for (std::uint32_t &start : firstChildren) {
             const std::uint32_t count = start;

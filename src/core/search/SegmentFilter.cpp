@@ -349,9 +349,10 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
     std::vector<std::vector<std::uint32_t>> found(threads);
     auto search = [&](std::size_t part) {
         const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
-        // Filled on the thread's own stack, not in `found`, whose lists share cache lines. Room
-        // for every segment of the range (the first part: of the document, as the others join
-        // it), so no list moves as it grows; pages that no match reaches are never touched.
+        // Filled on the thread's own stack, not in `found`, whose lists share cache lines (false
+        // sharing). Room for every segment of the range (the first part: of the document, as the
+        // others join it), so no list moves as it grows; pages that no match reaches are never
+        // touched.
         std::vector<std::uint32_t> list = spares.take(part == 0 ? count : end - begin);
         NameMatches nameMatches(query);
         for (std::size_t from = begin; from < end && !stop.stop_requested(); from += searchStretch)

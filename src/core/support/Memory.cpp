@@ -18,9 +18,9 @@ constexpr std::size_t mappedMinimum = hugePage / 4;
 constexpr std::size_t smallPage = 4096;
 
 /// A table's last part, short of a huge page, takes one if it fills at least a quarter of it, and
-/// small pages otherwise. Inside a virtual machine a small page's first touch can cost as much
-/// as a whole huge page's (15 against 130 microseconds on the machine this was measured on), so
-/// a mostly empty huge page is still the faster way to that memory.
+/// small pages otherwise. Inside a virtual machine the first touches of the small pages that
+/// make up a quarter of a huge page cost about as much as the one fault of the huge page, so a
+/// mostly empty huge page is still the faster way to that memory.
 std::size_t mappedSize(std::size_t bytes) noexcept
 {
     const std::size_t rest = bytes & (hugePage - 1);
