@@ -2,6 +2,7 @@
 #include "core/parse/X12Parser_p.h"
 
 #include "core/model/DocumentTables_p.h"
+#include "core/model/Envelope_p.h"
 #include "core/text/TextFile.h"
 #include "core/support/Memory_p.h"
 #include "core/support/Parallel_p.h"
@@ -72,9 +73,10 @@ using kelvane::detail::isWhiteSpace;
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
 using kelvane::detail::tagKey;
+namespace envelope = kelvane::detail::envelope;
 
 // ISA is fixed-width: the delimiters stand at these offsets from its "I".
-constexpr std::size_t isaLength = 106;
+constexpr std::size_t isaLength = envelope::isaLength;
 constexpr std::size_t isaElementOffset = 3;
 constexpr std::size_t isaRepetitionOffset = 82;
 constexpr std::size_t isaComponentOffset = 104;
@@ -1543,7 +1545,8 @@ private:
                     ++m_count;
                     return true;
                 }
-                if (slot.hash == hash && segments[slot.segment].element(1) == control)
+                if (slot.hash == hash &&
+                    segments[slot.segment].element(envelope::stControl) == control)
                     return false;
             }
         }
@@ -1605,7 +1608,7 @@ private:
             const std::uint32_t parent = m_table.parents[index];
             if (parent == none || m_table.kinds[parent] != Kind::functionalGroup)
                 continue;
-            const std::string_view control = m_segments[index].element(1);
+            const std::string_view control = m_segments[index].element(envelope::stControl);
             if (control.empty())
                 continue;
             if (parent != group) {
@@ -1625,7 +1628,7 @@ private:
                 for (const unsigned char *earlier = nextSet(kinds + group + 1, st); earlier;
                      earlier = nextSet(earlier + 1, st)) {
                     const auto e = std::uint32_t(earlier - kinds);
-                    const std::string_view number = m_segments[e].element(1);
+                    const std::string_view number = m_segments[e].element(envelope::stControl);
                     if (m_table.parents[e] == group && !number.empty())
                         controls.insert(m_segments, e, number);
                 }
@@ -1668,7 +1671,7 @@ private:
     struct TrailerRule
     {
         FindingKind controlMismatch;
-        std::size_t headerControl; // element index in the header
+        std::size_t headerControl; // the header's element, as X12Segment::element() counts
         FindingKind countMismatch;
     };
     /// A trailer left for merge() to check.
@@ -1709,7 +1712,7 @@ private:
             m_loops.clear();
             append(headerOf(m_interchange), Kind::segment);
             if (m_interchange)
-                checkTrailer(index, *m_interchange, FindingKind::ieaControl, 12,
+                checkTrailer(index, *m_interchange, FindingKind::ieaControl, envelope::isaControl,
                              FindingKind::ieaCount);
             else
                 add(FindingKind::ieaWithoutIsa, index);
@@ -1727,7 +1730,8 @@ private:
             m_loops.clear();
             append(innermost({&m_group, &m_interchange}), Kind::segment);
             if (m_group)
-                checkTrailer(index, *m_group, FindingKind::geControl, 5, FindingKind::geCount);
+                checkTrailer(index, *m_group, FindingKind::geControl, envelope::gsControl,
+                             FindingKind::geCount);
             else
                 add(FindingKind::geWithoutGs, index);
             m_group.reset();
@@ -1737,13 +1741,13 @@ private:
             m_loops.clear();
             {
                 const X12Segment st = m_segments[index];
-                const std::string_view code = st.element(0);
+                const std::string_view code = st.element(envelope::stCode);
                 m_ranks = code == "835" ? &paymentLoopRanks : &loopRanks;
                 if (!code.empty() && m_seenSets.insert(code).second)
                     m_transactionSets.emplace_back(code);
                 if (m_interchange && !m_group)
                     add(FindingKind::stWithoutGs, index);
-                if (st.element(1).empty())
+                if (st.element(envelope::stControl).empty())
                     add(FindingKind::stControlEmpty, index);
             }
             if (m_group)
@@ -1756,11 +1760,11 @@ private:
             m_loops.clear();
             append(innermost({&m_transaction, &m_group, &m_interchange}), Kind::segment);
             if (m_transaction)
-                checkTrailer(index, *m_transaction, FindingKind::seControl, 1,
+                checkTrailer(index, *m_transaction, FindingKind::seControl, envelope::stControl,
                              FindingKind::seCount);
             else
                 add(FindingKind::seWithoutSt, index);
-            if (m_segments[index].element(1).empty())
+            if (m_segments[index].element(envelope::trailerControl).empty())
                 add(FindingKind::seControlEmpty, index);
             m_transaction.reset();
             m_ranks = &loopRanks;
@@ -1858,12 +1862,12 @@ private:
         const std::size_t length = characterCount(isa.raw()) + 1;
         if (length != isaLength)
             add(FindingKind::isaLength, index, length);
-        if (characterCount(isa.element(15)) != 1)
+        if (characterCount(isa.element(envelope::isaComponent)) != 1)
             add(FindingKind::isaSeparator, index);
     }
 
-    /// A trailer's control number (element 2) against its header's, and its count (element 1)
-    /// against what the envelope holds.
+    /// A trailer's control number against its header's, and its count against what the envelope
+    /// holds.
     /// In the second part of a walk in two, a trailer whose header the first part opened waits
     /// for that part's count.
     void checkTrailer(std::uint32_t index, const Open &open, FindingKind controlMismatch,
@@ -1880,14 +1884,14 @@ private:
                          const TrailerRule &rule)
     {
         const X12Segment trailer = m_segments[index];
-        const std::string_view control = trailer.element(1);
+        const std::string_view control = trailer.element(envelope::trailerControl);
         const std::string_view headerControl = m_segments[header].element(rule.headerControl);
         // An empty ST02 or SE02 has a finding of its own.
         const bool emptySetControl = rule.controlMismatch == FindingKind::seControl &&
                                      (control.empty() || headerControl.empty());
         if (control != headerControl && !emptySetControl)
             add(rule.controlMismatch, index, header);
-        if (kelvane::detail::readCount(trailer.element(0)) != count)
+        if (kelvane::detail::readCount(trailer.element(envelope::trailerCount)) != count)
             add(rule.countMismatch, index, count);
     }
 
