@@ -2,6 +2,7 @@
 
 #include "core/dictionary/Dictionary_p.h"
 #include "core/model/ElementReader_p.h"
+#include "core/model/Envelope_p.h"
 #include "core/support/TagKey_p.h"
 #include "core/text/Unicode_p.h"
 #include "core/model/X12Document.h"
@@ -342,27 +343,29 @@ void appendEnvelopeSubtitle(std::string &out, const X12Segment &segment)
 {
     const kelvane::detail::ElementReader elements(segment);
     const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
-    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
+    const auto e = [&](std::size_t index) {
+        return kelvane::detail::limitedPiece(elements.element(index));
+    };
     if (tag == "ISA") {
-        out.append(kelvane::detail::trimBlanks(e(6)));
+        out.append(kelvane::detail::trimBlanks(e(envelope::isaSender)));
         out += " \u2192 ";
-        out.append(kelvane::detail::trimBlanks(e(8)));
+        out.append(kelvane::detail::trimBlanks(e(envelope::isaReceiver)));
         out += " \u00B7 ";
-        dateOrRaw(out, e(9));
+        dateOrRaw(out, e(envelope::isaDate));
         out += " \u00B7 ";
-        lookupOrRaw(out, X12Dictionary::usageIndicator(), e(15));
+        lookupOrRaw(out, X12Dictionary::usageIndicator(), e(envelope::isaUsage));
         out += " \u00B7 control ";
-        out.append(e(13));
+        out.append(e(envelope::isaControl));
     } else if (tag == "GS") {
-        lookupOrRaw(out, X12Dictionary::functionalGroups(), e(1));
+        lookupOrRaw(out, X12Dictionary::functionalGroups(), e(envelope::gsFunction));
         out += " \u00B7 ";
-        out.append(e(2));
+        out.append(e(envelope::gsSender));
         out += " \u2192 ";
-        out.append(e(3));
+        out.append(e(envelope::gsReceiver));
         out += " \u00B7 ";
-        dateOrRaw(out, e(4));
+        dateOrRaw(out, e(envelope::gsDate));
         out += " \u00B7 ";
-        out.append(e(8));
+        out.append(e(envelope::gsVersion));
     }
 }
 
@@ -415,11 +418,13 @@ void appendNodeTitle(const X12Document &document, const X12Segment &segment, std
         return;
     case X12Node::Kind::functionalGroup:
         out += "Functional Group ";
-        out.append(kelvane::detail::limitedPiece(segment.element(0)));
+        out.append(
+            kelvane::detail::limitedPiece(segment.element(kelvane::detail::envelope::gsFunction)));
         return;
     case X12Node::Kind::transaction:
         out += "Transaction Set ";
-        out.append(kelvane::detail::limitedPiece(segment.element(0)));
+        out.append(
+            kelvane::detail::limitedPiece(segment.element(kelvane::detail::envelope::stCode)));
         return;
     case X12Node::Kind::loop:
         kelvane::detail::appendLoopTitle(out, segment);
@@ -438,7 +443,7 @@ void appendNodeSubtitle(const X12Document &document, const X12Segment &segment, 
         kelvane::detail::appendEnvelopeSubtitle(out, segment);
         return;
     case X12Node::Kind::transaction:
-        out += transactionSetName(segment.element(0));
+        out += transactionSetName(segment.element(kelvane::detail::envelope::stCode));
         return;
     case X12Node::Kind::loop:
         kelvane::detail::appendLoopSubtitle(out, segment);

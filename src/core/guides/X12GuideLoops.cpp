@@ -1,5 +1,6 @@
 #include "core/guides/X12GuideLoops.h"
 
+#include "core/model/Envelope_p.h"
 #include "core/support/Parallel_p.h"
 #include "core/model/X12Document.h"
 #include "core/text/Unicode_p.h"
@@ -17,6 +18,8 @@ std::span<const std::string_view> guideLoopLines();
 } // namespace kelvane::detail
 
 namespace {
+
+namespace envelope = kelvane::detail::envelope;
 
 constexpr std::uint16_t beginsLoop = 0x8000; // set on the segment that begins its loop
 
@@ -172,7 +175,7 @@ public:
             const X12Segment segment = m_document.segment(std::uint32_t(i));
             const std::string_view tag = segment.tag();
             if (tag == "GS")
-                groupVersion = segment.element(7);
+                groupVersion = segment.element(envelope::gsVersion);
             else if (tag == "GE" || tag == "ISA" || tag == "IEA")
                 groupVersion = {};
             if (tag != "ST") {
@@ -194,7 +197,7 @@ private:
             const X12Segment segment = m_document.segment(std::uint32_t(at));
             const std::string_view tag = segment.tag();
             if (tag == "GS")
-                return segment.element(7);
+                return segment.element(envelope::gsVersion);
             if (tag == "GE" || tag == "ISA" || tag == "IEA")
                 break;
         }
@@ -219,8 +222,8 @@ private:
                              std::string_view groupVersion) const
     {
         const X12Segment st = m_document.segment(std::uint32_t(first));
-        const std::string_view set = st.element(0);
-        for (const std::string_view version : {st.element(2), groupVersion}) {
+        const std::string_view set = st.element(envelope::stCode);
+        for (const std::string_view version : {st.element(envelope::stVersion), groupVersion}) {
             if (version.empty())
                 continue;
             std::vector<const Guide *> found;

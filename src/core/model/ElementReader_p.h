@@ -51,6 +51,12 @@ public:
         return {m_raw + m_starts[k], end - m_starts[k]};
     }
 
+    /// The same as the segment's element(index).
+    std::string_view element(std::size_t index) const noexcept
+    {
+        return at(std::ptrdiff_t(index) + 1);
+    }
+
 private:
     const X12Segment &m_segment;
     const char *m_raw = nullptr;

@@ -1,6 +1,7 @@
 #include "core/model/X12Document.h"
 
 #include "core/model/DocumentTables_p.h"
+#include "core/model/Envelope_p.h"
 #include "core/guides/X12GuideLoops.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 using kelvane::detail::NodeTable;
 using kelvane::detail::SegmentTable;
+namespace envelope = kelvane::detail::envelope;
 
 std::string_view X12Segment::tag() const noexcept
 {
@@ -232,18 +234,20 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
     case FindingKind::outsideInterchange:
         return plural(record.value, "segment") + " outside any interchange";
     case FindingKind::isaLength:
-        return "ISA is " + std::to_string(record.value) + " characters long, not 106";
+        return "ISA is " + std::to_string(record.value) + " characters long, not " +
+               std::to_string(envelope::isaLength);
     case FindingKind::isaSeparator:
-        return "ISA16 \"" + element(segment, 15) + "\" is not a single character";
+        return "ISA16 \"" + element(segment, envelope::isaComponent) +
+               "\" is not a single character";
     case FindingKind::unclosedTransaction:
-        return "ST02 " + element(segment, 1) + " has no SE: the set ends at " +
+        return "ST02 " + element(segment, envelope::stControl) + " has no SE: the set ends at " +
                std::string(endText(record.value));
     case FindingKind::unclosedGroup:
-        return "GS06 " + element(segment, 5) + " has no GE: the group ends at " +
+        return "GS06 " + element(segment, envelope::gsControl) + " has no GE: the group ends at " +
                std::string(endText(record.value));
     case FindingKind::unclosedInterchange:
-        return "ISA13 " + element(segment, 12) + " has no IEA: the interchange ends at " +
-               std::string(endText(record.value));
+        return "ISA13 " + element(segment, envelope::isaControl) +
+               " has no IEA: the interchange ends at " + std::string(endText(record.value));
     case FindingKind::ieaWithoutIsa:
         return "IEA without ISA";
     case FindingKind::geWithoutGs:
@@ -251,20 +255,23 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
     case FindingKind::seWithoutSt:
         return "SE without ST";
     case FindingKind::ieaControl:
-        return "IEA02 " + element(segment, 1) + " does not match ISA13 " + element(header, 12);
+        return "IEA02 " + element(segment, envelope::trailerControl) + " does not match ISA13 " +
+               element(header, envelope::isaControl);
     case FindingKind::geControl:
-        return "GE02 " + element(segment, 1) + " does not match GS06 " + element(header, 5);
+        return "GE02 " + element(segment, envelope::trailerControl) + " does not match GS06 " +
+               element(header, envelope::gsControl);
     case FindingKind::seControl:
-        return "SE02 " + element(segment, 1) + " does not match ST02 " + element(header, 1);
+        return "SE02 " + element(segment, envelope::trailerControl) + " does not match ST02 " +
+               element(header, envelope::stControl);
     case FindingKind::ieaCount:
-        return countMessage("IEA01", segment.element(0), record.value, "functional group",
-                            "the interchange");
+        return countMessage("IEA01", segment.element(envelope::trailerCount), record.value,
+                            "functional group", "the interchange");
     case FindingKind::geCount:
-        return countMessage("GE01", segment.element(0), record.value, "transaction set",
-                            "the group");
+        return countMessage("GE01", segment.element(envelope::trailerCount), record.value,
+                            "transaction set", "the group");
     case FindingKind::seCount:
-        return countMessage("SE01", segment.element(0), record.value, "segment",
-                            "the transaction set (ST to SE)");
+        return countMessage("SE01", segment.element(envelope::trailerCount), record.value,
+                            "segment", "the transaction set (ST to SE)");
     case FindingKind::stWithoutGs:
         return "ST without GS";
     case FindingKind::outsideTransaction:
@@ -274,7 +281,7 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
     case FindingKind::seControlEmpty:
         return "SE02 is empty";
     case FindingKind::stControlRepeated:
-        return "ST02 " + element(segment, 1) + " is already used in the group";
+        return "ST02 " + element(segment, envelope::stControl) + " is already used in the group";
     }
     return {};
 }

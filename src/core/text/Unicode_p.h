@@ -40,6 +40,17 @@ void forEachCharacter(std::string_view text, F &&f)
     }
 }
 
+/// How many characters the text holds.
+inline std::size_t characterCount(std::string_view text)
+{
+    std::size_t count = 0;
+    forEachCharacter(text, [&count](std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
 /// First code point of a UTF-8 text; U+FFFD for a malformed start, 0 for the empty text.
 char32_t firstCodePoint(std::string_view text) noexcept;
 
