@@ -1,5 +1,7 @@
 #include "core/parse/ByteCounts_p.h"
 
+#include "core/support/Simd_p.h"
+
 namespace kelvane::detail {
 
 std::size_t countOccurrences(std::string_view text, std::string_view needle) noexcept
@@ -25,22 +27,22 @@ std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std:
     std::size_t countA = 0;
     std::size_t countB = 0;
     std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i targetA = _mm_set1_epi8(a);
-    const __m128i targetB = _mm_set1_epi8(b);
-    while (i + 16 <= text.size()) {
-        __m128i countersA = _mm_setzero_si128();
-        __m128i countersB = _mm_setzero_si128();
-        for (int round = 0; round < 255 && i + 16 <= text.size(); ++round, i += 16) {
-            const __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-            countersA = _mm_sub_epi8(countersA, _mm_cmpeq_epi8(bytes, targetA));
-            countersB = _mm_sub_epi8(countersB, _mm_cmpeq_epi8(bytes, targetB));
+    // Byte-wide counters, summed up before any of them can overflow; a match is 0xFF, minus one.
+    using V = simd::Native;
+    const V::Bytes targetA = V::splat(std::uint8_t(a));
+    const V::Bytes targetB = V::splat(std::uint8_t(b));
+    while (i + simd::width <= text.size()) {
+        V::Bytes countersA = V::zero();
+        V::Bytes countersB = V::zero();
+        for (int round = 0; round < 255 && i + simd::width <= text.size();
+             ++round, i += simd::width) {
+            const V::Bytes bytes = V::load(text.data() + i);
+            countersA = V::subtract(countersA, V::equal(bytes, targetA));
+            countersB = V::subtract(countersB, V::equal(bytes, targetB));
         }
-        countA += sumOfBytes(countersA);
-        countB += sumOfBytes(countersB);
+        countA += V::sum(countersA);
+        countB += V::sum(countersB);
     }
-#endif
     for (; i < text.size(); ++i) {
         countA += text[i] == a;
         countB += text[i] == b;
@@ -51,14 +53,13 @@ std::pair<std::size_t, std::size_t> countOccurrences(std::string_view text, std:
 bool isPlainAscii(std::string_view text) noexcept
 {
     std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    for (; i + 16 <= text.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-        if (_mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, cr))) != 0)
+    using V = simd::Native;
+    for (; i + simd::width <= text.size(); i += simd::width) {
+        const V::Bytes bytes = V::load(text.data() + i);
+        // Bytes from 0x80 have their top bit set already.
+        if (V::topBits(V::either(bytes, V::equal(bytes, V::splat('\r')))) != 0)
             return false;
     }
-#endif
     for (; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80 || c == '\r')

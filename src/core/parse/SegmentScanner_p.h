@@ -3,6 +3,7 @@
 // The hot path of a parse: cutting the text into segments and noting their element separators.
 
 #include "core/parse/IsaHeader_p.h"
+#include "core/support/Simd_p.h"
 #include "core/text/Unicode_p.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kelvane::detail {
 
@@ -49,21 +46,11 @@ inline bool isCharacterWhiteSpace(const char *at, std::size_t size) noexcept
 /// return or outside ASCII: the only bytes the fast path has to look at one by one.
 inline std::uint32_t interestingBytes(const char *data, char terminator, char separator) noexcept
 {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(terminator)),
-                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(separator))),
-                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
-    return std::uint32_t(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
-#else
-    std::uint32_t mask = 0;
-    for (int i = 0; i < 16; ++i) {
-        const char c = data[i];
-        if (c == terminator || c == separator || c == '\r' || static_cast<unsigned char>(c) >= 0x80)
-            mask |= std::uint32_t(1) << i;
-    }
-    return mask;
-#endif
+    using V = simd::Native;
+    const V::Bytes bytes = V::load(data);
+    // Bytes from 0x80 have their top bit set already.
+    return V::topBits(V::either(
+        simd::equalsAny<V>(bytes, std::uint8_t(terminator), std::uint8_t(separator), '\r'), bytes));
 }
 
 /// A sink that counts segments and the longest one, without keeping anything.

@@ -3,6 +3,7 @@
 #include "core/parse/ByteCounts_p.h"
 #include "core/parse/SegmentSink_p.h"
 #include "core/parse/X12Parser_p.h"
+#include "core/support/Parallel_p.h"
 
 #include <algorithm>
 #include <exception>
@@ -13,8 +14,6 @@
 #include <thread>
 
 namespace kelvane::detail {
-
-std::atomic<std::size_t> halvedSplitMinimum{16u << 20};
 
 namespace {
 
@@ -89,9 +88,9 @@ std::optional<std::size_t> halvingCut(std::string_view text, const X12Delimiters
                                       std::size_t linesEnd)
 {
     const std::string_view terminator = delimiters.segment;
-    if (text.size() < halvedSplitMinimum.load() || text.size() < 2 ||
-        std::thread::hardware_concurrency() < 2 || terminator.size() != 1 ||
-        static_cast<unsigned char>(terminator.front()) >= 0x80 || terminator == delimiters.element)
+    if (text.size() < halvesMinimum.load() || text.size() < 2 || !hasSecondCore() ||
+        terminator.size() != 1 || static_cast<unsigned char>(terminator.front()) >= 0x80 ||
+        terminator == delimiters.element)
         return std::nullopt;
     const std::size_t cut = cutNear(text, text.size() / 2, terminator.front());
     if (cut == std::string_view::npos || cut <= linesEnd || !isPlainAscii(text.substr(0, cut)))

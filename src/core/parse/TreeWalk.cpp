@@ -6,6 +6,7 @@
 #include "core/parse/TagClass_p.h"
 #include "core/parse/X12Parser_p.h"
 #include "core/support/Parallel_p.h"
+#include "core/support/Simd_p.h"
 
 #include <algorithm>
 #include <array>
@@ -15,10 +16,6 @@
 #include <optional>
 #include <thread>
 #include <unordered_set>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kelvane::detail {
 
@@ -87,22 +84,22 @@ std::uint32_t countMayHoldOthers(const unsigned char *classes, std::uint32_t cou
 {
     std::uint32_t total = 0;
     std::uint32_t i = 0;
-#if defined(__SSE2__)
-    const __m128i beforeLoops = _mm_set1_epi8(static_cast<char>(TagClass::hl20) - 1);
-    const __m128i one = _mm_set1_epi8(1);
-    const __m128i zero = _mm_setzero_si128();
-    while (i + 16 <= count) {
-        __m128i counters = zero;
-        for (int round = 0; round < 255 && i + 16 <= count; ++round, i += 16) {
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(classes + i));
-            const __m128i envelope = _mm_cmpeq_epi8(_mm_subs_epu8(c, beforeLoops), zero);
-            const __m128i holds = _mm_or_si128(_mm_andnot_si128(envelope, one),
-                                               _mm_and_si128(envelope, _mm_and_si128(c, one)));
-            counters = _mm_add_epi8(counters, holds);
+    using V = simd::Native;
+    const V::Bytes beforeLoops = V::splat(std::uint8_t(std::uint8_t(TagClass::hl20) - 1));
+    const V::Bytes one = V::splat(1);
+    const V::Bytes zero = V::zero();
+    while (i + simd::width <= count) {
+        V::Bytes counters = zero;
+        for (int round = 0; round < 255 && i + simd::width <= count;
+             ++round, i += std::uint32_t(simd::width)) {
+            const V::Bytes c = V::load(classes + i);
+            const V::Bytes envelope = V::equal(V::subtractFloored(c, beforeLoops), zero);
+            const V::Bytes holds =
+                V::either(V::butNot(one, envelope), V::both(envelope, V::both(c, one)));
+            counters = V::add(counters, holds);
         }
-        total += std::uint32_t(sumOfBytes(counters));
+        total += V::sum(counters);
     }
-#endif
     for (; i < count; ++i)
         total += mayHoldOthersAt(classes[i]);
     return total;
@@ -224,8 +221,7 @@ private:
     bool walkInTwo()
     {
         const auto count = std::uint32_t(m_segments.size());
-        if (count < 2 || count < partedWalkMinimum.load() ||
-            std::thread::hardware_concurrency() < 2)
+        if (count < 2 || count < partedWalkMinimum.load() || !hasSecondCore())
             return false;
         const auto *classes = reinterpret_cast<const unsigned char *>(m_classes);
         // A trailer right before it: no set is open. The last ISA and GS before it: no IEA or

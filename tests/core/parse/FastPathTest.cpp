@@ -144,7 +144,7 @@ std::pair<std::string, std::string> bothWays(std::atomic<std::size_t> &minimum,
 /// The whole document as JSON, with the text segmented in halves and in one pass.
 std::pair<std::string, std::string> halvedAndWhole(const std::string &text)
 {
-    return bothWays(kelvane::detail::halvedSplitMinimum, text, testing_support::jsonOf);
+    return bothWays(kelvane::detail::halvesMinimum, text, testing_support::jsonOf);
 }
 
 TEST(FastPathTest, HalvesMatchTheOnePassSplit)
