@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/FileReadAhead.h"
-#include "cli/OutputSink.h"
+#include "core/output/OutputSink.h"
 #include "core/output/FileOutput.h"
 #include "core/support/OrderedBlocks_p.h"
 #include "core/text/TextFile.h"
@@ -28,6 +28,7 @@
 #include <cstring>
 #include <exception>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -520,15 +521,11 @@ int dumpTree(std::span<const std::string_view> paths, int outFd, int errFd)
 int dumpJSON(std::span<const std::string_view> paths, int outFd, int errFd)
 {
     OutputSink out(outFd);
-    auto sink = [&out](std::string_view piece) {
-        out.write(piece);
-        return !out.failed();
-    };
     if (paths.size() == 1) {
         const auto document = load(paths.front(), TextFile::Decoding::utf8OrLatin1, errFd);
         if (!document)
             return document.error();
-        X12Json::write(**document, sink);
+        X12Json::write(**document, std::ref(out));
         return finishOutput(out, errFd);
     }
     int status = 0;
@@ -546,7 +543,7 @@ int dumpJSON(std::span<const std::string_view> paths, int outFd, int errFd)
                     if (file.rendered) {
                         out.write(file.output);
                     } else if (file.document) {
-                        X12Json::write(*file.document, sink, X12Json::Layout::oneLine);
+                        X12Json::write(*file.document, std::ref(out), X12Json::Layout::oneLine);
                     } else {
                         out.flush();
                         status = fail(errFd, file.error);
@@ -569,11 +566,7 @@ int dumpCSV(std::span<const std::string_view> paths, bool spreadsheet, int outFd
     if (!document)
         return document.error();
     OutputSink out(outFd);
-    X12Csv::write(**document,
-                  [&out](std::string_view piece) {
-                      out.write(piece);
-                      return !out.failed();
-                  },
+    X12Csv::write(**document, std::ref(out),
                   {.byteOrderMark = spreadsheet, .guardFormulas = spreadsheet});
     return finishOutput(out, errFd);
 }
