@@ -3,13 +3,13 @@
 #include "cli/FileReadAhead.h"
 #include "core/output/OutputSink.h"
 #include "core/output/FileOutput.h"
-#include "core/support/OrderedBlocks_p.h"
 #include "core/text/TextFile.h"
 #include "core/Version.h"
 #include "core/text/VisibleText.h"
 #include "core/output/X12Csv.h"
-#include "core/dictionary/X12Dictionary.h"
+#include "core/output/X12FindingsText.h"
 #include "core/output/X12Json.h"
+#include "core/output/X12TreeText.h"
 #include "core/parse/X12Parser.h"
 #include "pdf/PDFExporter.h"
 
@@ -19,7 +19,6 @@
 #include <unicode/uversion.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -99,16 +98,6 @@ std::string lastPathComponent(std::string_view path)
 std::string printable(std::string_view text)
 {
     return VisibleText::visible(VisibleText::validUtf8(text));
-}
-
-/// Makes the text appended to `line` from `start` on printable.
-void makePrintable(std::string &line, std::size_t start)
-{
-    if (!VisibleText::hasControl(std::string_view(line).substr(start)))
-        return;
-    const std::string tail = line.substr(start);
-    line.resize(start);
-    VisibleText::append(line, tail);
 }
 
 /// The options of the modes.
@@ -204,115 +193,6 @@ int finishOutput(OutputSink &out, int errFd)
     std::string message = "cannot write to standard output: ";
     message += std::strerror(out.error());
     return fail(errFd, message);
-}
-
-/// Whether segments [begin, end) hold no control character. The text from the first to the last is
-/// checked in one pass; what it finds (line breaks, mostly) must lie between segments.
-bool segmentsHoldNoControl(const X12Document &document, std::size_t begin, std::size_t end)
-{
-    if (begin >= end)
-        return true;
-    const std::string_view first = document.segment(std::uint32_t(begin)).raw();
-    const std::string_view last = document.segment(std::uint32_t(end - 1)).raw();
-    const std::string_view range(first.data(),
-                                 std::size_t(last.data() + last.size() - first.data()));
-    // The segment that holds or follows the control character found last.
-    std::size_t segment = begin;
-    std::string_view raw = first;
-    const std::size_t found = VisibleText::findControl(range, [&](std::size_t offset) {
-        const char *const at = range.data() + offset;
-        while (raw.data() + raw.size() <= at)
-            raw = document.segment(std::uint32_t(++segment)).raw();
-        return raw.data() <= at;
-    });
-    return found == range.size();
-}
-
-/// The tree's lines for nodes [begin, end). Nodes in index order are the depth-first walk of the
-/// tree, and a node's depth is its number of ancestors.
-void renderTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
-                     std::string &out)
-{
-    // Titles and subtitles quote nothing of the file but their own segment's text. When the
-    // segments hold no control character, the lines are written as they come; otherwise each
-    // title and subtitle is made printable on its own.
-    const X12Dictionary::MoneyLocaleSnapshot locale;
-    auto writeLines = [&](bool printable) {
-        // A node's depth follows from the node before it when it is that node's child or
-        // sibling, which most nodes are; otherwise its ancestors are counted.
-        std::uint32_t previousParent = X12Document::rootId();
-        std::size_t depth = 0;
-        for (std::size_t i = begin; i < end; ++i) {
-            const auto index = std::uint32_t(i);
-            const std::uint32_t parent = document.parent(index);
-            if (i > begin && parent == index - 1)
-                ++depth;
-            else if (i == begin || parent != previousParent)
-                depth = document.depth(index);
-            previousParent = parent;
-            out.append(depth * 2, ' ');
-            const X12Segment segment = document.segment(index);
-            const std::size_t titleStart = out.size();
-            document.appendTitle(segment, out);
-            if (printable)
-                makePrintable(out, titleStart);
-            const std::size_t titleEnd = out.size();
-            out += "  \u2014 ";
-            const std::size_t subtitleStart = out.size();
-            document.appendSubtitle(segment, out);
-            if (out.size() == subtitleStart)
-                out.resize(titleEnd);
-            else if (printable)
-                makePrintable(out, subtitleStart);
-            out += '\n';
-        }
-    };
-    if (segmentsHoldNoControl(document, begin, end)) {
-        writeLines(false);
-        return;
-    }
-    writeLines(true);
-}
-
-/// Writes the text made printable a megabyte at a time, each piece ending between characters
-/// of UTF-8, so that a line of gigabytes never has to be held twice over.
-void writePrintable(OutputSink &out, std::string_view text)
-{
-    std::string piece;
-    while (!text.empty() && !out.failed()) {
-        std::size_t size = std::min<std::size_t>(text.size(), 1u << 20);
-        while (size < text.size() && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
-            ++size;
-        piece.assign(text.substr(0, size));
-        makePrintable(piece, 0);
-        out.write(piece);
-        text.remove_prefix(size);
-    }
-}
-
-/// The tree's lines for nodes [begin, end), written straight to the output.
-bool writeTreeLines(const X12Document &document, std::size_t begin, std::size_t end,
-                    OutputSink &out)
-{
-    for (std::size_t i = begin; i < end && !out.failed(); ++i) {
-        const auto index = std::uint32_t(i);
-        const std::size_t depth = document.depth(index);
-        out.write(std::string(depth * 2, ' '));
-        // Room for the segment and the words around it, so that the text is never copied to
-        // grow: a segment of gigabytes would need three times its size for a moment.
-        std::string text;
-        text.reserve(document.segment(index).raw().size() + (64u << 10));
-        document.appendTitle(index, text);
-        writePrintable(out, text);
-        text.clear();
-        document.appendSubtitle(index, text);
-        if (!text.empty()) {
-            out.write("  \u2014 ");
-            writePrintable(out, text);
-        }
-        out.put('\n');
-    }
-    return !out.failed();
 }
 
 /// How a file operand is named in headers and messages: as given, standard input as such.
@@ -473,36 +353,17 @@ int eachFile(std::span<const std::string_view> paths, TextFile::Decoding decodin
     return worse(status, finishOutput(out, errFd));
 }
 
-void writeTree(const X12Document &doc, OutputSink &out)
-{
-    kelvane::detail::renderInOrder<std::string>(
-        doc.nodeCount(), 4096,
-        [&doc](std::size_t begin, std::size_t end, std::string &text) {
-            if (!kelvane::detail::segmentsUnder(doc, begin, end, 1u << 20))
-                return false;
-            renderTreeLines(doc, begin, end, text);
-            return true;
-        },
-        [&doc, &out](std::size_t begin, std::size_t end) {
-            return writeTreeLines(doc, begin, end, out);
-        },
-        [&out](std::string_view text) {
-            out.write(text);
-            return !out.failed();
-        });
-}
-
 int dumpTree(std::span<const std::string_view> paths, int outFd, int errFd)
 {
     if (paths.size() > 1) {
         return eachFile(
             paths, TextFile::Decoding::strictUtf8, outFd, errFd,
             [](const X12Document &document, std::string &output) {
-                renderTreeLines(document, 0, document.nodeCount(), output);
+                X12TreeText::append(document, output);
                 return true;
             },
             [](const X12Document &document, OutputSink &out) {
-                writeTree(document, out);
+                X12TreeText::write(document, std::ref(out));
                 return 0;
             });
     }
@@ -510,7 +371,7 @@ int dumpTree(std::span<const std::string_view> paths, int outFd, int errFd)
     if (!document)
         return document.error();
     OutputSink out(outFd);
-    writeTree(**document, out);
+    X12TreeText::write(**document, std::ref(out));
     return finishOutput(out, errFd);
 }
 
@@ -591,42 +452,9 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &
 }
 
 /// The findings, one line each, then their counts. Status 3 when there are findings.
-int writeFindings(const X12Document &doc, OutputSink &out)
+int writeFindings(const X12Document &document, OutputSink &out)
 {
-    const X12Dictionary::ReportedFindings findings(doc);
-    std::atomic<std::size_t> errors = 0;
-    kelvane::detail::renderInOrder<std::string>(
-        findings.size(), 4096,
-        [&doc, &findings, &errors](std::size_t begin, std::size_t end, std::string &text) {
-            std::size_t blockErrors = 0;
-            for (std::size_t i = begin; i < end; ++i) {
-                const X12Finding finding = findings[i];
-                blockErrors += finding.severity == X12Finding::Severity::error;
-                text += "segment ";
-                text += std::to_string(finding.position);
-                text += " (";
-                VisibleText::append(
-                    text, X12Dictionary::quotedTag(doc.segment(finding.position - 1).tag()));
-                text += "): ";
-                text += toString(finding.severity);
-                text += ": ";
-                VisibleText::append(text, finding.message);
-                text += '\n';
-            }
-            errors += blockErrors;
-        },
-        [&out](std::string_view text) {
-            out.write(text);
-            return !out.failed();
-        });
-    const std::size_t warnings = findings.size() - errors;
-    if (findings.size() == 0) {
-        out.write("No findings.\n");
-    } else {
-        out.write(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
-                  std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n"));
-    }
-    return findings.size() == 0 ? 0 : 3;
+    return X12FindingsText::write(document, std::ref(out)) == 0 ? 0 : 3;
 }
 
 int check(std::span<const std::string_view> paths, int outFd, int errFd)
