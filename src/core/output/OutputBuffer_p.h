@@ -1,6 +1,7 @@
 #pragma once
 
-// The buffer and block writer shared by the documents written for scripts (JSON, CSV).
+// The buffer and block writer shared by the documents written for scripts and for reading (JSON,
+// CSV, the tree).
 
 #include "core/support/OrderedBlocks_p.h"
 #include "core/dictionary/X12Dictionary.h"
@@ -123,22 +124,25 @@ private:
 };
 
 /// Renders items [0, count) in blocks on every core and passes them on in order. Item i stands
-/// for segment i; a block whose segments hold more than a megabyte is rendered on this thread
-/// instead, passed on a megabyte at a time, so memory stays bounded whatever the segments hold.
-inline bool
-writeSegmentBlocks(const X12Document &document, std::size_t count,
-                   const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
-                   const std::function<bool(std::string_view)> &sink)
+/// for segment i. render(begin, end, text) fills a Text held in memory; a block whose segments
+/// hold more than a megabyte goes to stream(begin, end, buffer) on this thread instead, whose
+/// Buffer passes it on a megabyte at a time, so memory stays bounded whatever the segments hold.
+/// A block covers about `fileBytes` of the file, and 1,024 to 4,096 items.
+template <typename Text, typename Render, typename Stream>
+bool writeSegmentBlocks(const X12Document &document, std::size_t count, Render &&render,
+                        Stream &&stream, const std::function<bool(std::string_view)> &sink,
+                        std::size_t fileBytes = 32u << 10)
 {
-    // Blocks of about 32 KiB of the file: a few hundred KiB of output each, so the blocks in
-    // flight hold little, yet tiny segments come 4,096 to a block, which pays for its set-up.
+    // By default blocks of about 32 KiB of the file: a few hundred KiB of output each for JSON,
+    // so the blocks in flight hold little, yet tiny segments come 4,096 to a block, which pays
+    // for its set-up.
     const std::size_t averageBytes =
         document.text().size() / std::max<std::size_t>(1, document.segments().size());
     const std::size_t blockSize =
-        std::clamp<std::size_t>((32u << 10) / std::max<std::size_t>(1, averageBytes), 1024, 4096);
-    return renderInOrder<Buffer>(
+        std::clamp<std::size_t>(fileBytes / std::max<std::size_t>(1, averageBytes), 1024, 4096);
+    return renderInOrder<Text>(
         count, blockSize,
-        [&](std::size_t begin, std::size_t end, Buffer &out) {
+        [&](std::size_t begin, std::size_t end, Text &out) {
             if (!segmentsUnder(document, begin, end, 1u << 20))
                 return false;
             const X12Dictionary::MoneyLocaleSnapshot locale;
@@ -149,10 +153,19 @@ writeSegmentBlocks(const X12Document &document, std::size_t count,
             Buffer out;
             out.setSink(&sink);
             const X12Dictionary::MoneyLocaleSnapshot locale;
-            render(begin, end, out);
+            stream(begin, end, out);
             return out.spill();
         },
         sink);
+}
+
+/// The same with one renderer for both: into a Buffer, held or passed on.
+inline bool
+writeSegmentBlocks(const X12Document &document, std::size_t count,
+                   const std::function<void(std::size_t, std::size_t, Buffer &)> &render,
+                   const std::function<bool(std::string_view)> &sink)
+{
+    return writeSegmentBlocks<Buffer>(document, count, render, render, sink);
 }
 
 } // namespace kelvane::detail

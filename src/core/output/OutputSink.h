@@ -5,7 +5,7 @@
 #include <string_view>
 
 /// Buffered writes to a file descriptor that remember the first failure, so a full disk is
-/// reported instead of ending in a silent success.
+/// reported instead of ending in a silent success. What the command line writes goes through one.
 class OutputSink
 {
 public:
@@ -28,6 +28,14 @@ public:
         if (m_buffer.size() == m_buffer.capacity())
             flush();
         m_buffer.push_back(c);
+    }
+
+    /// Writes the text and says whether every write so far succeeded: the sink the writers of
+    /// core/output take (X12Json::write(document, std::ref(out))).
+    bool operator()(std::string_view text)
+    {
+        write(text);
+        return !failed();
     }
 
     /// Writes out what is buffered; false once any write has failed.

@@ -1,4 +1,4 @@
-#include "cli/OutputSink.h"
+#include "core/output/OutputSink.h"
 
 #include "core/output/FileOutput.h"
 
