@@ -79,7 +79,7 @@ void platformStarted()
 
 int main(int argc, char **argv)
 {
-    // A command-line mode runs to completion here and ends the process: no window, no model.
+    // A command-line mode runs to completion here and ends the process: no window, no session.
     try {
         CommandLine::runIfRequested(argc, argv);
     } catch (const std::bad_alloc &) {

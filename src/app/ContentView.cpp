@@ -1,6 +1,6 @@
 #include "app/ContentView.h"
 
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 #include "app/DocumentViews.h"
 #include "app/Inspector.h"
 #include "app/Platform.h"
@@ -87,7 +87,7 @@ const QString keyboardShortcuts = QStringLiteral("Ctrl+O\tOpen a file\n"
 
 } // namespace
 
-EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
+EmptyStateView::EmptyStateView(WindowSession &session, QWidget *parent)
     : QWidget(parent), m_icon(new QLabel(this)), m_title(new QLabel(this)),
       m_line(new QLabel(this)), m_button(new QPushButton(QStringLiteral("Choose File\u2026"), this))
 {
@@ -114,7 +114,7 @@ EmptyStateView::EmptyStateView(AppModel &model, QWidget *parent)
     setColour(m_line, Style::secondary(palette()));
     m_button->setFont(Style::font(13));
     m_button->setMinimumHeight(Style::pt(24));
-    connect(m_button, &QPushButton::clicked, &model, &AppModel::showOpenPanel);
+    connect(m_button, &QPushButton::clicked, &session, &WindowSession::showOpenPanel);
     setError(nullptr);
 }
 
@@ -171,10 +171,10 @@ QString LoadingView::title() const
     return m_title->text();
 }
 
-ActivityBar::ActivityBar(AppModel &model, QWidget *parent)
-    : QWidget(parent), m_model(model), m_text(new QLabel(this)), m_progress(new QProgressBar(this)),
-      m_action(new QPushButton(this)), m_close(new QToolButton(this)),
-      m_noticeTimer(new QTimer(this))
+ActivityBar::ActivityBar(WindowSession &session, QWidget *parent)
+    : QWidget(parent), m_session(session), m_text(new QLabel(this)),
+      m_progress(new QProgressBar(this)), m_action(new QPushButton(this)),
+      m_close(new QToolButton(this)), m_noticeTimer(new QTimer(this))
 {
     tint(this, Style::accent(palette()));
     auto *row = new QHBoxLayout(this);
@@ -195,14 +195,14 @@ ActivityBar::ActivityBar(AppModel &model, QWidget *parent)
     row->addWidget(m_close);
 
     connect(m_action, &QPushButton::clicked, this, [this] {
-        if (m_model.currentExport())
-            m_model.cancelExport();
-        else if (m_model.lastExport())
-            m_model.showLastExport();
+        if (m_session.currentExport())
+            m_session.cancelExport();
+        else if (m_session.lastExport())
+            m_session.showLastExport();
     });
     connect(m_close, &QToolButton::clicked, this, [this] {
         m_notice.clear();
-        m_model.dismissLastExport();
+        m_session.dismissLastExport();
         refresh();
     });
     m_noticeTimer->setSingleShot(true);
@@ -210,8 +210,8 @@ ActivityBar::ActivityBar(AppModel &model, QWidget *parent)
         m_notice.clear();
         refresh();
     });
-    connect(&model, &AppModel::exportChanged, this, &ActivityBar::refresh);
-    connect(&model, &AppModel::documentChanged, this, [this] {
+    connect(&session, &WindowSession::exportChanged, this, &ActivityBar::refresh);
+    connect(&session, &WindowSession::documentChanged, this, [this] {
         m_notice.clear();
         refresh();
     });
@@ -232,7 +232,7 @@ QString ActivityBar::text() const
 
 void ActivityBar::refresh()
 {
-    if (const auto &work = m_model.currentExport()) {
+    if (const auto &work = m_session.currentExport()) {
         m_text->setText(work->cancelling
                             ? QStringLiteral("Cancelling the export\u2026")
                             : QStringLiteral("Exporting %1 to %2\u2026")
@@ -246,7 +246,7 @@ void ActivityBar::refresh()
         m_action->show();
         m_close->hide();
         show();
-    } else if (const auto &written = m_model.lastExport()) {
+    } else if (const auto &written = m_session.lastExport()) {
         m_text->setText(QStringLiteral("Exported \u201C%1\u201D").arg(*written));
         m_text->setToolTip(*written);
         m_progress->hide();
@@ -266,14 +266,15 @@ void ActivityBar::refresh()
     }
 }
 
-ContentView::ContentView(AppModel &model, QWidget *parent)
-    : QMainWindow(parent), m_model(model), m_open(new QToolButton(this)),
+ContentView::ContentView(WindowSession &session, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_open(new QToolButton(this)),
       m_modes(new QButtonGroup(this)), m_search(new QLineEdit(this)), m_matches(new QLabel(this)),
       m_export(new QToolButton(this)), m_message(new QLabel(this)), m_notX12(new QLabel(this)),
-      m_activity(new ActivityBar(model, this)), m_content(new QStackedWidget(this)),
-      m_empty(new EmptyStateView(model, m_content)), m_loading(new LoadingView(m_content)),
-      m_outline(new OutlineView(model, m_content)), m_flat(new FlatSegmentView(model, m_content)),
-      m_raw(new RawTextView(model, m_content)), m_loadingDelay(new QTimer(this))
+      m_activity(new ActivityBar(session, this)), m_content(new QStackedWidget(this)),
+      m_empty(new EmptyStateView(session, m_content)), m_loading(new LoadingView(m_content)),
+      m_outline(new OutlineView(session, m_content)),
+      m_flat(new FlatSegmentView(session, m_content)), m_raw(new RawTextView(session, m_content)),
+      m_loadingDelay(new QTimer(this))
 {
     // The minimum size in points, within the screen it opens on.
     QSize minimum(Style::pt(900), Style::pt(560));
@@ -294,7 +295,7 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     m_open->setIcon(Style::symbol(Style::Symbol::folder, iconColour));
     m_open->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_open->setToolTip(QStringLiteral("Open an X12 / EDI file"));
-    connect(m_open, &QToolButton::clicked, &model, &AppModel::showOpenPanel);
+    connect(m_open, &QToolButton::clicked, &session, &WindowSession::showOpenPanel);
     toolbar->addWidget(m_open);
 
     auto leadingSpace = new QWidget(toolbar);
@@ -307,9 +308,9 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     pickerLayout->setContentsMargins(0, 0, 0, 0);
     pickerLayout->setSpacing(0);
     picker->setFixedWidth(Style::pt(240));
-    for (AppModel::ViewMode mode : AppModel::allViewModes) {
+    for (WindowSession::ViewMode mode : WindowSession::allViewModes) {
         auto *button = new QToolButton(picker);
-        button->setText(AppModel::title(mode));
+        button->setText(WindowSession::title(mode));
         button->setCheckable(true);
         button->setAutoRaise(false);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -318,7 +319,7 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     }
     m_modes->setExclusive(true);
     connect(m_modes, &QButtonGroup::idClicked, this,
-            [this](int id) { m_model.setViewMode(AppModel::ViewMode(id)); });
+            [this](int id) { m_session.setViewMode(WindowSession::ViewMode(id)); });
     toolbar->addWidget(picker);
 
     auto trailingSpace = new QWidget(toolbar);
@@ -333,7 +334,7 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     m_search->setFixedWidth(Style::pt(200));
     m_search->setClearButtonEnabled(true);
     connect(m_search, &QLineEdit::textEdited, this,
-            [this](const QString &text) { m_model.setSearchText(text); });
+            [this](const QString &text) { m_session.setSearchText(text); });
     connect(m_search, &QLineEdit::returnPressed, this, [this] { findNext(); });
     toolbar->addWidget(m_search);
     m_search->installEventFilter(this);
@@ -342,7 +343,7 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     m_export->setIcon(Style::symbol(Style::Symbol::export_, iconColour));
     m_export->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_export->setToolTip(QStringLiteral("Export the formatted document as PDF"));
-    connect(m_export, &QToolButton::clicked, &model, &AppModel::exportPDF);
+    connect(m_export, &QToolButton::clicked, &session, &WindowSession::exportPDF);
     toolbar->addWidget(m_export);
 
     m_content->addWidget(m_empty);
@@ -378,40 +379,41 @@ ContentView::ContentView(AppModel &model, QWidget *parent)
     m_loadingDelay->setSingleShot(true);
     m_loadingDelay->setInterval(loadingDelayMs);
     connect(m_loadingDelay, &QTimer::timeout, this, &ContentView::refresh);
-    connect(&model, &AppModel::loadingChanged, this, [this] {
-        if (m_model.loadingFile()) {
-            m_loading->setFile(*m_model.loadingFile());
+    connect(&session, &WindowSession::loadingChanged, this, [this] {
+        if (m_session.loadingFile()) {
+            m_loading->setFile(*m_session.loadingFile());
             m_loadingDelay->start();
         } else {
             m_loadingDelay->stop();
         }
         refresh();
     });
-    connect(&model, &AppModel::documentChanged, this, [this] {
-        m_looksLikeX12 = !m_model.document() || X12Dictionary::looksLikeX12(*m_model.document());
+    connect(&session, &WindowSession::documentChanged, this, [this] {
+        m_looksLikeX12 =
+            !m_session.document() || X12Dictionary::looksLikeX12(*m_session.document());
         refresh();
     });
-    connect(&model, &AppModel::exportChanged, this, &ContentView::refreshActions);
-    connect(&model, &AppModel::errorMessageChanged, this, &ContentView::refresh);
-    connect(&model, &AppModel::fileURLChanged, this, &ContentView::refreshTitle);
-    connect(&model, &AppModel::viewModeChanged, this, [this] {
+    connect(&session, &WindowSession::exportChanged, this, &ContentView::refreshActions);
+    connect(&session, &WindowSession::errorMessageChanged, this, &ContentView::refresh);
+    connect(&session, &WindowSession::filePathChanged, this, &ContentView::refreshTitle);
+    connect(&session, &WindowSession::viewModeChanged, this, [this] {
         // Leaving a mode discards that view's own state.
         m_outline->reset();
         m_flat->reset();
         refresh();
     });
-    connect(&model, &AppModel::searchTextChanged, this, [this] {
-        if (m_search->text() != m_model.searchText())
-            m_search->setText(m_model.searchText());
+    connect(&session, &WindowSession::searchTextChanged, this, [this] {
+        if (m_search->text() != m_session.searchText())
+            m_search->setText(m_session.searchText());
         refreshMatches();
     });
-    connect(&model, &AppModel::matchesChanged, this, &ContentView::refreshMatches);
+    connect(&session, &WindowSession::matchesChanged, this, &ContentView::refreshMatches);
     connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
     refresh();
 }
 
-ContentView::ContentView(AppModel &model, Platform &platform, QWidget *parent)
-    : ContentView(model, parent)
+ContentView::ContentView(WindowSession &session, Platform &platform, QWidget *parent)
+    : ContentView(session, parent)
 {
     buildMenus(platform);
     refresh();
@@ -431,7 +433,7 @@ void ContentView::buildMenus(Platform &platform)
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     m_openAction = file->addAction(QStringLiteral("&Open\u2026"));
     m_openAction->setShortcut(QKeySequence::Open);
-    connect(m_openAction, &QAction::triggered, &m_model, &AppModel::showOpenPanel);
+    connect(m_openAction, &QAction::triggered, &m_session, &WindowSession::showOpenPanel);
     m_recent = file->addMenu(QStringLiteral("Open &Recent"));
     connect(m_recent, &QMenu::aboutToShow, this, [this, &platform] {
         m_recent->clear();
@@ -439,7 +441,7 @@ void ContentView::buildMenus(Platform &platform)
         for (const QString &path : recent) {
             QAction *item = m_recent->addAction(QFileInfo(path).fileName());
             item->setToolTip(path);
-            connect(item, &QAction::triggered, this, [this, path] { m_model.open(path); });
+            connect(item, &QAction::triggered, this, [this, path] { m_session.open(path); });
         }
         if (!recent.isEmpty())
             m_recent->addSeparator();
@@ -450,9 +452,9 @@ void ContentView::buildMenus(Platform &platform)
     file->addSeparator();
     m_exportAction = file->addAction(QStringLiteral("&Export as PDF\u2026"));
     m_exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    connect(m_exportAction, &QAction::triggered, &m_model, &AppModel::exportPDF);
+    connect(m_exportAction, &QAction::triggered, &m_session, &WindowSession::exportPDF);
     m_exportCSVAction = file->addAction(QStringLiteral("Export as &CSV\u2026"));
-    connect(m_exportCSVAction, &QAction::triggered, &m_model, &AppModel::exportCSV);
+    connect(m_exportCSVAction, &QAction::triggered, &m_session, &WindowSession::exportCSV);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     QAction *copy = edit->addAction(QStringLiteral("&Copy"));
@@ -479,20 +481,20 @@ void ContentView::buildMenus(Platform &platform)
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     const QString modeNames[] = {QStringLiteral("&Outline"), QStringLiteral("&Segments"),
                                  QStringLiteral("&Raw")};
-    for (AppModel::ViewMode mode : AppModel::allViewModes) {
+    for (WindowSession::ViewMode mode : WindowSession::allViewModes) {
         QAction *item = view->addAction(modeNames[int(mode)]);
         item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(mode))));
         connect(item, &QAction::triggered, this, [this, mode] {
-            if (m_model.document())
-                m_model.setViewMode(mode);
+            if (m_session.document())
+                m_session.setViewMode(mode);
         });
     }
     view->addSeparator();
     QAction *expand = view->addAction(QStringLiteral("&Expand All"));
     connect(expand, &QAction::triggered, this, [this] {
-        if (!m_model.document())
+        if (!m_session.document())
             return;
-        m_model.setViewMode(AppModel::ViewMode::outline);
+        m_session.setViewMode(WindowSession::ViewMode::outline);
         m_outline->tree()->expandWithin(QModelIndex());
     });
     QAction *collapse = view->addAction(QStringLiteral("&Collapse All"));
@@ -519,7 +521,7 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_search && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {
         m_search->clear();
-        m_model.setSearchText({});
+        m_session.setSearchText({});
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -532,35 +534,35 @@ QWidget *ContentView::currentContent() const
 
 void ContentView::refreshActions()
 {
-    const bool loaded = m_model.document() != nullptr;
+    const bool loaded = m_session.document() != nullptr;
     for (QAbstractButton *button : m_modes->buttons())
         button->setEnabled(loaded);
     m_search->setEnabled(loaded);
     // One export at a time.
-    m_export->setEnabled(loaded && !m_model.currentExport());
+    m_export->setEnabled(loaded && !m_session.currentExport());
     if (m_exportAction)
-        m_exportAction->setEnabled(loaded && !m_model.currentExport());
+        m_exportAction->setEnabled(loaded && !m_session.currentExport());
     if (m_exportCSVAction)
-        m_exportCSVAction->setEnabled(loaded && !m_model.currentExport());
-    m_modes->button(int(m_model.viewMode()))->setChecked(true);
+        m_exportCSVAction->setEnabled(loaded && !m_session.currentExport());
+    m_modes->button(int(m_session.viewMode()))->setChecked(true);
 }
 
 void ContentView::refresh()
 {
-    const bool loaded = m_model.document() != nullptr;
+    const bool loaded = m_session.document() != nullptr;
     refreshActions();
     refreshTitle();
     refreshMatches();
 
     // A load that has taken a moment shows as such, in place of whatever was there.
-    if (m_model.loadingFile() && (!m_loadingDelay->isActive() || !loaded)) {
+    if (m_session.loadingFile() && (!m_loadingDelay->isActive() || !loaded)) {
         m_content->setCurrentWidget(m_loading);
         m_message->hide();
         m_notX12->hide();
         return;
     }
     if (!loaded) {
-        const auto &error = m_model.errorMessage();
+        const auto &error = m_session.errorMessage();
         m_empty->setError(error ? &*error : nullptr);
         m_content->setCurrentWidget(m_empty);
         m_message->hide();
@@ -568,18 +570,18 @@ void ContentView::refresh()
         return;
     }
     // A failed export leaves the document on screen; its message shows above it.
-    m_message->setVisible(m_model.errorMessage().has_value());
-    m_message->setText(m_model.errorMessage().value_or(QString()));
+    m_message->setVisible(m_session.errorMessage().has_value());
+    m_message->setText(m_session.errorMessage().value_or(QString()));
     m_notX12->setVisible(!m_looksLikeX12);
-    switch (m_model.viewMode()) {
-    case AppModel::ViewMode::outline:
+    switch (m_session.viewMode()) {
+    case WindowSession::ViewMode::outline:
         m_content->setCurrentWidget(m_outline);
         break;
-    case AppModel::ViewMode::flat:
+    case WindowSession::ViewMode::flat:
         m_content->setCurrentWidget(m_flat);
         m_flat->refreshIfStale();
         break;
-    case AppModel::ViewMode::raw:
+    case WindowSession::ViewMode::raw:
         m_content->setCurrentWidget(m_raw);
         m_raw->refreshIfStale();
         break;
@@ -589,20 +591,20 @@ void ContentView::refresh()
 void ContentView::refreshTitle()
 {
     // As desktop applications do, so task bars and window switchers tell windows apart.
-    const auto &file = m_model.fileURL();
-    setWindowTitle(file && m_model.document()
+    const auto &file = m_session.filePath();
+    setWindowTitle(file && m_session.document()
                        ? QFileInfo(*file).fileName() + QStringLiteral(" \u2014 Kelvane")
                        : QStringLiteral("Kelvane"));
 }
 
 void ContentView::refreshMatches()
 {
-    if (!m_model.document() || m_model.searchText().trimmed().isEmpty()) {
+    if (!m_session.document() || m_session.searchText().trimmed().isEmpty()) {
         m_matches->clear();
         return;
     }
-    const std::size_t count = m_model.filteredSegments()->size();
-    if (m_model.isSearching()) {
+    const std::size_t count = m_session.filteredSegments()->size();
+    if (m_session.isSearching()) {
         // The count of the search before stays until this one's arrives; a document just
         // opened has none to show.
         if (count == 0)
@@ -616,16 +618,16 @@ void ContentView::refreshMatches()
 
 void ContentView::findNext(bool backwards)
 {
-    if (!m_model.document())
+    if (!m_session.document())
         return;
-    switch (m_model.viewMode()) {
-    case AppModel::ViewMode::outline:
+    switch (m_session.viewMode()) {
+    case WindowSession::ViewMode::outline:
         m_outline->findNext(backwards);
         break;
-    case AppModel::ViewMode::flat:
+    case WindowSession::ViewMode::flat:
         m_flat->moveSelection(backwards ? -1 : 1);
         break;
-    case AppModel::ViewMode::raw:
+    case WindowSession::ViewMode::raw:
         m_raw->moveCurrent(backwards ? -1 : 1);
         break;
     }
@@ -633,22 +635,22 @@ void ContentView::findNext(bool backwards)
 
 void ContentView::goToSegment(std::uint32_t segment)
 {
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!document || segment >= document->segments().size())
         return;
-    switch (m_model.viewMode()) {
-    case AppModel::ViewMode::outline:
+    switch (m_session.viewMode()) {
+    case WindowSession::ViewMode::outline:
         m_outline->reveal(segment);
         break;
-    case AppModel::ViewMode::flat:
-    case AppModel::ViewMode::raw:
+    case WindowSession::ViewMode::flat:
+    case WindowSession::ViewMode::raw:
         // A segment the search hides is listed again once the search is cleared.
         const auto choose = [this, segment] {
-            return m_model.viewMode() == AppModel::ViewMode::flat ? m_flat->choose(segment)
-                                                                  : m_raw->choose(segment);
+            return m_session.viewMode() == WindowSession::ViewMode::flat ? m_flat->choose(segment)
+                                                                         : m_raw->choose(segment);
         };
         if (!choose()) {
-            m_model.setSearchText({});
+            m_session.setSearchText({});
             choose();
         }
         break;
@@ -657,7 +659,7 @@ void ContentView::goToSegment(std::uint32_t segment)
 
 void ContentView::askForSegment()
 {
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!document)
         return;
     const int count = int(std::min<std::size_t>(document->segments().size(), INT32_MAX));
@@ -682,20 +684,20 @@ void ContentView::copy()
         }
     }
     // Otherwise the selected segment of the view on screen.
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!document)
         return;
     std::vector<std::uint32_t> segments;
-    switch (m_model.viewMode()) {
-    case AppModel::ViewMode::outline:
+    switch (m_session.viewMode()) {
+    case WindowSession::ViewMode::outline:
         if (const auto segment = m_outline->selectedSegment())
             segments.push_back(*segment);
         break;
-    case AppModel::ViewMode::flat:
+    case WindowSession::ViewMode::flat:
         if (const auto segment = m_flat->selected())
             segments.push_back(*segment);
         break;
-    case AppModel::ViewMode::raw:
+    case WindowSession::ViewMode::raw:
         segments = m_raw->selectedSegments();
         break;
     }
@@ -708,7 +710,7 @@ QByteArray ContentView::saveLayout() const
     QByteArray layout;
     QDataStream out(&layout, QIODevice::WriteOnly);
     out << quint32(1) << saveGeometry() << saveState() << m_outline->saveState()
-        << m_flat->saveState() << qint32(m_model.viewMode());
+        << m_flat->saveState() << qint32(m_session.viewMode());
     return layout;
 }
 
@@ -725,8 +727,8 @@ void ContentView::restoreLayout(const QByteArray &layout)
     restoreState(state);
     m_outline->restoreState(outline);
     m_flat->restoreState(flat);
-    if (mode >= 0 && mode < int(std::size(AppModel::allViewModes)))
-        m_model.setViewMode(AppModel::ViewMode(mode));
+    if (mode >= 0 && mode < int(std::size(WindowSession::allViewModes)))
+        m_session.setViewMode(WindowSession::ViewMode(mode));
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent *event)
@@ -746,5 +748,5 @@ void ContentView::dropEvent(QDropEvent *event)
     }
     event->acceptProposedAction();
     // Opened from the event loop, after the drop has finished, only the first file.
-    QTimer::singleShot(0, this, [this, path = *file] { m_model.open(path); });
+    QTimer::singleShot(0, this, [this, path = *file] { m_session.open(path); });
 }

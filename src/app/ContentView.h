@@ -4,7 +4,7 @@
 #include <QMainWindow>
 #include <QWidget>
 
-class AppModel;
+class WindowSession;
 class FlatSegmentView;
 class Platform;
 class QAction;
@@ -26,7 +26,7 @@ class EmptyStateView : public QWidget
     Q_OBJECT
 
 public:
-    explicit EmptyStateView(AppModel &model, QWidget *parent = nullptr);
+    explicit EmptyStateView(WindowSession &session, QWidget *parent = nullptr);
     void setError(const QString *error);
     QString title() const;
     QString line() const;
@@ -61,7 +61,7 @@ class ActivityBar : public QWidget
     Q_OBJECT
 
 public:
-    explicit ActivityBar(AppModel &model, QWidget *parent = nullptr);
+    explicit ActivityBar(WindowSession &session, QWidget *parent = nullptr);
     /// Shows a notice that goes away by itself after a while, or when closed.
     void showNotice(const QString &text);
     QString text() const;
@@ -70,7 +70,7 @@ public:
 private:
     void refresh();
 
-    AppModel &m_model;
+    WindowSession &m_session;
     QLabel *m_text;
     QProgressBar *m_progress;
     QPushButton *m_action;
@@ -87,8 +87,8 @@ class ContentView : public QMainWindow
 
 public:
     /// With a platform the window has its menus (the recent documents come from it).
-    explicit ContentView(AppModel &model, QWidget *parent = nullptr);
-    ContentView(AppModel &model, Platform &platform, QWidget *parent = nullptr);
+    explicit ContentView(WindowSession &session, QWidget *parent = nullptr);
+    ContentView(WindowSession &session, Platform &platform, QWidget *parent = nullptr);
 
     QAction *openAction() const { return m_openAction; }
     QAction *exportAction() const { return m_exportAction; }
@@ -143,7 +143,7 @@ private:
     void buildMenus(Platform &platform);
     void askForSegment();
 
-    AppModel &m_model;
+    WindowSession &m_session;
     QToolButton *m_open;
     QButtonGroup *m_modes;
     QLineEdit *m_search;

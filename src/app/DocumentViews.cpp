@@ -1,6 +1,6 @@
 #include "app/DocumentViews.h"
 
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 #include "app/DisplayText.h"
 #include "app/DocumentModels.h"
 #include "app/Inspector.h"
@@ -301,13 +301,13 @@ QString highlightQuery(const QString &search)
 }
 
 /// A context menu with Copy Segment, for whatever `selection` gives.
-void addCopySegment(QAbstractItemView *view, const AppModel &model,
+void addCopySegment(QAbstractItemView *view, const WindowSession &session,
                     std::function<std::vector<std::uint32_t>()> selection)
 {
     // Ctrl+C is the window's Edit ▸ Copy, which asks the view; here it is the context menu's.
     auto *copy = new QAction(QStringLiteral("Copy Segment"), view);
-    QObject::connect(copy, &QAction::triggered, view, [&model, selection] {
-        const auto document = model.document();
+    QObject::connect(copy, &QAction::triggered, view, [&session, selection] {
+        const auto document = session.document();
         const auto segments = selection();
         if (document && !segments.empty())
             copySegments(*document, segments);
@@ -406,10 +406,10 @@ void OutlineTree::keyPressEvent(QKeyEvent *event)
     QTreeView::keyPressEvent(event);
 }
 
-OutlineView::OutlineView(AppModel &model, QWidget *parent)
-    : QSplitter(Qt::Horizontal, parent), m_model(model), m_nodes(new NodeTreeModel(this)),
+OutlineView::OutlineView(WindowSession &session, QWidget *parent)
+    : QSplitter(Qt::Horizontal, parent), m_session(session), m_nodes(new NodeTreeModel(this)),
       m_tree(new OutlineTree(this)), m_inspector(new QStackedWidget(this)),
-      m_summary(new DocumentSummaryView(model, m_inspector)),
+      m_summary(new DocumentSummaryView(session, m_inspector)),
       m_detail(new SegmentDetailView(m_inspector))
 {
     m_tree->setModel(m_nodes);
@@ -427,17 +427,17 @@ OutlineView::OutlineView(AppModel &model, QWidget *parent)
     setChildrenCollapsible(false);
     setSizes({Style::pt(430), Style::pt(520)});
     setStretchFactor(1, 1);
-    addCopySegment(m_tree, model, [this] {
+    addCopySegment(m_tree, session, [this] {
         const auto segment = selectedSegment();
         return segment ? std::vector<std::uint32_t>{*segment} : std::vector<std::uint32_t>{};
     });
 
     auto load = [this] {
-        m_nodes->setDocument(m_model.document());
+        m_nodes->setDocument(m_session.document());
         m_summary->refresh();
         select(std::nullopt);
     };
-    connect(&model, &AppModel::documentChanged, this, load);
+    connect(&session, &WindowSession::documentChanged, this, load);
     connect(m_summary, &DocumentSummaryView::findingActivated, this, &OutlineView::reveal);
     connect(m_tree, &OutlineTree::notice, this, &OutlineView::notice);
     // The selection, not the current index: focus alone makes a current row but selects nothing.
@@ -459,7 +459,7 @@ void OutlineView::reset()
 
 void OutlineView::select(std::optional<std::uint32_t> node)
 {
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!node || !document || *node >= document->nodeCount()) {
         m_inspector->setCurrentWidget(m_summary);
         return;
@@ -478,7 +478,7 @@ std::optional<std::uint32_t> OutlineView::selectedSegment() const
 
 void OutlineView::reveal(std::uint32_t node)
 {
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!document || node >= document->nodeCount())
         return;
     // The index is built from the root down: each ancestor's row is on the node.
@@ -497,7 +497,7 @@ void OutlineView::reveal(std::uint32_t node)
 
 bool OutlineView::findNext(bool backwards)
 {
-    const auto matches = m_model.filteredSegments();
+    const auto matches = m_session.filteredSegments();
     if (matches->empty())
         return false;
     // Node i is segment i, so the matches are nodes in document order.
@@ -521,10 +521,10 @@ bool OutlineView::showsSummary() const
     return m_inspector->currentWidget() == m_summary;
 }
 
-FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
-    : QSplitter(Qt::Horizontal, parent), m_model(model), m_segments(new SegmentListModel(this)),
+FlatSegmentView::FlatSegmentView(WindowSession &session, QWidget *parent)
+    : QSplitter(Qt::Horizontal, parent), m_session(session), m_segments(new SegmentListModel(this)),
       m_list(new RowListView(this)), m_inspector(new QStackedWidget(this)),
-      m_summary(new DocumentSummaryView(model, m_inspector)),
+      m_summary(new DocumentSummaryView(session, m_inspector)),
       m_detail(new SegmentDetailView(m_inspector))
 {
     m_list->setModel(m_segments);
@@ -539,17 +539,17 @@ FlatSegmentView::FlatSegmentView(AppModel &model, QWidget *parent)
     setChildrenCollapsible(false);
     setSizes({Style::pt(460), Style::pt(500)});
     setStretchFactor(1, 1);
-    addCopySegment(m_list, model, [this] {
+    addCopySegment(m_list, session, [this] {
         return m_selected ? std::vector<std::uint32_t>{*m_selected} : std::vector<std::uint32_t>{};
     });
 
-    connect(&model, &AppModel::documentChanged, this, [this] {
+    connect(&session, &WindowSession::documentChanged, this, [this] {
         // A segment of the previous file never stays beside the new file's list.
         m_selected.reset();
         m_summary->refresh();
         refill();
     });
-    connect(&model, &AppModel::matchesChanged, this, &FlatSegmentView::refill);
+    connect(&session, &WindowSession::matchesChanged, this, &FlatSegmentView::refill);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_list->selectionModel()->selectedRows();
         if (rows.isEmpty()) {
@@ -585,7 +585,7 @@ void FlatSegmentView::refill()
     if (m_stale)
         return;
     const std::optional<std::uint32_t> selected = m_selected;
-    m_segments->setSegments(m_model.document(), m_model.filteredSegments());
+    m_segments->setSegments(m_session.document(), m_session.filteredSegments());
     m_selected = selected;
     // The chosen segment stays highlighted while it is listed.
     if (m_selected) {
@@ -614,7 +614,7 @@ bool FlatSegmentView::choose(std::uint32_t segment)
 
 void FlatSegmentView::showSelected()
 {
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!m_selected || !document || *m_selected >= document->segments().size()) {
         m_inspector->setCurrentWidget(m_summary);
         return;
@@ -637,8 +637,8 @@ bool FlatSegmentView::showsSummary() const
     return m_inspector->currentWidget() == m_summary;
 }
 
-RawTextView::RawTextView(AppModel &model, QWidget *parent)
-    : QWidget(parent), m_model(model), m_segments(new SegmentListModel(this)),
+RawTextView::RawTextView(WindowSession &session, QWidget *parent)
+    : QWidget(parent), m_session(session), m_segments(new SegmentListModel(this)),
       m_list(new RowListView(this))
 {
     // The 16-point padding around the lines, on the text background.
@@ -654,10 +654,10 @@ RawTextView::RawTextView(AppModel &model, QWidget *parent)
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSpacing(1);
-    addCopySegment(m_list, model, [this] { return selectedSegments(); });
+    addCopySegment(m_list, session, [this] { return selectedSegments(); });
 
-    connect(&model, &AppModel::documentChanged, this, &RawTextView::refill);
-    connect(&model, &AppModel::matchesChanged, this, &RawTextView::refill);
+    connect(&session, &WindowSession::documentChanged, this, &RawTextView::refill);
+    connect(&session, &WindowSession::matchesChanged, this, &RawTextView::refill);
     refill();
 }
 
@@ -673,8 +673,8 @@ void RawTextView::refill()
     m_stale = isHidden();
     if (m_stale)
         return;
-    const auto document = m_model.document();
-    const auto indices = m_model.filteredSegments();
+    const auto document = m_session.document();
+    const auto indices = m_session.filteredSegments();
     std::size_t longest = 0;
     if (document) {
         for (std::uint32_t i : *indices)
@@ -686,7 +686,7 @@ void RawTextView::refill()
                       metrics.horizontalAdvance(QLatin1Char('M')) *
                           int(std::min(longest, DisplayText::maxLength + 1)) +
                       8;
-    delegate->query = highlightQuery(m_model.searchText());
+    delegate->query = highlightQuery(m_session.searchText());
     m_segments->setSegments(document, indices);
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-class AppModel;
+class WindowSession;
 class DocumentSummaryView;
 class NodeTreeModel;
 class RowListView;
@@ -53,7 +53,7 @@ class OutlineView : public QSplitter
     Q_OBJECT
 
 public:
-    explicit OutlineView(AppModel &model, QWidget *parent = nullptr);
+    explicit OutlineView(WindowSession &session, QWidget *parent = nullptr);
     /// Back to a collapsed tree with nothing selected, as a freshly made view.
     void reset();
     /// Expands the tree down to a node and selects it.
@@ -74,7 +74,7 @@ signals:
 private:
     void select(std::optional<std::uint32_t> node);
 
-    AppModel &m_model;
+    WindowSession &m_session;
     NodeTreeModel *m_nodes;
     OutlineTree *m_tree;
     QStackedWidget *m_inspector;
@@ -88,7 +88,7 @@ class FlatSegmentView : public QSplitter
     Q_OBJECT
 
 public:
-    explicit FlatSegmentView(AppModel &model, QWidget *parent = nullptr);
+    explicit FlatSegmentView(WindowSession &session, QWidget *parent = nullptr);
     void reset();
     /// Catches up with changes made while the view was not on screen.
     void refreshIfStale();
@@ -107,14 +107,14 @@ private:
     void refill();
     void showSelected();
 
-    AppModel &m_model;
+    WindowSession &m_session;
     SegmentListModel *m_segments;
     RowListView *m_list;
     QStackedWidget *m_inspector;
     DocumentSummaryView *m_summary;
     SegmentDetailView *m_detail;
     std::optional<std::uint32_t> m_selected;
-    bool m_stale = true; // the model changed while the view was hidden
+    bool m_stale = true; // the session changed while the view was hidden
 };
 
 /// The Raw mode: each filtered segment's position and raw text, one per line, never wrapped;
@@ -124,7 +124,7 @@ class RawTextView : public QWidget
     Q_OBJECT
 
 public:
-    explicit RawTextView(AppModel &model, QWidget *parent = nullptr);
+    explicit RawTextView(WindowSession &session, QWidget *parent = nullptr);
     RowListView *list() const { return m_list; }
 
     /// Catches up with changes made while the view was not on screen.
@@ -139,8 +139,8 @@ public:
 private:
     void refill();
 
-    AppModel &m_model;
+    WindowSession &m_session;
     SegmentListModel *m_segments;
     RowListView *m_list;
-    bool m_stale = true; // the model changed while the view was hidden
+    bool m_stale = true; // the session changed while the view was hidden
 };

@@ -1,6 +1,6 @@
 #include "app/Inspector.h"
 
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 #include "app/DisplayText.h"
 #include "app/Style.h"
 #include "core/dictionary/X12Dictionary.h"
@@ -108,9 +108,9 @@ void collectTexts(const QWidget *widget, QStringList &texts)
         if (const auto *l = qobject_cast<const QLabel *>(child)) {
             texts << l->text();
         } else if (const auto *table = qobject_cast<const ElementTableView *>(child)) {
-            const ElementTableModel *model = table->elements();
-            for (int r = 0; r < model->rowCount(); ++r) {
-                const ElementRow &row = model->row(r);
+            const ElementTableModel *elements = table->elements();
+            for (int r = 0; r < elements->rowCount(); ++r) {
+                const ElementRow &row = elements->row(r);
                 texts << row.ref << row.name << row.value;
                 if (row.decoded)
                     texts << *row.decoded;
@@ -603,8 +603,8 @@ QStringList SegmentDetailView::texts() const
     return all;
 }
 
-DocumentSummaryView::DocumentSummaryView(AppModel &model, QWidget *parent)
-    : QScrollArea(parent), m_model(model)
+DocumentSummaryView::DocumentSummaryView(WindowSession &session, QWidget *parent)
+    : QScrollArea(parent), m_session(session)
 {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
@@ -621,7 +621,7 @@ void DocumentSummaryView::refresh()
     const int margin = Style::pt(20);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(Style::pt(12));
-    const auto document = m_model.document();
+    const auto document = m_session.document();
     if (!document) {
         setWidget(content);
         return;

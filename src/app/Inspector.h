@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-class AppModel;
+class WindowSession;
 class QVBoxLayout;
 class X12Document;
 class X12Segment;
@@ -146,7 +146,7 @@ class DocumentSummaryView : public QScrollArea
     Q_OBJECT
 
 public:
-    explicit DocumentSummaryView(AppModel &model, QWidget *parent = nullptr);
+    explicit DocumentSummaryView(WindowSession &session, QWidget *parent = nullptr);
     void refresh();
     QStringList texts() const;
 
@@ -155,5 +155,5 @@ signals:
     void findingActivated(std::uint32_t segment);
 
 private:
-    AppModel &m_model;
+    WindowSession &m_session;
 };

@@ -1,6 +1,6 @@
 #include "app/KelvaneApp.h"
 
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 #include "app/ContentView.h"
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
@@ -115,23 +115,23 @@ void AppDelegate::openRequest(const QStringList &paths)
     if (paths.isEmpty())
         return;
     const QString path = paths.front();
-    if (m_model) {
+    if (m_session) {
         // After the handler has returned, from the event loop; requests run in arrival order.
-        QTimer::singleShot(0, m_model, [model = m_model, path] { model->open(path); });
+        QTimer::singleShot(0, m_session, [session = m_session, path] { session->open(path); });
         return;
     }
-    m_pendingURL = path; // a later request replaces an earlier one
+    m_pendingPath = path; // a later request replaces an earlier one
 }
 
-void AppDelegate::connectModel(AppModel &model)
+void AppDelegate::connectSession(WindowSession &session)
 {
-    m_model = &model;
+    m_session = &session;
 }
 
-std::optional<QString> AppDelegate::takePendingURL()
+std::optional<QString> AppDelegate::takePendingPath()
 {
-    std::optional<QString> path = std::move(m_pendingURL);
-    m_pendingURL.reset();
+    std::optional<QString> path = std::move(m_pendingPath);
+    m_pendingPath.reset();
     return path;
 }
 
@@ -144,17 +144,17 @@ KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresente
 
 KelvaneApp::~KelvaneApp() = default;
 
-AppModel &KelvaneApp::model()
+WindowSession &KelvaneApp::session()
 {
-    if (!m_model)
-        m_model = std::make_unique<AppModel>(m_platform);
-    return *m_model;
+    if (!m_session)
+        m_session = std::make_unique<WindowSession>(m_platform);
+    return *m_session;
 }
 
 ContentView &KelvaneApp::window()
 {
     if (!m_window) {
-        m_window = std::make_unique<ContentView>(model(), m_platform);
+        m_window = std::make_unique<ContentView>(session(), m_platform);
         connect(m_window.get(), &ContentView::makeDefaultRequested, this,
                 [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
     }
@@ -171,23 +171,23 @@ void KelvaneApp::showWindow()
             m_preferences.setData(QStringLiteral("window/layout"), m_window->saveLayout());
     });
     w.show();
-    m_delegate.connectModel(model());
+    m_delegate.connectSession(session());
     w.raise();
     w.activateWindow();
-    const auto pending = m_delegate.takePendingURL();
+    const auto pending = m_delegate.takePendingPath();
     if (!pending) {
         DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
         return;
     }
     // The question waits until the parked file is on screen.
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(&model(), &AppModel::loadingChanged, this, [this, connection] {
-        if (model().loadingFile())
+    *connection = connect(&session(), &WindowSession::loadingChanged, this, [this, connection] {
+        if (session().loadingFile())
             return;
         disconnect(*connection);
         DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
     });
-    model().open(*pending);
+    session().open(*pending);
 }
 
 QString KelvaneApp::socketPath()

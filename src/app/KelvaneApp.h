@@ -12,7 +12,7 @@
 #include <optional>
 
 class AlertPresenter;
-class AppModel;
+class WindowSession;
 class ContentView;
 class Platform;
 class PreferenceStore;
@@ -22,7 +22,7 @@ class QLocalServer;
 class QLocalSocket;
 
 /// Receives the desktop's requests to open files. Until the window is shown it parks the first
-/// file of the latest request; afterwards it hands each request to the model from the event loop.
+/// file of the latest request; afterwards it hands each request to the session from the event loop.
 class AppDelegate : public QObject
 {
     Q_OBJECT
@@ -32,20 +32,20 @@ public:
 
     /// An open request: the first path counts, the rest are ignored.
     void openRequest(const QStringList &paths);
-    /// The window is up: from now on requests go straight to the model.
-    void connectModel(AppModel &model);
+    /// The window is up: from now on requests go straight to the session.
+    void connectSession(WindowSession &session);
     /// Takes the parked file, leaving none.
-    std::optional<QString> takePendingURL();
+    std::optional<QString> takePendingPath();
 
-    AppModel *model() const { return m_model; }
-    const std::optional<QString> &pendingURL() const { return m_pendingURL; }
+    WindowSession *session() const { return m_session; }
+    const std::optional<QString> &pendingPath() const { return m_pendingPath; }
 
 private:
-    AppModel *m_model = nullptr;
-    std::optional<QString> m_pendingURL;
+    WindowSession *m_session = nullptr;
+    std::optional<QString> m_pendingPath;
 };
 
-/// The windowed application: one model, one window with its menus, the delegate, and the socket,
+/// The windowed application: one session, one window with its menus, the delegate, and the socket,
 /// one per user and display, through which a second launch hands its files to the running one.
 class KelvaneApp : public QObject
 {
@@ -74,8 +74,8 @@ public:
     bool listenForLaunches();
 
     AppDelegate &delegate() { return m_delegate; }
-    /// The one model; made on first use.
-    AppModel &model();
+    /// The one session; made on first use.
+    WindowSession &session();
     ContentView &window();
 
     /// Shows the window and runs the steps that follow its appearance: connect the delegate, raise
@@ -95,7 +95,7 @@ private:
     AlertPresenter &m_alerts;
     PreferenceStore &m_preferences;
     AppDelegate m_delegate;
-    std::unique_ptr<AppModel> m_model;
+    std::unique_ptr<WindowSession> m_session;
     std::unique_ptr<ContentView> m_window;
     QLocalServer *m_server = nullptr;
 };

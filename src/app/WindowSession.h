@@ -18,7 +18,7 @@ class X12Document;
 /// user's commands on them. Its methods run on the main thread; reading, parsing and writing run
 /// on workers, which hold the document by shared ownership and hand their results back through
 /// the event loop. The main thread never waits for them.
-class AppModel : public QObject
+class WindowSession : public QObject
 {
     Q_OBJECT
 
@@ -52,13 +52,13 @@ public:
         bool cancelling = false;
     };
 
-    explicit AppModel(Platform &platform, QObject *parent = nullptr);
+    explicit WindowSession(Platform &platform, QObject *parent = nullptr);
     /// Cancels an export under way and waits for it to let go of its file; an open under way is
     /// left to finish on its own, its result unread.
-    ~AppModel() override;
+    ~WindowSession() override;
 
     std::shared_ptr<const X12Document> document() const { return m_document; }
-    const std::optional<QString> &fileURL() const { return m_fileURL; }
+    const std::optional<QString> &filePath() const { return m_filePath; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
     ViewMode viewMode() const { return m_viewMode; }
@@ -107,7 +107,7 @@ public:
 
 signals:
     void documentChanged();
-    void fileURLChanged();
+    void filePathChanged();
     void errorMessageChanged();
     void searchTextChanged();
     /// filteredSegments() has the matches of another search text or document.
@@ -124,7 +124,7 @@ private:
     Platform &m_platform;
     Loader m_loader;
     std::shared_ptr<const X12Document> m_document;
-    std::optional<QString> m_fileURL;
+    std::optional<QString> m_filePath;
     std::optional<QString> m_errorMessage;
     QString m_searchText;
     ViewMode m_viewMode = ViewMode::outline;

@@ -1,4 +1,4 @@
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 
 #include "app/DisplayText.h"
 #include "app/Platform.h"
@@ -24,7 +24,7 @@
 #include <sys/stat.h>
 
 /// What the main thread and an export's worker share: how far it is and whether to stop.
-struct AppModel::ExportJob
+struct WindowSession::ExportJob
 {
     std::atomic<double> done{0};
     std::atomic<bool> cancel{false};
@@ -32,7 +32,7 @@ struct AppModel::ExportJob
 };
 
 /// What an export's worker hands back.
-struct AppModel::ExportResult
+struct WindowSession::ExportResult
 {
     enum class Outcome { written, cancelled, failed } outcome;
     QString text; // the file's absolute path, or the failure's description
@@ -40,7 +40,7 @@ struct AppModel::ExportResult
 
 namespace {
 
-using Written = AppModel::ExportResult;
+using Written = WindowSession::ExportResult;
 using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
 
 /// Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows a
@@ -124,7 +124,7 @@ Written writeCSV(const X12Document &document, const std::string &path, unsigned 
 
 } // namespace
 
-QString AppModel::title(ViewMode mode)
+QString WindowSession::title(ViewMode mode)
 {
     switch (mode) {
     case ViewMode::outline:
@@ -137,7 +137,7 @@ QString AppModel::title(ViewMode mode)
     return {};
 }
 
-std::optional<AppModel::ViewMode> AppModel::viewMode(const QString &rawValue)
+std::optional<WindowSession::ViewMode> WindowSession::viewMode(const QString &rawValue)
 {
     for (ViewMode mode : allViewModes) {
         if (title(mode) == rawValue)
@@ -146,7 +146,7 @@ std::optional<AppModel::ViewMode> AppModel::viewMode(const QString &rawValue)
     return std::nullopt;
 }
 
-AppModel::Loaded AppModel::load(const QString &path) noexcept
+WindowSession::Loaded WindowSession::load(const QString &path) noexcept
 {
     // A file too big for memory is a failure to show, not an exception to escape the worker.
     try {
@@ -168,12 +168,13 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
     }
 }
 
-AppModel::AppModel(Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_loader(&AppModel::load), m_matches(sharedMatches())
+WindowSession::WindowSession(Platform &platform, QObject *parent)
+    : QObject(parent), m_platform(platform), m_loader(&WindowSession::load),
+      m_matches(sharedMatches())
 {
 }
 
-AppModel::~AppModel()
+WindowSession::~WindowSession()
 {
     m_searchStop.request_stop();
     // The export's worker writes beside the destination: stop it, and let it take its unfinished
@@ -185,12 +186,12 @@ AppModel::~AppModel()
     }
 }
 
-void AppModel::setLoader(Loader loader)
+void WindowSession::setLoader(Loader loader)
 {
     m_loader = std::move(loader);
 }
 
-void AppModel::setSearchText(const QString &text)
+void WindowSession::setSearchText(const QString &text)
 {
     if (text == m_searchText)
         return;
@@ -199,7 +200,7 @@ void AppModel::setSearchText(const QString &text)
     emit searchTextChanged();
 }
 
-void AppModel::setViewMode(ViewMode mode)
+void WindowSession::setViewMode(ViewMode mode)
 {
     if (mode == m_viewMode)
         return;
@@ -207,13 +208,13 @@ void AppModel::setViewMode(ViewMode mode)
     emit viewModeChanged();
 }
 
-void AppModel::setErrorMessage(std::optional<QString> message)
+void WindowSession::setErrorMessage(std::optional<QString> message)
 {
     m_errorMessage = std::move(message);
     emit errorMessageChanged();
 }
 
-void AppModel::open(const QString &path)
+void WindowSession::open(const QString &path)
 {
     const std::uint64_t generation = ++m_generation;
     m_loadingFile = path;
@@ -226,7 +227,7 @@ void AppModel::open(const QString &path)
     watcher->setFuture(QtConcurrent::run([loader = m_loader, path] { return loader(path); }));
 }
 
-void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded loaded)
+void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Loaded loaded)
 {
     // A later request is under way or done: this result is out of date.
     if (generation != m_generation)
@@ -250,15 +251,15 @@ void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded 
         });
     }
     emit documentChanged();
-    m_fileURL = path;
-    emit fileURLChanged();
+    m_filePath = path;
+    emit filePathChanged();
     setErrorMessage(std::move(loaded.failure));
     if (m_document)
         m_platform.noteRecentDocument(path);
     emit loadingChanged();
 }
 
-void AppModel::showOpenPanel()
+void WindowSession::showOpenPanel()
 {
     const auto path = m_platform.chooseFileToOpen(
         QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
@@ -266,7 +267,7 @@ void AppModel::showOpenPanel()
         open(*path);
 }
 
-void AppModel::search(bool announce)
+void WindowSession::search(bool announce)
 {
     const std::uint64_t generation = ++m_searchGeneration;
     m_searchStop.request_stop();
@@ -306,7 +307,7 @@ void AppModel::search(bool announce)
         emit matchesChanged();
 }
 
-void AppModel::exportPDF()
+void WindowSession::exportPDF()
 {
     if (!m_document || m_export)
         return;
@@ -320,7 +321,7 @@ void AppModel::exportPDF()
     startExport(
         name, *destination, QStringLiteral("PDF export failed: "),
         [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
+         permissions = permissionsOf(m_filePath)](const X12Document &document, ExportJob &job) {
             const auto written = PDFExporter::write(
                 document, path,
                 [&job](double done) {
@@ -338,19 +339,19 @@ void AppModel::exportPDF()
         });
 }
 
-void AppModel::exportCSV()
+void WindowSession::exportCSV()
 {
     if (!m_document || m_export)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
     const auto destination = m_platform.chooseExportDestination(
-        m_fileURL ? QFileInfo(*m_fileURL).dir().filePath(base + QStringLiteral(".csv"))
-                  : base + QStringLiteral(".csv"),
+        m_filePath ? QFileInfo(*m_filePath).dir().filePath(base + QStringLiteral(".csv"))
+                   : base + QStringLiteral(".csv"),
         QStringLiteral("Export every element as CSV"), ExportFormat::csv);
     if (!destination)
         return;
-    if (m_fileURL && sameFile(*destination, *m_fileURL)) {
+    if (m_filePath && sameFile(*destination, *m_filePath)) {
         setErrorMessage(QStringLiteral("CSV export failed: \u201C%1\u201D is the file being shown; "
                                        "choose another name.")
                             .arg(*destination));
@@ -359,15 +360,15 @@ void AppModel::exportCSV()
     startExport(
         name, *destination, QStringLiteral("CSV export failed: "),
         [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
+         permissions = permissionsOf(m_filePath)](const X12Document &document, ExportJob &job) {
             job.done = -1; // the rows come in order, but not their count
             return writeCSV(document, path, permissions, job.cancel);
         });
 }
 
-void AppModel::startExport(const QString &fileName, const QString &destination,
-                           const QString &failurePrefix,
-                           std::function<ExportResult(const X12Document &, ExportJob &)> write)
+void WindowSession::startExport(const QString &fileName, const QString &destination,
+                                const QString &failurePrefix,
+                                std::function<ExportResult(const X12Document &, ExportJob &)> write)
 {
     auto job = std::make_shared<ExportJob>();
     m_exportJob = job;
@@ -410,7 +411,7 @@ void AppModel::startExport(const QString &fileName, const QString &destination,
     }));
 }
 
-void AppModel::cancelExport()
+void WindowSession::cancelExport()
 {
     if (!m_export || !m_exportJob || m_export->cancelling)
         return;
@@ -419,7 +420,7 @@ void AppModel::cancelExport()
     emit exportChanged();
 }
 
-void AppModel::dismissLastExport()
+void WindowSession::dismissLastExport()
 {
     if (!m_lastExport)
         return;
@@ -427,7 +428,7 @@ void AppModel::dismissLastExport()
     emit exportChanged();
 }
 
-void AppModel::showLastExport()
+void WindowSession::showLastExport()
 {
     if (m_lastExport)
         m_platform.showInFileManager(*m_lastExport);
