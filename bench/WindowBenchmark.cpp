@@ -7,7 +7,7 @@
 //   QT_QPA_PLATFORM=offscreen kelvane_window_benchmark BIG_FILE SMALL_FILE
 
 #include "app/WindowSession.h"
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "core/model/X12Document.h"
 
@@ -88,7 +88,7 @@ int main(int argc, char **argv)
     const QString small = QString::fromLocal8Bit(argv[2]);
     HeadlessPlatform platform;
     WindowSession session(platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.resize(1200, 760);
     window.show();
     QApplication::processEvents();
@@ -131,13 +131,13 @@ int main(int argc, char **argv)
         window.grab();
         return secondsSince(begin);
     };
-    const double toSegments = switchTo(WindowSession::ViewMode::flat);
+    const double toSegments = switchTo(WindowSession::ViewMode::segments);
     const double toRaw = switchTo(WindowSession::ViewMode::raw);
     const double toOutline = switchTo(WindowSession::ViewMode::outline);
 
     // Terms typed a key at a time with the Segments view on screen: the slowest keystroke until
     // the search's list is painted.
-    switchTo(WindowSession::ViewMode::flat);
+    switchTo(WindowSession::ViewMode::segments);
     double longestKeyBlock = 0; // the window's thread held by the keystroke itself
     auto slowestKey = [&](const QString &term) {
         double slowest = 0;

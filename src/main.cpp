@@ -1,4 +1,4 @@
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/DesktopIntegration.h"
 #include "app/KelvaneApp.h"
 #include "app/Platform.h"

@@ -1,7 +1,7 @@
 #include "app/KelvaneApp.h"
 
 #include "app/WindowSession.h"
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
 
@@ -151,11 +151,11 @@ WindowSession &KelvaneApp::session()
     return *m_session;
 }
 
-ContentView &KelvaneApp::window()
+MainWindow &KelvaneApp::window()
 {
     if (!m_window) {
-        m_window = std::make_unique<ContentView>(session(), m_platform);
-        connect(m_window.get(), &ContentView::makeDefaultRequested, this,
+        m_window = std::make_unique<MainWindow>(session(), m_platform);
+        connect(m_window.get(), &MainWindow::makeDefaultRequested, this,
                 [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
     }
     return *m_window;
@@ -163,7 +163,7 @@ ContentView &KelvaneApp::window()
 
 void KelvaneApp::showWindow()
 {
-    ContentView &w = window();
+    MainWindow &w = window();
     // The window comes back as the user left it, and is remembered when the application quits.
     w.restoreLayout(m_preferences.data(QStringLiteral("window/layout")));
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {

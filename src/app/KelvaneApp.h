@@ -13,7 +13,7 @@
 
 class AlertPresenter;
 class WindowSession;
-class ContentView;
+class MainWindow;
 class Platform;
 class PreferenceStore;
 class TypeRegistry;
@@ -76,7 +76,7 @@ public:
     AppDelegate &delegate() { return m_delegate; }
     /// The one session; made on first use.
     WindowSession &session();
-    ContentView &window();
+    MainWindow &window();
 
     /// Shows the window and runs the steps that follow its appearance: connect the delegate, raise
     /// the window, open the parked file, then ask once about default file types.
@@ -96,6 +96,6 @@ private:
     PreferenceStore &m_preferences;
     AppDelegate m_delegate;
     std::unique_ptr<WindowSession> m_session;
-    std::unique_ptr<ContentView> m_window;
+    std::unique_ptr<MainWindow> m_window;
     QLocalServer *m_server = nullptr;
 };

@@ -129,7 +129,7 @@ QString WindowSession::title(ViewMode mode)
     switch (mode) {
     case ViewMode::outline:
         return QStringLiteral("Outline");
-    case ViewMode::flat:
+    case ViewMode::segments:
         return QStringLiteral("Segments");
     case ViewMode::raw:
         return QStringLiteral("Raw");

@@ -23,8 +23,9 @@ class WindowSession : public QObject
     Q_OBJECT
 
 public:
-    enum class ViewMode { outline, flat, raw };
-    static constexpr ViewMode allViewModes[] = {ViewMode::outline, ViewMode::flat, ViewMode::raw};
+    enum class ViewMode { outline, segments, raw };
+    static constexpr ViewMode allViewModes[] = {ViewMode::outline, ViewMode::segments,
+                                                ViewMode::raw};
     /// "Outline", "Segments", "Raw": the mode's raw value and its title.
     static QString title(ViewMode mode);
     /// The mode with exactly that raw value, or nothing.

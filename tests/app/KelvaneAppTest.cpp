@@ -1,6 +1,6 @@
 #include "app/WindowSession.h"
 #include "app/AppTestSupport.h"
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/DefaultHandler.h"
 #include "app/DisplayText.h"
 #include "app/KelvaneApp.h"
@@ -65,7 +65,7 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     EXPECT_EQ(app.session().filePath(), first);
 
     // Export as PDF… and Export as CSV… follow the document; Open Recent lists what was opened.
-    ContentView &window = app.window();
+    MainWindow &window = app.window();
     EXPECT_TRUE(window.exportAction()->isEnabled());
     EXPECT_TRUE(window.exportCSVAction()->isEnabled());
     openAndWait(app.session(), write("bad.x12", ""));

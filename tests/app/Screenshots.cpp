@@ -1,11 +1,13 @@
 // Grabs the window in each view and state, in a light and a dark palette:
 //   kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER
 
-#include "app/WindowSession.h"
-#include "app/ContentView.h"
-#include "app/DocumentViews.h"
+#include "app/MainWindow.h"
+#include "app/OutlineTree.h"
+#include "app/OutlineView.h"
 #include "app/Platform.h"
 #include "app/RowListView.h"
+#include "app/SegmentsView.h"
+#include "app/WindowSession.h"
 
 #include <QApplication>
 #include <QFile>
@@ -96,7 +98,7 @@ int main(int argc, char **argv)
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
         HeadlessPlatform platform;
         WindowSession session(platform);
-        ContentView window(session, platform);
+        MainWindow window(session, platform);
         window.resize(1200, 760);
         window.show();
         grab(window, folder + QStringLiteral("/welcome") + suffix);
@@ -115,7 +117,7 @@ int main(int argc, char **argv)
         // The interchange header: sixteen elements with long names.
         tree->setCurrentIndex(tree->model()->index(0, 0));
         grab(window, folder + QStringLiteral("/outline-elements") + suffix);
-        session.setViewMode(WindowSession::ViewMode::flat);
+        session.setViewMode(WindowSession::ViewMode::segments);
         window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(5, 0));
         grab(window, folder + QStringLiteral("/segments") + suffix);
         session.setSearchText(QStringLiteral("nm1"));

@@ -1,11 +1,20 @@
-#include "app/WindowSession.h"
+#include "app/ActivityBar.h"
 #include "app/AppTestSupport.h"
-#include "app/ContentView.h"
 #include "app/DocumentModels.h"
-#include "app/DocumentViews.h"
-#include "app/Inspector.h"
+#include "app/DocumentSummaryView.h"
+#include "app/ElementTableModel.h"
+#include "app/ElementTableView.h"
+#include "app/EmptyStateView.h"
+#include "app/LoadingView.h"
+#include "app/MainWindow.h"
+#include "app/OutlineTree.h"
+#include "app/OutlineView.h"
+#include "app/RawView.h"
 #include "app/RowListView.h"
+#include "app/SegmentDetailView.h"
+#include "app/SegmentsView.h"
 #include "app/Style.h"
+#include "app/WindowSession.h"
 #include "core/model/X12Document.h"
 
 #include <QApplication>
@@ -32,12 +41,12 @@ using namespace app_testing;
 
 namespace {
 
-using ContentViewTest = AppTest;
+using MainWindowTest = AppTest;
 
-TEST_F(ContentViewTest, WindowStatesAndEnabling)
+TEST_F(MainWindowTest, WindowStatesAndEnabling)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.resize(window.minimumSize());
     window.show();
     EXPECT_EQ(window.currentContent(), window.emptyState());
@@ -88,7 +97,7 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
 
     // Typing filters the segment list on each keystroke, and counts the matches; the inspector
     // keeps a hidden segment.
-    session.setViewMode(WindowSession::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
     EXPECT_EQ(window.matchCount()->text(), QString());
@@ -122,10 +131,10 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
-TEST_F(ContentViewTest, LoadingShowsItselfNotTheWelcome)
+TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     auto gate = std::make_unique<Latch>();
     session.setLoader([&gate](const QString &path) {
         gate->wait();
@@ -149,10 +158,10 @@ TEST_F(ContentViewTest, LoadingShowsItselfNotTheWelcome)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
 }
 
-TEST_F(ContentViewTest, FindingsInTheWindow)
+TEST_F(MainWindowTest, FindingsInTheWindow)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     std::string broken = claim;
     broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
     openAndWait(session, write("broken.x12", broken));
@@ -173,13 +182,13 @@ TEST_F(ContentViewTest, FindingsInTheWindow)
     EXPECT_TRUE(outline->detail()->texts().contains(
         QStringLiteral("\u26A0 error: GE02 2 does not match GS06 1")));
 
-    session.setViewMode(WindowSession::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     QAbstractItemModel *list = window.segments()->list()->model();
     EXPECT_TRUE(list->index(7, 0).data(FindingRole).toBool());
     EXPECT_FALSE(list->index(6, 0).data(FindingRole).toBool());
 }
 
-TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
+TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
 {
     // Sixty sets whose trailers all miscount: sixty findings.
     std::string text = claim.substr(0, claim.find("ST*"));
@@ -187,7 +196,7 @@ TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
         text += "ST*837*" + std::to_string(i) + "~SE*9*" + std::to_string(i) + "~";
     text += "GE*60*1~IEA*1*000000001~";
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.resize(Style::pt(900), Style::pt(560));
     window.show();
     openAndWait(session, write("sixty.x12", text));
@@ -213,13 +222,13 @@ TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
     }
 }
 
-TEST_F(ContentViewTest, ANewFileNeverShowsThePreviousFilesInspector)
+TEST_F(MainWindowTest, ANewFileNeverShowsThePreviousFilesInspector)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.show();
     openAndWait(session, write("first.x12", claim));
-    session.setViewMode(WindowSession::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(2, 0));
     EXPECT_FALSE(window.segments()->showsSummary());
     openAndWait(session, QString::fromStdString((m_dir / "missing.x12").string()));
@@ -229,10 +238,10 @@ TEST_F(ContentViewTest, ANewFileNeverShowsThePreviousFilesInspector)
     EXPECT_FALSE(window.segments()->selected());
 }
 
-TEST_F(ContentViewTest, FilesThatAreNotX12SaySo)
+TEST_F(MainWindowTest, FilesThatAreNotX12SaySo)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     openAndWait(session, write("letter.txt", "Dear Sir~I write to complain~about the weather~"
                                              "which has been poor~Yours~"));
     ASSERT_TRUE(session.document());
@@ -243,10 +252,10 @@ TEST_F(ContentViewTest, FilesThatAreNotX12SaySo)
     EXPECT_TRUE(window.notX12Banner()->isHidden());
 }
 
-TEST_F(ContentViewTest, FinishedExportSaysWhereWithShowInFolder)
+TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     openAndWait(session, write("claims.edi", claim));
     const QString pdf = QString::fromStdString((m_dir / "claims.pdf").string());
     m_platform.saveAnswer = pdf;
@@ -267,10 +276,10 @@ TEST_F(ContentViewTest, FinishedExportSaysWhereWithShowInFolder)
     EXPECT_TRUE(window.activityBar()->isHidden());
 }
 
-TEST_F(ContentViewTest, FindGoToAndCopy)
+TEST_F(MainWindowTest, FindGoToAndCopy)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.show();
     openAndWait(session, write("claim.x12", claim));
     session.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
@@ -290,7 +299,7 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(window.outline()->selectedSegment(), 7u);
 
     // Segments: Enter in the search field moves to the next line.
-    session.setViewMode(WindowSession::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     window.searchField()->setFocus();
     QTest::keyClick(window.searchField(), Qt::Key_Return);
     EXPECT_EQ(window.segments()->selected(), 3u);
@@ -320,7 +329,7 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("N3*12 MAIN ST"));
 }
 
-TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
+TEST_F(MainWindowTest, LongListsRevealRowsNotYetLaidOut)
 {
     // Lists lay out their rows in batches; rows past the first batch must still be reachable.
     std::string text = "ST*837*1~";
@@ -328,11 +337,11 @@ TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
         text += "N3*" + std::to_string(i) + "~";
     text += "SE*150002*1~";
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.resize(900, 600);
     window.show();
     openAndWait(session, write("long.x12", text));
-    session.setViewMode(WindowSession::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
 
     // The End key, at once: the last row, on screen.
@@ -349,7 +358,7 @@ TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(chosen)));
 }
 
-TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
+TEST_F(MainWindowTest, ExpandAllStaysWithinBounds)
 {
     // Tens of thousands of loops in one set: opening them all would freeze the window.
     std::string big = claim.substr(0, claim.find("NM1"));
@@ -357,7 +366,7 @@ TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
         big += "NM1*85*2*ACME~N3*1 MAIN~";
     big += "SE*60002*0001~GE*1*1~IEA*1*000000001~";
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     openAndWait(session, write("big.x12", big));
     OutlineTree *tree = window.outline()->tree();
     EXPECT_FALSE(tree->expandWithin(QModelIndex()));
@@ -372,12 +381,12 @@ TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
     EXPECT_TRUE(tree->expandWithin(QModelIndex()));
 }
 
-TEST_F(ContentViewTest, LayoutComesBackAsItWasLeft)
+TEST_F(MainWindowTest, LayoutComesBackAsItWasLeft)
 {
     QByteArray saved;
     {
         WindowSession session(m_platform);
-        ContentView window(session);
+        MainWindow window(session);
         window.resize(Style::pt(1000), Style::pt(640));
         openAndWait(session, write("claim.x12", claim));
         session.setViewMode(WindowSession::ViewMode::raw);
@@ -385,7 +394,7 @@ TEST_F(ContentViewTest, LayoutComesBackAsItWasLeft)
         saved = window.saveLayout();
     }
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     window.restoreLayout(saved);
     EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
     EXPECT_EQ(window.size(), QSize(Style::pt(1000), Style::pt(640)));
@@ -395,10 +404,10 @@ TEST_F(ContentViewTest, LayoutComesBackAsItWasLeft)
     EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
 }
 
-TEST_F(ContentViewTest, DropsOpenTheFirstFileOnly)
+TEST_F(MainWindowTest, DropsOpenTheFirstFileOnly)
 {
     WindowSession session(m_platform);
-    ContentView window(session);
+    MainWindow window(session);
     const QString first = write("first.x12", claim);
     const QString second = write("second.x12", "N3*A~");
 
