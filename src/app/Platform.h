@@ -22,7 +22,7 @@ public:
     virtual std::optional<QString> chooseExportDestination(const QString &proposed,
                                                            const QString &message,
                                                            ExportFormat format) = 0;
-    /// Shows a file selected in the desktop's file manager.
+    /// Shows a file selected in the desktop's file manager, without waiting for it to answer.
     virtual void showInFileManager(const QString &path) = 0;
     /// Records a successfully opened file among the recent documents.
     virtual void noteRecentDocument(const QString &path) = 0;
