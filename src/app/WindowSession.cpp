@@ -13,23 +13,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QPointer>
-#include <QTimer>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <new>
 #include <optional>
 
 #include <sys/stat.h>
-
-/// What the main thread and an export's worker share: how far it is and whether to stop.
-struct WindowSession::ExportJob
-{
-    std::atomic<double> done{0};
-    std::atomic<bool> cancel{false};
-    QPointer<QFutureWatcherBase> watcher;
-};
 
 /// What an export's worker hands back.
 struct WindowSession::ExportResult
@@ -41,6 +31,7 @@ struct WindowSession::ExportResult
 namespace {
 
 using Written = WindowSession::ExportResult;
+using ExportPromise = QPromise<Written>;
 using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
 
 /// Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows a
@@ -92,7 +83,7 @@ unsigned permissionsOf(const std::optional<QString> &file)
 /// Writes the CSV for spreadsheets to `path`, in place only once complete, with `permissions`
 /// as a report gets them.
 Written writeCSV(const X12Document &document, const std::string &path, unsigned permissions,
-                 const std::atomic<bool> &cancel)
+                 const ExportPromise &promise)
 {
     auto failure = [](const FileOutput::Failure &failed) {
         return Written{
@@ -106,13 +97,13 @@ Written writeCSV(const X12Document &document, const std::string &path, unsigned 
     int error = 0;
     X12Csv::write(document,
                   [&](std::string_view piece) {
-                      if (cancel)
+                      if (promise.isCanceled())
                           return false;
                       error = FileOutput::writeAll(file->fd(), piece);
                       return error == 0;
                   },
                   {.byteOrderMark = true, .guardFormulas = true});
-    if (cancel)
+    if (promise.isCanceled())
         return Written{Written::Outcome::cancelled, {}};
     if (error != 0)
         return failure({file->path(), error});
@@ -172,6 +163,7 @@ WindowSession::WindowSession(Platform &platform, QObject *parent)
     : QObject(parent), m_platform(platform), m_loader(&WindowSession::load),
       m_matches(sharedMatches())
 {
+    m_exportPool.setMaxThreadCount(1); // one export at a time
 }
 
 WindowSession::~WindowSession()
@@ -179,10 +171,9 @@ WindowSession::~WindowSession()
     m_searchStop.request_stop();
     // The export's worker writes beside the destination: stop it, and let it take its unfinished
     // file away, before the process can end.
-    if (m_exportJob) {
-        m_exportJob->cancel = true;
-        if (m_exportJob->watcher)
-            m_exportJob->watcher->waitForFinished();
+    if (m_exportWatcher) {
+        m_exportWatcher->cancel();
+        m_exportWatcher->waitForFinished();
     }
 }
 
@@ -318,25 +309,26 @@ void WindowSession::exportPDF()
         ExportFormat::pdf);
     if (!destination)
         return;
-    startExport(
-        name, *destination, QStringLiteral("PDF export failed: "),
-        [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_filePath)](const X12Document &document, ExportJob &job) {
-            const auto written = PDFExporter::write(
-                document, path,
-                [&job](double done) {
-                    job.done = done;
-                    return !job.cancel;
-                },
-                permissions);
-            if (written)
-                return Written{Written::Outcome::written,
-                               QFile::decodeName(QByteArray::fromStdString(written->path))};
-            if (written.error().error == PDFExporter::ExportError::cancelled)
-                return Written{Written::Outcome::cancelled, {}};
-            return Written{Written::Outcome::failed,
-                           DisplayText::toQString(written.error().description())};
-        });
+    startExport(Export{name, *destination, 0, false}, QStringLiteral("PDF export failed: "),
+                [path = QFile::encodeName(*destination).toStdString(),
+                 permissions = permissionsOf(m_filePath)](const X12Document &document,
+                                                          ExportPromise &promise) {
+                    promise.setProgressRange(0, 1000);
+                    const auto written = PDFExporter::write(
+                        document, path,
+                        [&promise](double done) {
+                            promise.setProgressValue(int(done * 1000));
+                            return !promise.isCanceled();
+                        },
+                        permissions);
+                    if (written)
+                        return Written{Written::Outcome::written,
+                                       QFile::decodeName(QByteArray::fromStdString(written->path))};
+                    if (written.error().error == PDFExporter::ExportError::cancelled)
+                        return Written{Written::Outcome::cancelled, {}};
+                    return Written{Written::Outcome::failed,
+                                   DisplayText::toQString(written.error().description())};
+                });
 }
 
 void WindowSession::exportCSV()
@@ -357,41 +349,42 @@ void WindowSession::exportCSV()
                             .arg(*destination));
         return;
     }
-    startExport(
-        name, *destination, QStringLiteral("CSV export failed: "),
-        [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_filePath)](const X12Document &document, ExportJob &job) {
-            job.done = -1; // the rows come in order, but not their count
-            return writeCSV(document, path, permissions, job.cancel);
-        });
+    // The rows come in order, but not their count: how far the export is cannot be told.
+    startExport(Export{name, *destination, -1, false}, QStringLiteral("CSV export failed: "),
+                [path = QFile::encodeName(*destination).toStdString(),
+                 permissions = permissionsOf(m_filePath)](const X12Document &document,
+                                                          ExportPromise &promise) {
+                    return writeCSV(document, path, permissions, promise);
+                });
 }
 
-void WindowSession::startExport(const QString &fileName, const QString &destination,
-                                const QString &failurePrefix,
-                                std::function<ExportResult(const X12Document &, ExportJob &)> write)
+void WindowSession::startExport(
+    Export work, const QString &failurePrefix,
+    std::function<ExportResult(const X12Document &, ExportPromise &)> write)
 {
-    auto job = std::make_shared<ExportJob>();
-    m_exportJob = job;
-    m_export = Export{fileName, destination, 0, false};
+    m_export = std::move(work);
     m_lastExport.reset();
     emit exportChanged();
 
     auto *watcher = new QFutureWatcher<Written>(this);
-    job->watcher = watcher;
-    // The worker's progress is read a few times a second, not sent for every page.
-    auto *ticks = new QTimer(watcher);
-    connect(ticks, &QTimer::timeout, this, [this, job] {
-        if (m_export && m_exportJob == job && m_export->done != job->done) {
-            m_export->done = job->done;
+    m_exportWatcher = watcher;
+    // Qt sends the progress a few times a second at most, not for every page. Until the writer
+    // sets a range, there is none, and no progress to show.
+    connect(watcher, &QFutureWatcherBase::progressValueChanged, this, [this, watcher](int value) {
+        const int range = watcher->progressMaximum() - watcher->progressMinimum();
+        if (m_export && range > 0) {
+            m_export->done = double(value - watcher->progressMinimum()) / range;
             emit exportChanged();
         }
     });
-    ticks->start(100);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, failurePrefix] {
         watcher->deleteLater();
-        const Written result = watcher->result();
+        m_exportWatcher = nullptr;
+        // A cancelled future takes no result: the writer stopped, and wrote nothing.
+        const Written result = watcher->future().resultCount() > 0
+                                   ? watcher->result()
+                                   : Written{Written::Outcome::cancelled, {}};
         m_export.reset();
-        m_exportJob.reset();
         if (result.outcome == Written::Outcome::written)
             m_lastExport = result.text;
         emit exportChanged();
@@ -401,21 +394,23 @@ void WindowSession::startExport(const QString &fileName, const QString &destinat
             setErrorMessage(failurePrefix + result.text);
         // A cancelled export writes nothing and is no failure.
     });
-    watcher->setFuture(QtConcurrent::run([document = m_document, job, write = std::move(write)] {
-        try {
-            return write(*document, *job);
-        } catch (const std::bad_alloc &) {
-            return Written{Written::Outcome::failed,
-                           QStringLiteral("There is not enough memory to write the report.")};
-        }
-    }));
+    watcher->setFuture(QtConcurrent::run(
+        &m_exportPool, [document = m_document, write = std::move(write)](ExportPromise &promise) {
+            try {
+                promise.addResult(write(*document, promise));
+            } catch (const std::bad_alloc &) {
+                promise.addResult(
+                    Written{Written::Outcome::failed,
+                            QStringLiteral("There is not enough memory to write the report.")});
+            }
+        }));
 }
 
 void WindowSession::cancelExport()
 {
-    if (!m_export || !m_exportJob || m_export->cancelling)
+    if (!m_export || !m_exportWatcher || m_export->cancelling)
         return;
-    m_exportJob->cancel = true;
+    m_exportWatcher->cancel();
     m_export->cancelling = true;
     emit exportChanged();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +12,10 @@
 #include <vector>
 
 class Platform;
+class QFutureWatcherBase;
 class X12Document;
+template <typename T>
+class QPromise;
 
 /// The one observable state of the window: the document shown, the file it came from, the last
 /// error, the search text and the view mode, the work under way (an open, an export) and the
@@ -134,13 +138,15 @@ private:
     std::optional<Export> m_export;
     std::optional<QString> m_lastExport;
 
-    struct ExportJob;
-    /// Runs `write` on a worker as the export under way, from `fileName` to `destination`; a
-    /// failure's message starts with `failurePrefix`.
-    void startExport(const QString &fileName, const QString &destination,
-                     const QString &failurePrefix,
-                     std::function<ExportResult(const X12Document &, ExportJob &)> write);
-    std::shared_ptr<ExportJob> m_exportJob;
+    /// Runs `write` on the exports' own thread as the export under way, `work`; a failure's
+    /// message starts with `failurePrefix`. The writer reports its progress, and learns of a
+    /// cancel, through its promise.
+    void
+    startExport(Export work, const QString &failurePrefix,
+                std::function<ExportResult(const X12Document &, QPromise<ExportResult> &)> write);
+    QFutureWatcherBase *m_exportWatcher = nullptr; // of the export under way
+    // Exports take long and run on a thread of their own, so that an open never waits for one.
+    QThreadPool m_exportPool;
     /// Searches the document shown for the search text: at once for a small document or an
     /// empty text, else on a worker whose result only counts if no later search was asked for.
     /// `announce`: emit matchesChanged for a result found at once (an open announces its own).

@@ -4,6 +4,8 @@
 #include "core/model/X12Document.h"
 
 #include <QObject>
+#include <QScopeGuard>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -278,6 +280,11 @@ TEST_F(WindowSessionTest, LaterOpenWinsOverAnEarlierSlowOne)
 
 TEST_F(WindowSessionTest, OpenDuringExportShowsTheNewFileWhileTheExportFinishes)
 {
+    // Opens get one thread here, as on one core: the export must not be the one holding it.
+    const int threads = QThreadPool::globalInstance()->maxThreadCount();
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    const auto restore =
+        qScopeGuard([threads] { QThreadPool::globalInstance()->setMaxThreadCount(threads); });
     WindowSession session(m_platform);
     openAndWait(session, write("first.x12", claim));
     // The export writes into a pipe, so it waits, mid-export, until the test reads it.
