@@ -6,9 +6,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen kelvane_window_benchmark BIG_FILE SMALL_FILE
 
-#include "app/WindowSession.h"
+#include "app/HeadlessPlatform.h"
 #include "app/MainWindow.h"
-#include "app/Platform.h"
+#include "app/WindowSession.h"
 #include "core/model/X12Document.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/MainWindow.h"
 #include "app/DesktopIntegration.h"
+#include "app/DesktopPlatform.h"
 #include "app/KelvaneApp.h"
-#include "app/Platform.h"
+#include "app/MainWindow.h"
 #include "cli/CommandLine.h"
 
 #include <QApplication>

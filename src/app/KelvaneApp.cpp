@@ -1,9 +1,9 @@
 #include "app/KelvaneApp.h"
 
-#include "app/WindowSession.h"
-#include "app/MainWindow.h"
 #include "app/DefaultHandler.h"
+#include "app/MainWindow.h"
 #include "app/Platform.h"
+#include "app/WindowSession.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -109,31 +108,6 @@ QStringList readRequest(QDataStream &stream)
 }
 
 } // namespace
-
-void AppDelegate::openRequest(const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return;
-    const QString path = paths.front();
-    if (m_session) {
-        // After the handler has returned, from the event loop; requests run in arrival order.
-        QTimer::singleShot(0, m_session, [session = m_session, path] { session->open(path); });
-        return;
-    }
-    m_pendingPath = path; // a later request replaces an earlier one
-}
-
-void AppDelegate::connectSession(WindowSession &session)
-{
-    m_session = &session;
-}
-
-std::optional<QString> AppDelegate::takePendingPath()
-{
-    std::optional<QString> path = std::move(m_pendingPath);
-    m_pendingPath.reset();
-    return path;
-}
 
 KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresenter &alerts,
                        PreferenceStore &preferences, QObject *parent)

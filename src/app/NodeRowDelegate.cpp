@@ -1,6 +1,6 @@
 #include "app/NodeRowDelegate.h"
 
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/Style.h"
 #include "core/model/X12Document.h"
 

@@ -1,9 +1,10 @@
 #include "app/OutlineView.h"
 
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/DocumentSummaryView.h"
 #include "app/InspectedNode.h"
 #include "app/NodeRowDelegate.h"
+#include "app/NodeTreeModel.h"
 #include "app/OutlineTree.h"
 #include "app/SegmentDetailView.h"
 #include "app/Style.h"

@@ -1,6 +1,6 @@
 #include "app/RawLineDelegate.h"
 
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/Style.h"
 
 #include <QPainter>

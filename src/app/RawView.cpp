@@ -1,9 +1,10 @@
 #include "app/RawView.h"
 
 #include "app/DisplayText.h"
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/RawLineDelegate.h"
 #include "app/RowListView.h"
+#include "app/SegmentListModel.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/model/X12Document.h"

@@ -1,6 +1,6 @@
 #include "app/SegmentRowDelegate.h"
 
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/Style.h"
 
 #include <QPainter>

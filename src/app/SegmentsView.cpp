@@ -1,10 +1,11 @@
 #include "app/SegmentsView.h"
 
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/DocumentSummaryView.h"
 #include "app/InspectedNode.h"
 #include "app/RowListView.h"
 #include "app/SegmentDetailView.h"
+#include "app/SegmentListModel.h"
 #include "app/SegmentRowDelegate.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"

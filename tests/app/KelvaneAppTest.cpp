@@ -1,9 +1,9 @@
-#include "app/WindowSession.h"
 #include "app/AppTestSupport.h"
-#include "app/MainWindow.h"
 #include "app/DefaultHandler.h"
 #include "app/DisplayText.h"
 #include "app/KelvaneApp.h"
+#include "app/MainWindow.h"
+#include "app/WindowSession.h"
 #include "core/dictionary/X12Dictionary.h"
 
 #include <QApplication>

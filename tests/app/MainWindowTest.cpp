@@ -1,6 +1,6 @@
 #include "app/ActivityBar.h"
 #include "app/AppTestSupport.h"
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
 #include "app/DocumentSummaryView.h"
 #include "app/ElementTableModel.h"
 #include "app/ElementTableView.h"

@@ -1,10 +1,10 @@
 // Grabs the window in each view and state, in a light and a dark palette:
 //   kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER
 
+#include "app/HeadlessPlatform.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
 #include "app/OutlineView.h"
-#include "app/Platform.h"
 #include "app/RowListView.h"
 #include "app/SegmentsView.h"
 #include "app/WindowSession.h"

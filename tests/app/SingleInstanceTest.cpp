@@ -1,7 +1,7 @@
-#include "app/WindowSession.h"
 #include "app/AppTestSupport.h"
 #include "app/DefaultHandler.h"
 #include "app/KelvaneApp.h"
+#include "app/WindowSession.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "app/DesktopPlatform.h"
 
 #include "app/RecentDocuments.h"
 
