@@ -6,9 +6,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen kelvane_window_benchmark BIG_FILE SMALL_FILE
 
-#include "app/AppModel.h"
-#include "app/ContentView.h"
-#include "app/Platform.h"
+#include "app/HeadlessPlatform.h"
+#include "app/MainWindow.h"
+#include "app/WindowSession.h"
 #include "core/model/X12Document.h"
 
 #include <QApplication>
@@ -87,8 +87,8 @@ int main(int argc, char **argv)
     const QString big = QString::fromLocal8Bit(argv[1]);
     const QString small = QString::fromLocal8Bit(argv[2]);
     HeadlessPlatform platform;
-    AppModel model(platform);
-    ContentView window(model);
+    WindowSession session(platform);
+    MainWindow window(session);
     window.resize(1200, 760);
     window.show();
     QApplication::processEvents();
@@ -99,57 +99,57 @@ int main(int argc, char **argv)
     {
         Heartbeat heartbeat(window);
         const auto start = std::chrono::steady_clock::now();
-        model.open(big);
-        runWhile([&] { return model.isBusy(); });
+        session.open(big);
+        runWhile([&] { return session.isBusy(); });
         window.grab(); // the first paint of the outline
         open = secondsSince(start);
         longestPause = heartbeat.longestMs();
     }
 
     // The big file again, and 100 ms later a small one: the small one wins and shows at once.
-    model.open(QStringLiteral("/nonexistent"));
-    runWhile([&] { return model.isBusy(); });
-    model.open(big);
+    session.open(QStringLiteral("/nonexistent"));
+    runWhile([&] { return session.isBusy(); });
+    session.open(big);
     QElapsedTimer wait;
     wait.start();
     runWhile([&] { return wait.elapsed() < 100; });
     const auto asked = std::chrono::steady_clock::now();
-    model.open(small);
-    runWhile([&] { return model.isBusy(); });
+    session.open(small);
+    runWhile([&] { return session.isBusy(); });
     window.grab();
     const double smallShown = secondsSince(asked);
-    const bool smallWon = model.document() && model.fileURL() == small;
+    const bool smallWon = session.document() && session.filePath() == small;
 
-    model.open(big);
-    runWhile([&] { return model.isBusy(); });
+    session.open(big);
+    runWhile([&] { return session.isBusy(); });
     window.grab();
 
     // Each view in turn, until it is painted.
-    auto switchTo = [&](AppModel::ViewMode mode) {
+    auto switchTo = [&](WindowSession::ViewMode mode) {
         const auto begin = std::chrono::steady_clock::now();
-        model.setViewMode(mode);
+        session.setViewMode(mode);
         window.grab();
         return secondsSince(begin);
     };
-    const double toSegments = switchTo(AppModel::ViewMode::flat);
-    const double toRaw = switchTo(AppModel::ViewMode::raw);
-    const double toOutline = switchTo(AppModel::ViewMode::outline);
+    const double toSegments = switchTo(WindowSession::ViewMode::segments);
+    const double toRaw = switchTo(WindowSession::ViewMode::raw);
+    const double toOutline = switchTo(WindowSession::ViewMode::outline);
 
     // Terms typed a key at a time with the Segments view on screen: the slowest keystroke until
     // the search's list is painted.
-    switchTo(AppModel::ViewMode::flat);
+    switchTo(WindowSession::ViewMode::segments);
     double longestKeyBlock = 0; // the window's thread held by the keystroke itself
     auto slowestKey = [&](const QString &term) {
         double slowest = 0;
         for (qsizetype k = 1; k <= term.size(); ++k) {
             const auto begin = std::chrono::steady_clock::now();
-            model.setSearchText(term.left(k));
+            session.setSearchText(term.left(k));
             longestKeyBlock = std::max(longestKeyBlock, secondsSince(begin));
-            runWhile([&] { return model.isSearching(); }); // the search runs on a worker
+            runWhile([&] { return session.isSearching(); }); // the search runs on a worker
             window.grab();
             slowest = std::max(slowest, secondsSince(begin));
         }
-        model.setSearchText(QString());
+        session.setSearchText(QString());
         window.grab();
         return slowest;
     };
@@ -170,5 +170,5 @@ int main(int argc, char **argv)
                     keys[k]);
     std::printf("longest the window's thread was held by a keystroke: %.3f s\n", longestKeyBlock);
     std::printf("peak memory: %.1f MiB\n", peakMiB());
-    return model.document() && smallWon ? 0 : 1;
+    return session.document() && smallWon ? 0 : 1;
 }

@@ -1,7 +1,7 @@
-#include "app/ContentView.h"
 #include "app/DesktopIntegration.h"
+#include "app/DesktopPlatform.h"
 #include "app/KelvaneApp.h"
-#include "app/Platform.h"
+#include "app/MainWindow.h"
 #include "cli/CommandLine.h"
 
 #include <QApplication>
@@ -79,7 +79,7 @@ void platformStarted()
 
 int main(int argc, char **argv)
 {
-    // A command-line mode runs to completion here and ends the process: no window, no model.
+    // A command-line mode runs to completion here and ends the process: no window, no session.
     try {
         CommandLine::runIfRequested(argc, argv);
     } catch (const std::bad_alloc &) {

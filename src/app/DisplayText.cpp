@@ -2,6 +2,8 @@
 
 #include "core/text/VisibleText.h"
 
+#include <cstdio>
+
 namespace DisplayText {
 
 QString toQString(std::string_view text)
@@ -26,6 +28,20 @@ QString shown(std::string_view text, std::size_t limit)
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u)
         --end;
     return toQString(text.substr(0, end)) + QChar(0x2026);
+}
+
+QString delimiter(std::string_view delimiter)
+{
+    if (delimiter == "\n")
+        return QStringLiteral("\\n (newline)");
+    if (delimiter == "\r")
+        return QStringLiteral("\\r");
+    const QString text = exact(delimiter);
+    if (text.isEmpty() || text.front().unicode() >= 32)
+        return text;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", unsigned(text.front().unicode()));
+    return QString::fromLatin1(hex);
 }
 
 } // namespace DisplayText

@@ -28,4 +28,8 @@ QString exact(std::string_view text);
 /// The text as shown, or its first `limit` bytes (cut at a character boundary) followed by "…".
 QString shown(std::string_view text, std::size_t limit = maxLength);
 
+/// How a delimiter is shown: "\n (newline)", "\r", the character itself, or "0x1D" for other
+/// control characters.
+QString delimiter(std::string_view delimiter);
+
 } // namespace DisplayText

@@ -1,9 +1,9 @@
 #include "app/KelvaneApp.h"
 
-#include "app/AppModel.h"
-#include "app/ContentView.h"
 #include "app/DefaultHandler.h"
+#include "app/MainWindow.h"
 #include "app/Platform.h"
+#include "app/WindowSession.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -110,31 +109,6 @@ QStringList readRequest(QDataStream &stream)
 
 } // namespace
 
-void AppDelegate::openRequest(const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return;
-    const QString path = paths.front();
-    if (m_model) {
-        // After the handler has returned, from the event loop; requests run in arrival order.
-        QTimer::singleShot(0, m_model, [model = m_model, path] { model->open(path); });
-        return;
-    }
-    m_pendingURL = path; // a later request replaces an earlier one
-}
-
-void AppDelegate::connectModel(AppModel &model)
-{
-    m_model = &model;
-}
-
-std::optional<QString> AppDelegate::takePendingURL()
-{
-    std::optional<QString> path = std::move(m_pendingURL);
-    m_pendingURL.reset();
-    return path;
-}
-
 KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresenter &alerts,
                        PreferenceStore &preferences, QObject *parent)
     : QObject(parent), m_platform(platform), m_registry(registry), m_alerts(alerts),
@@ -144,18 +118,18 @@ KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresente
 
 KelvaneApp::~KelvaneApp() = default;
 
-AppModel &KelvaneApp::model()
+WindowSession &KelvaneApp::session()
 {
-    if (!m_model)
-        m_model = std::make_unique<AppModel>(m_platform);
-    return *m_model;
+    if (!m_session)
+        m_session = std::make_unique<WindowSession>(m_platform);
+    return *m_session;
 }
 
-ContentView &KelvaneApp::window()
+MainWindow &KelvaneApp::window()
 {
     if (!m_window) {
-        m_window = std::make_unique<ContentView>(model(), m_platform);
-        connect(m_window.get(), &ContentView::makeDefaultRequested, this,
+        m_window = std::make_unique<MainWindow>(session(), m_platform);
+        connect(m_window.get(), &MainWindow::makeDefaultRequested, this,
                 [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
     }
     return *m_window;
@@ -163,7 +137,7 @@ ContentView &KelvaneApp::window()
 
 void KelvaneApp::showWindow()
 {
-    ContentView &w = window();
+    MainWindow &w = window();
     // The window comes back as the user left it, and is remembered when the application quits.
     w.restoreLayout(m_preferences.data(QStringLiteral("window/layout")));
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
@@ -171,23 +145,23 @@ void KelvaneApp::showWindow()
             m_preferences.setData(QStringLiteral("window/layout"), m_window->saveLayout());
     });
     w.show();
-    m_delegate.connectModel(model());
+    m_delegate.connectSession(session());
     w.raise();
     w.activateWindow();
-    const auto pending = m_delegate.takePendingURL();
+    const auto pending = m_delegate.takePendingPath();
     if (!pending) {
         DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
         return;
     }
     // The question waits until the parked file is on screen.
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(&model(), &AppModel::loadingChanged, this, [this, connection] {
-        if (model().loadingFile())
+    *connection = connect(&session(), &WindowSession::loadingChanged, this, [this, connection] {
+        if (session().loadingFile())
             return;
         disconnect(*connection);
         DefaultHandler::promptOnFirstLaunchIfNeeded(m_registry, m_alerts, m_preferences);
     });
-    model().open(*pending);
+    session().open(*pending);
 }
 
 QString KelvaneApp::socketPath()

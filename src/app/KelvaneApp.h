@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppDelegate.h"
 #include "app/DisplayText.h"
 #include "core/dictionary/X12Dictionary.h"
 
@@ -12,8 +13,8 @@
 #include <optional>
 
 class AlertPresenter;
-class AppModel;
-class ContentView;
+class MainWindow;
+class WindowSession;
 class Platform;
 class PreferenceStore;
 class TypeRegistry;
@@ -21,31 +22,7 @@ class QDataStream;
 class QLocalServer;
 class QLocalSocket;
 
-/// Receives the desktop's requests to open files. Until the window is shown it parks the first
-/// file of the latest request; afterwards it hands each request to the model from the event loop.
-class AppDelegate : public QObject
-{
-    Q_OBJECT
-
-public:
-    using QObject::QObject;
-
-    /// An open request: the first path counts, the rest are ignored.
-    void openRequest(const QStringList &paths);
-    /// The window is up: from now on requests go straight to the model.
-    void connectModel(AppModel &model);
-    /// Takes the parked file, leaving none.
-    std::optional<QString> takePendingURL();
-
-    AppModel *model() const { return m_model; }
-    const std::optional<QString> &pendingURL() const { return m_pendingURL; }
-
-private:
-    AppModel *m_model = nullptr;
-    std::optional<QString> m_pendingURL;
-};
-
-/// The windowed application: one model, one window with its menus, the delegate, and the socket,
+/// The windowed application: one session, one window with its menus, the delegate, and the socket,
 /// one per user and display, through which a second launch hands its files to the running one.
 class KelvaneApp : public QObject
 {
@@ -74,9 +51,9 @@ public:
     bool listenForLaunches();
 
     AppDelegate &delegate() { return m_delegate; }
-    /// The one model; made on first use.
-    AppModel &model();
-    ContentView &window();
+    /// The one session; made on first use.
+    WindowSession &session();
+    MainWindow &window();
 
     /// Shows the window and runs the steps that follow its appearance: connect the delegate, raise
     /// the window, open the parked file, then ask once about default file types.
@@ -95,7 +72,7 @@ private:
     AlertPresenter &m_alerts;
     PreferenceStore &m_preferences;
     AppDelegate m_delegate;
-    std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<ContentView> m_window;
+    std::unique_ptr<WindowSession> m_session;
+    std::unique_ptr<MainWindow> m_window;
     QLocalServer *m_server = nullptr;
 };

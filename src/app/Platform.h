@@ -22,42 +22,11 @@ public:
     virtual std::optional<QString> chooseExportDestination(const QString &proposed,
                                                            const QString &message,
                                                            ExportFormat format) = 0;
-    /// Shows a file selected in the desktop's file manager.
+    /// Shows a file selected in the desktop's file manager, without waiting for it to answer.
     virtual void showInFileManager(const QString &path) = 0;
     /// Records a successfully opened file among the recent documents.
     virtual void noteRecentDocument(const QString &path) = 0;
     /// The recent documents, newest first.
     virtual QStringList recentDocuments() const = 0;
     virtual void clearRecentDocuments() = 0;
-};
-
-/// The real desktop: Qt's file dialogs, the freedesktop file manager interface and the
-/// freedesktop recent-documents list.
-class DesktopPlatform : public Platform
-{
-public:
-    std::optional<QString> chooseFileToOpen(const QString &message) override;
-    std::optional<QString> chooseExportDestination(const QString &proposed, const QString &message,
-                                                   ExportFormat format) override;
-    void showInFileManager(const QString &path) override;
-    void noteRecentDocument(const QString &path) override;
-    QStringList recentDocuments() const override;
-    void clearRecentDocuments() override;
-};
-
-/// A desktop with nobody at it: panels are cancelled and nothing is shown or recorded. For tools
-/// that run the window headless (screenshots, benchmarks).
-class HeadlessPlatform : public Platform
-{
-public:
-    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
-    std::optional<QString> chooseExportDestination(const QString &, const QString &,
-                                                   ExportFormat) override
-    {
-        return std::nullopt;
-    }
-    void showInFileManager(const QString &) override {}
-    void noteRecentDocument(const QString &) override {}
-    QStringList recentDocuments() const override { return {}; }
-    void clearRecentDocuments() override {}
 };

@@ -31,6 +31,25 @@ void RowListView::setSpacing(int spacing)
     doItemsLayout();
 }
 
+void RowListView::chooseRow(int row, ScrollHint hint)
+{
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index, hint);
+}
+
+bool RowListView::chooseRowAway(int row, int delta)
+{
+    const int count = rowCount();
+    if (count == 0)
+        return false;
+    if (row < 0)
+        chooseRow(delta >= 0 ? 0 : count - 1);
+    else
+        chooseRow(((row + delta) % count + count) % count);
+    return true;
+}
+
 int RowListView::rowCount() const
 {
     return model() ? model()->rowCount(rootIndex()) : 0;

@@ -15,6 +15,12 @@ public:
     void setSpacing(int spacing);
     int spacing() const { return m_spacing; }
 
+    /// Makes a row current and the only one selected, and scrolls to it.
+    void chooseRow(int row, ScrollHint hint = EnsureVisible);
+    /// Chooses the row `delta` rows away from `row`, wrapping around; from no row (-1), the first
+    /// row going forwards or the last going backwards. False when there are no rows.
+    bool chooseRowAway(int row, int delta);
+
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint &point) const override;

@@ -54,6 +54,11 @@ QColor quaternary(const QPalette &palette)
     return c;
 }
 
+QColor warning(WarningUse use)
+{
+    return use == WarningUse::text ? QColor(0xD0, 0x6A, 0x00) : QColor(0xFF, 0x95, 0x00);
+}
+
 namespace {
 
 /// Small drawn icons for the node kinds: a box, a folder, a page, an indented list, a dot.
@@ -184,6 +189,22 @@ void useTextBackground(QWidget *widget)
     widget->setAutoFillBackground(true);
     QPalette p = widget->palette();
     p.setColor(QPalette::Window, p.color(QPalette::Base));
+    widget->setPalette(p);
+}
+
+void tint(QWidget *widget, QColor colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette p = widget->palette();
+    colour.setAlpha(60);
+    p.setColor(QPalette::Window, colour);
+    widget->setPalette(p);
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
     widget->setPalette(p);
 }
 

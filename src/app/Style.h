@@ -39,6 +39,12 @@ QColor tertiary(const QPalette &palette);   // placeholder text
 QColor accent(const QPalette &palette);     // highlight
 QColor quaternary(const QPalette &palette); // mid tone for fills
 
+/// Where the warning orange is used: marks, icons and tinted strips take it as it is; text takes
+/// a darker shade, which still reads on a light background.
+enum class WarningUse { mark, text };
+/// The orange of warnings and findings, the same in light and dark themes.
+QColor warning(WarningUse use = WarningUse::mark);
+
 /// The icon of a tree node's kind, in the kind's colour.
 QIcon kindIcon(X12Node::Kind kind, const QPalette &palette);
 QFont::Weight kindWeight(X12Node::Kind kind);
@@ -49,6 +55,10 @@ QIcon symbol(Symbol symbol, const QColor &colour);
 
 /// Fills a widget with the window's text background (the palette's Base), as text views are.
 void useTextBackground(QWidget *widget);
+/// Fills a widget, a strip above the content, with a faint tint of `colour`.
+void tint(QWidget *widget, QColor colour);
+/// Sets the colour of a label's text (the palette's WindowText).
+void setTextColour(QWidget *widget, const QColor &colour);
 
 /// A length in points as pixels on this screen.
 int pt(double points);

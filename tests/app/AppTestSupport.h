@@ -3,7 +3,7 @@
 // What the window's tests share: a desktop that answers from a script, a fixture with a folder
 // of its own, and a small claim.
 
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
 #include "common/Files.h"
@@ -30,17 +30,17 @@
 
 namespace app_testing {
 
-/// Runs the event loop until the model has no open or export under way; false after `ms`.
-inline bool waitUntilIdle(const AppModel &model, int ms = 60'000)
+/// Runs the event loop until the session has no open or export under way; false after `ms`.
+inline bool waitUntilIdle(const WindowSession &session, int ms = 60'000)
 {
-    return QTest::qWaitFor([&model] { return !model.isBusy(); }, ms);
+    return QTest::qWaitFor([&session] { return !session.isBusy(); }, ms);
 }
 
 /// Opens a file and waits until it is shown (or its error is); an export may still run.
-inline void openAndWait(AppModel &model, const QString &path)
+inline void openAndWait(WindowSession &session, const QString &path)
 {
-    model.open(path);
-    EXPECT_TRUE(QTest::qWaitFor([&model] { return !model.loadingFile(); }, 60'000))
+    session.open(path);
+    EXPECT_TRUE(QTest::qWaitFor([&session] { return !session.loadingFile(); }, 60'000))
         << "the open did not finish";
 }
 

@@ -1,9 +1,9 @@
-#include "app/AppModel.h"
 #include "app/AppTestSupport.h"
-#include "app/ContentView.h"
 #include "app/DefaultHandler.h"
 #include "app/DisplayText.h"
 #include "app/KelvaneApp.h"
+#include "app/MainWindow.h"
+#include "app/WindowSession.h"
 #include "core/dictionary/X12Dictionary.h"
 
 #include <QApplication>
@@ -29,14 +29,14 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     KelvaneApp app(m_platform, desktop, desktop, desktop);
     app.delegate().openRequest({first});
     app.delegate().openRequest({second, third});
-    EXPECT_EQ(app.delegate().pendingURL(), second);
+    EXPECT_EQ(app.delegate().pendingPath(), second);
     app.delegate().openRequest({});
-    EXPECT_EQ(app.delegate().pendingURL(), second);
+    EXPECT_EQ(app.delegate().pendingPath(), second);
     app.showWindow();
-    EXPECT_FALSE(app.delegate().pendingURL());
-    ASSERT_TRUE(waitUntilIdle(app.model()));
-    EXPECT_EQ(app.model().fileURL(), second);
-    EXPECT_EQ(app.delegate().model(), &app.model());
+    EXPECT_FALSE(app.delegate().pendingPath());
+    ASSERT_TRUE(waitUntilIdle(app.session()));
+    EXPECT_EQ(app.session().filePath(), second);
+    EXPECT_EQ(app.delegate().session(), &app.session());
     // On the window's thread, titles quote a bounded part of a segment of any size: a row of a
     // gigabyte tag would otherwise be composed in full each time it is painted.
     const std::string hugeTag(DisplayText::maxLength * 3, 'Q');
@@ -48,27 +48,27 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
         asking.answer = 1; // "Not Now"
         KelvaneApp launched(m_platform, asking, asking, asking);
         bool fileOpenWhenAsked = false;
-        asking.onAlert = [&] { fileOpenWhenAsked = launched.model().document() != nullptr; };
+        asking.onAlert = [&] { fileOpenWhenAsked = launched.session().document() != nullptr; };
         launched.delegate().openRequest({first});
         launched.showWindow();
         EXPECT_TRUE(asking.shown.empty());
-        ASSERT_TRUE(waitUntilIdle(launched.model()));
+        ASSERT_TRUE(waitUntilIdle(launched.session()));
         EXPECT_EQ(asking.shown.size(), 1u);
         EXPECT_TRUE(fileOpenWhenAsked);
     }
 
     // After the window is up, a request opens from the event loop, not inside the handler.
     app.delegate().openRequest({first, third});
-    EXPECT_EQ(app.model().fileURL(), second);
+    EXPECT_EQ(app.session().filePath(), second);
     QApplication::processEvents();
-    ASSERT_TRUE(waitUntilIdle(app.model()));
-    EXPECT_EQ(app.model().fileURL(), first);
+    ASSERT_TRUE(waitUntilIdle(app.session()));
+    EXPECT_EQ(app.session().filePath(), first);
 
     // Export as PDF… and Export as CSV… follow the document; Open Recent lists what was opened.
-    ContentView &window = app.window();
+    MainWindow &window = app.window();
     EXPECT_TRUE(window.exportAction()->isEnabled());
     EXPECT_TRUE(window.exportCSVAction()->isEnabled());
-    openAndWait(app.model(), write("bad.x12", ""));
+    openAndWait(app.session(), write("bad.x12", ""));
     EXPECT_FALSE(window.exportAction()->isEnabled());
     EXPECT_FALSE(window.exportCSVAction()->isEnabled());
     emit window.recentMenu()->aboutToShow();

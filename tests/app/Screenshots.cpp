@@ -1,11 +1,13 @@
 // Grabs the window in each view and state, in a light and a dark palette:
 //   kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER
 
-#include "app/AppModel.h"
-#include "app/ContentView.h"
-#include "app/DocumentViews.h"
-#include "app/Platform.h"
+#include "app/HeadlessPlatform.h"
+#include "app/MainWindow.h"
+#include "app/OutlineTree.h"
+#include "app/OutlineView.h"
 #include "app/RowListView.h"
+#include "app/SegmentsView.h"
+#include "app/WindowSession.h"
 
 #include <QApplication>
 #include <QFile>
@@ -41,10 +43,10 @@ QPalette darkPalette()
     return p;
 }
 
-/// Runs the event loop until the model's work is done.
-void settle(const AppModel &model)
+/// Runs the event loop until the session's work is done.
+void settle(const WindowSession &session)
 {
-    while (model.isBusy())
+    while (session.isBusy())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
@@ -95,16 +97,16 @@ int main(int argc, char **argv)
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
         HeadlessPlatform platform;
-        AppModel model(platform);
-        ContentView window(model, platform);
+        WindowSession session(platform);
+        MainWindow window(session, platform);
         window.resize(1200, 760);
         window.show();
         grab(window, folder + QStringLiteral("/welcome") + suffix);
-        model.open(folder + QStringLiteral("/no-such-file.x12"));
-        settle(model);
+        session.open(folder + QStringLiteral("/no-such-file.x12"));
+        settle(session);
         grab(window, folder + QStringLiteral("/error") + suffix);
-        model.open(sample);
-        settle(model);
+        session.open(sample);
+        settle(session);
         grab(window, folder + QStringLiteral("/outline-summary") + suffix);
         QTreeView *tree = window.outline()->tree();
         tree->expandToDepth(4);
@@ -115,23 +117,23 @@ int main(int argc, char **argv)
         // The interchange header: sixteen elements with long names.
         tree->setCurrentIndex(tree->model()->index(0, 0));
         grab(window, folder + QStringLiteral("/outline-elements") + suffix);
-        model.setViewMode(AppModel::ViewMode::flat);
+        session.setViewMode(WindowSession::ViewMode::segments);
         window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(5, 0));
         grab(window, folder + QStringLiteral("/segments") + suffix);
-        model.setSearchText(QStringLiteral("nm1"));
+        session.setSearchText(QStringLiteral("nm1"));
         window.findNext();
         grab(window, folder + QStringLiteral("/segments-search") + suffix);
-        model.setViewMode(AppModel::ViewMode::raw);
+        session.setViewMode(WindowSession::ViewMode::raw);
         window.goToSegment(4);
         grab(window, folder + QStringLiteral("/raw") + suffix);
-        model.setSearchText({});
+        session.setSearchText({});
 
-        model.setViewMode(AppModel::ViewMode::outline);
-        model.open(findings);
-        settle(model);
+        session.setViewMode(WindowSession::ViewMode::outline);
+        session.open(findings);
+        settle(session);
         grab(window, folder + QStringLiteral("/outline-findings") + suffix);
-        model.open(letter);
-        settle(model);
+        session.open(letter);
+        settle(session);
         grab(window, folder + QStringLiteral("/not-x12") + suffix);
     }
     return 0;

@@ -1,7 +1,7 @@
-#include "app/AppModel.h"
 #include "app/AppTestSupport.h"
 #include "app/DefaultHandler.h"
 #include "app/KelvaneApp.h"
+#include "app/WindowSession.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -59,14 +59,14 @@ protected:
         m_environment.set("DISPLAY", ":7");
     }
 
-    /// Starts listening, and records each file the model is asked to open.
+    /// Starts listening, and records each file the session is asked to open.
     void listen(KelvaneApp &app)
     {
         ASSERT_TRUE(app.listenForLaunches());
-        app.delegate().connectModel(app.model());
+        app.delegate().connectSession(app.session());
         // Each request starts an open; the latest one's result is what stays on screen.
-        QObject::connect(&app.model(), &AppModel::loadingChanged, &app, [this, &app] {
-            if (const auto &file = app.model().loadingFile())
+        QObject::connect(&app.session(), &WindowSession::loadingChanged, &app, [this, &app] {
+            if (const auto &file = app.session().loadingFile())
                 m_opened << *file;
         });
     }

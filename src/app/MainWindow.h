@@ -2,93 +2,39 @@
 
 #include <QByteArray>
 #include <QMainWindow>
-#include <QWidget>
 
-class AppModel;
-class FlatSegmentView;
+#include <array>
+#include <cstdint>
+
+class ActivityBar;
+class EmptyStateView;
+class LoadingView;
+class ModeView;
+class OutlineView;
 class Platform;
 class QAction;
-class QMenu;
-class OutlineView;
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
+class QMenu;
 class QStackedWidget;
 class QTimer;
+class QToolBar;
 class QToolButton;
-class RawTextView;
-
-/// The welcome state with its open button, or the error state after a failed open.
-class EmptyStateView : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit EmptyStateView(AppModel &model, QWidget *parent = nullptr);
-    void setError(const QString *error);
-    QString title() const;
-    QString line() const;
-    QPushButton *button() const { return m_button; }
-
-private:
-    QLabel *m_icon;
-    QLabel *m_title;
-    QLabel *m_line;
-    QPushButton *m_button;
-};
-
-/// What the window shows while a file is read and parsed.
-class LoadingView : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit LoadingView(QWidget *parent = nullptr);
-    void setFile(const QString &path);
-    QString title() const;
-
-private:
-    QLabel *m_title;
-    QProgressBar *m_bar;
-};
-
-/// A strip above the document: the export under way with its progress and Cancel, a finished
-/// export with its path and Show in Folder, or a short notice.
-class ActivityBar : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit ActivityBar(AppModel &model, QWidget *parent = nullptr);
-    /// Shows a notice that goes away by itself after a while, or when closed.
-    void showNotice(const QString &text);
-    QString text() const;
-    QPushButton *actionButton() const { return m_action; }
-
-private:
-    void refresh();
-
-    AppModel &m_model;
-    QLabel *m_text;
-    QProgressBar *m_progress;
-    QPushButton *m_action;
-    QToolButton *m_close;
-    QTimer *m_noticeTimer;
-    QString m_notice;
-};
+class RawView;
+class SegmentsView;
+class WindowSession;
 
 /// The window: its toolbar (open, mode, search, export), menus, the content of the current
 /// state, and the drop target for files.
-class ContentView : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     /// With a platform the window has its menus (the recent documents come from it).
-    explicit ContentView(AppModel &model, QWidget *parent = nullptr);
-    ContentView(AppModel &model, Platform &platform, QWidget *parent = nullptr);
+    explicit MainWindow(WindowSession &session, QWidget *parent = nullptr);
+    MainWindow(WindowSession &session, Platform &platform, QWidget *parent = nullptr);
 
     QAction *openAction() const { return m_openAction; }
     QAction *exportAction() const { return m_exportAction; }
@@ -105,8 +51,8 @@ public:
     EmptyStateView *emptyState() const { return m_empty; }
     LoadingView *loadingState() const { return m_loading; }
     OutlineView *outline() const { return m_outline; }
-    FlatSegmentView *segments() const { return m_flat; }
-    RawTextView *raw() const { return m_raw; }
+    SegmentsView *segments() const { return m_segments; }
+    RawView *raw() const { return m_raw; }
     /// The line that shows a failed export while the document stays on screen.
     QLabel *messageBar() const { return m_message; }
     /// The warning shown above a document that does not look like X12.
@@ -136,14 +82,24 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void buildToolbar();
+    void buildModePicker(QToolBar *toolbar);
+    void buildBanners();
+    void followSession();
+    void buildMenus(Platform &platform);
+    void buildFileMenu(Platform &platform);
+    void buildEditMenu();
+    void buildViewMenu();
+    void buildHelpMenu();
     void refresh();
     void refreshActions();
     void refreshTitle();
     void refreshMatches();
-    void buildMenus(Platform &platform);
     void askForSegment();
+    /// The view of the current mode.
+    ModeView *modeView() const;
 
-    AppModel &m_model;
+    WindowSession &m_session;
     QToolButton *m_open;
     QButtonGroup *m_modes;
     QLineEdit *m_search;
@@ -156,8 +112,9 @@ private:
     EmptyStateView *m_empty;
     LoadingView *m_loading;
     OutlineView *m_outline;
-    FlatSegmentView *m_flat;
-    RawTextView *m_raw;
+    SegmentsView *m_segments;
+    RawView *m_raw;
+    std::array<ModeView *, 3> m_modeViews; // by ViewMode
     QTimer *m_loadingDelay;
     bool m_looksLikeX12 = true; // of the document shown
     QAction *m_openAction = nullptr;

@@ -1,11 +1,20 @@
-#include "app/AppModel.h"
+#include "app/ActivityBar.h"
 #include "app/AppTestSupport.h"
-#include "app/ContentView.h"
-#include "app/DocumentModels.h"
-#include "app/DocumentViews.h"
-#include "app/Inspector.h"
+#include "app/DocumentRoles.h"
+#include "app/DocumentSummaryView.h"
+#include "app/ElementTableModel.h"
+#include "app/ElementTableView.h"
+#include "app/EmptyStateView.h"
+#include "app/LoadingView.h"
+#include "app/MainWindow.h"
+#include "app/OutlineTree.h"
+#include "app/OutlineView.h"
+#include "app/RawView.h"
 #include "app/RowListView.h"
+#include "app/SegmentDetailView.h"
+#include "app/SegmentsView.h"
 #include "app/Style.h"
+#include "app/WindowSession.h"
 #include "core/model/X12Document.h"
 
 #include <QApplication>
@@ -32,12 +41,12 @@ using namespace app_testing;
 
 namespace {
 
-using ContentViewTest = AppTest;
+using MainWindowTest = AppTest;
 
-TEST_F(ContentViewTest, WindowStatesAndEnabling)
+TEST_F(MainWindowTest, WindowStatesAndEnabling)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.resize(window.minimumSize());
     window.show();
     EXPECT_EQ(window.currentContent(), window.emptyState());
@@ -47,7 +56,7 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     EXPECT_FALSE(window.modeButtons()->button(0)->isEnabled());
     EXPECT_TRUE(window.openButton()->isEnabled());
 
-    openAndWait(model, write("claim.x12", claim));
+    openAndWait(session, write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("claim.x12 \u2014 Kelvane"));
     EXPECT_TRUE(window.searchField()->isEnabled());
@@ -80,22 +89,22 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     tree->selectionModel()->select(tree->currentIndex(), QItemSelectionModel::Deselect);
     EXPECT_TRUE(window.outline()->showsSummary());
     tree->setCurrentIndex(tree->model()->index(0, 0));
-    window.modeButtons()->button(int(AppModel::ViewMode::raw))->click();
-    EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
+    window.modeButtons()->button(int(WindowSession::ViewMode::raw))->click();
+    EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
     EXPECT_EQ(window.currentContent(), window.raw());
-    window.modeButtons()->button(int(AppModel::ViewMode::outline))->click();
+    window.modeButtons()->button(int(WindowSession::ViewMode::outline))->click();
     EXPECT_TRUE(window.outline()->showsSummary());
 
     // Typing filters the segment list on each keystroke, and counts the matches; the inspector
     // keeps a hidden segment.
-    model.setViewMode(AppModel::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
     EXPECT_EQ(window.matchCount()->text(), QString());
     list->setCurrentIndex(list->model()->index(4, 0));
     EXPECT_EQ(window.segments()->selected(), 4u);
     QTest::keyClicks(window.searchField(), QStringLiteral("nm"));
-    EXPECT_EQ(model.searchText(), QStringLiteral("nm"));
+    EXPECT_EQ(session.searchText(), QStringLiteral("nm"));
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(window.matchCount()->text(), QStringLiteral("2 matches"));
     EXPECT_EQ(window.segments()->selected(), 4u);
@@ -103,17 +112,17 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     QTest::keyClicks(window.searchField(), QStringLiteral("zzzz"));
     EXPECT_EQ(window.matchCount()->text(), QStringLiteral("No matches"));
     QTest::keyClick(window.searchField(), Qt::Key_Escape);
-    EXPECT_EQ(model.searchText(), QString());
+    EXPECT_EQ(session.searchText(), QString());
     EXPECT_EQ(window.searchField()->text(), QString());
     EXPECT_EQ(list->model()->rowCount(), 9);
 
     // A failed export stays beside the document; a failed open shows the error state.
     m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
-    model.exportPDF();
-    ASSERT_TRUE(waitUntilIdle(model));
+    session.exportPDF();
+    ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.currentContent(), window.segments());
     EXPECT_FALSE(window.messageBar()->isHidden());
-    openAndWait(model, write("bad.x12", "~~~"));
+    openAndWait(session, write("bad.x12", "~~~"));
     EXPECT_EQ(window.currentContent(), window.emptyState());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
     EXPECT_EQ(
@@ -122,42 +131,42 @@ TEST_F(ContentViewTest, WindowStatesAndEnabling)
     EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
-TEST_F(ContentViewTest, LoadingShowsItselfNotTheWelcome)
+TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     auto gate = std::make_unique<Latch>();
-    model.setLoader([&gate](const QString &path) {
+    session.setLoader([&gate](const QString &path) {
         gate->wait();
-        return AppModel::load(path);
+        return WindowSession::load(path);
     });
-    model.open(write("claim.x12", claim));
+    session.open(write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.loadingState());
     EXPECT_EQ(window.loadingState()->title(), QStringLiteral("Opening claim.x12\u2026"));
     gate->open();
-    ASSERT_TRUE(waitUntilIdle(model));
+    ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.currentContent(), window.outline());
 
     // With a document on screen, a second open that takes a moment shows loading too.
     gate = std::make_unique<Latch>();
-    model.open(write("second.x12", claim));
+    session.open(write("second.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
     QTest::qWait(300);
     EXPECT_EQ(window.currentContent(), window.loadingState());
     gate->open();
-    ASSERT_TRUE(waitUntilIdle(model));
+    ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
 }
 
-TEST_F(ContentViewTest, FindingsInTheWindow)
+TEST_F(MainWindowTest, FindingsInTheWindow)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     std::string broken = claim;
     broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
-    openAndWait(model, write("broken.x12", broken));
-    ASSERT_EQ(model.document()->findingCount(), 1u);
-    EXPECT_EQ(model.document()->finding(0).position, 8u);
+    openAndWait(session, write("broken.x12", broken));
+    ASSERT_EQ(session.document()->findingCount(), 1u);
+    EXPECT_EQ(session.document()->finding(0).position, 8u);
 
     // The summary lists the finding; clicking it reveals and selects the GE node.
     OutlineView *outline = window.outline();
@@ -173,24 +182,24 @@ TEST_F(ContentViewTest, FindingsInTheWindow)
     EXPECT_TRUE(outline->detail()->texts().contains(
         QStringLiteral("\u26A0 error: GE02 2 does not match GS06 1")));
 
-    model.setViewMode(AppModel::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     QAbstractItemModel *list = window.segments()->list()->model();
     EXPECT_TRUE(list->index(7, 0).data(FindingRole).toBool());
     EXPECT_FALSE(list->index(6, 0).data(FindingRole).toBool());
 }
 
-TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
+TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
 {
     // Sixty sets whose trailers all miscount: sixty findings.
     std::string text = claim.substr(0, claim.find("ST*"));
     for (int i = 0; i < 60; ++i)
         text += "ST*837*" + std::to_string(i) + "~SE*9*" + std::to_string(i) + "~";
     text += "GE*60*1~IEA*1*000000001~";
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.resize(Style::pt(900), Style::pt(560));
     window.show();
-    openAndWait(model, write("sixty.x12", text));
+    openAndWait(session, write("sixty.x12", text));
     QApplication::processEvents();
     DocumentSummaryView *summary = window.outline()->summary();
     EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 60);
@@ -213,49 +222,49 @@ TEST_F(ContentViewTest, LongSummariesScrollAndLongNamesWrap)
     }
 }
 
-TEST_F(ContentViewTest, ANewFileNeverShowsThePreviousFilesInspector)
+TEST_F(MainWindowTest, ANewFileNeverShowsThePreviousFilesInspector)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.show();
-    openAndWait(model, write("first.x12", claim));
-    model.setViewMode(AppModel::ViewMode::flat);
+    openAndWait(session, write("first.x12", claim));
+    session.setViewMode(WindowSession::ViewMode::segments);
     window.segments()->list()->setCurrentIndex(window.segments()->list()->model()->index(2, 0));
     EXPECT_FALSE(window.segments()->showsSummary());
-    openAndWait(model, QString::fromStdString((m_dir / "missing.x12").string()));
-    openAndWait(model, write("second.x12", "N3*A~N4*B~"));
+    openAndWait(session, QString::fromStdString((m_dir / "missing.x12").string()));
+    openAndWait(session, write("second.x12", "N3*A~N4*B~"));
     EXPECT_EQ(window.currentContent(), window.segments());
     EXPECT_TRUE(window.segments()->showsSummary());
     EXPECT_FALSE(window.segments()->selected());
 }
 
-TEST_F(ContentViewTest, FilesThatAreNotX12SaySo)
+TEST_F(MainWindowTest, FilesThatAreNotX12SaySo)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
-    openAndWait(model, write("letter.txt", "Dear Sir~I write to complain~about the weather~"
-                                           "which has been poor~Yours~"));
-    ASSERT_TRUE(model.document());
+    WindowSession session(m_platform);
+    MainWindow window(session);
+    openAndWait(session, write("letter.txt", "Dear Sir~I write to complain~about the weather~"
+                                             "which has been poor~Yours~"));
+    ASSERT_TRUE(session.document());
     EXPECT_FALSE(window.notX12Banner()->isHidden());
     EXPECT_TRUE(window.notX12Banner()->text().contains(QStringLiteral("does not look like X12")));
     // Segments without envelopes but with known tags are X12 all the same.
-    openAndWait(model, write("fragment.x12", "NM1*85*2*ACME~N3*1 MAIN~N4*CITY*ST*12345~"));
+    openAndWait(session, write("fragment.x12", "NM1*85*2*ACME~N3*1 MAIN~N4*CITY*ST*12345~"));
     EXPECT_TRUE(window.notX12Banner()->isHidden());
 }
 
-TEST_F(ContentViewTest, FinishedExportSaysWhereWithShowInFolder)
+TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
-    openAndWait(model, write("claims.edi", claim));
+    WindowSession session(m_platform);
+    MainWindow window(session);
+    openAndWait(session, write("claims.edi", claim));
     const QString pdf = QString::fromStdString((m_dir / "claims.pdf").string());
     m_platform.saveAnswer = pdf;
-    model.exportPDF();
+    session.exportPDF();
     EXPECT_FALSE(window.activityBar()->isHidden());
     EXPECT_TRUE(window.activityBar()->text().startsWith(QStringLiteral("Exporting claims.edi")));
     EXPECT_EQ(window.activityBar()->actionButton()->text(), QStringLiteral("Cancel"));
     EXPECT_FALSE(window.exportButton()->isEnabled());
-    ASSERT_TRUE(waitUntilIdle(model));
+    ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.activityBar()->text(), QStringLiteral("Exported \u201C") + pdf + u'\u201D');
     EXPECT_EQ(window.activityBar()->actionButton()->text(), QStringLiteral("Show in Folder"));
     m_platform.shown.clear();
@@ -263,17 +272,17 @@ TEST_F(ContentViewTest, FinishedExportSaysWhereWithShowInFolder)
     EXPECT_EQ(m_platform.shown, QStringList{pdf});
     EXPECT_TRUE(window.exportButton()->isEnabled());
     // Opening another file closes the message.
-    openAndWait(model, write("other.x12", claim));
+    openAndWait(session, write("other.x12", claim));
     EXPECT_TRUE(window.activityBar()->isHidden());
 }
 
-TEST_F(ContentViewTest, FindGoToAndCopy)
+TEST_F(MainWindowTest, FindGoToAndCopy)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.show();
-    openAndWait(model, write("claim.x12", claim));
-    model.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
+    openAndWait(session, write("claim.x12", claim));
+    session.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
 
     // Outline: the next match after the selection, wrapping around.
     window.findNext();
@@ -290,7 +299,7 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(window.outline()->selectedSegment(), 7u);
 
     // Segments: Enter in the search field moves to the next line.
-    model.setViewMode(AppModel::ViewMode::flat);
+    session.setViewMode(WindowSession::ViewMode::segments);
     window.searchField()->setFocus();
     QTest::keyClick(window.searchField(), Qt::Key_Return);
     EXPECT_EQ(window.segments()->selected(), 3u);
@@ -300,7 +309,7 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
     // A segment the search hides is found all the same: the search is cleared.
     window.goToSegment(1);
-    EXPECT_EQ(model.searchText(), QString());
+    EXPECT_EQ(session.searchText(), QString());
     EXPECT_EQ(window.segments()->selected(), 1u);
 
     // The inspector's values copy exactly, and the context menus' copies too.
@@ -314,25 +323,25 @@ TEST_F(ContentViewTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ACME CLINIC"));
 
     // Raw: the lines selected, whole.
-    model.setViewMode(AppModel::ViewMode::raw);
+    session.setViewMode(WindowSession::ViewMode::raw);
     window.goToSegment(4);
     window.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("N3*12 MAIN ST"));
 }
 
-TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
+TEST_F(MainWindowTest, LongListsRevealRowsNotYetLaidOut)
 {
     // Lists lay out their rows in batches; rows past the first batch must still be reachable.
     std::string text = "ST*837*1~";
     for (int i = 0; i < 150000; ++i)
         text += "N3*" + std::to_string(i) + "~";
     text += "SE*150002*1~";
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.resize(900, 600);
     window.show();
-    openAndWait(model, write("long.x12", text));
-    model.setViewMode(AppModel::ViewMode::flat);
+    openAndWait(session, write("long.x12", text));
+    session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
 
     // The End key, at once: the last row, on screen.
@@ -342,23 +351,23 @@ TEST_F(ContentViewTest, LongListsRevealRowsNotYetLaidOut)
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
 
     // A chosen row deep in the list stays in view when a search that hid it is cleared.
-    model.setSearchText(QStringLiteral("ST"));
-    model.setSearchText(QString());
+    session.setSearchText(QStringLiteral("ST"));
+    session.setSearchText(QString());
     const QModelIndex chosen = list->model()->index(150001, 0);
     EXPECT_EQ(list->currentIndex(), chosen);
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(chosen)));
 }
 
-TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
+TEST_F(MainWindowTest, ExpandAllStaysWithinBounds)
 {
     // Tens of thousands of loops in one set: opening them all would freeze the window.
     std::string big = claim.substr(0, claim.find("NM1"));
     for (int i = 0; i < 30'000; ++i)
         big += "NM1*85*2*ACME~N3*1 MAIN~";
     big += "SE*60002*0001~GE*1*1~IEA*1*000000001~";
-    AppModel model(m_platform);
-    ContentView window(model);
-    openAndWait(model, write("big.x12", big));
+    WindowSession session(m_platform);
+    MainWindow window(session);
+    openAndWait(session, write("big.x12", big));
     OutlineTree *tree = window.outline()->tree();
     EXPECT_FALSE(tree->expandWithin(QModelIndex()));
     EXPECT_TRUE(window.activityBar()->text().startsWith(QStringLiteral("The tree is too large")));
@@ -368,37 +377,37 @@ TEST_F(ContentViewTest, ExpandAllStaysWithinBounds)
     EXPECT_FALSE(tree->isExpanded(tree->model()->index(0, 0, set)));
 
     // A small tree opens whole.
-    openAndWait(model, write("claim.x12", claim));
+    openAndWait(session, write("claim.x12", claim));
     EXPECT_TRUE(tree->expandWithin(QModelIndex()));
 }
 
-TEST_F(ContentViewTest, LayoutComesBackAsItWasLeft)
+TEST_F(MainWindowTest, LayoutComesBackAsItWasLeft)
 {
     QByteArray saved;
     {
-        AppModel model(m_platform);
-        ContentView window(model);
+        WindowSession session(m_platform);
+        MainWindow window(session);
         window.resize(Style::pt(1000), Style::pt(640));
-        openAndWait(model, write("claim.x12", claim));
-        model.setViewMode(AppModel::ViewMode::raw);
+        openAndWait(session, write("claim.x12", claim));
+        session.setViewMode(WindowSession::ViewMode::raw);
         window.outline()->setSizes({Style::pt(500), Style::pt(500)});
         saved = window.saveLayout();
     }
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     window.restoreLayout(saved);
-    EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
+    EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
     EXPECT_EQ(window.size(), QSize(Style::pt(1000), Style::pt(640)));
     // Nothing saved, or something unreadable, leaves the defaults.
     window.restoreLayout(QByteArray("garbage"));
     window.restoreLayout({});
-    EXPECT_EQ(model.viewMode(), AppModel::ViewMode::raw);
+    EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
 }
 
-TEST_F(ContentViewTest, DropsOpenTheFirstFileOnly)
+TEST_F(MainWindowTest, DropsOpenTheFirstFileOnly)
 {
-    AppModel model(m_platform);
-    ContentView window(model);
+    WindowSession session(m_platform);
+    MainWindow window(session);
     const QString first = write("first.x12", claim);
     const QString second = write("second.x12", "N3*A~");
 
@@ -415,10 +424,10 @@ TEST_F(ContentViewTest, DropsOpenTheFirstFileOnly)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
-    EXPECT_FALSE(model.loadingFile()); // opened from the event loop, not inside the drop
+    EXPECT_FALSE(session.loadingFile()); // opened from the event loop, not inside the drop
     QApplication::processEvents();
-    ASSERT_TRUE(waitUntilIdle(model));
-    EXPECT_EQ(model.fileURL(), first);
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(session.filePath(), first);
 }
 
 } // namespace

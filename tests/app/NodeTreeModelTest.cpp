@@ -1,5 +1,6 @@
 #include "app/AppTestSupport.h"
-#include "app/DocumentModels.h"
+#include "app/DocumentRoles.h"
+#include "app/NodeTreeModel.h"
 #include "core/parse/X12Parser.h"
 
 #include <QAbstractItemModelTester>
@@ -30,7 +31,7 @@ int checkRoundTrips(const QAbstractItemModel &model, const QModelIndex &parent, 
     return deepest;
 }
 
-TEST(DocumentModelsTest, TreesOfEveryShapeHold)
+TEST(NodeTreeModelTest, TreesOfEveryShapeHold)
 {
     // Deep: every envelope and every rank of loop nested in the one before. Wide: ten thousand
     // segments in one transaction set, and a thousand interchanges at the top.
@@ -64,24 +65,6 @@ TEST(DocumentModelsTest, TreesOfEveryShapeHold)
         model.setDocument(nullptr);
         EXPECT_EQ(model.rowCount(), 0);
     }
-}
-
-TEST(DocumentModelsTest, SegmentListModelIsConsistent)
-{
-    auto document = X12Parser::parse(std::string(claim), "claim.x12");
-    ASSERT_TRUE(document);
-    SegmentListModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.setSegments(*document, std::make_shared<const std::vector<std::uint32_t>>(
-                                     std::vector<std::uint32_t>{1, 3, 4}));
-    ASSERT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.index(1, 0).data(TagRole).toString(), QStringLiteral("NM1"));
-    EXPECT_EQ(model.index(1, 0).data(PositionRole).toLongLong(), 4);
-    EXPECT_EQ(model.rowOf(4), 2);
-    EXPECT_EQ(model.rowOf(2), -1);
-    EXPECT_FALSE(model.index(3, 0).isValid());
-    model.setSegments(nullptr, std::make_shared<const std::vector<std::uint32_t>>());
-    EXPECT_EQ(model.rowCount(), 0);
 }
 
 } // namespace

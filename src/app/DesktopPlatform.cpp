@@ -1,10 +1,11 @@
-#include "app/Platform.h"
+#include "app/DesktopPlatform.h"
 
 #include "app/RecentDocuments.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,14 +43,28 @@ std::optional<QString> DesktopPlatform::chooseExportDestination(const QString &p
 void DesktopPlatform::showInFileManager(const QString &path)
 {
     // The freedesktop file manager interface selects the file; without one, open its folder.
+    // The call is answered from the event loop: a file manager that is slow to start never
+    // holds up the window.
+    const auto openFolder = [path] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        openFolder();
+        return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"),
         QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), qApp);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [openFolder](QDBusPendingCallWatcher *answered) {
+                         answered->deleteLater();
+                         if (answered->isError())
+                             openFolder();
+                     });
 }
 
 QStringList DesktopPlatform::recentDocuments() const

@@ -1,5 +1,8 @@
 #include "app/AppTestSupport.h"
-#include "app/Inspector.h"
+#include "app/DisplayText.h"
+#include "app/ElementTableModel.h"
+#include "app/InspectedNode.h"
+#include "app/SegmentDetailView.h"
 #include "core/parse/X12Parser.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +11,7 @@ using namespace app_testing;
 
 namespace {
 
-TEST(InspectorTest, ElementRowsAndDelimiters)
+TEST(SegmentDetailViewTest, ElementRowsAndDelimiters)
 {
     auto document = X12Parser::parse("NM1*85*2*ACME*****XX*ID9~CLM*A*1**11*X*Y*A*Y*I*P~", "x");
     ASSERT_TRUE(document);
@@ -23,14 +26,14 @@ TEST(InspectorTest, ElementRowsAndDelimiters)
     EXPECT_EQ(elementRows((*document)->segment(1)).back().ref, QStringLiteral("CLM10"));
     EXPECT_EQ(elementRows((*document)->segment(1))[1].decoded, QStringLiteral("$1.00"));
 
-    EXPECT_EQ(delimiterDisplay("~"), QStringLiteral("~"));
-    EXPECT_EQ(delimiterDisplay("\n"), QStringLiteral("\\n (newline)"));
-    EXPECT_EQ(delimiterDisplay("\r"), QStringLiteral("\\r"));
-    EXPECT_EQ(delimiterDisplay("\x1C"), QStringLiteral("0x1C"));
-    EXPECT_EQ(delimiterDisplay("\u2026"), QStringLiteral("\u2026"));
+    EXPECT_EQ(DisplayText::delimiter("~"), QStringLiteral("~"));
+    EXPECT_EQ(DisplayText::delimiter("\n"), QStringLiteral("\\n (newline)"));
+    EXPECT_EQ(DisplayText::delimiter("\r"), QStringLiteral("\\r"));
+    EXPECT_EQ(DisplayText::delimiter("\x1C"), QStringLiteral("0x1C"));
+    EXPECT_EQ(DisplayText::delimiter("\u2026"), QStringLiteral("\u2026"));
 }
 
-TEST(InspectorTest, InterchangeShowsItsOwnDelimiters)
+TEST(SegmentDetailViewTest, InterchangeShowsItsOwnDelimiters)
 {
     const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
                               "       *240315*1230*^*00501*000000001*0*P*:~";

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>
@@ -11,20 +12,24 @@
 #include <vector>
 
 class Platform;
+class QFutureWatcherBase;
 class X12Document;
+template <typename T>
+class QPromise;
 
 /// The one observable state of the window: the document shown, the file it came from, the last
 /// error, the search text and the view mode, the work under way (an open, an export) and the
 /// user's commands on them. Its methods run on the main thread; reading, parsing and writing run
 /// on workers, which hold the document by shared ownership and hand their results back through
 /// the event loop. The main thread never waits for them.
-class AppModel : public QObject
+class WindowSession : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class ViewMode { outline, flat, raw };
-    static constexpr ViewMode allViewModes[] = {ViewMode::outline, ViewMode::flat, ViewMode::raw};
+    enum class ViewMode { outline, segments, raw };
+    static constexpr ViewMode allViewModes[] = {ViewMode::outline, ViewMode::segments,
+                                                ViewMode::raw};
     /// "Outline", "Segments", "Raw": the mode's raw value and its title.
     static QString title(ViewMode mode);
     /// The mode with exactly that raw value, or nothing.
@@ -52,13 +57,13 @@ public:
         bool cancelling = false;
     };
 
-    explicit AppModel(Platform &platform, QObject *parent = nullptr);
+    explicit WindowSession(Platform &platform, QObject *parent = nullptr);
     /// Cancels an export under way and waits for it to let go of its file; an open under way is
     /// left to finish on its own, its result unread.
-    ~AppModel() override;
+    ~WindowSession() override;
 
     std::shared_ptr<const X12Document> document() const { return m_document; }
-    const std::optional<QString> &fileURL() const { return m_fileURL; }
+    const std::optional<QString> &filePath() const { return m_filePath; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
     ViewMode viewMode() const { return m_viewMode; }
@@ -107,7 +112,7 @@ public:
 
 signals:
     void documentChanged();
-    void fileURLChanged();
+    void filePathChanged();
     void errorMessageChanged();
     void searchTextChanged();
     /// filteredSegments() has the matches of another search text or document.
@@ -124,7 +129,7 @@ private:
     Platform &m_platform;
     Loader m_loader;
     std::shared_ptr<const X12Document> m_document;
-    std::optional<QString> m_fileURL;
+    std::optional<QString> m_filePath;
     std::optional<QString> m_errorMessage;
     QString m_searchText;
     ViewMode m_viewMode = ViewMode::outline;
@@ -133,13 +138,15 @@ private:
     std::optional<Export> m_export;
     std::optional<QString> m_lastExport;
 
-    struct ExportJob;
-    /// Runs `write` on a worker as the export under way, from `fileName` to `destination`; a
-    /// failure's message starts with `failurePrefix`.
-    void startExport(const QString &fileName, const QString &destination,
-                     const QString &failurePrefix,
-                     std::function<ExportResult(const X12Document &, ExportJob &)> write);
-    std::shared_ptr<ExportJob> m_exportJob;
+    /// Runs `write` on the exports' own thread as the export under way, `work`; a failure's
+    /// message starts with `failurePrefix`. The writer reports its progress, and learns of a
+    /// cancel, through its promise.
+    void
+    startExport(Export work, const QString &failurePrefix,
+                std::function<ExportResult(const X12Document &, QPromise<ExportResult> &)> write);
+    QFutureWatcherBase *m_exportWatcher = nullptr; // of the export under way
+    // Exports take long and run on a thread of their own, so that an open never waits for one.
+    QThreadPool m_exportPool;
     /// Searches the document shown for the search text: at once for a small document or an
     /// empty text, else on a worker whose result only counts if no later search was asked for.
     /// `announce`: emit matchesChanged for a result found at once (an open announces its own).

@@ -1,4 +1,4 @@
-#include "app/AppModel.h"
+#include "app/WindowSession.h"
 
 #include "app/DisplayText.h"
 #include "app/Platform.h"
@@ -13,26 +13,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QPointer>
-#include <QTimer>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <new>
 #include <optional>
 
 #include <sys/stat.h>
 
-/// What the main thread and an export's worker share: how far it is and whether to stop.
-struct AppModel::ExportJob
-{
-    std::atomic<double> done{0};
-    std::atomic<bool> cancel{false};
-    QPointer<QFutureWatcherBase> watcher;
-};
-
 /// What an export's worker hands back.
-struct AppModel::ExportResult
+struct WindowSession::ExportResult
 {
     enum class Outcome { written, cancelled, failed } outcome;
     QString text; // the file's absolute path, or the failure's description
@@ -40,7 +30,8 @@ struct AppModel::ExportResult
 
 namespace {
 
-using Written = AppModel::ExportResult;
+using Written = WindowSession::ExportResult;
+using ExportPromise = QPromise<Written>;
 using Matches = std::shared_ptr<const std::vector<std::uint32_t>>;
 
 /// Text of a few megabytes is searched in a few milliseconds: at once, so the list never shows a
@@ -92,7 +83,7 @@ unsigned permissionsOf(const std::optional<QString> &file)
 /// Writes the CSV for spreadsheets to `path`, in place only once complete, with `permissions`
 /// as a report gets them.
 Written writeCSV(const X12Document &document, const std::string &path, unsigned permissions,
-                 const std::atomic<bool> &cancel)
+                 const ExportPromise &promise)
 {
     auto failure = [](const FileOutput::Failure &failed) {
         return Written{
@@ -106,13 +97,13 @@ Written writeCSV(const X12Document &document, const std::string &path, unsigned 
     int error = 0;
     X12Csv::write(document,
                   [&](std::string_view piece) {
-                      if (cancel)
+                      if (promise.isCanceled())
                           return false;
                       error = FileOutput::writeAll(file->fd(), piece);
                       return error == 0;
                   },
                   {.byteOrderMark = true, .guardFormulas = true});
-    if (cancel)
+    if (promise.isCanceled())
         return Written{Written::Outcome::cancelled, {}};
     if (error != 0)
         return failure({file->path(), error});
@@ -124,12 +115,12 @@ Written writeCSV(const X12Document &document, const std::string &path, unsigned 
 
 } // namespace
 
-QString AppModel::title(ViewMode mode)
+QString WindowSession::title(ViewMode mode)
 {
     switch (mode) {
     case ViewMode::outline:
         return QStringLiteral("Outline");
-    case ViewMode::flat:
+    case ViewMode::segments:
         return QStringLiteral("Segments");
     case ViewMode::raw:
         return QStringLiteral("Raw");
@@ -137,7 +128,7 @@ QString AppModel::title(ViewMode mode)
     return {};
 }
 
-std::optional<AppModel::ViewMode> AppModel::viewMode(const QString &rawValue)
+std::optional<WindowSession::ViewMode> WindowSession::viewMode(const QString &rawValue)
 {
     for (ViewMode mode : allViewModes) {
         if (title(mode) == rawValue)
@@ -146,7 +137,7 @@ std::optional<AppModel::ViewMode> AppModel::viewMode(const QString &rawValue)
     return std::nullopt;
 }
 
-AppModel::Loaded AppModel::load(const QString &path) noexcept
+WindowSession::Loaded WindowSession::load(const QString &path) noexcept
 {
     // A file too big for memory is a failure to show, not an exception to escape the worker.
     try {
@@ -168,29 +159,30 @@ AppModel::Loaded AppModel::load(const QString &path) noexcept
     }
 }
 
-AppModel::AppModel(Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_loader(&AppModel::load), m_matches(sharedMatches())
+WindowSession::WindowSession(Platform &platform, QObject *parent)
+    : QObject(parent), m_platform(platform), m_loader(&WindowSession::load),
+      m_matches(sharedMatches())
 {
+    m_exportPool.setMaxThreadCount(1); // one export at a time
 }
 
-AppModel::~AppModel()
+WindowSession::~WindowSession()
 {
     m_searchStop.request_stop();
     // The export's worker writes beside the destination: stop it, and let it take its unfinished
     // file away, before the process can end.
-    if (m_exportJob) {
-        m_exportJob->cancel = true;
-        if (m_exportJob->watcher)
-            m_exportJob->watcher->waitForFinished();
+    if (m_exportWatcher) {
+        m_exportWatcher->cancel();
+        m_exportWatcher->waitForFinished();
     }
 }
 
-void AppModel::setLoader(Loader loader)
+void WindowSession::setLoader(Loader loader)
 {
     m_loader = std::move(loader);
 }
 
-void AppModel::setSearchText(const QString &text)
+void WindowSession::setSearchText(const QString &text)
 {
     if (text == m_searchText)
         return;
@@ -199,7 +191,7 @@ void AppModel::setSearchText(const QString &text)
     emit searchTextChanged();
 }
 
-void AppModel::setViewMode(ViewMode mode)
+void WindowSession::setViewMode(ViewMode mode)
 {
     if (mode == m_viewMode)
         return;
@@ -207,13 +199,13 @@ void AppModel::setViewMode(ViewMode mode)
     emit viewModeChanged();
 }
 
-void AppModel::setErrorMessage(std::optional<QString> message)
+void WindowSession::setErrorMessage(std::optional<QString> message)
 {
     m_errorMessage = std::move(message);
     emit errorMessageChanged();
 }
 
-void AppModel::open(const QString &path)
+void WindowSession::open(const QString &path)
 {
     const std::uint64_t generation = ++m_generation;
     m_loadingFile = path;
@@ -226,7 +218,7 @@ void AppModel::open(const QString &path)
     watcher->setFuture(QtConcurrent::run([loader = m_loader, path] { return loader(path); }));
 }
 
-void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded loaded)
+void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Loaded loaded)
 {
     // A later request is under way or done: this result is out of date.
     if (generation != m_generation)
@@ -250,15 +242,15 @@ void AppModel::finishOpen(std::uint64_t generation, const QString &path, Loaded 
         });
     }
     emit documentChanged();
-    m_fileURL = path;
-    emit fileURLChanged();
+    m_filePath = path;
+    emit filePathChanged();
     setErrorMessage(std::move(loaded.failure));
     if (m_document)
         m_platform.noteRecentDocument(path);
     emit loadingChanged();
 }
 
-void AppModel::showOpenPanel()
+void WindowSession::showOpenPanel()
 {
     const auto path = m_platform.chooseFileToOpen(
         QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
@@ -266,7 +258,7 @@ void AppModel::showOpenPanel()
         open(*path);
 }
 
-void AppModel::search(bool announce)
+void WindowSession::search(bool announce)
 {
     const std::uint64_t generation = ++m_searchGeneration;
     m_searchStop.request_stop();
@@ -306,7 +298,7 @@ void AppModel::search(bool announce)
         emit matchesChanged();
 }
 
-void AppModel::exportPDF()
+void WindowSession::exportPDF()
 {
     if (!m_document || m_export)
         return;
@@ -317,80 +309,82 @@ void AppModel::exportPDF()
         ExportFormat::pdf);
     if (!destination)
         return;
-    startExport(
-        name, *destination, QStringLiteral("PDF export failed: "),
-        [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
-            const auto written = PDFExporter::write(
-                document, path,
-                [&job](double done) {
-                    job.done = done;
-                    return !job.cancel;
-                },
-                permissions);
-            if (written)
-                return Written{Written::Outcome::written,
-                               QFile::decodeName(QByteArray::fromStdString(written->path))};
-            if (written.error().error == PDFExporter::ExportError::cancelled)
-                return Written{Written::Outcome::cancelled, {}};
-            return Written{Written::Outcome::failed,
-                           DisplayText::toQString(written.error().description())};
-        });
+    startExport(Export{name, *destination, 0, false}, QStringLiteral("PDF export failed: "),
+                [path = QFile::encodeName(*destination).toStdString(),
+                 permissions = permissionsOf(m_filePath)](const X12Document &document,
+                                                          ExportPromise &promise) {
+                    promise.setProgressRange(0, 1000);
+                    const auto written = PDFExporter::write(
+                        document, path,
+                        [&promise](double done) {
+                            promise.setProgressValue(int(done * 1000));
+                            return !promise.isCanceled();
+                        },
+                        permissions);
+                    if (written)
+                        return Written{Written::Outcome::written,
+                                       QFile::decodeName(QByteArray::fromStdString(written->path))};
+                    if (written.error().error == PDFExporter::ExportError::cancelled)
+                        return Written{Written::Outcome::cancelled, {}};
+                    return Written{Written::Outcome::failed,
+                                   DisplayText::toQString(written.error().description())};
+                });
 }
 
-void AppModel::exportCSV()
+void WindowSession::exportCSV()
 {
     if (!m_document || m_export)
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
     const auto destination = m_platform.chooseExportDestination(
-        m_fileURL ? QFileInfo(*m_fileURL).dir().filePath(base + QStringLiteral(".csv"))
-                  : base + QStringLiteral(".csv"),
+        m_filePath ? QFileInfo(*m_filePath).dir().filePath(base + QStringLiteral(".csv"))
+                   : base + QStringLiteral(".csv"),
         QStringLiteral("Export every element as CSV"), ExportFormat::csv);
     if (!destination)
         return;
-    if (m_fileURL && sameFile(*destination, *m_fileURL)) {
+    if (m_filePath && sameFile(*destination, *m_filePath)) {
         setErrorMessage(QStringLiteral("CSV export failed: \u201C%1\u201D is the file being shown; "
                                        "choose another name.")
                             .arg(*destination));
         return;
     }
-    startExport(
-        name, *destination, QStringLiteral("CSV export failed: "),
-        [path = QFile::encodeName(*destination).toStdString(),
-         permissions = permissionsOf(m_fileURL)](const X12Document &document, ExportJob &job) {
-            job.done = -1; // the rows come in order, but not their count
-            return writeCSV(document, path, permissions, job.cancel);
-        });
+    // The rows come in order, but not their count: how far the export is cannot be told.
+    startExport(Export{name, *destination, -1, false}, QStringLiteral("CSV export failed: "),
+                [path = QFile::encodeName(*destination).toStdString(),
+                 permissions = permissionsOf(m_filePath)](const X12Document &document,
+                                                          ExportPromise &promise) {
+                    return writeCSV(document, path, permissions, promise);
+                });
 }
 
-void AppModel::startExport(const QString &fileName, const QString &destination,
-                           const QString &failurePrefix,
-                           std::function<ExportResult(const X12Document &, ExportJob &)> write)
+void WindowSession::startExport(
+    Export work, const QString &failurePrefix,
+    std::function<ExportResult(const X12Document &, ExportPromise &)> write)
 {
-    auto job = std::make_shared<ExportJob>();
-    m_exportJob = job;
-    m_export = Export{fileName, destination, 0, false};
+    m_export = std::move(work);
     m_lastExport.reset();
     emit exportChanged();
 
     auto *watcher = new QFutureWatcher<Written>(this);
-    job->watcher = watcher;
-    // The worker's progress is read a few times a second, not sent for every page.
-    auto *ticks = new QTimer(watcher);
-    connect(ticks, &QTimer::timeout, this, [this, job] {
-        if (m_export && m_exportJob == job && m_export->done != job->done) {
-            m_export->done = job->done;
+    m_exportWatcher = watcher;
+    // Qt sends the progress a few times a second at most, not for every page. Until the writer
+    // sets a range, there is none, and no progress to show.
+    connect(watcher, &QFutureWatcherBase::progressValueChanged, this, [this, watcher](int value) {
+        const int range = watcher->progressMaximum() - watcher->progressMinimum();
+        if (m_export && range > 0) {
+            m_export->done = double(value - watcher->progressMinimum()) / range;
             emit exportChanged();
         }
     });
-    ticks->start(100);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, failurePrefix] {
         watcher->deleteLater();
-        const Written result = watcher->result();
+        m_exportWatcher = nullptr;
+        // A cancelled future takes no result: the writer stopped, and wrote nothing.
+        const Written result = watcher->future().resultCount() > 0
+                                   ? watcher->result()
+                                   : Written{Written::Outcome::cancelled, {}};
         m_export.reset();
-        m_exportJob.reset();
         if (result.outcome == Written::Outcome::written)
             m_lastExport = result.text;
         emit exportChanged();
@@ -400,26 +394,28 @@ void AppModel::startExport(const QString &fileName, const QString &destination,
             setErrorMessage(failurePrefix + result.text);
         // A cancelled export writes nothing and is no failure.
     });
-    watcher->setFuture(QtConcurrent::run([document = m_document, job, write = std::move(write)] {
-        try {
-            return write(*document, *job);
-        } catch (const std::bad_alloc &) {
-            return Written{Written::Outcome::failed,
-                           QStringLiteral("There is not enough memory to write the report.")};
-        }
-    }));
+    watcher->setFuture(QtConcurrent::run(
+        &m_exportPool, [document = m_document, write = std::move(write)](ExportPromise &promise) {
+            try {
+                promise.addResult(write(*document, promise));
+            } catch (const std::bad_alloc &) {
+                promise.addResult(
+                    Written{Written::Outcome::failed,
+                            QStringLiteral("There is not enough memory to write the report.")});
+            }
+        }));
 }
 
-void AppModel::cancelExport()
+void WindowSession::cancelExport()
 {
-    if (!m_export || !m_exportJob || m_export->cancelling)
+    if (!m_export || !m_exportWatcher || m_export->cancelling)
         return;
-    m_exportJob->cancel = true;
+    m_exportWatcher->cancel();
     m_export->cancelling = true;
     emit exportChanged();
 }
 
-void AppModel::dismissLastExport()
+void WindowSession::dismissLastExport()
 {
     if (!m_lastExport)
         return;
@@ -427,7 +423,7 @@ void AppModel::dismissLastExport()
     emit exportChanged();
 }
 
-void AppModel::showLastExport()
+void WindowSession::showLastExport()
 {
     if (m_lastExport)
         m_platform.showInFileManager(*m_lastExport);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QtCore/qnamespace.h>
+
+/// Custom roles shared by the document views' models and delegates.
+enum DocumentRole {
+    NodeIndexRole = Qt::UserRole + 1, // node index in the document (quint32)
+    SubtitleRole,                     // node subtitle or segment summary (QString)
+    KindRole,                         // X12Node::Kind as int
+    PositionRole,                     // segment position (qlonglong)
+    TagRole,                          // segment tag (QString)
+    RawRole,                          // raw segment text (QString), cut for display
+    FindingRole,                      // whether an envelope finding concerns the segment (bool)
+    LoopRole, // guide loop ID (QString): the loop a node begins, the loop a listed segment is in
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/Platform.h"
+
+/// A desktop with nobody at it: panels are cancelled and nothing is shown or recorded. For tools
+/// that run the window headless (screenshots, benchmarks).
+class HeadlessPlatform : public Platform
+{
+public:
+    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseExportDestination(const QString &, const QString &,
+                                                   ExportFormat) override
+    {
+        return std::nullopt;
+    }
+    void showInFileManager(const QString &) override {}
+    void noteRecentDocument(const QString &) override {}
+    QStringList recentDocuments() const override { return {}; }
+    void clearRecentDocuments() override {}
+};

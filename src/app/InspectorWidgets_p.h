@@ -1,0 +1,43 @@
+#pragma once
+
+// The pieces the two inspectors (a segment's detail, the document's summary) are built from.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+
+class ElidedLabel;
+class QLabel;
+class QVBoxLayout;
+class QWidget;
+struct X12Delimiters;
+
+namespace detail {
+
+/// "… and 12 more elements": the note under a list that was cut short.
+QString moreNote(std::size_t count, const char *what);
+
+/// A label for text that may wrap (or, with `selectable`, be selected and copied).
+QLabel *label(const QString &text, const QFont &font, const QColor &colour, QWidget *parent,
+              bool selectable = false);
+
+/// A one-line label, cut with "…" when its column is too narrow.
+ElidedLabel *line(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);
+
+/// A thin rule across the inspector.
+QWidget *divider(QWidget *parent);
+
+/// A name and its value beside it, in a column of such rows.
+void addLabeledRow(QVBoxLayout *layout, const QString &name, const QString &value,
+                   QWidget *content);
+
+/// The four delimiters, each a labelled row.
+void addDelimiterRows(QVBoxLayout *layout, const X12Delimiters &delimiters, QWidget *content);
+
+/// The texts of the labels and element tables under `widget`, top to bottom, for tests.
+QStringList texts(const QWidget *widget);
+
+} // namespace detail

@@ -1,0 +1,554 @@
+#include "app/MainWindow.h"
+
+#include "app/ActivityBar.h"
+#include "app/ElementTableView.h"
+#include "app/EmptyStateView.h"
+#include "app/LoadingView.h"
+#include "app/ModeView.h"
+#include "app/OutlineTree.h"
+#include "app/OutlineView.h"
+#include "app/Platform.h"
+#include "app/RawView.h"
+#include "app/SegmentsView.h"
+#include "app/Style.h"
+#include "app/WindowSession.h"
+#include "core/Version.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QDataStream>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+namespace {
+
+/// The first dropped item, when it is a local file.
+std::optional<QString> droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile())
+        return std::nullopt;
+    return url.toLocalFile();
+}
+
+// How long an open may take before the window shows that it is loading: a small file simply
+// appears, without a flash of the loading state.
+constexpr int loadingDelayMs = 150;
+
+const QString keyboardShortcuts = QStringLiteral("Ctrl+O\tOpen a file\n"
+                                                 "Ctrl+E\tExport as PDF\n"
+                                                 "Ctrl+F\tSearch\n"
+                                                 "Enter, F3\tNext match\n"
+                                                 "Shift+F3\tPrevious match\n"
+                                                 "Escape\tClear the search\n"
+                                                 "Ctrl+G\tGo to a segment by number\n"
+                                                 "Ctrl+C\tCopy the selected segment or values\n"
+                                                 "Ctrl+1, 2, 3\tOutline, Segments, Raw\n"
+                                                 "*\tExpand the selected node's subtree\n"
+                                                 "Ctrl+Q\tQuit");
+
+} // namespace
+
+MainWindow::MainWindow(WindowSession &session, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_open(new QToolButton(this)),
+      m_modes(new QButtonGroup(this)), m_search(new QLineEdit(this)), m_matches(new QLabel(this)),
+      m_export(new QToolButton(this)), m_message(new QLabel(this)), m_notX12(new QLabel(this)),
+      m_activity(new ActivityBar(session, this)), m_content(new QStackedWidget(this)),
+      m_empty(new EmptyStateView(session, m_content)), m_loading(new LoadingView(m_content)),
+      m_outline(new OutlineView(session, m_content)),
+      m_segments(new SegmentsView(session, m_content)),
+      m_raw(new RawView(session, m_content)), m_modeViews{m_outline, m_segments, m_raw},
+      m_loadingDelay(new QTimer(this))
+{
+    // The minimum size in points, within the screen it opens on.
+    QSize minimum(Style::pt(900), Style::pt(560));
+    if (const QScreen *screen = QApplication::primaryScreen())
+        minimum = minimum.boundedTo(screen->availableSize() * 9 / 10);
+    setMinimumSize(minimum);
+    setAcceptDrops(true);
+    setWindowTitle(QStringLiteral("Kelvane"));
+
+    buildToolbar();
+    m_content->addWidget(m_empty);
+    m_content->addWidget(m_loading);
+    for (ModeView *view : m_modeViews)
+        m_content->addWidget(view->asWidget());
+    buildBanners();
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_activity);
+    column->addWidget(m_message);
+    column->addWidget(m_notX12);
+    column->addWidget(m_content, 1);
+    setCentralWidget(central);
+
+    followSession();
+    refresh();
+}
+
+MainWindow::MainWindow(WindowSession &session, Platform &platform, QWidget *parent)
+    : MainWindow(session, parent)
+{
+    buildMenus(platform);
+    refresh();
+}
+
+void MainWindow::buildToolbar()
+{
+    auto *toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    addToolBar(toolbar);
+
+    const QColor iconColour = palette().color(QPalette::ButtonText);
+    m_open->setText(QStringLiteral("Open"));
+    m_open->setIcon(Style::symbol(Style::Symbol::folder, iconColour));
+    m_open->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_open->setToolTip(QStringLiteral("Open an X12 / EDI file"));
+    connect(m_open, &QToolButton::clicked, &m_session, &WindowSession::showOpenPanel);
+    toolbar->addWidget(m_open);
+
+    auto leadingSpace = new QWidget(toolbar);
+    leadingSpace->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(leadingSpace);
+
+    buildModePicker(toolbar);
+
+    auto trailingSpace = new QWidget(toolbar);
+    trailingSpace->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(trailingSpace);
+
+    m_matches->setFont(Style::footnote());
+    Style::setTextColour(m_matches, Style::secondary(palette()));
+    m_matches->setContentsMargins(0, 0, Style::pt(6), 0);
+    toolbar->addWidget(m_matches);
+    m_search->setPlaceholderText(QStringLiteral("Search"));
+    m_search->setFixedWidth(Style::pt(200));
+    m_search->setClearButtonEnabled(true);
+    connect(m_search, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_session.setSearchText(text); });
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { findNext(); });
+    toolbar->addWidget(m_search);
+    m_search->installEventFilter(this);
+
+    m_export->setText(QStringLiteral("Export PDF"));
+    m_export->setIcon(Style::symbol(Style::Symbol::export_, iconColour));
+    m_export->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_export->setToolTip(QStringLiteral("Export the formatted document as PDF"));
+    connect(m_export, &QToolButton::clicked, &m_session, &WindowSession::exportPDF);
+    toolbar->addWidget(m_export);
+}
+
+void MainWindow::buildModePicker(QToolBar *toolbar)
+{
+    // The mode picker: three checkable buttons side by side, one per mode, 240 points in all.
+    auto *picker = new QWidget(toolbar);
+    auto *pickerLayout = new QHBoxLayout(picker);
+    pickerLayout->setContentsMargins(0, 0, 0, 0);
+    pickerLayout->setSpacing(0);
+    picker->setFixedWidth(Style::pt(240));
+    for (WindowSession::ViewMode mode : WindowSession::allViewModes) {
+        auto *button = new QToolButton(picker);
+        button->setText(WindowSession::title(mode));
+        button->setCheckable(true);
+        button->setAutoRaise(false);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        m_modes->addButton(button, int(mode));
+        pickerLayout->addWidget(button);
+    }
+    m_modes->setExclusive(true);
+    connect(m_modes, &QButtonGroup::idClicked, this,
+            [this](int id) { m_session.setViewMode(WindowSession::ViewMode(id)); });
+    toolbar->addWidget(picker);
+}
+
+void MainWindow::buildBanners()
+{
+    m_message->setWordWrap(true);
+    m_message->setMargin(Style::pt(6));
+    m_message->setTextFormat(Qt::PlainText);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Style::tint(m_message, Style::warning());
+    m_notX12->setWordWrap(true);
+    m_notX12->setMargin(Style::pt(6));
+    m_notX12->setTextFormat(Qt::PlainText);
+    Style::tint(m_notX12, Style::warning());
+    m_notX12->setText(QStringLiteral(
+        "\u26A0 This file does not look like X12: it has no ISA, GS or ST segment and almost "
+        "none of its segments are known X12 segments. What follows is how it cuts into "
+        "segments."));
+}
+
+void MainWindow::followSession()
+{
+    m_loadingDelay->setSingleShot(true);
+    m_loadingDelay->setInterval(loadingDelayMs);
+    connect(m_loadingDelay, &QTimer::timeout, this, &MainWindow::refresh);
+    connect(&m_session, &WindowSession::loadingChanged, this, [this] {
+        if (m_session.loadingFile()) {
+            m_loading->setFile(*m_session.loadingFile());
+            m_loadingDelay->start();
+        } else {
+            m_loadingDelay->stop();
+        }
+        refresh();
+    });
+    connect(&m_session, &WindowSession::documentChanged, this, [this] {
+        m_looksLikeX12 =
+            !m_session.document() || X12Dictionary::looksLikeX12(*m_session.document());
+        refresh();
+    });
+    connect(&m_session, &WindowSession::exportChanged, this, &MainWindow::refreshActions);
+    connect(&m_session, &WindowSession::errorMessageChanged, this, &MainWindow::refresh);
+    connect(&m_session, &WindowSession::filePathChanged, this, &MainWindow::refreshTitle);
+    connect(&m_session, &WindowSession::viewModeChanged, this, [this] {
+        // Leaving a mode discards that view's own state.
+        for (ModeView *view : m_modeViews)
+            view->reset();
+        refresh();
+    });
+    connect(&m_session, &WindowSession::searchTextChanged, this, [this] {
+        if (m_search->text() != m_session.searchText())
+            m_search->setText(m_session.searchText());
+        refreshMatches();
+    });
+    connect(&m_session, &WindowSession::matchesChanged, this, &MainWindow::refreshMatches);
+    connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
+}
+
+void MainWindow::buildMenus(Platform &platform)
+{
+    QMenu *app = menuBar()->addMenu(QStringLiteral("&Kelvane"));
+    QAction *makeDefault = app->addAction(QStringLiteral("&Make Default App for X12 Files\u2026"));
+    connect(makeDefault, &QAction::triggered, this, &MainWindow::makeDefaultRequested);
+    app->addSeparator();
+    QAction *quit = app->addAction(QStringLiteral("&Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    buildFileMenu(platform);
+    buildEditMenu();
+    buildViewMenu();
+    buildHelpMenu();
+}
+
+void MainWindow::buildFileMenu(Platform &platform)
+{
+    // No item opens a second window: the one window shows one document at a time.
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    m_openAction = file->addAction(QStringLiteral("&Open\u2026"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    connect(m_openAction, &QAction::triggered, &m_session, &WindowSession::showOpenPanel);
+    m_recent = file->addMenu(QStringLiteral("Open &Recent"));
+    connect(m_recent, &QMenu::aboutToShow, this, [this, &platform] {
+        m_recent->clear();
+        const QStringList recent = platform.recentDocuments();
+        for (const QString &path : recent) {
+            QAction *item = m_recent->addAction(QFileInfo(path).fileName());
+            item->setToolTip(path);
+            connect(item, &QAction::triggered, this, [this, path] { m_session.open(path); });
+        }
+        if (!recent.isEmpty())
+            m_recent->addSeparator();
+        QAction *clear = m_recent->addAction(QStringLiteral("&Clear Menu"));
+        clear->setEnabled(!recent.isEmpty());
+        connect(clear, &QAction::triggered, this, [&platform] { platform.clearRecentDocuments(); });
+    });
+    file->addSeparator();
+    m_exportAction = file->addAction(QStringLiteral("&Export as PDF\u2026"));
+    m_exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_exportAction, &QAction::triggered, &m_session, &WindowSession::exportPDF);
+    m_exportCSVAction = file->addAction(QStringLiteral("Export as &CSV\u2026"));
+    connect(m_exportCSVAction, &QAction::triggered, &m_session, &WindowSession::exportCSV);
+}
+
+void MainWindow::buildEditMenu()
+{
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction *copy = edit->addAction(QStringLiteral("&Copy"));
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, &MainWindow::copy);
+    edit->addSeparator();
+    QAction *find = edit->addAction(QStringLiteral("&Find"));
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    QAction *next = edit->addAction(QStringLiteral("Find &Next"));
+    next->setShortcut(QKeySequence::FindNext);
+    connect(next, &QAction::triggered, this, [this] { findNext(); });
+    QAction *previous = edit->addAction(QStringLiteral("Find &Previous"));
+    previous->setShortcut(QKeySequence::FindPrevious);
+    connect(previous, &QAction::triggered, this, [this] { findNext(true); });
+    edit->addSeparator();
+    QAction *goTo = edit->addAction(QStringLiteral("&Go to Segment\u2026"));
+    goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(goTo, &QAction::triggered, this, &MainWindow::askForSegment);
+}
+
+void MainWindow::buildViewMenu()
+{
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    const QString modeNames[] = {QStringLiteral("&Outline"), QStringLiteral("&Segments"),
+                                 QStringLiteral("&Raw")};
+    for (WindowSession::ViewMode mode : WindowSession::allViewModes) {
+        QAction *item = view->addAction(modeNames[int(mode)]);
+        item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(mode))));
+        connect(item, &QAction::triggered, this, [this, mode] {
+            if (m_session.document())
+                m_session.setViewMode(mode);
+        });
+    }
+    view->addSeparator();
+    QAction *expand = view->addAction(QStringLiteral("&Expand All"));
+    connect(expand, &QAction::triggered, this, [this] {
+        if (!m_session.document())
+            return;
+        m_session.setViewMode(WindowSession::ViewMode::outline);
+        m_outline->tree()->expandWithin(QModelIndex());
+    });
+    QAction *collapse = view->addAction(QStringLiteral("&Collapse All"));
+    connect(collapse, &QAction::triggered, this, [this] { m_outline->tree()->collapseAll(); });
+}
+
+void MainWindow::buildHelpMenu()
+{
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction *shortcuts = help->addAction(QStringLiteral("&Keyboard Shortcuts"));
+    connect(shortcuts, &QAction::triggered, this, [this] {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Keyboard Shortcuts"),
+                        keyboardShortcuts, QMessageBox::Ok, this);
+        box.exec();
+    });
+    QAction *about = help->addAction(QStringLiteral("&About Kelvane"));
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Kelvane"),
+                           QStringLiteral("Kelvane %1\nA viewer for ANSI ASC X12 EDI files.")
+                               .arg(QString::fromLatin1(kelvane::versionString)));
+    });
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Escape in the search field clears the search, as in every desktop search field.
+    if (watched == m_search && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {
+        m_search->clear();
+        m_session.setSearchText({});
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QWidget *MainWindow::currentContent() const
+{
+    return m_content->currentWidget();
+}
+
+void MainWindow::refreshActions()
+{
+    const bool loaded = m_session.document() != nullptr;
+    for (QAbstractButton *button : m_modes->buttons())
+        button->setEnabled(loaded);
+    m_search->setEnabled(loaded);
+    // One export at a time.
+    m_export->setEnabled(loaded && !m_session.currentExport());
+    if (m_exportAction)
+        m_exportAction->setEnabled(loaded && !m_session.currentExport());
+    if (m_exportCSVAction)
+        m_exportCSVAction->setEnabled(loaded && !m_session.currentExport());
+    m_modes->button(int(m_session.viewMode()))->setChecked(true);
+}
+
+void MainWindow::refresh()
+{
+    const bool loaded = m_session.document() != nullptr;
+    refreshActions();
+    refreshTitle();
+    refreshMatches();
+
+    // A load that has taken a moment shows as such, in place of whatever was there.
+    if (m_session.loadingFile() && (!m_loadingDelay->isActive() || !loaded)) {
+        m_content->setCurrentWidget(m_loading);
+        m_message->hide();
+        m_notX12->hide();
+        return;
+    }
+    if (!loaded) {
+        const auto &error = m_session.errorMessage();
+        m_empty->setError(error ? &*error : nullptr);
+        m_content->setCurrentWidget(m_empty);
+        m_message->hide();
+        m_notX12->hide();
+        return;
+    }
+    // A failed export leaves the document on screen; its message shows above it.
+    m_message->setVisible(m_session.errorMessage().has_value());
+    m_message->setText(m_session.errorMessage().value_or(QString()));
+    m_notX12->setVisible(!m_looksLikeX12);
+    ModeView *view = modeView();
+    m_content->setCurrentWidget(view->asWidget());
+    view->refreshIfStale();
+}
+
+void MainWindow::refreshTitle()
+{
+    // As desktop applications do, so task bars and window switchers tell windows apart.
+    const auto &file = m_session.filePath();
+    setWindowTitle(file && m_session.document()
+                       ? QFileInfo(*file).fileName() + QStringLiteral(" \u2014 Kelvane")
+                       : QStringLiteral("Kelvane"));
+}
+
+void MainWindow::refreshMatches()
+{
+    if (!m_session.document() || m_session.searchText().trimmed().isEmpty()) {
+        m_matches->clear();
+        return;
+    }
+    const std::size_t count = m_session.filteredSegments()->size();
+    if (m_session.isSearching()) {
+        // The count of the search before stays until this one's arrives; a document just
+        // opened has none to show.
+        if (count == 0)
+            m_matches->clear();
+        return;
+    }
+    m_matches->setText(count == 0   ? QStringLiteral("No matches")
+                       : count == 1 ? QStringLiteral("1 match")
+                                    : QStringLiteral("%L1 matches").arg(count));
+}
+
+void MainWindow::findNext(bool backwards)
+{
+    if (m_session.document())
+        modeView()->findNext(backwards);
+}
+
+void MainWindow::goToSegment(std::uint32_t segment)
+{
+    const auto document = m_session.document();
+    if (!document || segment >= document->segments().size())
+        return;
+    // A segment the search hides is listed again once the search is cleared.
+    if (!modeView()->selectSegment(segment)) {
+        m_session.setSearchText({});
+        modeView()->selectSegment(segment);
+    }
+}
+
+void MainWindow::askForSegment()
+{
+    const auto document = m_session.document();
+    if (!document)
+        return;
+    const int count = int(std::min<std::size_t>(document->segments().size(), INT32_MAX));
+    bool ok = false;
+    const int number = QInputDialog::getInt(
+        this, QStringLiteral("Go to Segment"),
+        QStringLiteral("Segment number (1\u2013%L1):").arg(count), 1, 1, count, 1, &ok);
+    if (ok)
+        goToSegment(std::uint32_t(number - 1));
+}
+
+void MainWindow::copy()
+{
+    QWidget *focus = QApplication::focusWidget();
+    for (QWidget *w = focus; w; w = w->parentWidget()) {
+        if (auto *table = qobject_cast<ElementTableView *>(w)) {
+            if (table->selectionModel()->hasSelection()) {
+                QApplication::clipboard()->setText(table->selectedText());
+                return;
+            }
+            break;
+        }
+    }
+    // Otherwise the selected segment of the view on screen.
+    const auto document = m_session.document();
+    if (!document)
+        return;
+    if (const auto segments = modeView()->selectedSegments(); !segments.empty())
+        ModeView::copySegments(*document, segments);
+}
+
+ModeView *MainWindow::modeView() const
+{
+    return m_modeViews[std::size_t(m_session.viewMode())];
+}
+
+QByteArray MainWindow::saveLayout() const
+{
+    QByteArray layout;
+    QDataStream out(&layout, QIODevice::WriteOnly);
+    out << quint32(1) << saveGeometry() << saveState() << m_outline->saveState()
+        << m_segments->saveState() << qint32(m_session.viewMode());
+    return layout;
+}
+
+void MainWindow::restoreLayout(const QByteArray &layout)
+{
+    QDataStream in(layout);
+    quint32 version = 0;
+    QByteArray geometry, state, outline, segments;
+    qint32 mode = 0;
+    in >> version >> geometry >> state >> outline >> segments >> mode;
+    if (in.status() != QDataStream::Ok || version != 1)
+        return; // nothing saved yet, or by another version: keep the defaults
+    restoreGeometry(geometry);
+    restoreState(state);
+    m_outline->restoreState(outline);
+    m_segments->restoreState(segments);
+    if (mode >= 0 && mode < int(std::size(WindowSession::allViewModes)))
+        m_session.setViewMode(WindowSession::ViewMode(mode));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (droppedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const auto file = droppedFile(event->mimeData());
+    if (!file) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened from the event loop, after the drop has finished, only the first file.
+    QTimer::singleShot(0, this, [this, path = *file] { m_session.open(path); });
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include <memory>
+
+class X12Document;
+
+/// The envelope/loop tree of a document, read lazily: rows are node indices and texts are
+/// composed only for the rows a view asks about.
+class NodeTreeModel : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    explicit NodeTreeModel(QObject *parent = nullptr);
+
+    void setDocument(std::shared_ptr<const X12Document> document);
+    const X12Document *document() const { return m_document.get(); }
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    bool hasChildren(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+private:
+    std::shared_ptr<const X12Document> m_document;
+};

@@ -1,0 +1,155 @@
+#include "app/SegmentDetailView.h"
+
+#include "app/DisplayText.h"
+#include "app/ElementTableModel.h"
+#include "app/ElementTableView.h"
+#include "app/ElidedLabel.h"
+#include "app/InspectedNode.h"
+#include "app/InspectorWidgets_p.h"
+#include "app/Style.h"
+#include "core/dictionary/X12Dictionary.h"
+#include "core/model/X12Document.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+using detail::label;
+using detail::line;
+using DisplayText::shown;
+
+namespace {
+
+/// The node's title, with its subtitle and loop under it when it has them.
+QVBoxLayout *header(const InspectedNode &node, QWidget *content)
+{
+    const QPalette &palette = content->palette();
+    auto *header = new QVBoxLayout;
+    header->setSpacing(Style::pt(3));
+    header->addWidget(line(node.title, Style::title2(), palette.color(QPalette::Text), content));
+    if (!node.subtitle.isEmpty())
+        header->addWidget(
+            line(node.subtitle, Style::callout(), Style::secondary(palette), content));
+    if (!node.loop.isEmpty())
+        header->addWidget(
+            line(node.loop, Style::font(11, QFont::Medium), Style::secondary(palette), content));
+    return header;
+}
+
+/// The tag, the segment's name and its position, above the element table.
+QHBoxLayout *caption(const X12Segment &segment, QWidget *content)
+{
+    const QPalette &palette = content->palette();
+    auto *caption = new QHBoxLayout;
+    caption->setSpacing(Style::pt(8));
+    QLabel *tag = line(shown(segment.tag(), DisplayText::maxLineLength),
+                       Style::fixedFont(12, QFont::Bold), palette.color(QPalette::Text), content);
+    tag->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    tag->setMaximumWidth(Style::pt(160));
+    caption->addWidget(tag);
+    caption->addWidget(
+        line(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
+             Style::font(12), Style::secondary(palette), content),
+        1);
+    caption->addWidget(label(QStringLiteral("segment #%1").arg(segment.position()),
+                             Style::fixedFont(10), Style::tertiary(palette), content));
+    return caption;
+}
+
+/// The segment's text as the file has it (cut for display), under its heading.
+QVBoxLayout *rawText(const X12Segment &segment, QWidget *content)
+{
+    const QPalette &palette = content->palette();
+    auto *raw = new QVBoxLayout;
+    raw->setSpacing(Style::pt(4));
+    raw->addWidget(label(QStringLiteral("RAW SEGMENT"), Style::font(9, QFont::DemiBold),
+                         Style::secondary(palette), content));
+    QLabel *text = label(shown(segment.raw()), Style::fixedFont(11), palette.color(QPalette::Text),
+                         content, true);
+    text->setWordWrap(true);
+    text->setMargin(Style::pt(8));
+    text->setAutoFillBackground(true);
+    QPalette p = text->palette();
+    p.setColor(QPalette::Window, Style::quaternary(palette));
+    text->setPalette(p);
+    raw->addWidget(text);
+    return raw;
+}
+
+} // namespace
+
+SegmentDetailView::SegmentDetailView(QWidget *parent) : QScrollArea(parent)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Style::useTextBackground(viewport());
+}
+
+void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
+                                const InspectedNode &node)
+{
+    m_document = std::move(document);
+    m_table = nullptr;
+    auto *content = new QWidget;
+    Style::useTextBackground(content);
+    const QPalette &palette = content->palette();
+    auto *stack = new QVBoxLayout(content);
+    const int margin = Style::pt(20);
+    stack->setContentsMargins(margin, margin, margin, margin);
+    stack->setSpacing(Style::pt(14));
+
+    stack->addLayout(header(node, content));
+    for (const QString &finding : node.findings) {
+        QLabel *warning = label(QStringLiteral("\u26A0 ") + finding, Style::font(12, QFont::Medium),
+                                Style::warning(Style::WarningUse::text), content, true);
+        warning->setWordWrap(true);
+        stack->addWidget(warning);
+    }
+    if (node.segment && m_document)
+        addSegment(stack, *node.segment, content);
+    if (node.childCount > 0) {
+        stack->addWidget(label(QStringLiteral("Contains %1 child element%2")
+                                   .arg(node.childCount)
+                                   .arg(node.childCount == 1 ? "" : "s"),
+                               Style::footnote(), Style::secondary(palette), content));
+    }
+    stack->addStretch(1);
+    setWidget(content);
+}
+
+void SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWidget *content)
+{
+    const X12Segment segment = m_document->segment(index);
+    stack->addLayout(caption(segment, content));
+
+    m_table = new ElementTableView(content);
+    m_table->showSegment(m_document, index);
+    stack->addWidget(m_table);
+    std::size_t present = 0;
+    for (const std::string_view value : segment.elements())
+        present += value.empty() ? 0u : 1u;
+    const std::size_t listed = std::size_t(m_table->elements()->rowCount());
+    if (present > listed) {
+        QLabel *more = label(detail::moreNote(present - listed, "elements"), Style::footnote(),
+                             Style::secondary(content->palette()), content);
+        more->setContentsMargins(Style::pt(6), 0, Style::pt(6), 0);
+        stack->addWidget(more);
+    }
+
+    stack->addLayout(rawText(segment, content));
+
+    // An interchange's header declares the delimiters of its own segments.
+    if (m_document->kind(index) == X12Node::Kind::interchange) {
+        auto *delimiters = new QVBoxLayout;
+        delimiters->setSpacing(Style::pt(12));
+        detail::addDelimiterRows(delimiters, m_document->delimitersAt(index), content);
+        stack->addLayout(delimiters);
+    }
+}
+
+QStringList SegmentDetailView::texts() const
+{
+    return detail::texts(widget());
+}
