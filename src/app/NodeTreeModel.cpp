@@ -2,6 +2,7 @@
 
 #include "app/DisplayText.h"
 #include "app/DocumentRoles.h"
+#include "core/dictionary/X12Dictionary.h"
 #include "core/guides/X12GuideLoops.h"
 #include "core/model/X12Document.h"
 
