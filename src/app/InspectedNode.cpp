@@ -23,9 +23,9 @@ QStringList findingsAbout(const X12Document &document, std::uint32_t segment)
 }
 
 /// The guide loop a segment (by index) is in, as the inspector's header names it, or empty.
-QString loopLine(const X12Document &document, std::uint32_t segment)
+QString loopLine(const X12GuideLoops &loops, std::uint32_t segment)
 {
-    const auto loop = document.guideLoops().loopOf(segment);
+    const auto loop = loops.loopOf(segment);
     if (!loop)
         return {};
     return QStringLiteral("Loop %1 \u00B7 %2")
@@ -35,17 +35,19 @@ QString loopLine(const X12Document &document, std::uint32_t segment)
 
 } // namespace
 
-InspectedNode InspectedNode::ofNode(const X12Document &document, std::uint32_t node)
+InspectedNode InspectedNode::ofNode(const X12Document &document, const X12GuideLoops &loops,
+                                    std::uint32_t node)
 {
     return {shown(X12Dictionary::nodeTitle(document, node), DisplayText::maxLineLength),
             shown(X12Dictionary::nodeSubtitle(document, node), DisplayText::maxLineLength),
             node,
             std::uint32_t(document.children(node).size()),
             findingsAbout(document, node),
-            loopLine(document, node)};
+            loopLine(loops, node)};
 }
 
-InspectedNode InspectedNode::ofSegment(const X12Document &document, std::uint32_t segment)
+InspectedNode InspectedNode::ofSegment(const X12Document &document, const X12GuideLoops &loops,
+                                       std::uint32_t segment)
 {
     const X12Segment s = document.segment(segment);
     return {shown(X12Dictionary::segmentTitle(s.tag()), DisplayText::maxLineLength),
@@ -53,5 +55,5 @@ InspectedNode InspectedNode::ofSegment(const X12Document &document, std::uint32_
             segment,
             0,
             findingsAbout(document, segment),
-            loopLine(document, segment)};
+            loopLine(loops, segment)};
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 class X12Document;
+class X12GuideLoops;
 
 /// What the inspector shows: a node of the tree, or a node made on the spot for one segment.
 struct InspectedNode
@@ -20,7 +21,9 @@ struct InspectedNode
     QString loop;         // "Loop 2010AA · Billing Provider Name", or empty
 
     /// A node of the outline's tree, by index.
-    static InspectedNode ofNode(const X12Document &document, std::uint32_t node);
+    static InspectedNode ofNode(const X12Document &document, const X12GuideLoops &loops,
+                                std::uint32_t node);
     /// A segment of the list, by index: its tag and name, its summary, no children.
-    static InspectedNode ofSegment(const X12Document &document, std::uint32_t segment);
+    static InspectedNode ofSegment(const X12Document &document, const X12GuideLoops &loops,
+                                   std::uint32_t segment);
 };

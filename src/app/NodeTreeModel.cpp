@@ -26,10 +26,12 @@ QString loopID(const std::optional<X12GuideLoop> &loop)
 
 NodeTreeModel::NodeTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
-void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document)
+void NodeTreeModel::setDocument(std::shared_ptr<const X12Document> document,
+                                std::shared_ptr<const X12GuideLoops> loops)
 {
     beginResetModel();
     m_document = std::move(document);
+    m_loops = std::move(loops);
     endResetModel();
 }
 
@@ -98,7 +100,7 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     case FindingRole:
         return hasFinding(*m_document, node);
     case LoopRole:
-        return loopID(m_document->guideLoops().loopBegunBy(node));
+        return loopID(m_loops->loopBegunBy(node));
     default:
         return {};
     }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class X12Document;
+class X12GuideLoops;
 
 /// The envelope/loop tree of a document, read lazily: rows are node indices and texts are
 /// composed only for the rows a view asks about.
@@ -15,7 +16,9 @@ class NodeTreeModel : public QAbstractItemModel
 public:
     explicit NodeTreeModel(QObject *parent = nullptr);
 
-    void setDocument(std::shared_ptr<const X12Document> document);
+    /// The document and, beside it, where its segments sit in the guide's loops (or both null).
+    void setDocument(std::shared_ptr<const X12Document> document,
+                     std::shared_ptr<const X12GuideLoops> loops);
     const X12Document *document() const { return m_document.get(); }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
@@ -27,4 +30,5 @@ public:
 
 private:
     std::shared_ptr<const X12Document> m_document;
+    std::shared_ptr<const X12GuideLoops> m_loops;
 };

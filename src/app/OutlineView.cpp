@@ -40,7 +40,7 @@ OutlineView::OutlineView(WindowSession &session, QWidget *parent)
     addCopySegmentAction(m_tree, session);
 
     auto load = [this] {
-        m_nodes->setDocument(m_session.document());
+        m_nodes->setDocument(m_session.document(), m_session.loops());
         m_summary->refresh();
         select(std::nullopt);
     };
@@ -71,7 +71,7 @@ void OutlineView::select(std::optional<std::uint32_t> node)
         m_inspector->setCurrentWidget(m_summary);
         return;
     }
-    m_detail->inspect(document, InspectedNode::ofNode(*document, *node));
+    m_detail->inspect(document, InspectedNode::ofNode(*document, *m_session.loops(), *node));
     m_inspector->setCurrentWidget(m_detail);
 }
 

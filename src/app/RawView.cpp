@@ -63,7 +63,7 @@ void RawView::refill()
                              8);
     // The search text as the lines highlight it: trimmed, like the filter.
     m_delegate->setQuery(m_session.searchText().trimmed());
-    m_segments->setSegments(document, indices);
+    m_segments->setSegments(document, m_session.loops(), indices);
 }
 
 bool RawView::findNext(bool backwards)

@@ -29,10 +29,12 @@ QString loopID(const std::optional<X12GuideLoop> &loop)
 SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
+                                   std::shared_ptr<const X12GuideLoops> loops,
                                    std::shared_ptr<const std::vector<std::uint32_t>> indices)
 {
     beginResetModel();
     m_document = std::move(document);
+    m_loops = std::move(loops);
     m_indices = std::move(indices);
     endResetModel();
 }
@@ -77,7 +79,7 @@ QVariant SegmentListModel::data(const QModelIndex &index, int role) const
     case FindingRole:
         return hasFinding(*m_document, i);
     case LoopRole:
-        return loopID(m_document->guideLoops().loopOf(i));
+        return loopID(m_loops->loopOf(i));
     default:
         return {};
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class X12Document;
+class X12GuideLoops;
 
 /// Segments of a document by index, in the order given (the filtered segments).
 class SegmentListModel : public QAbstractListModel
@@ -16,7 +17,9 @@ class SegmentListModel : public QAbstractListModel
 public:
     explicit SegmentListModel(QObject *parent = nullptr);
 
+    /// The document, where its segments sit in the guide's loops, and the segments to list.
     void setSegments(std::shared_ptr<const X12Document> document,
+                     std::shared_ptr<const X12GuideLoops> loops,
                      std::shared_ptr<const std::vector<std::uint32_t>> indices);
     const std::vector<std::uint32_t> &segmentIndices() const { return *m_indices; }
     /// Row of a segment index, or -1 when the segment is not listed.
@@ -30,6 +33,7 @@ public:
 
 private:
     std::shared_ptr<const X12Document> m_document;
+    std::shared_ptr<const X12GuideLoops> m_loops;
     std::shared_ptr<const std::vector<std::uint32_t>> m_indices =
         std::make_shared<const std::vector<std::uint32_t>>();
 };

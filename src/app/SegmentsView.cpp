@@ -75,7 +75,7 @@ void SegmentsView::refill()
     if (m_stale)
         return;
     const std::optional<std::uint32_t> selected = m_selected;
-    m_segments->setSegments(m_session.document(), m_session.filteredSegments());
+    m_segments->setSegments(m_session.document(), m_session.loops(), m_session.filteredSegments());
     m_selected = selected;
     // The chosen segment stays highlighted while it is listed.
     if (m_selected) {
@@ -114,7 +114,8 @@ void SegmentsView::showSelected()
         m_inspector->setCurrentWidget(m_summary);
         return;
     }
-    m_detail->inspect(document, InspectedNode::ofSegment(*document, *m_selected));
+    m_detail->inspect(document,
+                      InspectedNode::ofSegment(*document, *m_session.loops(), *m_selected));
     m_inspector->setCurrentWidget(m_detail);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/DisplayText.h"
 #include "app/Platform.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/search/SegmentFilter.h"
 #include "core/output/FileOutput.h"
 #include "core/text/TextFile.h"
@@ -144,18 +145,18 @@ WindowSession::Loaded WindowSession::load(const QString &path) noexcept
         auto text =
             TextFile::read(QFile::encodeName(path).toStdString(), TextFile::Decoding::utf8OrLatin1);
         if (!text)
-            return {nullptr, DisplayText::toQString(text.error().message)};
+            return {nullptr, nullptr, DisplayText::toQString(text.error().message)};
         auto document =
             X12Parser::parse(std::move(*text), QFileInfo(path).fileName().toStdString());
         if (!document)
-            return {nullptr, DisplayText::toQString(description(document.error()))};
+            return {nullptr, nullptr, DisplayText::toQString(description(document.error()))};
         // The views list children and badge rows with guide loops: made here, so the window
         // never waits for them.
         (*document)->listChildren();
-        (*document)->guideLoops();
-        return {std::move(*document), std::nullopt};
+        auto loops = std::make_shared<const X12GuideLoops>(X12GuideLoops::of(**document));
+        return {std::move(*document), std::move(loops), std::nullopt};
     } catch (const std::bad_alloc &) {
-        return {nullptr, QStringLiteral("There is not enough memory to open this file.")};
+        return {nullptr, nullptr, QStringLiteral("There is not enough memory to open this file.")};
     }
 }
 
@@ -226,16 +227,16 @@ void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Lo
     m_loadingFile.reset();
     // The failed file becomes the current one too; the previous document is dropped.
     m_document = std::move(loaded.document);
+    m_loops = std::move(loaded.loops);
     m_lastExport.reset();
     SegmentFilter::fitSpareLists(m_document ? m_document->segments().size() : 0);
     search(false);
     if (m_document && m_document->text().size() >= searchedAtOnce) {
-        // The first search in a large file would otherwise find the file's guide loops and
-        // fresh memory for its lists: both are readied now, while the user looks at the tree.
-        (void)QtConcurrent::run([document = m_document] {
+        // The first search in a large file would otherwise find fresh memory for its lists:
+        // they are readied now, while the user looks at the tree.
+        (void)QtConcurrent::run([segments = m_document->segments().size()] {
             try {
-                document->guideLoops();
-                SegmentFilter::prepareRoom(document->segments().size());
+                SegmentFilter::prepareRoom(segments);
             } catch (const std::bad_alloc &) {
                 // Nothing is lost: the first search does it.
             }
@@ -269,7 +270,7 @@ void WindowSession::search(bool announce)
         m_matches = sharedMatches();
     } else if (m_document->text().size() < searchedAtOnce ||
                SegmentFilter::normalizedQuery(query).empty()) {
-        m_matches = sharedMatches(SegmentFilter::matches(*m_document, query));
+        m_matches = sharedMatches(SegmentFilter::matches(*m_document, *m_loops, query));
     } else {
         // Another document's list never stays beside this one: until the result, none.
         if (!announce)
@@ -284,14 +285,14 @@ void WindowSession::search(bool announce)
             m_searching = false;
             emit matchesChanged();
         });
-        watcher->setFuture(QtConcurrent::run(
-            [document = m_document, query, stop = m_searchStop.get_token()]() -> Matches {
-                try {
-                    return sharedMatches(SegmentFilter::matches(*document, query, stop));
-                } catch (const std::bad_alloc &) {
-                    return sharedMatches();
-                }
-            }));
+        watcher->setFuture(QtConcurrent::run([document = m_document, loops = m_loops, query,
+                                              stop = m_searchStop.get_token()]() -> Matches {
+            try {
+                return sharedMatches(SegmentFilter::matches(*document, *loops, query, stop));
+            } catch (const std::bad_alloc &) {
+                return sharedMatches();
+            }
+        }));
         return;
     }
     if (announce)

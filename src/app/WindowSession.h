@@ -14,6 +14,8 @@
 class Platform;
 class QFutureWatcherBase;
 class X12Document;
+class X12GuideLoops;
+class X12GuideLoops;
 template <typename T>
 class QPromise;
 
@@ -35,10 +37,12 @@ public:
     /// The mode with exactly that raw value, or nothing.
     static std::optional<ViewMode> viewMode(const QString &rawValue);
 
-    /// What reading a file gives: a document, or the message of why there is none.
+    /// What reading a file gives: a document with its guide loops beside it, or the message of
+    /// why there is none.
     struct Loaded
     {
         std::shared_ptr<const X12Document> document;
+        std::shared_ptr<const X12GuideLoops> loops;
         std::optional<QString> failure;
     };
     /// Reads (UTF-8, else ISO Latin 1) and parses a file; runs on a worker thread.
@@ -63,6 +67,8 @@ public:
     ~WindowSession() override;
 
     std::shared_ptr<const X12Document> document() const { return m_document; }
+    /// Where the document's segments sit in the loops of their guides; null without a document.
+    std::shared_ptr<const X12GuideLoops> loops() const { return m_loops; }
     const std::optional<QString> &filePath() const { return m_filePath; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
@@ -129,6 +135,7 @@ private:
     Platform &m_platform;
     Loader m_loader;
     std::shared_ptr<const X12Document> m_document;
+    std::shared_ptr<const X12GuideLoops> m_loops;
     std::optional<QString> m_filePath;
     std::optional<QString> m_errorMessage;
     QString m_searchText;

@@ -1,6 +1,7 @@
 #include "app/AppTestSupport.h"
 #include "app/DocumentRoles.h"
 #include "app/NodeTreeModel.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/parse/X12Parser.h"
 
 #include <QAbstractItemModelTester>
@@ -54,7 +55,8 @@ TEST(NodeTreeModelTest, TreesOfEveryShapeHold)
         NodeTreeModel model;
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
-        model.setDocument(*document);
+        model.setDocument(*document,
+                          std::make_shared<const X12GuideLoops>(X12GuideLoops::of(**document)));
         EXPECT_EQ(checkRoundTrips(model, {}), depth);
         if (std::string_view(name) == "claim") {
             const QModelIndex provider =
@@ -62,7 +64,7 @@ TEST(NodeTreeModelTest, TreesOfEveryShapeHold)
             EXPECT_EQ(provider.data().toString(), QStringLiteral("Billing Provider: ACME CLINIC"));
             EXPECT_EQ(provider.data(SubtitleRole).toString(), QStringLiteral("NPI 1234567890"));
         }
-        model.setDocument(nullptr);
+        model.setDocument(nullptr, nullptr);
         EXPECT_EQ(model.rowCount(), 0);
     }
 }

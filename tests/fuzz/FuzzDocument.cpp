@@ -5,6 +5,7 @@
 #include "FuzzCheck.h"
 
 #include "core/output/ReportLines.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/search/SegmentFilter.h"
 #include "core/text/TextFile.h"
 #include "core/output/X12Csv.h"
@@ -148,7 +149,8 @@ void checkSearch(const X12Document &document)
 {
     const std::string queries[] = {std::string(document.segment(0).tag()), "nm1", " e "};
     for (const std::string &query : queries) {
-        const std::vector<std::uint32_t> found = SegmentFilter::matches(document, query);
+        const std::vector<std::uint32_t> found =
+            SegmentFilter::matches(document, X12GuideLoops::of(document), query);
         for (std::size_t i = 0; i < found.size(); ++i) {
             check(found[i] < document.segments().size(), "matches are segments");
             check(i == 0 || found[i - 1] < found[i], "matches in order");

@@ -2,7 +2,6 @@
 
 #include "core/model/DocumentTables_p.h"
 #include "core/model/Envelope_p.h"
-#include "core/guides/X12GuideLoops.h"
 
 #include <algorithm>
 #include <atomic>
@@ -366,14 +365,6 @@ std::string_view description(X12ParseError error) noexcept
 
 X12Document::X12Document() = default;
 X12Document::~X12Document() = default;
-
-const X12GuideLoops &X12Document::guideLoops() const
-{
-    std::call_once(m_guideLoopsWalked, [this] {
-        m_guideLoops = std::make_unique<X12GuideLoops>(X12GuideLoops::of(*this));
-    });
-    return *m_guideLoops;
-}
 
 const X12Delimiters &X12Document::delimitersAt(std::uint32_t index) const noexcept
 {

@@ -6,7 +6,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,8 +18,6 @@ class ElementReader;
 struct SegmentTable;
 struct NodeTable;
 } // namespace kelvane::detail
-
-class X12GuideLoops;
 
 /// The four delimiters of a file. Each is one character (grapheme cluster) stored as UTF-8, so a
 /// control character such as U+001D or a multi-byte character can serve.
@@ -405,9 +402,6 @@ public:
 
     /// "57 segments · transaction set 837", or "... transaction set unknown" without ST codes.
     std::string summaryLine() const;
-    /// Where each segment sits in the loops of its transaction set's implementation guide. Walked
-    /// on first use (from any thread), since only some readers want it.
-    const X12GuideLoops &guideLoops() const;
 
 private:
     friend class kelvane::detail::DocumentBuilder;
@@ -421,6 +415,4 @@ private:
     X12SegmentList m_segments;
     X12Tree m_tree;
     std::vector<std::string> m_transactionSets;
-    mutable std::once_flag m_guideLoopsWalked;
-    mutable std::unique_ptr<X12GuideLoops> m_guideLoops;
 };

@@ -350,13 +350,12 @@ void writeDelimiters(Json &w, const X12Delimiters &d)
 }
 
 /// Segments [begin, end), each on a line of its own unless `newline` is empty.
-void renderSegments(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
-                    std::string_view newline)
+void renderSegments(const X12Document &document, const X12GuideLoops &loops, std::size_t begin,
+                    std::size_t end, Buffer &out, std::string_view newline)
 {
     Json w(out);
     TagInfos tags;
     std::string display;
-    const X12GuideLoops &loops = document.guideLoops();
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         if (i > 0) {
             w.put(',');
@@ -372,14 +371,13 @@ void renderSegments(const X12Document &document, std::size_t begin, std::size_t 
 /// node opens its object and its children's array, and a node without children closes itself and
 /// every enclosing node whose last descendant it is. Each root starts a line unless `newline` is
 /// empty.
-void renderNodes(const X12Document &document, std::size_t begin, std::size_t end, Buffer &out,
-                 std::string_view newline)
+void renderNodes(const X12Document &document, const X12GuideLoops &loops, std::size_t begin,
+                 std::size_t end, Buffer &out, std::string_view newline)
 {
     constexpr std::uint32_t root = X12Document::rootId();
     Json w(out);
     std::string text;
     TagInfos tags;
-    const X12GuideLoops &loops = document.guideLoops();
     // Ends a node's children and the node; an interchange adds its own delimiters, a node that
     // begins a guide loop the loop.
     auto close = [&](std::uint32_t node) {
@@ -495,16 +493,17 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     if (!head.spill())
         return false;
 
-    auto segments = [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
-        renderSegments(document, begin, end, out, newline);
+    const X12GuideLoops loops = X12GuideLoops::of(document);
+    auto segments = [&document, &loops, newline](std::size_t begin, std::size_t end, Buffer &out) {
+        renderSegments(document, loops, begin, end, out, newline);
     };
     if (!kelvane::detail::writeSegmentBlocks(document, document.segments().size(), segments, sink))
         return false;
     const std::string middle = std::string(newline) + "],\"tree\":[" + std::string(newline);
     if (!sink(middle))
         return false;
-    auto nodes = [&document, newline](std::size_t begin, std::size_t end, Buffer &out) {
-        renderNodes(document, begin, end, out, newline);
+    auto nodes = [&document, &loops, newline](std::size_t begin, std::size_t end, Buffer &out) {
+        renderNodes(document, loops, begin, end, out, newline);
     };
     if (!kelvane::detail::writeSegmentBlocks(document, document.nodeCount(), nodes, sink))
         return false;

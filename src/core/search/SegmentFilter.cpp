@@ -164,9 +164,9 @@ std::size_t threadsSearching(std::size_t segments) noexcept
 /// What every range's search shares about the query: worked out once, read by every thread.
 struct Query
 {
-    Query(const X12Document &document, std::string_view query)
+    Query(const X12GuideLoops &loops, std::string_view query)
         : text(query), ascii(isAscii(query)), asciiNamesCanMatch(namesCanMatchAsciiSegments(query)),
-          inLoop(document.guideLoops().searchIDs(query))
+          inLoop(loops.searchIDs(query))
     {
     }
 
@@ -330,8 +330,8 @@ std::string normalizedQuery(std::string_view text)
     return lowerCased(kelvane::detail::trimBlanks(text));
 }
 
-std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text,
-                                   std::stop_token stop)
+std::vector<std::uint32_t> matches(const X12Document &document, const X12GuideLoops &loops,
+                                   std::string_view text, std::stop_token stop)
 {
     const std::string query = normalizedQuery(text);
     const std::size_t count = document.segments().size();
@@ -342,7 +342,7 @@ std::vector<std::uint32_t> matches(const X12Document &document, std::string_view
         std::iota(result.begin(), result.end(), 0u);
         return result;
     }
-    const Query shared(document, query);
+    const Query shared(loops, query);
     // The segments are cut into one range per core, searched at once and joined in order. Each
     // range is searched a stretch at a time, to stop soon once the result is no longer wanted.
     const std::size_t threads = threadsSearching(count);

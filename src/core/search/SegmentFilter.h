@@ -8,6 +8,7 @@
 #include <vector>
 
 class X12Document;
+class X12GuideLoops;
 
 /// The search of the segment list: which segments match a query typed by the user.
 namespace SegmentFilter {
@@ -17,10 +18,11 @@ namespace SegmentFilter {
 std::string normalizedQuery(std::string_view text);
 
 /// Indices of the segments whose lower-cased raw text, lower-cased dictionary name or guide loop
-/// ID contains the normalized query; every segment for an empty query. Document order. Once
-/// `stop` is requested the search ends early and its result is empty: nobody wants it any more.
-std::vector<std::uint32_t> matches(const X12Document &document, std::string_view text,
-                                   std::stop_token stop = {});
+/// ID (in `loops`, the document's) contains the normalized query; every segment for an empty
+/// query. Document order. Once `stop` is requested the search ends early and its result is
+/// empty: nobody wants it any more.
+std::vector<std::uint32_t> matches(const X12Document &document, const X12GuideLoops &loops,
+                                   std::string_view text, std::stop_token stop = {});
 
 /// Gives back a list that matches() returned once nobody reads it, so that a later search fills
 /// it instead of fresh memory. Lists of a few thousand entries are simply freed.

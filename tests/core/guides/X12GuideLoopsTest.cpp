@@ -16,7 +16,7 @@ namespace {
 std::string loopIDs(const X12Document &document)
 {
     std::string ids;
-    const X12GuideLoops &loops = document.guideLoops();
+    const X12GuideLoops loops = X12GuideLoops::of(document);
     for (std::uint32_t i = 0; i < document.segments().size(); ++i) {
         if (i > 0)
             ids += ' ';
@@ -131,7 +131,7 @@ TEST(X12GuideLoopsTest, NodesGetTheLoopTheirSegmentBegins)
 {
     auto document = parseOk(readData("837p-x12_valid.txt"));
     ASSERT_TRUE(document);
-    const X12GuideLoops &loops = document->guideLoops();
+    const X12GuideLoops loops = X12GuideLoops::of(*document);
     // NM1*85 begins 2010AA; the N3 after it is in the loop without beginning it.
     EXPECT_EQ(loops.loopBegunBy(8), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
     EXPECT_EQ(loops.loopOf(9), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
@@ -178,7 +178,7 @@ TEST(X12GuideLoopsTest, ChoosesTheGuideBySetAndVersion)
         auto document = parseOk(std::string("GS*HI*A*B*1*1*1*X*004010X094A1~ST*278*1~BHT*0078*") +
                                 purpose + "~HL*1**20*1~NM1*X3*2*UMO~SE*5*1~");
         ASSERT_TRUE(document);
-        EXPECT_EQ(document->guideLoops().loopOf(4), (X12GuideLoop{"2010A", name}));
+        EXPECT_EQ(X12GuideLoops::of(*document).loopOf(4), (X12GuideLoop{"2010A", name}));
     }
 }
 
@@ -240,14 +240,16 @@ TEST(X12GuideLoopsTest, SearchFindsLoopIDs)
     auto document = parseOk(readData("837p-x12_valid.txt"));
     ASSERT_TRUE(document);
     // The claims' loop: each CLM and HI. Case does not matter.
-    EXPECT_EQ(SegmentFilter::matches(*document, "2300"),
+    EXPECT_EQ(SegmentFilter::matches(*document, X12GuideLoops::of(*document), "2300"),
               (std::vector<std::uint32_t>{21, 22, 30, 31}));
-    EXPECT_EQ(SegmentFilter::matches(*document, " 2010ba "), (std::vector<std::uint32_t>{19, 28}));
+    EXPECT_EQ(SegmentFilter::matches(*document, X12GuideLoops::of(*document), " 2010ba "),
+              (std::vector<std::uint32_t>{19, 28}));
     // A loop ID found in the text too is listed once.
     auto both =
         parseOk("ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~N3*2010AA~SE*4*1~N3*2010AA~", "b.x12");
     ASSERT_TRUE(both);
-    EXPECT_EQ(SegmentFilter::matches(*both, "2010aa"), (std::vector<std::uint32_t>{2, 3, 5}));
+    EXPECT_EQ(SegmentFilter::matches(*both, X12GuideLoops::of(*both), "2010aa"),
+              (std::vector<std::uint32_t>{2, 3, 5}));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "core/guides/X12GuideLoops.h"
 #include "core/search/SegmentFilter.h"
 #include "core/parse/X12Parser.h"
 
@@ -29,6 +30,7 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
     auto document = X12Parser::parse(text, "big.x12");
     ASSERT_TRUE(document);
     const X12Document &doc = **document;
+    const X12GuideLoops loops = X12GuideLoops::of(doc);
 
     // The query, the raw texts it is in, and the tags whose names hold it.
     struct Case
@@ -64,16 +66,16 @@ TEST(SegmentFilterTest, BigDocumentsMatchAsSmallOnes)
             if (hit)
                 expected.push_back(i);
         }
-        std::vector<std::uint32_t> found = SegmentFilter::matches(doc, c.query);
+        std::vector<std::uint32_t> found = SegmentFilter::matches(doc, loops, c.query);
         EXPECT_EQ(found, expected) << c.query;
         // Given back full: the next search must start it empty.
         SegmentFilter::recycle(std::move(found));
         // A search stopped before it starts is wanted by nobody: nothing, and its lists back.
         std::stop_source stopped;
         stopped.request_stop();
-        EXPECT_TRUE(SegmentFilter::matches(doc, c.query, stopped.get_token()).empty());
+        EXPECT_TRUE(SegmentFilter::matches(doc, loops, c.query, stopped.get_token()).empty());
     }
-    EXPECT_EQ(SegmentFilter::matches(doc, " \t").size(), raws.size());
+    EXPECT_EQ(SegmentFilter::matches(doc, loops, " \t").size(), raws.size());
 }
 
 TEST(SegmentFilterTest, LongTagsMatchByTheStartOfTheirName)
@@ -92,7 +94,9 @@ TEST(SegmentFilterTest, LongTagsMatchByTheStartOfTheirName)
         {"party address", {1}},
     };
     for (const auto &[query, expected] : cases)
-        EXPECT_EQ(SegmentFilter::matches(**document, query), expected) << query;
+        EXPECT_EQ(SegmentFilter::matches(**document, X12GuideLoops::of(**document), query),
+                  expected)
+            << query;
 }
 
 } // namespace
