@@ -26,13 +26,9 @@ std::string loopIDs(const X12Document &document)
     return ids;
 }
 
-constexpr std::string_view header =
-    "ISA*00*          *00*          *ZZ*SUBMITTER      *ZZ*RECEIVER       *240101*1200*^*00501*"
-    "000000001*0*P*:~\n";
-
 /// An 837I of the 005010X223A2 guide, written for these tests.
 const std::string institutional =
-    std::string(header) +
+    isaHeader() +
     "GS*HC*S1*R1*20240101*1200*1*X*005010X223A2~ST*837*0001*005010X223A2~"
     "BHT*0019*00*1*20240101*1200*CH~NM1*41*2*SUBMITTER*****46*S1~PER*IC*X*TE*5555555555~"
     "NM1*40*2*RECEIVER*****46*R1~HL*1**20*1~NM1*85*2*HOSPITAL*****XX*1234567893~N3*1 MAIN ST~"
@@ -42,7 +38,7 @@ const std::string institutional =
     "LX*1~SV2*0450*HC:99283*100*UN*1~DTP*472*D8*20240101~SE*23*0001~GE*1*1~IEA*1*000000001~";
 
 /// A 270 of the 005010X279A1 guide, written for these tests.
-const std::string inquiry = std::string(header) +
+const std::string inquiry = isaHeader() +
                             "GS*HS*S1*R1*20240101*1200*1*X*005010X279A1~ST*270*0001*005010X279A1~"
                             "BHT*0022*13*10001234*20240101*1319~HL*1**20*1~"
                             "NM1*PR*2*PAYER*****PI*12345~HL*2*1*21*1~"

@@ -99,12 +99,8 @@ TEST_F(X12JsonTest, TreeClosesEveryLevel)
 
 TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
 {
-    const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
-                              "       *240315*1230*^*00501*000000001*0*P*:~";
-    std::string second = first;
-    for (char &c : second)
-        c = c == '*' ? '|' : c == '^' ? '!' : c == ':' ? '>' : c == '~' ? '\x1D' : c;
-    auto document = parseOk(first + "IEA*1*000000001~" + second + "IEA|1|000000001\x1D");
+    auto document = parseOk(isaHeader() + "IEA*1*000000001~" + isaHeader("|", "!", ">", "\x1D") +
+                            "IEA|1|000000001\x1D");
     ASSERT_TRUE(document);
     const std::string out = jsonOf(*document);
     EXPECT_NE(out.find("\"position\":2,\"children\":[]}],\"delimiters\":{\"element\":\"*\","
