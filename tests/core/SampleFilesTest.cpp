@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <vector>
 
 using namespace testing_support;
@@ -74,77 +73,6 @@ TEST(SampleFilesTest, DelimitersCountsAndSets)
     EXPECT_EQ(outline(*plain), outline(*other));
     EXPECT_EQ(other->segment(19).element(2), "DOE");
     EXPECT_EQ(binary->segment(5).raw(), "BIN*25*1234567890\n1234567890\n12");
-}
-
-/// The sample's segments written out again with another element separator and terminator, as
-/// another sender would; neither may occur in the data.
-std::string rewritten(const X12Document &sample, const std::string &element,
-                      const std::string &terminator)
-{
-    std::string text;
-    for (const X12Segment segment : sample.segments()) {
-        text += segment.tag();
-        for (const std::string_view value : segment.elements()) {
-            EXPECT_EQ(value.find(element), std::string_view::npos) << value;
-            EXPECT_EQ(value.find(terminator), std::string_view::npos) << value;
-            text += element;
-            text += value;
-        }
-        text += terminator;
-    }
-    return text;
-}
-
-/// Findings as "position: message" lines, positions moved on by `shift` segments.
-std::string findingLines(const X12Document &document, std::size_t shift = 0)
-{
-    std::string lines;
-    for (std::size_t i = 0; i < document.findingCount(); ++i) {
-        const X12Finding finding = document.finding(i);
-        lines += std::to_string(finding.position + shift) + ": " + finding.message + "\n";
-    }
-    return lines;
-}
-
-TEST(SampleFilesTest, MailbagKeepsEachInterchangeWithItsOwnDelimiters)
-{
-    // Joined, the rewritten samples read as each did alone: the same tree and findings.
-    const std::tuple<std::string, std::string, std::string> parts[] = {
-        {"837p-x12_valid.txt", "*", "~"},
-        {"835-835_simple.txt", "|", "\n"},
-        {"271-dependent-health-benefit-check.271", "!", "\x15"},
-        {"214-ts214_ellipses_segterm.edi", "*", "}"},
-        {"837d-claim-from-billing-provider-to-payer-a.edi", "|", "~"},
-        {"999-x12_999_accepted_ta1.txt", "!", "\n"},
-        {"837i-homeowners.837", "*", "\x15"},
-        {"000-simple_with_binary_segment.edi", "|", "}"},
-    };
-    std::string mailbag;
-    std::string expectedOutline;
-    std::string expectedFindings;
-    std::vector<X12Delimiters> expectedDelimiters;
-    std::size_t segments = 0;
-    for (const auto &[file, element, terminator] : parts) {
-        SCOPED_TRACE(file);
-        auto sample = parseSample(file);
-        ASSERT_TRUE(sample);
-        const std::string text = rewritten(*sample, element, terminator);
-        auto alone = parseOk(text);
-        ASSERT_TRUE(alone);
-        expectedOutline += outline(*alone);
-        expectedFindings += findingLines(*alone, segments);
-        expectedDelimiters.push_back(alone->delimiters());
-        segments += alone->segments().size();
-        mailbag += text;
-    }
-
-    auto document = parseOk(mailbag);
-    ASSERT_TRUE(document);
-    EXPECT_EQ(outline(*document), expectedOutline);
-    EXPECT_EQ(findingLines(*document), expectedFindings);
-    ASSERT_EQ(document->rootNodes().size(), std::size(parts));
-    for (std::size_t i = 0; i < std::size(parts); ++i)
-        EXPECT_EQ(document->delimitersAt(document->rootNodes()[i]), expectedDelimiters[i]) << i;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 
 using namespace testing_support;
 
@@ -69,24 +70,15 @@ TEST_F(X12JsonTest, WholeDocument)
 }
 
 /// The tree part reduced to its arrays and each node's position: "1[2[]]" is node 1 with child 2.
+/// (The titles it is used with hold no brackets.)
 std::string treeShape(const std::string &text)
 {
-    std::string shape;
     const std::size_t tree = text.find("\"tree\":");
-    const std::size_t findings = text.find("\"findings\":");
-    for (std::size_t i = tree + 7; i < findings; ++i) {
-        const char c = text[i];
-        if (c == '[' || c == ']')
-            shape += c;
-        if (text.compare(i, 11, "\"position\":") == 0) {
-            i += 11;
-            while (std::isdigit(static_cast<unsigned char>(text[i])))
-                shape += text[i++];
-            --i;
-        }
-        if (text.compare(i, 10, "\"subtitle\"") == 0 || text.compare(i, 7, "\"title\"") == 0)
-            i = text.find("\",\"", i + 9); // skip texts, which may hold brackets
-    }
+    const std::string part = text.substr(tree, text.find("\"findings\":") - tree);
+    static const std::regex token(R"("position":(\d+)|[\[\]])");
+    std::string shape;
+    for (std::sregex_iterator it(part.begin(), part.end(), token), end; it != end; ++it)
+        shape += (*it)[1].matched ? (*it)[1].str() : it->str();
     return shape;
 }
 
