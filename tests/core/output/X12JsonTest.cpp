@@ -103,33 +103,11 @@ TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
               std::string::npos);
 }
 
-TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
+TEST_F(X12JsonTest, BlocksKeepTheirOrderWhateverTheirSize)
 {
-    // More segments than two blocks, so several blocks are rendered side by side.
-    std::string text;
-    for (int i = 0; i < 40000; ++i)
-        text += "N3*" + std::to_string(i) + "~";
-    auto document = parseOk(text);
-    ASSERT_TRUE(document);
-    const std::string out = jsonOf(*document);
-    std::size_t at = 0;
-    for (std::size_t position = 1; position <= 40000; ++position) {
-        const std::string key = "{\"position\":" + std::to_string(position) + ",";
-        at = out.find(key, at);
-        ASSERT_NE(at, std::string::npos) << position;
-    }
-    // Each position appears twice: once among the segments and once in the tree.
-    EXPECT_NE(
-        out.find(
-            "{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
-            "\"position\":40000,\"children\":[]}\n],\"findings\":[]}\n"),
-        std::string::npos);
-}
-
-TEST_F(X12JsonTest, FindingsKeepTheirOrderWhateverTheirSize)
-{
-    // A trailer whose control number of 5 MB is quoted by its finding, then more findings than
-    // fit in two blocks: the big one is written straight to the sink, the rest side by side.
+    // A trailer whose control number of 5 MB is quoted by its finding, then more segments and
+    // findings than fit in two blocks: the big ones are written straight to the sink, the rest
+    // side by side, and segments, nodes and findings each come in document order.
     const std::string control(5u << 20, 'A');
     std::string text = "GS*HC*S*R*20240101*1200*1*X*005010~GE*0*" + control + "~";
     for (int i = 0; i < 10000; ++i)
@@ -139,9 +117,15 @@ TEST_F(X12JsonTest, FindingsKeepTheirOrderWhateverTheirSize)
     ASSERT_EQ(document->findingCount(), 10001u);
     const std::string out = jsonOf(*document);
     EXPECT_TRUE(fuzz::isJson(out));
-    const std::size_t findings = out.find("],\"findings\":[");
-    ASSERT_NE(findings, std::string::npos);
-    std::size_t at = findings;
+    std::size_t at = 0;
+    for (const char *part : {"segments", "tree"}) {
+        for (std::size_t position = 1; position <= document->segments().size(); ++position) {
+            at = out.find("\"position\":" + std::to_string(position) + ",", at);
+            ASSERT_NE(at, std::string::npos) << part << " " << position;
+        }
+    }
+    at = out.find("],\"findings\":[", at);
+    ASSERT_NE(at, std::string::npos);
     for (std::size_t k = 0; k < document->findingCount(); ++k) {
         const X12Finding finding = document->finding(k);
         const std::string object = std::string(k == 0 ? "[" : ",") + "\n{\"severity\":\"" +
