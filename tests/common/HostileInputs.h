@@ -3,6 +3,8 @@
 // Files that come from anywhere: the catalogue of hostile inputs that every entry point (the
 // command-line modes and the window's open) must answer with a document or a clear error.
 
+#include "core/TestSupport.h"
+
 #include <cstddef>
 #include <fstream>
 #include <iterator>
@@ -21,8 +23,7 @@ struct Input
     std::string strictError;
 };
 
-inline const std::string isaHeader = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*"
-                                     "RECEIVER       *240101*1200*^*00501*000000001*0*P*:~";
+inline const std::string isaHeader = testing_support::isaHeader();
 inline const std::string claimBody = "GS*HC*S*R*20240101*1200*1*X*005010X222A1~ST*837*0001~"
                                      "NM1*IL*1*DOE~SE*3*0001~GE*1*1~IEA*1*000000001~";
 

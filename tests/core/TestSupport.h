@@ -3,6 +3,7 @@
 #include "core/output/X12Json.h"
 #include "core/parse/X12Parser.h"
 #include "common/ScopedEnvironment.h"
+#include "common/TextReference.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,19 @@ inline std::string readData(const std::string &name)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+/// An interchange header from SENDER to RECEIVER, dated 03/15/2024 12:30, control number
+/// 000000001, with the delimiters given: 106 characters when each is one.
+inline std::string isaHeader(const std::string &element = "*", const std::string &repetition = "^",
+                             const std::string &component = ":",
+                             const std::string &terminator = "~")
+{
+    const std::string &e = element;
+    return "ISA" + e + "00" + e + std::string(10, ' ') + e + "00" + e + std::string(10, ' ') + e +
+           "ZZ" + e + "SENDER         " + e + "ZZ" + e + "RECEIVER       " + e + "240315" + e +
+           "1230" + e + repetition + e + "00501" + e + "000000001" + e + "0" + e + "P" + e +
+           component + terminator;
 }
 
 /// Parses text that must give a document.

@@ -1,49 +1,10 @@
 #include "FuzzCheck.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 namespace fuzz {
-
-bool isUtf8(std::string_view text)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    const auto *end = p + text.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            codePoint = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            codePoint = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            codePoint = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (std::size_t(end - p) < length)
-            return false;
-        for (std::size_t i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0u) != 0x80u)
-                return false;
-            codePoint = (codePoint << 6) | (p[i] & 0x3Fu);
-        }
-        static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        p += length;
-    }
-    return true;
-}
 
 namespace {
 
@@ -211,7 +172,47 @@ private:
 
 bool isJson(std::string_view text)
 {
-    return isUtf8(text) && JsonReader(text).document();
+    return reference::isUtf8(text) && JsonReader(text).document();
+}
+
+std::optional<CsvRecords> csvRecords(std::string_view text)
+{
+    CsvRecords records;
+    std::vector<std::string> record;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::string field;
+        if (text[i] == '"') {
+            for (++i;; ++i) {
+                if (i == text.size())
+                    return std::nullopt;
+                if (text[i] == '"') {
+                    if (i + 1 == text.size() || text[i + 1] != '"')
+                        break;
+                    ++i;
+                }
+                field += text[i];
+            }
+            ++i; // the closing quote
+        } else {
+            const std::size_t end = std::min(text.find_first_of(",\r\n\"", i), text.size());
+            field = text.substr(i, end - i);
+            i = end;
+        }
+        record.push_back(std::move(field));
+        if (text.substr(i, 1) == ",") {
+            ++i;
+        } else if (text.substr(i, 2) == "\r\n") {
+            i += 2;
+            records.push_back(std::move(record));
+            record.clear();
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!record.empty())
+        return std::nullopt;
+    return records;
 }
 
 } // namespace fuzz

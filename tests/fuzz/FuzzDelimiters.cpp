@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const X12Delimiters detected = X12Parser::detectDelimiters(*text);
     for (const std::string *delimiter :
          {&detected.element, &detected.component, &detected.repetition, &detected.segment}) {
-        check(fuzz::isUtf8(*delimiter), "delimiters are UTF-8");
+        check(reference::isUtf8(*delimiter), "delimiters are UTF-8");
         check(text->find(*delimiter) != std::string::npos || delimiter->size() <= 1,
               "a multi-byte delimiter comes from the text");
     }
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(tree.size() == segments.size(), "one node per segment");
     std::ptrdiff_t previous = -1;
     for (const X12Segment segment : segments) {
-        check(fuzz::isUtf8(segment.raw()) && fuzz::isUtf8(segment.tag()), "segments are UTF-8");
+        check(reference::isUtf8(segment.raw()) && reference::isUtf8(segment.tag()),
+              "segments are UTF-8");
         // Cut anew at a later header or not, segments follow each other through the text.
         check(segment.offset() > previous, "offsets increase");
         previous = segment.offset();

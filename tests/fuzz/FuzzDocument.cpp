@@ -32,21 +32,36 @@ void checkTree(const X12Document &document)
     for (std::uint32_t i = 0; i < count; ++i) {
         const X12Node node = document.node(i);
         const std::string title = X12Dictionary::nodeTitle(document, i);
-        check(fuzz::isUtf8(title) && fuzz::isUtf8(X12Dictionary::nodeSubtitle(document, i)),
+        check(reference::isUtf8(title) &&
+                  reference::isUtf8(X12Dictionary::nodeSubtitle(document, i)),
               "node texts are UTF-8");
         check(!title.empty(), "every node has a title");
         check(node.parent == X12Document::rootId() || node.parent < i, "parents come first");
         const auto siblings = document.children(node.parent);
         check(node.row < siblings.size() && siblings[node.row] == i, "row matches the parent");
+        check(node.row == 0 || siblings[node.row - 1] < i, "siblings in file order");
+        // Depth first is file order: a node hangs from the one before it or from one of its
+        // ancestors.
+        if (i > 0) {
+            std::uint32_t above = i - 1;
+            while (above != node.parent && above != X12Document::rootId())
+                above = document.node(above).parent;
+            check(above == node.parent, "depth-first order is file order");
+        }
         check(node.childCount == document.children(i).size(), "child count");
         reached += node.childCount;
     }
     check(reached + document.rootNodes().size() == count, "every node is someone's child");
 
+    std::ptrdiff_t position = 0;
+    std::ptrdiff_t offset = -1;
     for (const X12Segment segment : document.segments()) {
-        check(fuzz::isUtf8(segment.raw()), "raw text is UTF-8");
+        check(segment.position() == ++position, "positions count from 1");
+        check(segment.offset() > offset && !segment.raw().empty(), "segments follow each other");
+        offset = segment.offset();
+        check(reference::isUtf8(segment.raw()), "raw text is UTF-8");
         for (const std::string_view element : segment.elements())
-            check(fuzz::isUtf8(element), "elements are UTF-8");
+            check(reference::isUtf8(element), "elements are UTF-8");
     }
 }
 
@@ -62,7 +77,7 @@ void checkReport(const X12Document &document)
     double progress = 0;
     while (cursor.next(line)) {
         check(at < expected.size() && line == expected[at], "cursor lines match appendLines");
-        check(fuzz::isUtf8(line.text), "report lines are UTF-8");
+        check(reference::isUtf8(line.text), "report lines are UTF-8");
         check(cursor.progress() >= progress && cursor.progress() <= 1.0, "progress rises to 1");
         progress = cursor.progress();
         ++at;
@@ -80,10 +95,12 @@ void checkJson(const X12Document &document)
     });
     check(complete, "JSON written whole");
     check(fuzz::isJson(json), "JSON is well-formed");
+    for (std::size_t i = 0; i < json.size(); ++i)
+        check(json[i] == '\n' || reference::controlAt(json, i) == 0, "JSON escapes controls");
 }
 
-/// The CSV's records: every one has seven fields, and there is a header and then one per element,
-/// or one for a segment without elements. Quotes only open a field and come doubled inside it.
+/// The CSV: a header, then a record per element, or one for a segment without elements, that holds
+/// the segment's position, its tag (cut past 32 bytes, as in references) and the element.
 void checkCsv(const X12Document &document)
 {
     std::string csv;
@@ -92,43 +109,21 @@ void checkCsv(const X12Document &document)
         return true;
     });
     check(complete, "CSV written whole");
-    check(fuzz::isUtf8(csv), "CSV is UTF-8");
-    std::size_t records = 0;
-    std::size_t fields = 1;
-    bool quoted = false;
-    bool atFieldStart = true;
-    for (std::size_t i = 0; i < csv.size(); ++i) {
-        const char c = csv[i];
-        if (quoted) {
-            if (c == '"') {
-                quoted = i + 1 < csv.size() && csv[i + 1] == '"';
-                i += quoted;
-            }
-        } else if (c == '"') {
-            check(atFieldStart, "CSV quotes open a field");
-            quoted = true;
-        } else if (c == ',') {
-            ++fields;
-            atFieldStart = true;
-            continue;
-        } else if (c == '\r') {
-            check(i + 1 < csv.size() && csv[i + 1] == '\n', "CSV records end with CRLF");
-            check(fields == 7, "CSV records have seven fields");
-            ++records;
-            fields = 1;
-            ++i;
-            atFieldStart = true;
-            continue;
-        } else {
-            check(c != '\n', "CSV line feeds are quoted");
+    check(reference::isUtf8(csv), "CSV is UTF-8");
+    const auto records = fuzz::csvRecords(csv);
+    check(records && !records->empty() && records->front().size() == 7, "CSV is RFC 4180");
+    std::size_t at = 1;
+    for (const X12Segment segment : document.segments()) {
+        for (std::size_t i = 0; i < std::max<std::size_t>(segment.elementCount(), 1); ++i) {
+            check(at < records->size() && (*records)[at].size() == 7, "a CSV record per element");
+            const std::vector<std::string> &fields = (*records)[at++];
+            check(fields[1] == std::to_string(segment.position()) &&
+                      (segment.tag().size() > 32 || fields[2] == segment.tag()) &&
+                      fields[5] == (segment.elementCount() == 0 ? "" : segment.element(i)),
+                  "CSV fields hold the segment");
         }
-        atFieldStart = false;
     }
-    check(!quoted && atFieldStart && fields == 1, "CSV ends with a whole record");
-    std::size_t rows = 1;
-    for (const X12Segment segment : document.segments())
-        rows += std::max<std::size_t>(segment.elementCount(), 1);
-    check(records == rows, "a CSV row per element");
+    check(at == records->size(), "no CSV records but the elements");
 }
 
 void checkFindings(const X12Document &document)
@@ -140,7 +135,7 @@ void checkFindings(const X12Document &document)
         check(finding.position >= 1 && finding.position <= document.segments().size(),
               "findings name a segment");
         check(finding.position >= previous, "findings in segment order");
-        check(fuzz::isUtf8(finding.message) && !finding.message.empty(), "finding messages");
+        check(reference::isUtf8(finding.message) && !finding.message.empty(), "finding messages");
         previous = finding.position;
     }
 }
@@ -167,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auto strict = TextFile::decode(bytes, TextFile::Decoding::strictUtf8, "fuzz.edi");
     auto text = TextFile::decode(std::move(bytes), TextFile::Decoding::utf8OrLatin1, "fuzz.edi");
     check(text.has_value(), "lenient decoding always succeeds");
-    check(fuzz::isUtf8(*text), "decoded text is UTF-8");
+    check(reference::isUtf8(*text), "decoded text is UTF-8");
     check(!strict || *strict == *text, "strict and lenient decodings agree");
 
     auto parsed = X12Parser::parse(std::move(*text), "fuzz.edi");
@@ -175,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const X12Document &document = **parsed;
     check(!document.segments().empty(), "a document has segments");
-    check(fuzz::isUtf8(document.summaryLine()), "summary is UTF-8");
+    check(reference::isUtf8(document.summaryLine()), "summary is UTF-8");
 
     checkTree(document);
     checkReport(document);

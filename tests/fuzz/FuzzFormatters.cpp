@@ -26,7 +26,7 @@ constexpr std::pair<std::string_view, std::ptrdiff_t> elements[] = {
 void checkText(const std::optional<std::string> &text, const char *what)
 {
     if (text)
-        check(!text->empty() && fuzz::isUtf8(*text), what);
+        check(!text->empty() && reference::isUtf8(*text), what);
 }
 
 } // namespace
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto &[tag, position] = elements[data[0] % std::size(elements)];
     const std::string_view value(reinterpret_cast<const char *>(data + 1), size - 1);
     // Values inside a document are always UTF-8; the formatters may assume it.
-    if (!fuzz::isUtf8(value))
+    if (!reference::isUtf8(value))
         return 0;
 
     checkText(X12Dictionary::formatDate(value), "formatted date");
@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkText(X12Dictionary::decode(tag, position, value), "decoded code");
 
     // The value as a segment tag: names and references must stay readable for any tag.
-    check(fuzz::isUtf8(X12Dictionary::segmentName(value)), "segment name");
-    check(fuzz::isUtf8(X12Dictionary::elementName(value, position)), "element name");
-    check(fuzz::isUtf8(X12Dictionary::elementReference(value, position)), "element reference");
-    check(fuzz::isUtf8(X12Dictionary::transactionSetName(value)), "transaction set name");
+    check(reference::isUtf8(X12Dictionary::segmentName(value)), "segment name");
+    check(reference::isUtf8(X12Dictionary::elementName(value, position)), "element name");
+    check(reference::isUtf8(X12Dictionary::elementReference(value, position)), "element reference");
+    check(reference::isUtf8(X12Dictionary::transactionSetName(value)), "transaction set name");
     return 0;
 }

@@ -11,7 +11,9 @@
 
 namespace {
 
-TEST(X12DictionaryTest, NamesFallBackToTheTagOrTheReference)
+using X12DictionaryTest = testing_support::UsLocaleTest;
+
+TEST_F(X12DictionaryTest, NamesFallBackToTheTagOrTheReference)
 {
     // Every segment with element names has a name of its own.
     for (const auto &[tag, list] : X12Dictionary::elementNames())
@@ -40,14 +42,12 @@ TEST(X12DictionaryTest, NamesFallBackToTheTagOrTheReference)
         EXPECT_EQ(name, expected);
 }
 
-using X12CodeListTest = testing_support::UsLocaleTest;
-
 std::string show(const std::optional<std::string> &text)
 {
     return text ? *text : "<nothing>";
 }
 
-TEST_F(X12CodeListTest, Decode)
+TEST_F(X12DictionaryTest, Decode)
 {
     struct Case
     {
@@ -85,7 +85,7 @@ TEST_F(X12CodeListTest, Decode)
             << c.tag << c.position << " " << c.value;
 }
 
-TEST_F(X12CodeListTest, DescribeElement)
+TEST_F(X12DictionaryTest, DescribeElement)
 {
     using Reading = X12Dictionary::ElementDescription::Reading;
     auto text = [](const X12Dictionary::ElementDescription &d) {
@@ -116,7 +116,7 @@ TEST_F(X12CodeListTest, DescribeElement)
         EXPECT_EQ(text(description), expected);
 }
 
-TEST_F(X12CodeListTest, FormatValue)
+TEST_F(X12DictionaryTest, FormatValue)
 {
     EXPECT_EQ(show(X12Dictionary::formatValue("DTP", 3, "20240315")), "03/15/2024");
     EXPECT_EQ(show(X12Dictionary::formatValue("DTP", 3, "20240101-20240131")), "<nothing>");
@@ -131,7 +131,7 @@ TEST_F(X12CodeListTest, FormatValue)
     EXPECT_EQ(show(X12Dictionary::formatValue("BGN", 4, "0905")), "09:05");
 }
 
-TEST_F(X12CodeListTest, Dates)
+TEST_F(X12DictionaryTest, Dates)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"20240315", "03/15/2024"},
@@ -166,7 +166,7 @@ TEST_F(X12CodeListTest, Dates)
         EXPECT_EQ(show(X12Dictionary::formatDate(value)), expected) << value;
 }
 
-TEST_F(X12CodeListTest, Times)
+TEST_F(X12DictionaryTest, Times)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"1230", "12:30"},      {"0905", "09:05"},     {"123045", "12:30:45"},
@@ -178,7 +178,7 @@ TEST_F(X12CodeListTest, Times)
         EXPECT_EQ(show(X12Dictionary::formatTime(value)), expected) << value;
 }
 
-TEST_F(X12CodeListTest, AmountsInUsDollars)
+TEST_F(X12DictionaryTest, AmountsInUsDollars)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"150", "$150.00"},
@@ -221,7 +221,7 @@ TEST_F(X12CodeListTest, AmountsInUsDollars)
     EXPECT_EQ(huge->size(), 1u + (1u << 20) + ((1u << 20) - 1) / 3 + 3);
 }
 
-TEST_F(X12CodeListTest, AmountsFollowTheUserLocale)
+TEST_F(X12DictionaryTest, AmountsFollowTheUserLocale)
 {
     const std::vector<std::tuple<const char *, const char *, std::string>> cases{
         {"LC_ALL", "de_DE.UTF-8", "1.234,50\u00A0$"},

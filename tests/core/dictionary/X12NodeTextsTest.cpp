@@ -144,8 +144,7 @@ TEST_F(X12NodeTextsTest, EnvelopeSubtitles)
              "Health Care Claim (837) \u00B7 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 "
              "005010X222A1"},
             {"GS*ZZ*A*B*2024", "ZZ \u00B7 A \u2192 B \u00B7 2024 \u00B7 "},
-            {"ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       *240315*1230*^*"
-             "00501*000000001*0*P*:",
+            {isaHeader("*", "^", ":", ""),
              "SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 control 000000001"},
             {"ISA*00**00**ZZ*\t S\u00A0\u3000*ZZ* R \n*991231*1230*^*00501*7*0*X*:",
              "S \u2192 R \n \u00B7 12/31/1999 \u00B7 X \u00B7 control 7"},

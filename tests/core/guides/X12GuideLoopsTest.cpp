@@ -12,27 +12,29 @@ using namespace testing_support;
 
 namespace {
 
-/// Each segment's loop ID, "-" for none, separated by spaces.
+/// Each segment's loop ID, "-" for none, separated by spaces; a run of one ID is written once,
+/// with its length: "2300x2".
 std::string loopIDs(const X12Document &document)
 {
-    std::string ids;
+    std::vector<std::pair<std::string, int>> runs;
     const X12GuideLoops loops = X12GuideLoops::of(document);
     for (std::uint32_t i = 0; i < document.segments().size(); ++i) {
-        if (i > 0)
-            ids += ' ';
         const auto loop = loops.loopOf(i);
-        ids += loop ? std::string(loop->id) : "-";
+        const std::string id = loop ? std::string(loop->id) : "-";
+        if (!runs.empty() && runs.back().first == id)
+            ++runs.back().second;
+        else
+            runs.emplace_back(id, 1);
     }
+    std::string ids;
+    for (const auto &[id, count] : runs)
+        ids += (ids.empty() ? "" : " ") + id + (count > 1 ? "x" + std::to_string(count) : "");
     return ids;
 }
 
-constexpr std::string_view header =
-    "ISA*00*          *00*          *ZZ*SUBMITTER      *ZZ*RECEIVER       *240101*1200*^*00501*"
-    "000000001*0*P*:~\n";
-
 /// An 837I of the 005010X223A2 guide, written for these tests.
 const std::string institutional =
-    std::string(header) +
+    isaHeader() +
     "GS*HC*S1*R1*20240101*1200*1*X*005010X223A2~ST*837*0001*005010X223A2~"
     "BHT*0019*00*1*20240101*1200*CH~NM1*41*2*SUBMITTER*****46*S1~PER*IC*X*TE*5555555555~"
     "NM1*40*2*RECEIVER*****46*R1~HL*1**20*1~NM1*85*2*HOSPITAL*****XX*1234567893~N3*1 MAIN ST~"
@@ -42,7 +44,7 @@ const std::string institutional =
     "LX*1~SV2*0450*HC:99283*100*UN*1~DTP*472*D8*20240101~SE*23*0001~GE*1*1~IEA*1*000000001~";
 
 /// A 270 of the 005010X279A1 guide, written for these tests.
-const std::string inquiry = std::string(header) +
+const std::string inquiry = isaHeader() +
                             "GS*HS*S1*R1*20240101*1200*1*X*005010X279A1~ST*270*0001*005010X279A1~"
                             "BHT*0022*13*10001234*20240101*1319~HL*1**20*1~"
                             "NM1*PR*2*PAYER*****PI*12345~HL*2*1*21*1~"
@@ -53,10 +55,10 @@ const std::string inquiry = std::string(header) +
 
 /// The 277 of 005010X212 in the test data answers for eight claims, each the same way.
 const std::string claimStatus = [] {
-    std::string loops = "- - - -";
+    std::string loops = "-x4";
     for (int claim = 0; claim < 8; ++claim)
-        loops += " 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2100D 2200D 2200D 2200D 2200D 2200D";
-    return loops + " - - -";
+        loops += " 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2100D 2200Dx5";
+    return loops + " -x3";
 }();
 
 struct Sample
@@ -70,51 +72,37 @@ struct Sample
 // and agree with the walk of an independent script over the same table.
 const Sample samples[] = {
     {"837p-x12_valid.txt", "",
-     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2010AA 2010AA 2010AB 2010AB "
-     "2010AB 2000B 2000B 2010BA 2010BB 2300 2300 2400 2400 2400 2000B 2000B 2010BA 2010BB 2300 "
-     "2300 2400 2400 2400 - - -"},
+     "-x4 1000Ax2 1000B 2000A 2010AAx6 2010ABx3 2000Bx2 2010BA 2010BB 2300x2 2400x3 2000Bx2 2010BA "
+     "2010BB 2300x2 2400x3 -x3"},
     {"837p-X222-oxygen.edi", "",
-     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BA "
-     "2010BA 2010BA 2010BB 2300 2300 2400 2400 2400 2400 2400 2400 2400 2400 2420E 2420E 2420E "
-     "2420E 2420E 2440 2440 2440 2440 2440 2440 2440 2440 2440 2440 2400 2400 2400 2400 2400 "
-     "2400 2400 2400 2420E 2420E 2420E 2420E 2420E 2440 2440 2440 2440 2440 2440 2440 2440 2440 "
-     "2440 - - -"},
+     "-x4 1000Ax2 1000B 2000A 2010AAx4 2000Bx2 2010BAx4 2010BB 2300x2 2400x8 2420Ex5 2440x10 "
+     "2400x8 2420Ex5 2440x10 -x3"},
     {"", institutional,
-     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BB 2300 "
-     "2300 2300 2300 2310A 2400 2400 2400 - - -"},
+     "-x4 1000Ax2 1000B 2000A 2010AAx4 2000Bx2 2010BA 2010BB 2300x4 2310A 2400x3 -x3"},
     {"837d-claim-from-billing-provider-to-payer-a.edi", "",
-     "- - - - 1000A 1000A 1000B 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA 2010BB "
-     "2000C 2000C 2010CA 2010CA 2010CA 2010CA 2300 2300 2300 2310B 2310B 2400 2400 2400 - - -"},
-    {"835-medicare-part-a.835", "",
-     "- - - - - - 1000A 1000A 1000A 1000A 1000B 2000 2000 2000 2100 2100 2100 2100 2100 2100 "
-     "2100 2000 2000 2100 2100 2100 2100 2100 - - - -"},
+     "-x4 1000Ax2 1000B 2000A 2010AAx4 2000Bx2 2010BA 2010BB 2000Cx2 2010CAx4 2300x3 2310Bx2 "
+     "2400x3 -x3"},
+    {"835-medicare-part-a.835", "", "-x6 1000Ax4 1000B 2000x3 2100x7 2000x2 2100x5 -x4"},
     {"834-834_ls_le_ls.txt", "",
-     "- - - - - 1000A 1000B 2000 2000 2000 2000 2000 2000 2000 2100A 2100A 2100A 2100A 2100A "
-     "2100A 2100A 2100A 2100B 2100B 2100C 2100C 2100C 2100G 2100G 2300 2300 2300 2320 2320 2000 "
-     "2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 "
-     "2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 2700 2750 2750 "
-     "2700 2750 2750 2000 - - -"},
-    {"", inquiry, "- - - - 2000A 2100A 2000B 2100B 2000C 2000C 2100C 2100C 2100C 2110C - - -"},
+     "-x5 1000A 1000B 2000x7 2100Ax8 2100Bx2 2100Cx3 2100Gx2 2300x3 2320x2 2000 2700 2750x2 2700 "
+     "2750x2 2700 2750x2 2700 2750x2 2700 2750x2 2700 2750x2 2700 2750x2 2700 2750x2 2700 2750x2 "
+     "2700 2750x2 2700 2750x2 2700 2750x2 2700 2750x2 2000 -x3"},
+    {"", inquiry, "-x4 2000A 2100A 2000B 2100B 2000Cx2 2100Cx3 2110C -x3"},
     {"271-dependent-health-benefit-check.271", "",
-     "- - - - 2000A 2100A 2000B 2100B 2000C 2100C 2100C 2100C 2100C 2000D 2000D 2100D 2100D "
-     "2100D 2100D 2100D 2100D 2110D 2110D 2110D 2120D 2110D 2110D 2110D 2110D - - -"},
+     "-x4 2000A 2100A 2000B 2100B 2000C 2100Cx4 2000Dx2 2100Dx6 2110Dx3 2120D 2110Dx4 -x3"},
     {"276-claim-level-status.276", "",
-     "- - - - 2000A 2100A 2000B 2100B 2000C 2100C 2000D 2000D 2100D 2200D 2200D 2200D 2200D "
-     "2200D 2000D 2000D 2100D 2200D 2200D 2200D 2200D 2200D 2000C 2100C 2000D 2100D 2000E 2000E "
-     "2100E 2200E 2200E 2210E 2210E - - -"},
+     "-x4 2000A 2100A 2000B 2100B 2000C 2100C 2000Dx2 2100D 2200Dx5 2000Dx2 2100D 2200Dx5 2000C "
+     "2100C 2000D 2100D 2000Ex2 2100E 2200Ex2 2210Ex2 -x3"},
     {"277-x12_277_x212.txt", "", claimStatus},
     {"277ca-x12_277CA_rejected.txt", "",
-     "- - - - 2000A 2100A 2200A 2200A 2200A 2000B 2100B 2200B 2200B 2200B 2200B 2000C 2100C "
-     "2200C 2000D 2100D 2200D 2200D 2200D 2200D 2200D - - -"},
+     "-x4 2000A 2100A 2200Ax3 2000B 2100B 2200Bx4 2000C 2100C 2200C 2000D 2100D 2200Dx5 -x3"},
     {"820-list-bill.edi", "",
-     "- - - - - - - 1000A 1000B 2000B 2100B 2300B 2000B 2100B 2300B 2320B 2000B 2100B 2300B "
-     "2320B - - -"},
-    {"999-x12_999_accepted_ta1.txt", "", "- - - - - 2000 2100 2100 2000 - - - -"},
+     "-x7 1000A 1000B 2000B 2100B 2300B 2000B 2100B 2300B 2320B 2000B 2100B 2300B 2320B -x3"},
+    {"999-x12_999_accepted_ta1.txt", "", "-x5 2000 2100x2 2000 -x4"},
     // A 4010 guide, named by GS08 alone.
     {"837i-homeowners.837", "",
-     "- - - - - 1000A 1000A 1000B 2000A 2000A 2010AA 2010AA 2010AA 2010AA 2000B 2000B 2010BA "
-     "2010BA 2010BA 2010BC 2000C 2000C 2010CA 2010CA 2010CA 2010CA 2010CA 2300 2300 2300 2300 "
-     "2310A 2310A 2310C 2400 2400 2400 2400 2400 2400 2400 2400 2400 - - -"},
+     "-x5 1000Ax2 1000B 2000Ax2 2010AAx4 2000Bx2 2010BAx3 2010BC 2000Cx2 2010CAx5 2300x4 2310Ax2 "
+     "2310C 2400x9 -x3"},
 };
 
 TEST(X12GuideLoopsTest, PlacesEverySegmentOfRealSamples)
@@ -127,20 +115,6 @@ TEST(X12GuideLoopsTest, PlacesEverySegmentOfRealSamples)
     }
 }
 
-TEST(X12GuideLoopsTest, NodesGetTheLoopTheirSegmentBegins)
-{
-    auto document = parseOk(readData("837p-x12_valid.txt"));
-    ASSERT_TRUE(document);
-    const X12GuideLoops loops = X12GuideLoops::of(*document);
-    // NM1*85 begins 2010AA; the N3 after it is in the loop without beginning it.
-    EXPECT_EQ(loops.loopBegunBy(8), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
-    EXPECT_EQ(loops.loopOf(9), (X12GuideLoop{"2010AA", "Billing Provider Name"}));
-    EXPECT_EQ(loops.loopBegunBy(9), std::nullopt);
-    EXPECT_EQ(loops.loopBegunBy(21), (X12GuideLoop{"2300", "Claim Information"}));
-    EXPECT_EQ(loops.loopBegunBy(3), std::nullopt); // BHT, at the level of the set
-    EXPECT_EQ(loops.loopOf(1000), std::nullopt);
-}
-
 TEST(X12GuideLoopsTest, ChoosesTheGuideBySetAndVersion)
 {
     const std::string body = "HL*1**20*1~NM1*85*2*X~HL*2*1*22*0~NM1*IL*1*Y~CLM*1*5~SE*7*1~";
@@ -148,27 +122,26 @@ TEST(X12GuideLoopsTest, ChoosesTheGuideBySetAndVersion)
     {
         std::string group;       // GS08
         std::string transaction; // ST01 and ST03
-        const char *loops;
+        const char *loops;       // GS and ST are at no loop's level
     };
     const Case cases[] = {
-        {"005010X222A1", "837*1*005010X222A1", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        {"005010X222A1", "837*1*005010X222A1", "-x3 2000A 2010AA 2000B 2010BA 2300 -"},
         // ST03 wins over GS08; without addenda a version still names its guide.
-        {"005010X279A1", "837*1*005010X222", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
-        {"005010X222A1", "837*1", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        {"005010X279A1", "837*1*005010X222", "-x3 2000A 2010AA 2000B 2010BA 2300 -"},
+        {"005010X222A1", "837*1", "-x3 2000A 2010AA 2000B 2010BA 2300 -"},
         // A version that names no guide gives way to the group's.
-        {"005010X222A1", "837*1*005010X999", "- - 2000A 2010AA 2000B 2010BA 2300 -"},
+        {"005010X222A1", "837*1*005010X999", "-x3 2000A 2010AA 2000B 2010BA 2300 -"},
         // An unknown version, or a set the guide is not for, places nothing.
-        {"004010X999", "837*1*005010X999", "- - - - - - - -"},
-        {"005010X222A1", "850*1", "- - - - - - - -"},
-        {"", "837*1", "- - - - - - - -"},
+        {"004010X999", "837*1*005010X999", "-x9"},
+        {"005010X222A1", "850*1", "-x9"},
+        {"", "837*1", "-x9"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.transaction + " in " + c.group);
         auto document =
             parseOk("GS*HC*A*B*1*1*1*X*" + c.group + "~ST*" + c.transaction + "~BHT*0019~" + body);
         ASSERT_TRUE(document);
-        // GS and ST are at no loop's level.
-        EXPECT_EQ(loopIDs(*document), std::string("- ") + c.loops);
+        EXPECT_EQ(loopIDs(*document), c.loops);
     }
 
     // Requests and responses of the 4010 278 share a version: BHT02 tells them apart.
@@ -195,15 +168,15 @@ TEST(X12GuideLoopsTest, WalksOddSetsWithoutHarm)
          "- 2000A 2010AA - 2010AA -"},
         // A loop begun again closes the first, and what was open in it.
         {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~HL*2**20*1~N3*A~SE*5*1~",
-         "- 2000A 2010AA 2000A - -"},
+         "- 2000A 2010AA 2000A -x2"},
         // A set without SE ends at the next ST, which starts over.
         {"ST*837*1*005010X222A1~HL*1**20*1~ST*837*2*005010X222A1~NM1*85*2*X~HL*1**20*1~",
-         "- 2000A - - 2000A"},
+         "- 2000A -x2 2000A"},
         // Segments outside every set, and a set with nothing but its envelope.
-        {"HL*1**20*1~ST*837*1*005010X222A1~SE*2*1~", "- - -"},
+        {"HL*1**20*1~ST*837*1*005010X222A1~SE*2*1~", "-x3"},
         // The composite's first component begins a payment's service line (SVC01-1).
         {"ST*835*1*005010X221A1~LX*1~CLP*A*1~SVC*HC:99213*10~SVC*ZZ:1*10~SE*6*1~",
-         "- 2000 2100 2110 - -"},
+         "- 2000 2100 2110 -x2"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -213,26 +186,25 @@ TEST(X12GuideLoopsTest, WalksOddSetsWithoutHarm)
     }
 }
 
-TEST(X12GuideLoopsTest, JsonEndsSegmentsAndNodesWithTheirLoop)
+TEST(X12GuideLoopsTest, JsonGivesSegmentsTheirLoopAndNodesTheLoopTheyBegin)
 {
     auto document =
-        parseOk("ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~SE*4*1~HL*1**20*1~", "g.x12");
+        parseOk("ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~N3*A~SE*5*1~HL*1**20*1~", "g.x12");
     ASSERT_TRUE(document);
     const std::string text = jsonOf(*document);
-    // The segment's loop follows its elements; the node's follows its children.
-    EXPECT_NE(text.find("\"value\":\"X\"}],\"loop\":{\"id\":\"2010AA\",\"name\":\"Billing "
-                        "Provider Name\"}},\n{\"position\":4"),
-              std::string::npos);
-    EXPECT_NE(text.find("\"position\":3,\"children\":[],\"loop\":{\"id\":\"2010AA\",\"name\":"
-                        "\"Billing Provider Name\"}}"),
-              std::string::npos);
-    EXPECT_NE(text.find("\"children\":[{\"kind\":\"loop\""), std::string::npos);
+    const std::string billing = "\"loop\":{\"id\":\"2010AA\",\"name\":\"Billing Provider Name\"}}";
+    constexpr auto none = std::string::npos;
+    // A segment's loop follows its elements: NM1 begins 2010AA, and N3 is in it.
+    EXPECT_NE(text.find("\"value\":\"X\"}]," + billing + ",\n{\"position\":4"), none);
+    EXPECT_NE(text.find("\"value\":\"A\"}]," + billing + ",\n{\"position\":5"), none);
+    // A node's follows its children, and only a node that begins the loop has it: NM1, not N3.
+    EXPECT_NE(text.find("\"position\":4,\"children\":[]}]," + billing), none);
+    EXPECT_NE(text.find("\"children\":[{\"kind\":\"loop\""), none);
     // ST, SE and the HL after the set have none.
     std::size_t loopsInText = 0;
-    for (std::size_t at = text.find("\"loop\":"); at != std::string::npos;
-         at = text.find("\"loop\":", at + 1))
+    for (std::size_t at = text.find("\"loop\":"); at != none; at = text.find("\"loop\":", at + 1))
         ++loopsInText;
-    EXPECT_EQ(loopsInText, 4u); // HL and NM1 in the segments and again as the nodes they begin
+    EXPECT_EQ(loopsInText, 5u); // HL, NM1 and N3 in the segments, HL and NM1 as nodes
 }
 
 TEST(X12GuideLoopsTest, SearchFindsLoopIDs)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 
 using namespace testing_support;
 
@@ -69,24 +70,15 @@ TEST_F(X12JsonTest, WholeDocument)
 }
 
 /// The tree part reduced to its arrays and each node's position: "1[2[]]" is node 1 with child 2.
+/// (The titles it is used with hold no brackets.)
 std::string treeShape(const std::string &text)
 {
-    std::string shape;
     const std::size_t tree = text.find("\"tree\":");
-    const std::size_t findings = text.find("\"findings\":");
-    for (std::size_t i = tree + 7; i < findings; ++i) {
-        const char c = text[i];
-        if (c == '[' || c == ']')
-            shape += c;
-        if (text.compare(i, 11, "\"position\":") == 0) {
-            i += 11;
-            while (std::isdigit(static_cast<unsigned char>(text[i])))
-                shape += text[i++];
-            --i;
-        }
-        if (text.compare(i, 10, "\"subtitle\"") == 0 || text.compare(i, 7, "\"title\"") == 0)
-            i = text.find("\",\"", i + 9); // skip texts, which may hold brackets
-    }
+    const std::string part = text.substr(tree, text.find("\"findings\":") - tree);
+    static const std::regex token(R"("position":(\d+)|[\[\]])");
+    std::string shape;
+    for (std::sregex_iterator it(part.begin(), part.end(), token), end; it != end; ++it)
+        shape += (*it)[1].matched ? (*it)[1].str() : it->str();
     return shape;
 }
 
@@ -99,12 +91,8 @@ TEST_F(X12JsonTest, TreeClosesEveryLevel)
 
 TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
 {
-    const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
-                              "       *240315*1230*^*00501*000000001*0*P*:~";
-    std::string second = first;
-    for (char &c : second)
-        c = c == '*' ? '|' : c == '^' ? '!' : c == ':' ? '>' : c == '~' ? '\x1D' : c;
-    auto document = parseOk(first + "IEA*1*000000001~" + second + "IEA|1|000000001\x1D");
+    auto document = parseOk(isaHeader() + "IEA*1*000000001~" + isaHeader("|", "!", ">", "\x1D") +
+                            "IEA|1|000000001\x1D");
     ASSERT_TRUE(document);
     const std::string out = jsonOf(*document);
     EXPECT_NE(out.find("\"position\":2,\"children\":[]}],\"delimiters\":{\"element\":\"*\","
@@ -115,33 +103,11 @@ TEST_F(X12JsonTest, InterchangesEndWithTheirOwnDelimiters)
               std::string::npos);
 }
 
-TEST_F(X12JsonTest, LargeDocumentsKeepTheirOrder)
+TEST_F(X12JsonTest, BlocksKeepTheirOrderWhateverTheirSize)
 {
-    // More segments than two blocks, so several blocks are rendered side by side.
-    std::string text;
-    for (int i = 0; i < 40000; ++i)
-        text += "N3*" + std::to_string(i) + "~";
-    auto document = parseOk(text);
-    ASSERT_TRUE(document);
-    const std::string out = jsonOf(*document);
-    std::size_t at = 0;
-    for (std::size_t position = 1; position <= 40000; ++position) {
-        const std::string key = "{\"position\":" + std::to_string(position) + ",";
-        at = out.find(key, at);
-        ASSERT_NE(at, std::string::npos) << position;
-    }
-    // Each position appears twice: once among the segments and once in the tree.
-    EXPECT_NE(
-        out.find(
-            "{\"kind\":\"segment\",\"title\":\"N3 \u2014 Party Address\",\"subtitle\":\"39999\","
-            "\"position\":40000,\"children\":[]}\n],\"findings\":[]}\n"),
-        std::string::npos);
-}
-
-TEST_F(X12JsonTest, FindingsKeepTheirOrderWhateverTheirSize)
-{
-    // A trailer whose control number of 5 MB is quoted by its finding, then more findings than
-    // fit in two blocks: the big one is written straight to the sink, the rest side by side.
+    // A trailer whose control number of 5 MB is quoted by its finding, then more segments and
+    // findings than fit in two blocks: the big ones are written straight to the sink, the rest
+    // side by side, and segments, nodes and findings each come in document order.
     const std::string control(5u << 20, 'A');
     std::string text = "GS*HC*S*R*20240101*1200*1*X*005010~GE*0*" + control + "~";
     for (int i = 0; i < 10000; ++i)
@@ -151,9 +117,15 @@ TEST_F(X12JsonTest, FindingsKeepTheirOrderWhateverTheirSize)
     ASSERT_EQ(document->findingCount(), 10001u);
     const std::string out = jsonOf(*document);
     EXPECT_TRUE(fuzz::isJson(out));
-    const std::size_t findings = out.find("],\"findings\":[");
-    ASSERT_NE(findings, std::string::npos);
-    std::size_t at = findings;
+    std::size_t at = 0;
+    for (const char *part : {"segments", "tree"}) {
+        for (std::size_t position = 1; position <= document->segments().size(); ++position) {
+            at = out.find("\"position\":" + std::to_string(position) + ",", at);
+            ASSERT_NE(at, std::string::npos) << part << " " << position;
+        }
+    }
+    at = out.find("],\"findings\":[", at);
+    ASSERT_NE(at, std::string::npos);
     for (std::size_t k = 0; k < document->findingCount(); ++k) {
         const X12Finding finding = document->finding(k);
         const std::string object = std::string(k == 0 ? "[" : ",") + "\n{\"severity\":\"" +

@@ -11,6 +11,8 @@
 
 namespace {
 
+using TextFileTest = files::ScratchTest;
+
 std::string utf16(std::u16string_view text, bool bigEndian)
 {
     std::string bytes;
@@ -22,7 +24,7 @@ std::string utf16(std::u16string_view text, bool bigEndian)
     return bytes;
 }
 
-TEST(TextFileTest, ByteOrderMarksAndUtf16)
+TEST_F(TextFileTest, ByteOrderMarksAndUtf16)
 {
     using TextFile::Decoding;
     struct Case
@@ -47,7 +49,7 @@ TEST(TextFileTest, ByteOrderMarksAndUtf16)
     }
 }
 
-TEST(TextFileTest, FaultyTextIsAnErrorOrReplaced)
+TEST_F(TextFileTest, FaultyTextIsAnErrorOrReplaced)
 {
     // Clearly UTF-16, so never read as Latin 1: --dump-tree names the fault and its offset, the
     // other modes show U+FFFD for the bad unit and go on. Other text that is not UTF-8 is Latin 1,
@@ -93,9 +95,7 @@ TEST(TextFileTest, FaultyTextIsAnErrorOrReplaced)
     }
 }
 
-using TextFileReadTest = files::ScratchTest;
-
-TEST_F(TextFileReadTest, LargeFilesAreReadWhole)
+TEST_F(TextFileTest, LargeFilesAreReadWhole)
 {
     // A large file is read in parts at once: every byte in its place, an odd size included.
     const testing_support::ScopedMinimum halves(kelvane::detail::halvesMinimum, 1u << 16);
