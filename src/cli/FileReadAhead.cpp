@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "core/model/X12Document.h"
+#include "core/support/Parallel.h"
 
 #include <algorithm>
 #include <system_error>
@@ -47,8 +48,7 @@ bool canReadAgain(std::string_view path)
 FileReadAhead::FileReadAhead(std::span<const std::string_view> paths, Load load)
     : m_paths(paths), m_load(std::move(load)), m_files(paths.size()), m_budget(readAheadBudget())
 {
-    const std::size_t threads =
-        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, paths.size()});
+    const std::size_t threads = Parallel::threadsFor(paths.size());
     m_ahead = 2 * threads;
     m_limited = CommandLine::memoryLimit().has_value();
     m_alone = m_limited;

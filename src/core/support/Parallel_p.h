@@ -2,6 +2,8 @@
 
 // Work cut into parts that run on every core at once.
 
+#include "core/support/Parallel.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -12,19 +14,8 @@
 
 namespace kelvane::detail {
 
-/// How many threads share work of `parts` parts: one per core, at most eight (past them, the
-/// memory bus is the limit), at least one.
-inline std::size_t threadsFor(std::size_t parts) noexcept
-{
-    return std::max<std::size_t>(
-        1, std::min<std::size_t>({std::thread::hardware_concurrency(), 8, parts}));
-}
-
-/// Whether a second core is there to take half of a job.
-inline bool hasSecondCore() noexcept
-{
-    return std::thread::hardware_concurrency() > 1;
-}
+using Parallel::hasSecondCore;
+using Parallel::threadsFor;
 
 /// The size of a text from which one job on it (reading the file, checking its UTF-8, cutting it
 /// into segments) is done in two halves at once on two cores; below it, a second thread costs
