@@ -10,22 +10,6 @@
 
 using DisplayText::shown;
 
-namespace {
-
-bool hasFinding(const X12Document &document, std::uint32_t segment)
-{
-    const auto [first, last] = document.findingsAbout(segment);
-    return first != last;
-}
-
-/// A loop's ID as the badge shows it; empty without a loop. IDs come from the guide table.
-QString loopID(const std::optional<X12GuideLoop> &loop)
-{
-    return loop ? QString::fromLatin1(loop->id.data(), qsizetype(loop->id.size())) : QString();
-}
-
-} // namespace
-
 SegmentListModel::SegmentListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
