@@ -115,28 +115,24 @@ splitInHalves(std::string_view text, const X12Delimiters &delimiters, bool follo
     std::exception_ptr failure; // of the worker, such as running out of memory
     bool delimitersChange = false;
     {
-        std::jthread worker;
-        try {
-            worker = std::jthread([&] {
+        std::jthread worker = besideThisThread([&] {
+            try {
+                secondRoom.set_value(SegmentSink::roomFor(text.substr(cut), delimiters));
+                // On this thread's stack while it cuts: its counts change at every segment,
+                // and beside the first sink's they slowed both threads down.
+                SegmentSink sink(text, delimiters, followsHeaders, *firstSink.get_future().get());
+                scanAll(text, sink, ScanPoint{cut, cut});
+                second.emplace(std::move(sink)); // its tables and pointers stay put
+            } catch (...) {
+                failure = std::current_exception();
                 try {
-                    secondRoom.set_value(SegmentSink::roomFor(text.substr(cut), delimiters));
-                    // On this thread's stack while it cuts: its counts change at every segment,
-                    // and beside the first sink's they slowed both threads down.
-                    SegmentSink sink(text, delimiters, followsHeaders,
-                                     *firstSink.get_future().get());
-                    scanAll(text, sink, ScanPoint{cut, cut});
-                    second.emplace(std::move(sink)); // its tables and pointers stay put
-                } catch (...) {
-                    failure = std::current_exception();
-                    try {
-                        secondRoom.set_exception(failure); // unless the room was told already
-                    } catch (const std::future_error &) {
-                    }
+                    secondRoom.set_exception(failure); // unless the room was told already
+                } catch (const std::future_error &) {
                 }
-            });
-        } catch (const std::system_error &) {
+            }
+        });
+        if (!worker.joinable())
             return std::nullopt; // no second thread to be had: one pass does it
-        }
         try {
             SegmentSink::Room room = SegmentSink::roomFor(text.substr(0, cut), delimiters);
             room.segments += countOccurrences(text.substr(0, linesEnd), "\n");

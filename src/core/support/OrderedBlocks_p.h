@@ -117,11 +117,10 @@ bool produceInOrder(std::size_t count, std::size_t blockSize, Render &&render, D
         // This thread renders too, while it waits.
         workers.reserve(threads - 1);
         for (std::size_t k = 0; k + 1 < threads; ++k) {
-            try {
-                workers.emplace_back(work);
-            } catch (const std::system_error &) {
+            std::jthread worker = besideThisThread(work);
+            if (!worker.joinable())
                 break; // no thread to be had: those started do the work
-            }
+            workers.push_back(std::move(worker));
         }
         if (workers.empty())
             return inOneThread();
