@@ -8,6 +8,7 @@
 #include "app/Platform.h"
 #include "common/Files.h"
 #include "common/ScopedEnvironment.h"
+#include "core/TestSupport.h"
 
 #include <QTest>
 
@@ -192,16 +193,14 @@ protected:
     ScriptedPlatform m_platform;
 };
 
-inline const std::string claim =
-    "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
-    "*240315*1230*^*00501*000000001*0*P*:~\n"
-    "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
-    "ST*837*0001~\n"
-    "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
-    "N3*12 MAIN ST~\n"
-    "ZZZ*nm1 here~\n"
-    "SE*5*0001~\n"
-    "GE*1*1~\n"
-    "IEA*1*000000001~\n";
+inline const std::string claim = testing_support::isaHeader() +
+                                 "\nGS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+                                 "ST*837*0001~\n"
+                                 "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+                                 "N3*12 MAIN ST~\n"
+                                 "ZZZ*nm1 here~\n"
+                                 "SE*5*0001~\n"
+                                 "GE*1*1~\n"
+                                 "IEA*1*000000001~\n";
 
 } // namespace app_testing

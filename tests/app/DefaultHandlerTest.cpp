@@ -1,7 +1,5 @@
 #include "app/AppTestSupport.h"
 #include "app/DefaultHandler.h"
-#include "app/DesktopIntegration.h"
-#include "app/RecentDocuments.h"
 #include "common/ScopedEnvironment.h"
 
 #include <QApplication>
@@ -12,11 +10,6 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <map>
-#include <mutex>
-#include <set>
-#include <thread>
 
 using namespace app_testing;
 
@@ -152,169 +145,6 @@ TEST(DefaultHandlerTest, Reports)
         ASSERT_EQ(lines.size(), 5);
         EXPECT_EQ(lines.front(), types[0] + ": No such file or directory");
     }
-}
-
-TEST(DefaultHandlerTest, MimeAppsListKeepsEverythingElse)
-{
-    const QString before = QStringLiteral("# mine\n"
-                                          "[Added Associations]\n"
-                                          "text/plain=gedit.desktop;\n"
-                                          "\n"
-                                          "[Default Applications]\n"
-                                          "image/png=eog.desktop;\n"
-                                          "application/x-kelvane-837=other.desktop;\n"
-                                          "\n"
-                                          "[Removed Associations]\n"
-                                          "text/html=firefox.desktop;\n");
-    const QString replaced = DesktopTypeRegistry::withDefault(
-        before, QStringLiteral("application/x-kelvane-837"), QStringLiteral("k.desktop"));
-    EXPECT_EQ(replaced, QString(before).replace(QStringLiteral("other.desktop"),
-                                                QStringLiteral("k.desktop")));
-    const QString added = DesktopTypeRegistry::withDefault(
-        before, QStringLiteral("application/x-kelvane-835"), QStringLiteral("k.desktop"));
-    EXPECT_EQ(added, QString(before).replace(
-                         QStringLiteral("other.desktop;\n"),
-                         QStringLiteral("other.desktop;\napplication/x-kelvane-835=k.desktop;\n")));
-    EXPECT_EQ(
-        DesktopTypeRegistry::withDefault({}, QStringLiteral("a/b"), QStringLiteral("k.desktop")),
-        QStringLiteral("[Default Applications]\na/b=k.desktop;\n"));
-    EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("application/x-kelvane-835")),
-              QStringLiteral("k.desktop"));
-    EXPECT_EQ(DesktopTypeRegistry::defaultIn(added, QStringLiteral("text/plain")), std::nullopt);
-}
-
-} // namespace
-
-namespace {
-
-TEST(RecentDocumentsTest, KeepsOtherApplicationsEntries)
-{
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    ScopedEnvironment environment;
-    environment.set("XDG_DATA_HOME", home.path().toUtf8().constData());
-    const QString list = home.path() + QStringLiteral("/recently-used.xbel");
-    QFile file(list);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"(<?xml version="1.0" encoding="UTF-8"?>
-<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks" xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
-  <bookmark href="file:///tmp/other.txt" added="2026-01-01T00:00:00Z" modified="2026-01-01T00:00:00Z" visited="2026-01-01T00:00:00Z">
-    <info><metadata owner="http://freedesktop.org"><mime:mime-type type="text/plain"/>
-      <bookmark:applications><bookmark:application name="gedit" exec="'gedit %u'" modified="2026-01-01T00:00:00Z" count="3"/></bookmark:applications>
-    </metadata></info>
-  </bookmark>
-</xbel>
-)");
-    file.close();
-    EXPECT_EQ(RecentDocuments::listPath(), list);
-
-    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
-                                      QStringLiteral("application/x-kelvane-837")));
-    QThread::msleep(5);
-    ASSERT_TRUE(
-        RecentDocuments::note(QStringLiteral("/tmp/other.txt"), QStringLiteral("text/plain")));
-    QThread::msleep(5);
-    ASSERT_TRUE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
-                                      QStringLiteral("application/x-kelvane-837")));
-    EXPECT_EQ(RecentDocuments::opened(), (QStringList{"/tmp/a.837", "/tmp/other.txt"}));
-
-    ASSERT_TRUE(RecentDocuments::clear());
-    EXPECT_TRUE(RecentDocuments::opened().isEmpty());
-    QFile after(list);
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(after.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("name=\"gedit\""))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("file:///tmp/other.txt")));
-    EXPECT_FALSE(text.contains(QStringLiteral("a.837")));
-}
-
-TEST(RecentDocumentsTest, UnparsableListIsLeftAsItIs)
-{
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    ScopedEnvironment environment;
-    environment.set("XDG_DATA_HOME", home.path().toUtf8().constData());
-    // Cut off in the middle of another application's bookmark, as a crashed writer leaves it.
-    const QByteArray truncated = R"(<?xml version="1.0" encoding="UTF-8"?>
-<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks">
-  <bookmark href="file:///tmp/other.txt" added="2026-01-01T00:00:00Z">
-    <info><metadata owner="http://freedesktop.org">
-      <bookmark:applications><bookmark:application name="gedit" exec="'ged)";
-    QFile file(RecentDocuments::listPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(truncated);
-    file.close();
-
-    static QStringList warnings;
-    warnings.clear();
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-            if (type == QtWarningMsg)
-                warnings << text;
-        });
-    EXPECT_FALSE(RecentDocuments::note(QStringLiteral("/tmp/a.837"),
-                                       QStringLiteral("application/x-kelvane-837")));
-    EXPECT_FALSE(RecentDocuments::clear());
-    EXPECT_TRUE(RecentDocuments::opened().isEmpty());
-    qInstallMessageHandler(previous);
-
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), truncated.toStdString()); // byte for byte
-    // Said once, not on every look at the menu, with where the parser stopped.
-    ASSERT_EQ(warnings.size(), 1) << warnings.join(u'\n').toStdString();
-    EXPECT_TRUE(warnings.front().contains(RecentDocuments::listPath()));
-    EXPECT_TRUE(warnings.front().contains(QStringLiteral("line 5")))
-        << warnings.front().toStdString();
-}
-
-} // namespace
-
-namespace {
-
-TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
-{
-    QTemporaryDir config;
-    ASSERT_TRUE(config.isValid());
-    ScopedEnvironment environment;
-    environment.set("XDG_CONFIG_HOME", config.path().toUtf8().constData());
-    const QString list = config.path() + QStringLiteral("/mimeapps.list");
-    EXPECT_EQ(DesktopTypeRegistry::userMimeAppsList(), list);
-    QFile file(list);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Default Applications]\ntext/plain=gedit.desktop;\n");
-    file.close();
-
-    DesktopTypeRegistry registry;
-    const QString type = DefaultHandler::ownedTypeIdentifiers()[9]; // .834
-    // The answer to one request, which comes on another thread.
-    std::optional<std::optional<QString>> answer;
-    std::mutex lock;
-    const auto request = [&] {
-        answer.reset();
-        registry.setDefault(type, [&](std::optional<QString> error) {
-            std::lock_guard guard(lock);
-            answer = error;
-        });
-        EXPECT_TRUE(waitFor([&] {
-            std::lock_guard guard(lock);
-            return answer.has_value();
-        }));
-        std::lock_guard guard(lock);
-        return answer.value_or(QStringLiteral("no answer"));
-    };
-    EXPECT_EQ(request(), std::nullopt);
-    EXPECT_EQ(registry.defaultApplication(type),
-              QStringLiteral("io.github.kelvane.Kelvane.desktop"));
-    QFile written(list);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(written.readAll()),
-              QStringLiteral("[Default Applications]\ntext/plain=gedit.desktop;\n"
-                             "application/x-kelvane-834=io.github.kelvane.Kelvane.desktop;\n"));
-
-    // A list that cannot be replaced is a failure for the type, never a success.
-    QFile::remove(list);
-    QDir().mkpath(list);
-    EXPECT_NE(request(), std::nullopt);
 }
 
 } // namespace

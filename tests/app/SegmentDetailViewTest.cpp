@@ -35,11 +35,8 @@ TEST(SegmentDetailViewTest, ElementRowsAndDelimiters)
 
 TEST(SegmentDetailViewTest, InterchangeShowsItsOwnDelimiters)
 {
-    const std::string first = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
-                              "       *240315*1230*^*00501*000000001*0*P*:~";
-    std::string second = first;
-    for (char &c : second)
-        c = c == '*' ? '|' : c == '^' ? '!' : c == ':' ? '>' : c == '~' ? '\n' : c;
+    const std::string first = testing_support::isaHeader();
+    const std::string second = testing_support::isaHeader("|", "!", ">", "\n");
     auto document = X12Parser::parse(first + "IEA*1*000000001~" + second + "IEA|1|1\n", "m");
     ASSERT_TRUE(document);
     SegmentDetailView view;

@@ -1,8 +1,10 @@
 #include "cli/CommandLine.h"
+#include "cli/CliTest.h"
 #include "common/Process.h"
 #include "common/ScopedEnvironment.h"
 #include "common/Files.h"
 #include "core/Version.h"
+#include "core/TestSupport.h"
 
 #include <QtGlobal>
 
@@ -36,32 +38,9 @@ namespace fs = std::filesystem;
 using files::listing;
 using files::slurp;
 
-struct Outcome
-{
-    int status = -1; // exit status, or 128 + signal
-    std::string out;
-    std::string err;
-};
-
-class CommandLineTest : public files::ScratchTest
+class CommandLineTest : public CliTest
 {
 protected:
-    /// Runs the kelvane executable; stdout goes to `outPath` when given.
-    Outcome run(const std::vector<std::string> &arguments, const std::string &outPath = {},
-                const fs::path &workingDirectory = {})
-    {
-        const fs::path out = outPath.empty() ? m_dir / "stdout" : fs::path(outPath);
-        const fs::path err = m_dir / "stderr";
-        const process::Result result =
-            process::run(KELVANE_EXECUTABLE, arguments, out, err, workingDirectory);
-        Outcome outcome;
-        outcome.status = result.status;
-        if (outPath.empty())
-            outcome.out = slurp(out);
-        outcome.err = slurp(err);
-        return outcome;
-    }
-
     /// A command line and all it must give, run in the scratch folder.
     struct Case
     {
@@ -82,18 +61,22 @@ protected:
     }
 };
 
-const std::string smallClaim =
-    "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
-    "*240315*1230*^*00501*000000001*0*P*:~\n"
-    "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
-    "ST*837*0001~\n"
-    "BHT*0019*00*1*20240315*1230*CH~\n"
-    "HL*1**20*1~\n"
-    "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
-    "N3*12 MAIN ST~\n"
-    "SE*6*0001~\n"
-    "GE*1*1~\n"
-    "IEA*1*000000001~\n";
+const std::string smallClaim = testing_support::isaHeader() +
+                               "\nGS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+                               "ST*837*0001~\n"
+                               "BHT*0019*00*1*20240315*1230*CH~\n"
+                               "HL*1**20*1~\n"
+                               "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+                               "N3*12 MAIN ST~\n"
+                               "SE*6*0001~\n"
+                               "GE*1*1~\n"
+                               "IEA*1*000000001~\n";
+
+/// The claim with one finding: GE02 does not match GS06.
+const std::string brokenClaim = [] {
+    std::string text = smallClaim;
+    return text.replace(text.find("GE*1*1"), 6, "GE*1*9");
+}();
 
 TEST_F(CommandLineTest, OneModeRunsWhateverTheOrder)
 {
@@ -394,28 +377,22 @@ TEST_F(CommandLineTest, NonBlockingPipeIsWaitedFor)
 
 TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
 {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--export-pdf"}, "usage: Kelvane --export-pdf <input> [output.pdf]\n"},
-        {{"--export-pdf", "-v", "--quiet"}, "usage: Kelvane --export-pdf <input> [output.pdf]\n"},
-        {{"--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
-        {{"--check"}, "usage: Kelvane --check <file>...\n"},
-        {{"--check", "--dump-json"}, "usage: Kelvane --dump-json <file>...\n"},
-        {{"--dump-csv"}, "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)\n"},
-        {{"--dump-csv", "a.x12", "b.x12"},
-         "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)\n"},
-        {{"--dump-tree", "--"}, "usage: Kelvane --dump-tree <file>...\n"},
-        {{"--export-pdf", "--output-dir"},
-         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
-        {{"--export-pdf", "--output-dir", "out"},
-         "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n"},
-    };
-    for (const auto &[arguments, usage] : cases) {
-        SCOPED_TRACE(arguments.back());
-        const Outcome outcome = run(arguments);
-        EXPECT_EQ(outcome.status, 2);
-        EXPECT_EQ(outcome.out, "");
-        EXPECT_EQ(outcome.err, usage);
-    }
+    const std::string pdf = "usage: Kelvane --export-pdf <input> [output.pdf]\n";
+    const std::string csv =
+        "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)\n";
+    const std::string folder = "usage: Kelvane --export-pdf --output-dir <folder> <input>...\n";
+    expectEach({
+        {{"--export-pdf"}, 2, "", pdf},
+        {{"--export-pdf", "-v", "--quiet"}, 2, "", pdf},
+        {{"--dump-json"}, 2, "", "usage: Kelvane --dump-json <file>...\n"},
+        {{"--check"}, 2, "", "usage: Kelvane --check <file>...\n"},
+        {{"--check", "--dump-json"}, 2, "", "usage: Kelvane --dump-json <file>...\n"},
+        {{"--dump-csv"}, 2, "", csv},
+        {{"--dump-csv", "a.x12", "b.x12"}, 2, "", csv},
+        {{"--dump-tree", "--"}, 2, "", "usage: Kelvane --dump-tree <file>...\n"},
+        {{"--export-pdf", "--output-dir"}, 2, "", folder},
+        {{"--export-pdf", "--output-dir", "out"}, 2, "", folder},
+    });
 }
 
 TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
@@ -441,12 +418,10 @@ TEST_F(CommandLineTest, WithoutADisplayTheWindowSaysWhy)
 
 TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
 {
-    std::string broken = smallClaim;
-    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
     std::string twoErrors = smallClaim;
     twoErrors.replace(twoErrors.find("GE*1*1"), 6, "GE*2*9");
     write("clean.x12", smallClaim);
-    write("broken.x12", broken);
+    write("broken.x12", brokenClaim);
     write("two-errors.x12", twoErrors);
     write("odd\x1B[2Jname.x12", "N3*A~");
     write("latin1.x12", "N3*M\xDCLLER~");
@@ -457,51 +432,29 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
         "1 error, 0 warnings\n";
     const std::string tree = "N3 \u2014 Party Address  \u2014 A\n";
 
-    struct NamedCase
-    {
-        const char *name;
-        std::vector<std::string> arguments;
-        int status;
-        std::string out;
-        std::string err;
-    };
-    const std::vector<NamedCase> cases{
-        {"Clean", {"--check", "clean.x12"}, 0, "No findings.\n", ""},
-        {"TwoErrors",
-         {"--check", "two-errors.x12"},
+    expectEach({
+        {{"--check", "clean.x12"}, 0, "No findings.\n", ""},
+        {{"--check", "two-errors.x12"},
          3,
          "segment 9 (GE): error: GE02 9 does not match GS06 1\n"
          "segment 9 (GE): error: GE01 says 2 transaction sets; the group has 1\n"
          "2 errors, 0 warnings\n",
          ""},
-        {"FindingsGiveThree",
-         {"--check", "clean.x12", "broken.x12"},
-         3,
-         clean + "\n" + findings,
-         ""},
+        {{"--check", "clean.x12", "broken.x12"}, 3, clean + "\n" + findings, ""},
         // A file that cannot be read says so under its header, and the next one follows; a
         // failure outweighs findings.
-        {"FailureGivesOne",
-         {"--check", "broken.x12", "folder", "missing.x12", "clean.x12"},
+        {{"--check", "broken.x12", "folder", "missing.x12", "clean.x12"},
          1,
          findings + "\n==> folder <==\n\n==> missing.x12 <==\n\n" + clean,
          "error: \u201Cfolder\u201D is a directory, not a file\n"
          "error: cannot open \u201Cmissing.x12\u201D: No such file or directory\n"},
         // The same file twice is printed twice; a name cannot drive the terminal.
-        {"TreeOfEach",
-         {"--dump-tree", "odd\x1B[2Jname.x12", "latin1.x12", "odd\x1B[2Jname.x12"},
+        {{"--dump-tree", "odd\x1B[2Jname.x12", "latin1.x12", "odd\x1B[2Jname.x12"},
          1,
          "==> odd\u241B[2Jname.x12 <==\n" + tree + "\n==> latin1.x12 <==\n\n" +
              "==> odd\u241B[2Jname.x12 <==\n" + tree,
          "error: \u201Clatin1.x12\u201D is not valid UTF-8 text (byte 0xDC at offset 4)\n"},
-    };
-    for (const NamedCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        const Outcome outcome = run(c.arguments, {}, m_dir);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.out, c.out);
-        EXPECT_EQ(outcome.err, c.err);
-    }
+    });
 }
 
 TEST_F(CommandLineTest, FileThatIsNotX12IsAnError)
@@ -523,9 +476,7 @@ TEST_F(CommandLineTest, FileThatIsNotX12IsAnError)
 
 TEST_F(CommandLineTest, SeveralFilesAsJsonLines)
 {
-    std::string broken = smallClaim;
-    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
-    write("broken.x12", broken);
+    write("broken.x12", brokenClaim);
     write("empty.x12", "");
     // The line is the same document: its line breaks were only between values.
     std::string document = run({"--dump-json", "broken.x12"}, {}, m_dir).out;
@@ -652,10 +603,8 @@ TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
 
 TEST_F(CommandLineTest, PipesAreReadAsStreamsAndHoldNothingBack)
 {
-    std::string broken = smallClaim;
-    broken.replace(broken.find("GE*1*1"), 6, "GE*1*9");
     write("clean.x12", smallClaim);
-    write("broken.x12", broken);
+    write("broken.x12", brokenClaim);
     const std::string clean = "==> clean.x12 <==\nNo findings.\n";
 
     // "-" is standard input.

@@ -157,8 +157,7 @@ TEST(FastPathTest, HalvesMatchTheOnePassSplit)
         const auto [halved, whole] = halvedAndWhole(text);
         ASSERT_EQ(halved, whole);
     }
-    const std::string isa = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
-                            "       *240315*1230*^*00501*000000001*0*P*:~";
+    const std::string isa = testing_support::isaHeader();
     std::string otherIsa = isa;
     for (char &c : otherIsa)
         c = c == '*' ? '|' : c == '~' ? '\n' : c;
@@ -234,8 +233,7 @@ TEST(FastPathTest, WalkInTwoPartsMatchesTheWalkInOne)
         const auto [parted, whole] = bothWalks(text);
         ASSERT_EQ(parted, whole);
     }
-    const std::string isa = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER"
-                            "       *240315*1230*^*00501*000000001*0*P*:~";
+    const std::string isa = testing_support::isaHeader();
     std::mt19937 random(20261208);
     const std::vector<std::string> pieces{isa,
                                           "GS*HC*S*R*20240315*1230*7*X*005010X222A1~",
@@ -282,21 +280,18 @@ std::string escaped(std::string_view text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
-        auto c = static_cast<unsigned char>(ch);
-        // A C1 control, U+0080 to U+009F, is 0xC2 and a byte below 0xA0.
-        const bool c1 =
-            c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        if (c1)
-            c = static_cast<unsigned char>(text[++i]);
+        const std::size_t control = reference::controlAt(text, i);
         // Each byte with a short escape, followed by the letter after its backslash.
         const std::string_view named = "\"\"\\\\\nn\rr\tt\bb\ff";
         const std::size_t at = named.find(ch);
         if (at != std::string_view::npos && at % 2 == 0) {
             out += '\\';
             out += named[at + 1];
-        } else if (c < 0x20 || c == 0x7F || c1) {
+        } else if (control != 0) {
+            i += control - 1; // a C1 control is written as its second byte's code point
             char code[8];
-            std::snprintf(code, sizeof code, "\\u%04x", unsigned(c));
+            std::snprintf(code, sizeof code, "\\u%04x",
+                          unsigned(static_cast<unsigned char>(text[i])));
             out += code;
         } else {
             out += ch;
@@ -328,44 +323,6 @@ TEST(FastPathTest, JsonEscapesMatchTheByteByByteEscape)
         for (const std::string_view element : segment.elements())
             ASSERT_NE(json.find("\"value\":\"" + escaped(element) + "\""), std::string::npos);
     }
-}
-
-/// Offset of the first byte that is not part of valid UTF-8, one sequence at a time.
-std::size_t firstInvalidByteByByte(std::string_view text)
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = s[i];
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return i;
-        }
-        if (i + length > text.size())
-            return i;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return i;
-            code = code << 6 | (s[i + k] & 0x3F);
-        }
-        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return i;
-        i += length;
-    }
-    return std::string_view::npos;
 }
 
 TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
@@ -404,7 +361,7 @@ TEST(FastPathTest, Utf8CheckMatchesTheSequenceBySequenceCheck)
         const std::string followed = text + "\xFF";
         ASSERT_EQ(
             kelvane::detail::firstInvalidUtf8(std::string_view(followed).substr(0, text.size())),
-            firstInvalidByteByByte(text))
+            reference::firstInvalidUtf8(text))
             << text;
     }
 }
@@ -437,15 +394,15 @@ std::string visibleByteByByte(std::string_view text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20) {
-            out += "\xE2\x90";
-            out += char(0x80 + c);
-        } else if (c == 0x7F) {
-            out += "\u2421";
-        } else if (c == 0xC2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+        const std::size_t control = reference::controlAt(text, i);
+        if (control == 2) {
             out += "\uFFFD";
             ++i;
+        } else if (control == 1 && c == 0x7F) {
+            out += "\u2421";
+        } else if (control == 1) {
+            out += "\xE2\x90";
+            out += char(0x80 + c);
         } else {
             out += char(c);
         }

@@ -23,13 +23,10 @@ std::vector<std::string> check(std::string text)
     return lines;
 }
 
-const std::string isa = "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
-                        "*240315*1230*^*00501*000000001*0*P*:~";
-
 std::string sound()
 {
-    return isa + "GS*HC*S*R*20240315*1230*7*X*005010~ST*837*0001~BHT*1~SE*3*0001~"
-                 "ST*837*0002~SE*2*0002~GE*2*7~IEA*1*000000001~";
+    return isaHeader() + "GS*HC*S*R*20240315*1230*7*X*005010~ST*837*0001~BHT*1~SE*3*0001~"
+                         "ST*837*0002~SE*2*0002~GE*2*7~IEA*1*000000001~";
 }
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
@@ -96,11 +93,11 @@ TEST(X12FindingsTest, TransactionSetsBelongToGroups)
         V findings;
     };
     const std::vector<Case> cases{
-        {"StRightAfterIsa", isa + "ST*837*0001~SE*2*0001~IEA*0*000000001~",
+        {"StRightAfterIsa", isaHeader() + "ST*837*0001~SE*2*0001~IEA*0*000000001~",
          V{"2 error: ST without GS"}},
         {"StAfterGe",
-         isa + "GS*HC*S*R*20240315*1230*7*X*005010~ST*837*0001~SE*2*0001~GE*1*7~"
-               "ST*837*0002~SE*2*0002~IEA*1*000000001~",
+         isaHeader() + "GS*HC*S*R*20240315*1230*7*X*005010~ST*837*0001~SE*2*0001~GE*1*7~"
+                       "ST*837*0002~SE*2*0002~IEA*1*000000001~",
          V{"6 error: ST without GS"}},
         // A run of segments outside the group's sets is one finding.
         {"BetweenGsAndSt", replaced(sound(), "ST*837*0001~", "REF*1~REF*2~ST*837*0001~"),

@@ -1,25 +1,17 @@
 #include "core/parse/X12Parser.h"
+#include "core/text/TextFile.h"
 
 #include "core/TestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace testing_support;
 using testing::ElementsAre;
 
 namespace {
-
-/// A 106-character ISA header with the given delimiters.
-std::string isa(std::string element = "*", std::string repetition = "^",
-                std::string component = ":", std::string terminator = "~")
-{
-    const std::string e = element;
-    return "ISA" + e + "00" + e + "          " + e + "00" + e + "          " + e + "ZZ" + e +
-           "SENDER         " + e + "ZZ" + e + "RECEIVER       " + e + "240315" + e + "1230" + e +
-           repetition + e + "00501" + e + "000000001" + e + "0" + e + "P" + e + component +
-           terminator;
-}
 
 std::string repeat(std::string_view text, std::size_t times)
 {
@@ -38,23 +30,29 @@ TEST(X12ParserTest, DetectsDelimiters)
         X12Delimiters expected;
     };
     const Case cases[] = {
-        {"StandardHeader", isa() + "\nGS*HC~\n", {"*", ":", "^", "~"}},
-        {"OtherHeaderDelimiters", isa("|", "!", ">", "\x1D"), {"|", ">", "!", "\x1D"}},
-        {"LetterUAsRepetition", isa("*", "U"), {"*", ":", "^", "~"}},
-        {"DigitAsRepetition", isa("*", "5"), {"*", ":", "^", "~"}},
-        {"SpaceAsRepetition", isa("*", " "), {"*", ":", "^", "~"}},
-        {"NonAsciiLetterAsRepetition", isa("*", "\u00C9"), {"*", ":", "^", "~"}},
-        {"RomanNumeralAsRepetition", isa("*", "\u216B"), {"*", ":", "^", "~"}},
-        {"NonBreakingSpaceIsKept", isa("*", "\u00A0"), {"*", ":", "\u00A0", "~"}},
-        {"LineFeedAfterHeader", isa("*", "^", ":", "\n") + "GS*HC\n", {"*", ":", "^", "\n"}},
-        {"CarriageReturnAfterHeader", isa("*", "^", ":", "\r") + "GS\r", {"*", ":", "^", "\n"}},
-        {"EllipsisTerminator", isa("*", "^", ":", "\u2026") + "GS", {"*", ":", "^", "\u2026"}},
-        {"HeaderInsideAWord", "DIS" + isa(), {"*", ":", "^", "~"}},
+        {"StandardHeader", isaHeader() + "\nGS*HC~\n", {"*", ":", "^", "~"}},
+        {"OtherHeaderDelimiters", isaHeader("|", "!", ">", "\x1D"), {"|", ">", "!", "\x1D"}},
+        {"LetterUAsRepetition", isaHeader("*", "U"), {"*", ":", "^", "~"}},
+        {"DigitAsRepetition", isaHeader("*", "5"), {"*", ":", "^", "~"}},
+        {"SpaceAsRepetition", isaHeader("*", " "), {"*", ":", "^", "~"}},
+        {"NonAsciiLetterAsRepetition", isaHeader("*", "\u00C9"), {"*", ":", "^", "~"}},
+        {"RomanNumeralAsRepetition", isaHeader("*", "\u216B"), {"*", ":", "^", "~"}},
+        {"NonBreakingSpaceIsKept", isaHeader("*", "\u00A0"), {"*", ":", "\u00A0", "~"}},
+        {"LineFeedAfterHeader", isaHeader("*", "^", ":", "\n") + "GS*HC\n", {"*", ":", "^", "\n"}},
+        {"CarriageReturnAfterHeader",
+         isaHeader("*", "^", ":", "\r") + "GS\r",
+         {"*", ":", "^", "\n"}},
+        {"EllipsisTerminator",
+         isaHeader("*", "^", ":", "\u2026") + "GS",
+         {"*", ":", "^", "\u2026"}},
+        {"HeaderInsideAWord", "DIS" + isaHeader(), {"*", ":", "^", "~"}},
         {"ShortHeaderIsNoHeader",
          "ISA|00|x\x1D"
          "GS|1\x1D",
          {"|", ":", "^", "\x1D"}},
-        {"LowerCaseIsaIsNoHeader", "isa|" + isa("*").substr(4) + "GS|HC", {"*", ":", "^", "~"}},
+        {"LowerCaseIsaIsNoHeader",
+         "isa|" + isaHeader("*").substr(4) + "GS|HC",
+         {"*", ":", "^", "~"}},
         {"AsteriskBeatsBarWhicheverComesFirst", "A|B*C~", {"*", ":", "^", "~"}},
         {"BarWithoutAsterisk", "ST|837|1~SE|2|1~", {"|", ":", "^", "~"}},
         {"UnitSeparator",
@@ -73,13 +71,13 @@ TEST(X12ParserTest, DetectsDelimiters)
         // Past the first 4000 characters the header is found by its bytes, and must still be
         // three whole characters.
         {"HeaderFarIntoTheText",
-         repeat("x", 5000) + isa("|", "!", ">", "\x1D"),
+         repeat("x", 5000) + isaHeader("|", "!", ">", "\x1D"),
          {"|", ">", "!", "\x1D"}},
         {"HeaderAcrossTheSampleEnd",
-         repeat("\u00E9", 3998) + isa("|", "!", ">", "~"),
+         repeat("\u00E9", 3998) + isaHeader("|", "!", ">", "~"),
          {"|", ">", "!", "~"}},
         {"MarkedOrPrependedTriplesAreNoHeader",
-         repeat("x", 5000) + "ISA\u0301 \u0600ISA " + isa("|", "!", ">", "~"),
+         repeat("x", 5000) + "ISA\u0301 \u0600ISA " + isaHeader("|", "!", ">", "~"),
          {"|", ">", "!", "~"}},
         {"ShortHeaderFarIn", repeat("x", 5000) + "ISA|00|~", {"*", ":", "^", "\n"}},
     };
@@ -89,7 +87,8 @@ TEST(X12ParserTest, DetectsDelimiters)
 
 TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
 {
-    auto document = parseOk(isa() + "\nGS*HC*A*B~\nST*837*0001~\nSE*2*0001~\nGE*1*1~\nIEA*1*1~\n");
+    auto document =
+        parseOk(isaHeader() + "\nGS*HC*A*B~\nST*837*0001~\nSE*2*0001~\nGE*1*1~\nIEA*1*1~\n");
     ASSERT_TRUE(document);
     EXPECT_EQ(document->delimiters(), (X12Delimiters{"*", ":", "^", "~"}));
     ASSERT_EQ(document->segments().size(), 6u);
@@ -112,12 +111,12 @@ TEST(X12ParserTest, StandardInterchangeSplitsIntoSegments)
 TEST(X12ParserTest, ByteOrderMarkWhereFilesWereJoinedBelongsToNoTag)
 {
     // Two files, each with its byte-order mark, joined: the first mark went with the decoding.
-    const std::string file = isa() + "\nIEA*1*000000001~\n";
+    const std::string file = isaHeader() + "\nIEA*1*000000001~\n";
     auto document = parseOk(file + "\xEF\xBB\xBF" + file);
     ASSERT_TRUE(document);
     EXPECT_EQ(tags(*document), "ISA\nIEA\nISA\nIEA\n");
     EXPECT_EQ(outline(*document), "ISA\n  IEA\nISA\n  IEA\n");
-    EXPECT_EQ(document->segment(2).raw(), isa().substr(0, 105));
+    EXPECT_EQ(document->segment(2).raw(), isaHeader().substr(0, 105));
     EXPECT_EQ(document->segment(2).offset(), 107 + 17 + 1);
     // Inside a segment, a mark is text like any other.
     auto inside = parseOk("NM1*IL*\xEF\xBB\xBF"
@@ -160,8 +159,8 @@ std::string cuts(const X12Document &document)
 
 TEST(X12ParserTest, WhereSegmentsAreCut)
 {
-    const std::string isaEllipsis = isa("*", "^", ":", "\u2026");
-    const std::string isaReturn = isa("*", "^", ":", "\r");
+    const std::string isaEllipsis = isaHeader("*", "^", ":", "\u2026");
+    const std::string isaReturn = isaHeader("*", "^", ":", "\r");
     struct Case
     {
         const char *name;
@@ -202,48 +201,40 @@ TEST(X12ParserTest, WhereSegmentsAreCut)
     EXPECT_EQ(parseOk("A*1\r\nB*2\r\nC*\r3\n")->text(), "A*1\nB*2\nC*\r3\n");
 }
 
-TEST(X12ParserTest, OverlongSegmentFallsBackToLineFeed)
-{
-    std::string text = "HDR*1~";
-    for (int i = 0; i < 1000; ++i)
-        text += "NM1*X*Y\n";
-    text += "~";
-    auto document = parseOk(text);
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->delimiters().segment, "\n");
-    ASSERT_EQ(document->segments().size(), 1001u);
-    EXPECT_EQ(document->segment(0).raw(), "HDR*1~NM1*X*Y");
-    EXPECT_EQ(document->segment(1000).raw(), "~");
-}
-
-TEST(X12ParserTest, SplitThatNeverLooksRightIsKept)
-{
-    // Two segments, but one reaches 4000 characters, and no fallback gives more.
-    auto longOne = parseOk("A*1~" + repeat("x", 4000) + "~");
-    ASSERT_TRUE(longOne);
-    EXPECT_EQ(longOne->segments().size(), 2u);
-    EXPECT_EQ(longOne->delimiters().segment, "~");
-}
-
-// A fallback terminator is given up at its first segment of 4000 characters; the blanks around a
-// segment are not its characters, however many there are.
-TEST(X12ParserTest, FallbackWeighsSegmentsWithoutTheirBlanks)
+// A terminator is given up for line feeds at its first segment of 4000 characters, when line
+// feeds cut more segments; the blanks around a segment are not its characters.
+TEST(X12ParserTest, FallbackToLineFeeds)
 {
     auto padded = [](std::string_view blank, std::string_view letter, std::size_t letters) {
         const std::string pad = repeat(std::string(blank), 5000);
         return repeat(pad + repeat(std::string(letter), letters) + pad + "~", 3);
     };
-    for (auto [blank, letter] : {std::pair{" ", "x"}, std::pair{"\u00A0", "\u00E9"}}) {
-        auto fits = parseOk(padded(blank, letter, 3999));
-        ASSERT_TRUE(fits);
-        EXPECT_EQ(fits->delimiters().segment, "~") << letter;
-        EXPECT_EQ(fits->segments().size(), 3u) << letter;
-
-        auto tooLong = parseOk(padded(blank, letter, 4000));
-        ASSERT_TRUE(tooLong);
-        EXPECT_EQ(tooLong->delimiters().segment, "\n") << letter;
-        EXPECT_EQ(tooLong->segments().size(), 1u) << letter;
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::string terminator;
+        std::size_t segments;
+    };
+    const Case cases[] = {
+        {"OverlongSegment", "HDR*1~" + repeat("NM1*X*Y\n", 1000) + "~", "\n", 1001},
+        {"NoFallbackGivesMore", "A*1~" + repeat("x", 4000) + "~", "~", 2},
+        {"PaddedFits", padded(" ", "x", 3999), "~", 3},
+        {"PaddedTooLong", padded(" ", "x", 4000), "\n", 1},
+        {"WidePaddedFits", padded("\u00A0", "\u00E9", 3999), "~", 3},
+        {"WidePaddedTooLong", padded("\u00A0", "\u00E9", 4000), "\n", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto document = parseOk(c.text);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->delimiters().segment, c.terminator);
+        EXPECT_EQ(document->segments().size(), c.segments);
     }
+    auto overlong = parseOk(cases[0].text);
+    ASSERT_TRUE(overlong);
+    EXPECT_EQ(overlong->segment(0).raw(), "HDR*1~NM1*X*Y");
+    EXPECT_EQ(overlong->segment(1000).raw(), "~");
 }
 
 TEST(X12ParserTest, FailsOnlyWhenEmptyOrWithoutSegments)
@@ -309,7 +300,7 @@ TEST(X12ParserTest, HostileShapesParseInLinearTime)
     EXPECT_EQ(tooLong->segments().size(), 1u);
 
     // Every header declares other delimiters than the one before it.
-    auto mailbag = parseOk(repeat(isa() + isa("|", "!", ">", "}"), 20000));
+    auto mailbag = parseOk(repeat(isaHeader() + isaHeader("|", "!", ">", "}"), 20000));
     ASSERT_TRUE(mailbag);
     EXPECT_EQ(mailbag->segments().size(), 40000u);
 
@@ -322,8 +313,9 @@ TEST(X12ParserTest, EachInterchangeIsCutWithItsOwnDelimiters)
 {
     // The second interchange follows a byte-order mark and non-ASCII text, so it is found by the
     // character walk; the third follows plain ASCII again.
-    const std::string text = isa() + "NM1*\u00C9\u00C9~\xEF\xBB\xBF" + isa("|", "!", ">", "\n") +
-                             "N1|\u00D6\n" + isa("*", "^", ":", "\x15") + "N1*A\x15";
+    const std::string text = isaHeader() + "NM1*\u00C9\u00C9~\xEF\xBB\xBF" +
+                             isaHeader("|", "!", ">", "\n") + "N1|\u00D6\n" +
+                             isaHeader("*", "^", ":", "\x15") + "N1*A\x15";
     auto document = parseOk(text);
     ASSERT_TRUE(document);
     EXPECT_EQ(tags(*document), "ISA\nNM1\nISA\nN1\nISA\nN1\n");
@@ -342,7 +334,7 @@ TEST(X12ParserTest, EachInterchangeIsCutWithItsOwnDelimiters)
         EXPECT_EQ(document->delimitersAt(i), *expected[i]) << i;
 
     // A header that changes only the component separator cuts nothing differently.
-    auto component = parseOk(isa() + "IEA*1*1~" + isa("*", "^", ">") + "GS*X~");
+    auto component = parseOk(isaHeader() + "IEA*1*1~" + isaHeader("*", "^", ">") + "GS*X~");
     ASSERT_TRUE(component);
     EXPECT_EQ(tags(*component), "ISA\nIEA\nISA\nGS\n");
     EXPECT_EQ(component->delimitersAt(1).component, ":");
@@ -351,16 +343,16 @@ TEST(X12ParserTest, EachInterchangeIsCutWithItsOwnDelimiters)
 
 TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
 {
-    std::string garbled = isa("|", "!", ">", "}");
+    std::string garbled = isaHeader("|", "!", ">", "}");
     garbled[38] = '|'; // inside ISA06
     const std::pair<std::string, std::string> cases[] = {
-        {"InsideASegment", isa() + "GS*HC~NTE*" + isa("|", "!", ">", "}") + "GS|HC}"},
-        {"Garbled", isa() + "IEA*1*1~" + garbled + "GS|HC}"},
-        {"SameDelimiters", isa() + "IEA*1*1~\n" + isa() + "GS*HC~"},
+        {"InsideASegment", isaHeader() + "GS*HC~NTE*" + isaHeader("|", "!", ">", "}") + "GS|HC}"},
+        {"Garbled", isaHeader() + "IEA*1*1~" + garbled + "GS|HC}"},
+        {"SameDelimiters", isaHeader() + "IEA*1*1~\n" + isaHeader() + "GS*HC~"},
         // The first header's terminator leaves a segment too long to be X12, so the file's
         // headers are not followed, and no fallback looks right either.
         {"FirstCutDoesNotLookRight",
-         isa() + "GS*X~" + isa("|", "!", ">", "}") + "GS|" + repeat("A", 5000) + "}"},
+         isaHeader() + "GS*X~" + isaHeader("|", "!", ">", "}") + "GS|" + repeat("A", 5000) + "}"},
     };
     for (const auto &[name, text] : cases) {
         SCOPED_TRACE(name);
@@ -396,21 +388,25 @@ TEST(X12ParserTest, RealWorldLayouts)
         std::string cuts;
     };
     const Case cases[] = {
-        {"UnpaddedHeader", unpadded(isa("*", "!", ">", "}")) + "GS*HC}ST*837*1}",
-         "terminator }\n1:0 ISA " + unpadded(isa("*", "!", ">", "")) +
+        {"UnpaddedHeader", unpadded(isaHeader("*", "!", ">", "}")) + "GS*HC}ST*837*1}",
+         "terminator }\n1:0 ISA " + unpadded(isaHeader("*", "!", ">", "")) +
              "\n2:90 GS GS*HC\n3:96 ST ST*837*1\n"},
-        {"LaterUnpaddedHeader", isa() + "IEA*1*1~" + unpadded(isa("|", "!", ">", "}")) + "GS|HC}",
-         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
-             unpadded(isa("|", "!", ">", "")) + "\n4:204 GS GS|HC\n"},
-        {"LaterCarriageReturn", isa() + "IEA*1*1~" + isa("|", "!", ">", "\r") + "GS|HC\rGE|1\r",
-         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:106 IEA IEA*1*1\n3:114 ISA " +
-             isa("|", "!", ">", "") + "\n4:220 GS GS|HC\n5:226 GE GE|1\n"},
-        {"LineBeforeHeader", "$$ADD ID=ABC BID='XYZ'\n" + isa() + "GS*HC~",
+        {"LaterUnpaddedHeader",
+         isaHeader() + "IEA*1*1~" + unpadded(isaHeader("|", "!", ">", "}")) + "GS|HC}",
+         "terminator ~\n1:0 ISA " + isaHeader("*", "^", ":", "") +
+             "\n2:106 IEA IEA*1*1\n3:114 ISA " + unpadded(isaHeader("|", "!", ">", "")) +
+             "\n4:204 GS GS|HC\n"},
+        {"LaterCarriageReturn",
+         isaHeader() + "IEA*1*1~" + isaHeader("|", "!", ">", "\r") + "GS|HC\rGE|1\r",
+         "terminator ~\n1:0 ISA " + isaHeader("*", "^", ":", "") +
+             "\n2:106 IEA IEA*1*1\n3:114 ISA " + isaHeader("|", "!", ">", "") +
+             "\n4:220 GS GS|HC\n5:226 GE GE|1\n"},
+        {"LineBeforeHeader", "$$ADD ID=ABC BID='XYZ'\n" + isaHeader() + "GS*HC~",
          "terminator ~\n1:0 $$ADD ID=ABC BID='XYZ' $$ADD ID=ABC BID='XYZ'\n2:23 ISA " +
-             isa("*", "^", ":", "") + "\n3:129 GS GS*HC\n"},
+             isaHeader("*", "^", ":", "") + "\n3:129 GS GS*HC\n"},
         // Lines of one width that end at terminators are no records to join.
-        {"LinesOfOneWidth", isa() + "\n" + note + "~\n" + note + "~\n",
-         "terminator ~\n1:0 ISA " + isa("*", "^", ":", "") + "\n2:107 NTE " + note +
+        {"LinesOfOneWidth", isaHeader() + "\n" + note + "~\n" + note + "~\n",
+         "terminator ~\n1:0 ISA " + isaHeader("*", "^", ":", "") + "\n2:107 NTE " + note +
              "\n3:214 NTE " + note + "\n"},
         // Records of 80 characters, broken inside the header too, read as the text without breaks.
         {"Wrapped", wrapped, cuts(*parseOk(joined))},
@@ -435,6 +431,69 @@ TEST(X12ParserTest, SegmentsAreEqualOnlyWithinOneParse)
     EXPECT_NE(first->segment(0), second->segment(0));
     EXPECT_EQ(first->segment(0), first->segment(0));
     EXPECT_NE(first->segment(0), first->segment(1));
+}
+
+std::shared_ptr<const X12Document> parseSample(const std::string &name)
+{
+    auto text = TextFile::read(dataPath(name), TextFile::Decoding::utf8OrLatin1);
+    if (!text) {
+        ADD_FAILURE() << text.error().description();
+        return nullptr;
+    }
+    return parseOk(std::move(*text), name);
+}
+
+struct SampleCase
+{
+    std::string file;
+    X12Delimiters delimiters;
+    std::size_t segments;
+    std::size_t roots;
+    std::vector<std::string> transactionSets;
+};
+
+// What the parser makes of named public sample files (see data/README.md). The fuzz replay runs
+// every sample through the generic checks; these are the results only a named file can pin down.
+TEST(X12ParserTest, SampleFiles)
+{
+    const std::vector<SampleCase> cases{
+        {"837p-x12_valid.txt", {"*", ":", "^", "~"}, 38, 1, {"837"}},
+        {"837p-x12_valid_different_separators.txt", {"~", "^", "^", "_"}, 38, 1, {"837"}},
+        {"214-ts214_ellipses_segterm.edi", {"*", ">", "^", "\u2026"}, 24, 1, {"214"}},
+        {"835-multiLineNotDelimited.edi", {"*", ":", "^", "\n"}, 69, 1, {"835"}},
+        {"835-oneLine-2-ISA.edi", {"*", ":", "^", "~"}, 70, 2, {"835"}},
+        {"997-simple997-multiple-interchanges.edi", {"*", ":", "^", "~"}, 36, 3, {"997"}},
+        {"000-simple_with_binary_segment.edi", {"*", ":", "^", "~"}, 9, 1, {"000"}},
+        {"isa-only-segment_terminator.edi", {"*", ":", ">", "\n"}, 1, 1, {}},
+        {"notx12-bad_file.edi", {"*", ":", "^", "\n"}, 1, 1, {}},
+        {"837p-x12_no_isa_line.txt", {"*", ":", "^", "~"}, 44, 2, {"837"}},
+        {"mixed-278-837-835-mult_isa.txt", {"*", ":", "^", "~"}, 52, 2, {"278", "837", "835"}},
+        {"mixed-mailbag-4-terminators.edi",
+         {"*", ":", "^", "~"},
+         106,
+         4,
+         {"835", "271", "999", "214"}},
+        // Each line of prose before ISA is a segment outside the interchange.
+        {"835-split.edi", {"*", ":", "^", "~"}, 38, 3, {"835"}},
+    };
+    for (const SampleCase &c : cases) {
+        SCOPED_TRACE(c.file);
+        auto document = parseSample(c.file);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->delimiters(), c.delimiters);
+        EXPECT_EQ(document->segments().size(), c.segments);
+        EXPECT_EQ(document->rootNodes().size(), c.roots);
+        EXPECT_EQ(document->transactionSets(), c.transactionSets);
+    }
+
+    // The same claims with a tilde between elements; a binary payload keeps its line feeds.
+    auto plain = parseSample("837p-x12_valid.txt");
+    auto other = parseSample("837p-x12_valid_different_separators.txt");
+    auto binary = parseSample("000-simple_with_binary_segment.edi");
+    ASSERT_TRUE(plain && other && binary);
+    EXPECT_EQ(outline(*plain), outline(*other));
+    EXPECT_EQ(other->segment(19).element(2), "DOE");
+    EXPECT_EQ(binary->segment(5).raw(), "BIN*25*1234567890\n1234567890\n12");
 }
 
 } // namespace
