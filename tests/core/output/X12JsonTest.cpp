@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <regex>
+#include <string_view>
 
 using namespace testing_support;
 
@@ -75,10 +75,17 @@ std::string treeShape(const std::string &text)
 {
     const std::size_t tree = text.find("\"tree\":");
     const std::string part = text.substr(tree, text.find("\"findings\":") - tree);
-    static const std::regex token(R"("position":(\d+)|[\[\]])");
+    const std::string_view key = "\"position\":";
     std::string shape;
-    for (std::sregex_iterator it(part.begin(), part.end(), token), end; it != end; ++it)
-        shape += (*it)[1].matched ? (*it)[1].str() : it->str();
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        if (part[i] == '[' || part[i] == ']') {
+            shape += part[i];
+        } else if (part.compare(i, key.size(), key) == 0) {
+            for (i += key.size(); i < part.size() && part[i] >= '0' && part[i] <= '9'; ++i)
+                shape += part[i];
+            --i;
+        }
+    }
     return shape;
 }
 
