@@ -23,11 +23,7 @@ QString shown(std::string_view text, std::size_t limit)
 {
     if (text.size() <= limit)
         return toQString(text);
-    std::size_t end = limit;
-    // Back up over continuation bytes so no character is cut in half.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u)
-        --end;
-    return toQString(text.substr(0, end)) + QChar(0x2026);
+    return toQString(VisibleText::cut(text, limit)) + QChar(0x2026);
 }
 
 QString delimiter(std::string_view delimiter)
