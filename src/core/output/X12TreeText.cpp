@@ -123,8 +123,10 @@ void streamLines(const X12Document &document, std::size_t begin, std::size_t end
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
         const auto index = std::uint32_t(i);
         const std::size_t indent = document.depth(index) * 2;
-        std::memset(out.reserve(indent), ' ', indent);
-        out.commit(indent);
+        if (indent > 0) { // an empty buffer may have no memory to point at
+            std::memset(out.reserve(indent), ' ', indent);
+            out.commit(indent);
+        }
         // Room for the segment and the words around it, so that the text is never copied to
         // grow: a segment of gigabytes would need three times its size for a moment.
         text.clear();
