@@ -29,7 +29,7 @@ constexpr std::string_view helpText =
     "       kelvane --dump-tree FILE...\n"
     "       kelvane --dump-json FILE...\n"
     "       kelvane --dump-csv [--spreadsheet] FILE\n"
-    "       kelvane --check FILE...\n"
+    "       kelvane --check [--envelope-only] FILE...\n"
     "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
     "       kelvane --export-pdf --output-dir FOLDER INPUT...\n"
     "\n"
@@ -43,7 +43,10 @@ constexpr std::string_view helpText =
     "  --dump-csv FILE       print every element of FILE as a row of CSV\n"
     "  --spreadsheet         with --dump-csv: write the CSV for spreadsheets (byte-order mark,\n"
     "                        formulas guarded), as File > Export as CSV does\n"
-    "  --check FILE...       list broken envelopes and wrong counts; status 3 when there are any\n"
+    "  --check FILE...       list broken envelopes and wrong counts, and check each health-care\n"
+    "                        transaction set against its implementation guide; status 3 when\n"
+    "                        there are findings\n"
+    "  --envelope-only       with --check: check the envelopes alone\n"
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
     "  --output-dir FOLDER   with --export-pdf: write the report of every INPUT into FOLDER\n"
@@ -82,7 +85,7 @@ constexpr Mode modes[] = {
     {"--dump-json", "usage: Kelvane --dump-json <file>...", onFiles<dumpJSON>},
     {"--dump-csv", "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)",
      onFiles<dumpCSV>},
-    {"--check", "usage: Kelvane --check <file>...", onFiles<check>},
+    {"--check", "usage: Kelvane --check [--envelope-only] <file>...", onFiles<check>},
 };
 
 bool isModeOption(std::string_view argument)
@@ -94,7 +97,8 @@ bool isModeOption(std::string_view argument)
 bool isKnownOption(std::string_view argument)
 {
     return isModeOption(argument) || argument == "--output-dir" || argument == "--spreadsheet" ||
-           argument == "--help" || argument == "-h" || argument == "--version";
+           argument == "--envelope-only" || argument == "--help" || argument == "-h" ||
+           argument == "--version";
 }
 
 /// "Kelvane 0.1.0 (Qt 6.4.2, ICU 72.1)": the libraries' versions are those loaded at run time,
@@ -137,7 +141,8 @@ Operands operandsAfter(std::span<const std::string_view> arguments, std::size_t 
     for (std::size_t i = option + 1; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         if (onlyFiles || argument == "-" ||
-            (firstIsFile && i == option + 1 && argument != "--" && argument != "--spreadsheet")) {
+            (firstIsFile && i == option + 1 && argument != "--" && argument != "--spreadsheet" &&
+             argument != "--envelope-only")) {
             operands.files.push_back(argument);
         } else if (argument == "--") {
             onlyFiles = true;

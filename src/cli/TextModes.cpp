@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine_p.h"
 #include "cli/InputFiles.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/model/X12Document.h"
 #include "core/output/OutputSink.h"
 #include "core/output/X12Csv.h"
@@ -24,10 +25,12 @@ auto appendingTo(std::string &output)
     };
 }
 
-/// The findings, one line each, then their counts. Status 3 when there are findings.
-int writeFindings(const X12Document &document, OutputSink &out)
+/// The findings, one line each, then their counts. Status 3 when there are findings. Unless
+/// `envelopeOnly`, the sets are checked against their implementation guides too.
+int writeFindings(const X12Document &document, OutputSink &out, bool envelopeOnly)
 {
-    return X12FindingsText::write(document, std::ref(out)) == 0 ? 0 : 3;
+    const X12GuideLoops loops = envelopeOnly ? X12GuideLoops() : X12GuideLoops::checked(document);
+    return X12FindingsText::write(document, loops.findings(), std::ref(out)) == 0 ? 0 : 3;
 }
 
 } // namespace
@@ -109,15 +112,19 @@ int dumpCSV(std::span<const std::string_view> files, const Invocation &invocatio
 
 int check(std::span<const std::string_view> files, const Invocation &invocation)
 {
+    const bool envelopeOnly =
+        std::ranges::find(invocation.arguments, "--envelope-only") != invocation.arguments.end();
     if (files.size() > 1) {
         return eachFile(files, TextFile::Decoding::utf8OrLatin1, invocation.outFd, invocation.errFd,
-                        {}, writeFindings);
+                        {}, [envelopeOnly](const X12Document &document, OutputSink &out) {
+                            return writeFindings(document, out, envelopeOnly);
+                        });
     }
     const auto document = load(files.front(), TextFile::Decoding::utf8OrLatin1, invocation.errFd);
     if (!document)
         return document.error();
     OutputSink out(invocation.outFd);
-    const int findings = writeFindings(**document, out);
+    const int findings = writeFindings(**document, out, envelopeOnly);
     const int status = finishOutput(out, invocation.errFd);
     return status != 0 ? status : findings;
 }

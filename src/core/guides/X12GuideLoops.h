@@ -1,13 +1,14 @@
 #pragma once
 
+#include "core/model/X12Document.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
-
-class X12Document;
 
 /// A loop of a health-care implementation guide: "2010AA", "Billing Provider Name".
 struct X12GuideLoop
@@ -17,17 +18,44 @@ struct X12GuideLoop
     friend bool operator==(const X12GuideLoop &, const X12GuideLoop &) = default;
 };
 
+/// What a segment breaks of its implementation guide: a segment out of place, missing or used too
+/// often, an element missing, not used, too long, of the wrong type or with a code the guide does
+/// not list, a syntax rule between elements, the numbering of HL and LX segments.
+struct X12GuideFinding
+{
+    X12Finding::Severity severity;
+    std::uint32_t position; // of the segment it concerns, from 1
+    std::string element;    // "CLM05-1", "NM109"; empty for a finding about the segment
+    std::string_view loop;  // the ID of the loop the segment is in; empty outside every loop
+    std::string_view rule;  // the syntax rule broken, such as "P0809"; else empty
+    // The 999 acknowledgment's code for it: IK304 for a finding about a segment ("5": it exceeds
+    // its maximum use), IK403 for one about an element ("I10": the guide does not use it); empty
+    // when the acknowledgment has none.
+    std::string_view segmentCode;
+    std::string_view elementCode;
+    std::string message;
+
+    friend bool operator==(const X12GuideFinding &, const X12GuideFinding &) = default;
+};
+
 /// Where each segment of a document sits in the loops of its transaction set's implementation
-/// guide. The guide is the one named by the set's ST03, else by its group's GS08; a set without a
-/// known guide places nothing. The segments of a set are walked through the guide's loops: a
-/// segment that begins a loop opens it inside the innermost open loop that may hold it, closing
-/// deeper ones, and a segment that only belongs to a loop stays in it. A segment the walk cannot
-/// place, and one at the level of the set itself (ST, BHT, SE), is in no loop; that is no error.
+/// guide, and, when asked, what they break of it. The guide is the one named by the set's ST03,
+/// else by its group's GS08; a set without a known guide places nothing. The segments of a set are
+/// walked through the guide: each is looked for from where the walk stands onwards, in the
+/// innermost open loop first, then outwards; a segment that begins a loop opens it, closing the
+/// loops deeper than where it was found. A segment found nowhere is out of place: it is in no
+/// loop and leaves the open loops open. Segments at the level of the set itself (ST, BHT, SE) are
+/// in no loop either.
 class X12GuideLoops
 {
 public:
     /// Walks every transaction set of the document.
     static X12GuideLoops of(const X12Document &document);
+    /// The same walk, which also checks each set against its guide.
+    static X12GuideLoops checked(const X12Document &document);
+
+    /// What the check found, in segment order; empty unless made by checked().
+    std::span<const X12GuideFinding> findings() const noexcept { return m_findings; }
 
     /// The loop segment `index` (from 0) is in, if any.
     std::optional<X12GuideLoop> loopOf(std::uint32_t index) const noexcept;
@@ -76,4 +104,7 @@ private:
     // every set cost no memory; none at all when no segment is in a loop.
     std::unique_ptr<std::uint16_t[], Free> m_places;
     std::size_t m_count = 0;
+    std::vector<X12GuideFinding> m_findings;
+
+    static X12GuideLoops walk(const X12Document &document, bool check);
 };

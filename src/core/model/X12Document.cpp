@@ -67,6 +67,27 @@ std::string_view X12Segment::element(std::size_t index) const noexcept
     return {raw + begin, end - begin};
 }
 
+void X12Segment::elementsInto(std::vector<std::string_view> &out) const
+{
+    const SegmentTable &t = *m_table;
+    const std::uint32_t count = t.elementCount(m_index);
+    out.clear();
+    if (count == 0)
+        return;
+    const std::uint16_t size = t.rawSizes[m_index];
+    if (size == SegmentTable::longSize) {
+        for (std::uint32_t k = 0; k < count; ++k)
+            out.push_back(element(k));
+        return;
+    }
+    const char *raw = t.text + t.rawBegins[m_index];
+    const std::uint16_t *starts = t.elementStarts.data() + firstElement();
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t end = k + 1 < count ? starts[k + 1] - t.separatorSize : size;
+        out.emplace_back(raw + starts[k], end - starts[k]);
+    }
+}
+
 std::ptrdiff_t X12Segment::offset() const noexcept
 {
     return m_table->offset(m_index);

@@ -54,6 +54,10 @@ public:
         return position < 1 ? std::string_view() : element(std::size_t(position - 1));
     }
 
+    /// Replaces the contents of `out` with the elements, in order: what a loop over element()
+    /// gives, found in one go.
+    void elementsInto(std::vector<std::string_view> &out) const;
+
     /// All elements, for range-for and for copying into containers.
     class Elements;
     Elements elements() const noexcept;

@@ -1,6 +1,7 @@
 #include "core/output/X12FindingsText.h"
 
 #include "core/dictionary/X12Dictionary.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/model/X12Document.h"
 #include "core/support/OrderedBlocks_p.h"
 #include "core/text/VisibleText.h"
@@ -10,41 +11,65 @@
 
 namespace X12FindingsText {
 
-std::size_t write(const X12Document &document, const std::function<bool(std::string_view)> &sink)
+namespace {
+
+void appendLine(std::string &text, const X12Document &document, std::uint32_t position,
+                std::string_view loop, X12Finding::Severity severity, std::string_view message)
+{
+    text += "segment ";
+    text += std::to_string(position);
+    text += " (";
+    VisibleText::append(text, X12Dictionary::quotedTag(document.segment(position - 1).tag()));
+    text += ")";
+    if (!loop.empty()) {
+        text += " loop ";
+        text += loop;
+    }
+    text += ": ";
+    text += toString(severity);
+    text += ": ";
+    VisibleText::append(text, message);
+    text += '\n';
+}
+
+} // namespace
+
+std::size_t write(const X12Document &document, std::span<const X12GuideFinding> guideFindings,
+                  const std::function<bool(std::string_view)> &sink)
 {
     const X12Dictionary::ReportedFindings findings(document);
+    const std::size_t total = findings.size() + guideFindings.size();
     std::atomic<std::size_t> errors = 0;
     const bool written = kelvane::detail::renderInOrder<std::string>(
-        findings.size(), 4096,
-        [&document, &findings, &errors](std::size_t begin, std::size_t end, std::string &text) {
+        total, 4096,
+        [&](std::size_t begin, std::size_t end, std::string &text) {
             std::size_t blockErrors = 0;
             for (std::size_t i = begin; i < end; ++i) {
-                const X12Finding finding = findings[i];
-                blockErrors += finding.severity == X12Finding::Severity::error;
-                text += "segment ";
-                text += std::to_string(finding.position);
-                text += " (";
-                VisibleText::append(
-                    text, X12Dictionary::quotedTag(document.segment(finding.position - 1).tag()));
-                text += "): ";
-                text += toString(finding.severity);
-                text += ": ";
-                VisibleText::append(text, finding.message);
-                text += '\n';
+                if (i < findings.size()) {
+                    const X12Finding finding = findings[i];
+                    blockErrors += finding.severity == X12Finding::Severity::error;
+                    appendLine(text, document, finding.position, {}, finding.severity,
+                               finding.message);
+                } else {
+                    const X12GuideFinding &finding = guideFindings[i - findings.size()];
+                    blockErrors += finding.severity == X12Finding::Severity::error;
+                    appendLine(text, document, finding.position, finding.loop, finding.severity,
+                               finding.message);
+                }
             }
             errors += blockErrors;
         },
         sink);
     if (!written)
-        return findings.size();
-    if (findings.size() == 0) {
+        return total;
+    if (total == 0) {
         sink("No findings.\n");
     } else {
-        const std::size_t warnings = findings.size() - errors;
+        const std::size_t warnings = total - errors;
         sink(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
              std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n"));
     }
-    return findings.size();
+    return total;
 }
 
 } // namespace X12FindingsText

@@ -24,10 +24,11 @@ TEST_F(X12FindingsTextTest, ControlCharactersPrintAsSymbols)
                                   "IEA*1*000000001~\n");
     ASSERT_TRUE(document);
     std::string text;
-    const std::size_t findings = X12FindingsText::write(*document, [&text](std::string_view piece) {
-        text.append(piece);
-        return true;
-    });
+    const std::size_t findings =
+        X12FindingsText::write(*document, {}, [&text](std::string_view piece) {
+            text.append(piece);
+            return true;
+        });
     EXPECT_EQ(findings, 1u);
     EXPECT_EQ(text, "segment 5 (GE): error: GE02 1\u240ANo findings. does not match GS06 1\n"
                     "1 error, 0 warnings\n");

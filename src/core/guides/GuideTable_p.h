@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// The implementation guides as data/guides.txt describes them, read once from the copy compiled
+// into the program. Its grammar is described at the top of that file.
+
+namespace kelvane::detail::guides {
+
+enum class Usage : std::uint8_t { required, situational, notUsed };
+
+/// A tag of two or three characters as one number, so that comparing tags is comparing numbers.
+/// Every other text gives 0, which no guide uses.
+constexpr std::uint32_t packTag(std::string_view tag) noexcept
+{
+    if (tag.size() < 2 || tag.size() > 3)
+        return 0;
+    std::uint32_t packed = std::uint32_t(tag.size()) << 24;
+    for (std::size_t i = 0; i < tag.size(); ++i)
+        packed |= std::uint32_t(static_cast<unsigned char>(tag[i])) << (8 * i);
+    return packed;
+}
+
+/// The version without its addenda: "005010X222A1" gives "005010X222".
+std::string_view withoutAddenda(std::string_view version) noexcept;
+
+/// What the guide asks of one element or component.
+struct ElementRule
+{
+    enum class Type : std::uint8_t { text, identifier, date, time, decimal, number, binary };
+
+    Usage usage = Usage::notUsed;
+    Type type = Type::text;
+    std::uint8_t decimals = 0; // implied decimals of a number (N2: 2)
+    std::uint16_t minLength = 0;
+    std::uint16_t maxLength = 0;
+    std::uint16_t codes = 0;          // code list number, 0 when the guide lists none
+    std::uint16_t firstComponent = 0; // a composite's components, in Shape::components
+    std::uint8_t componentCount = 0;  // 0 for a simple element
+};
+
+/// A syntax rule between the elements of a segment: P0809, C1110...
+struct SyntaxRule
+{
+    char kind;                          // P, R, C, E or L
+    std::vector<std::uint8_t> elements; // positions from 1, in the rule's order
+    std::string_view text;              // as written: "P0809"
+};
+
+/// The element rules of a segment, shared by every variant that has the same ones.
+struct Shape
+{
+    std::vector<ElementRule> elements;   // for positions 1, 2...
+    std::vector<ElementRule> components; // of the composites
+    std::vector<SyntaxRule> syntax;
+};
+
+/// A segment of a loop. A segment the guide tells apart by a qualifier (REF*EI and REF*SY) has a
+/// variant each, told apart by the code list of one element or component.
+struct SegmentRule
+{
+    std::uint32_t tag = 0;
+    std::string_view tagText;
+    std::uint16_t position = 0;
+    Usage usage = Usage::situational;
+    std::uint32_t maxUse = 0; // 0 when unbounded
+    std::uint16_t shape = 0;
+    std::uint8_t keyElement = 0; // 0 when the tag alone tells the variant
+    std::uint8_t keyComponent = 0;
+    std::uint16_t keyCodes = 0;
+};
+
+/// A member of a loop: one of its segments or one of its child loops.
+struct Member
+{
+    bool isLoop;
+    bool required = false;          // the segment or loop must be there
+    std::uint16_t index;            // into GuideTable::segments or GuideTable::loops
+    std::uint16_t position;         // in the loop
+    std::uint16_t samePosition = 0; // the first member of the loop with the same position
+    std::uint32_t tag = 0;          // of the segment, or of the segment that begins the loop
+};
+
+struct Loop
+{
+    std::string_view id; // empty for the level of the transaction set itself
+    std::string_view name;
+    Usage usage = Usage::required;
+    std::uint32_t repeat = 0; // 0 when unbounded
+    std::uint16_t position = 0;
+    std::vector<Member> members; // in position order; a loop's first member is its first segment
+};
+
+struct Guide
+{
+    std::string_view version;
+    std::string_view set;
+    // Picks between guides sharing set and version: the first segment with this tag holds this
+    // code in this element.
+    std::uint32_t selectorTag = 0;
+    std::size_t selectorElement = 0;
+    std::string_view selectorCode;
+    std::uint16_t top = 0; // the loop number of the set's own level
+};
+
+struct GuideTable
+{
+    std::vector<Loop> loops{Loop{}}; // loop number 0 stands for "in no loop"
+    std::vector<SegmentRule> segments;
+    std::vector<Shape> shapes{Shape{}};
+    std::vector<std::vector<std::string_view>> codeLists{{}}; // each sorted
+    std::vector<Guide> guides;
+
+    /// Whether `value` is in code list `list`.
+    bool listHolds(std::uint16_t list, std::string_view value) const noexcept;
+    /// The first segment rule of a loop: the segment that begins it.
+    const SegmentRule &firstSegment(const Loop &loop) const noexcept
+    {
+        return segments[loop.members.front().index];
+    }
+};
+
+const GuideTable &guideTable();
+
+} // namespace kelvane::detail::guides

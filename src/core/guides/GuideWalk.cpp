@@ -1,0 +1,369 @@
+#include "core/guides/GuideWalk_p.h"
+
+#include "core/dictionary/X12Dictionary.h"
+#include "core/guides/ElementCheck_p.h"
+#include "core/model/Envelope_p.h"
+
+#include <algorithm>
+
+namespace kelvane::detail::guides {
+
+namespace {
+
+namespace envelope = kelvane::detail::envelope;
+
+constexpr std::uint16_t beginsLoop = 0x8000; // set on the segment that begins its loop
+
+bool isEnvelope(std::string_view tag) noexcept
+{
+    return tag == "ST" || tag == "GS" || tag == "GE" || tag == "ISA" || tag == "IEA";
+}
+
+std::string inLoop(std::string_view id)
+{
+    return id.empty() ? std::string(" in the transaction set") : " in loop " + std::string(id);
+}
+
+std::string times(std::uint32_t count)
+{
+    return std::to_string(count) + (count == 1 ? " time" : " times");
+}
+
+} // namespace
+
+GuideWalk::GuideWalk(const X12Document &document, std::uint16_t *places,
+                     std::vector<X12GuideFinding> *findings)
+    : m_document(document), m_table(guideTable()), m_places(places), m_findings(findings)
+{
+}
+
+void GuideWalk::run(std::size_t from, std::size_t to)
+{
+    std::string_view groupVersion = versionBefore(from);
+    for (std::size_t i = from; i < to;) {
+        const X12Segment segment = m_document.segment(std::uint32_t(i));
+        const std::string_view tag = segment.tag();
+        if (tag == "GS")
+            groupVersion = segment.element(envelope::gsVersion);
+        else if (tag == "GE" || tag == "ISA" || tag == "IEA")
+            groupVersion = {};
+        if (tag != "ST") {
+            ++i;
+            continue;
+        }
+        const Guide *guide = chooseGuide(i, groupVersion);
+        i = guide != nullptr ? walkSet(*guide, i) : setEnd(i);
+    }
+}
+
+/// The GS08 of the group segment `at` is in: the nearest envelope segment before it tells.
+std::string_view GuideWalk::versionBefore(std::size_t at) const
+{
+    while (at-- > 0) {
+        const X12Segment segment = m_document.segment(std::uint32_t(at));
+        const std::string_view tag = segment.tag();
+        if (tag == "GS")
+            return segment.element(envelope::gsVersion);
+        if (tag == "GE" || tag == "ISA" || tag == "IEA")
+            break;
+    }
+    return {};
+}
+
+/// Where the set whose ST is at `first` ends: after its SE, or at the next envelope segment.
+std::size_t GuideWalk::setEnd(std::size_t first) const
+{
+    const std::size_t count = m_document.segments().size();
+    for (std::size_t i = first + 1; i < count; ++i) {
+        const std::string_view tag = m_document.segment(std::uint32_t(i)).tag();
+        if (tag == "SE")
+            return i + 1;
+        if (isEnvelope(tag))
+            return i;
+    }
+    return count;
+}
+
+const Guide *GuideWalk::chooseGuide(std::size_t first, std::string_view groupVersion) const
+{
+    const X12Segment st = m_document.segment(std::uint32_t(first));
+    const std::string_view set = st.element(envelope::stCode);
+    for (const std::string_view version : {st.element(envelope::stVersion), groupVersion}) {
+        if (version.empty())
+            continue;
+        std::vector<const Guide *> found;
+        for (const Guide &guide : m_table.guides) {
+            if (guide.set == set && guide.version == version)
+                found.push_back(&guide);
+        }
+        if (found.empty()) {
+            for (const Guide &guide : m_table.guides) {
+                if (guide.set == set && withoutAddenda(guide.version) == withoutAddenda(version))
+                    found.push_back(&guide);
+            }
+        }
+        if (found.empty())
+            continue;
+        for (const Guide *guide : found) {
+            if (guide->selectorTag != 0 && selects(*guide, first))
+                return guide;
+        }
+        return found.front();
+    }
+    return nullptr;
+}
+
+/// Whether the first segment of the set with the selector's tag holds its code.
+bool GuideWalk::selects(const Guide &guide, std::size_t first) const
+{
+    const std::size_t count = m_document.segments().size();
+    for (std::size_t i = first; i < count; ++i) {
+        const X12Segment segment = m_document.segment(std::uint32_t(i));
+        const std::string_view tag = segment.tag();
+        if (packTag(tag) == guide.selectorTag)
+            return segment.elementAt(std::ptrdiff_t(guide.selectorElement)) == guide.selectorCode;
+        if (tag == "SE" || (i > first && isEnvelope(tag)))
+            break;
+    }
+    return false;
+}
+
+bool GuideWalk::matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const
+{
+    if (rule.tag != tag)
+        return false;
+    if (rule.keyElement == 0)
+        return true;
+    std::string_view value = segment.elementAt(rule.keyElement);
+    if (rule.keyComponent > 0) {
+        const std::string_view separator =
+            m_document.delimitersAt(std::uint32_t(segment.position() - 1)).component;
+        value = separator.empty() ? value : value.substr(0, value.find(separator));
+    }
+    return m_table.listHolds(rule.keyCodes, value);
+}
+
+/// Walks the set whose ST is at `first` to its SE, or to the next envelope segment; returns
+/// where it ended.
+std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
+{
+    m_guide = &guide;
+    m_frames.clear();
+    m_counts.clear();
+    openFrame(guide.top, 0);
+    m_hlCount = 0;
+    m_hlIDs.clear();
+    if (m_findings != nullptr)
+        m_check.emplace(m_table, m_document.delimitersAt(std::uint32_t(first)));
+    const std::size_t count = m_document.segments().size();
+    for (std::size_t i = first; i < count; ++i) {
+        m_segment = m_document.segment(std::uint32_t(i));
+        m_tag = m_segment.tag();
+        m_tagCode = packTag(m_tag);
+        if (i > first && isEnvelope(m_tag))
+            return i;
+        place(i);
+        if (m_tagCode == packTag("SE"))
+            return i + 1;
+    }
+    return count;
+}
+
+void GuideWalk::openFrame(std::uint16_t loop, std::uint16_t member)
+{
+    m_frames.push_back({loop, 0, member, m_counts.size()});
+    m_counts.resize(m_counts.size() + m_table.loops[loop].members.size(), 0);
+}
+
+void GuideWalk::closeFramesAbove(std::size_t depth)
+{
+    while (m_frames.size() > depth + 1) {
+        m_counts.resize(m_frames.back().counts);
+        m_frames.pop_back();
+    }
+}
+
+/// Looks for the segment from where the walk stands: in the innermost open loop from its current
+/// position onwards, then in each loop around it from that loop's position onwards.
+void GuideWalk::place(std::size_t index)
+{
+    const X12Segment &segment = m_segment;
+    const std::uint32_t tag = m_tagCode;
+    m_passed.clear();
+    for (std::size_t depth = m_frames.size(); depth-- > 0;) {
+        const Frame frame = m_frames[depth];
+        const Loop &loop = m_table.loops[frame.loop];
+        for (std::size_t k = frame.at; k < loop.members.size(); ++k) {
+            const Member &member = loop.members[k];
+            if (member.tag == tag &&
+                matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
+                                      : m_table.segments[member.index],
+                        tag, segment)) {
+                if (!member.isLoop && k == 0 && depth > 0) {
+                    // The segment that begins this loop: the loop repeats.
+                    const Loop &outer = m_table.loops[m_frames[depth - 1].loop];
+                    reportPassed(index, depth - 1, outer.members[frame.member].position);
+                    enterLoop(index, depth - 1, frame.member);
+                } else {
+                    reportPassed(index, depth, member.position);
+                    if (member.isLoop)
+                        enterLoop(index, depth, std::uint16_t(k));
+                    else
+                        found(index, depth, std::uint16_t(k));
+                }
+                if (m_findings != nullptr && m_tagCode == packTag("HL"))
+                    checkNumbering(index, segment);
+                return;
+            }
+            if (member.required && m_counts[frame.counts + k] == 0)
+                m_passed.push_back({depth, std::uint16_t(k)});
+        }
+    }
+    notFound(index);
+}
+
+void GuideWalk::found(std::size_t index, std::size_t depth, std::uint16_t member)
+{
+    closeFramesAbove(depth);
+    Frame &frame = m_frames[depth];
+    const Member &found = m_table.loops[frame.loop].members[member];
+    frame.at = found.samePosition;
+    const std::uint32_t count = ++m_counts[frame.counts + member];
+    m_places[index] = depth == 0 ? 0 : frame.loop;
+    m_placedAny = m_placedAny || depth > 0;
+    checkSegment(index, m_table.segments[found.index], count);
+}
+
+void GuideWalk::enterLoop(std::size_t index, std::size_t depth, std::uint16_t member)
+{
+    closeFramesAbove(depth);
+    Frame &frame = m_frames[depth];
+    const Member &found = m_table.loops[frame.loop].members[member];
+    frame.at = found.samePosition;
+    const std::uint32_t count = ++m_counts[frame.counts + member];
+    openFrame(found.index, member);
+    m_counts[m_frames.back().counts] = 1;
+    m_places[index] = std::uint16_t(found.index | beginsLoop);
+    m_placedAny = true;
+    if (m_findings == nullptr)
+        return;
+    const Loop &loop = m_table.loops[found.index];
+    if (loop.repeat != 0 && count > loop.repeat)
+        report(index, "4",
+               "Loop " + std::string(loop.id) + " occurs " + times(count) + "; this guide allows " +
+                   times(loop.repeat) + inLoop(m_table.loops[frame.loop].id));
+    if (m_tagCode == packTag("LX") && loop.id == "2400" && m_guide->set == "837") {
+        const X12Segment &segment = m_segment;
+        const std::string expected = std::to_string(count);
+        if (segment.elementAt(1) != expected) {
+            X12GuideFinding finding{X12Finding::Severity::error,
+                                    std::uint32_t(index + 1),
+                                    "LX01",
+                                    loop.id,
+                                    {},
+                                    {},
+                                    {},
+                                    "LX01 \"" + std::string(segment.elementAt(1)) +
+                                        "\" is out of sequence: the claim's service line " +
+                                        expected};
+            m_findings->push_back(std::move(finding));
+        }
+    }
+    checkSegment(index, m_table.firstSegment(loop), 1);
+}
+
+void GuideWalk::reportPassed(std::size_t index, std::size_t depth, std::uint16_t position)
+{
+    if (m_findings == nullptr)
+        return;
+    for (const Passed &passed : m_passed) {
+        const Loop &loop = m_table.loops[m_frames[passed.depth].loop];
+        const Member &member = loop.members[passed.member];
+        if (passed.depth == depth && member.position == position)
+            continue; // it may still come
+        std::string message;
+        if (member.isLoop) {
+            const Loop &missing = m_table.loops[member.index];
+            message = "Required loop " + std::string(missing.id) + " (" +
+                      std::string(missing.name) + ") is missing";
+        } else {
+            const std::string_view tag = m_table.segments[member.index].tagText;
+            message = "Required segment " + std::string(tag) + " (" +
+                      X12Dictionary::segmentName(tag) + ") is missing";
+        }
+        message +=
+            loop.id.empty() ? " from the transaction set" : " from loop " + std::string(loop.id);
+        X12GuideFinding finding{
+            X12Finding::Severity::error, std::uint32_t(index + 1), {}, loop.id, {}, "3", {},
+            std::move(message)};
+        m_findings->push_back(std::move(finding));
+    }
+}
+
+void GuideWalk::notFound(std::size_t index)
+{
+    m_places[index] = 0;
+    if (m_findings == nullptr)
+        return;
+    report(index, "2",
+           std::string(X12Dictionary::quotedTag(m_tag)) + " is not expected here" +
+               inLoop(openLoopID()));
+}
+
+void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::uint32_t count)
+{
+    if (m_findings == nullptr)
+        return;
+    if (rule.usage == Usage::notUsed) {
+        report(index, "I4",
+               std::string(rule.tagText) + " is not used by this guide" + inLoop(openLoopID()));
+        return;
+    }
+    if (rule.maxUse != 0 && count > rule.maxUse)
+        report(index, "5",
+               std::string(rule.tagText) + " occurs " + times(count) + inLoop(openLoopID()) +
+                   "; this guide allows " + times(rule.maxUse));
+    m_segment.elementsInto(m_values);
+    m_check->check(m_segment, m_tag, m_values, m_table.shapes[rule.shape], openLoopID(),
+                   *m_findings);
+}
+
+/// HL01 numbers the HL segments of a set from 1; HL02 names an earlier one's HL01.
+void GuideWalk::checkNumbering(std::size_t index, const X12Segment &segment)
+{
+    const std::string expected = std::to_string(++m_hlCount);
+    const std::string_view id = segment.elementAt(1);
+    const std::string_view parent = segment.elementAt(2);
+    auto add = [&](std::string element, std::string message) {
+        X12GuideFinding finding{X12Finding::Severity::error,
+                                std::uint32_t(index + 1),
+                                std::move(element),
+                                openLoopID(),
+                                {},
+                                {},
+                                {},
+                                std::move(message)};
+        m_findings->push_back(std::move(finding));
+    };
+    if (id != expected)
+        add("HL01", "HL01 \"" + std::string(id) + "\" is out of sequence: this is HL " + expected +
+                        " of the set");
+    if (!parent.empty() && !m_hlIDs.contains(parent))
+        add("HL02", "HL02 \"" + std::string(parent) + "\" names no earlier HL of the set");
+    m_hlIDs.insert(id);
+}
+
+std::string_view GuideWalk::openLoopID() const noexcept
+{
+    return m_table.loops[m_frames.back().loop].id;
+}
+
+void GuideWalk::report(std::size_t index, std::string_view code, std::string message)
+{
+    X12GuideFinding finding{
+        X12Finding::Severity::error, std::uint32_t(index + 1), {}, openLoopID(), {}, code, {},
+        std::move(message)};
+    m_findings->push_back(std::move(finding));
+}
+
+} // namespace kelvane::detail::guides
