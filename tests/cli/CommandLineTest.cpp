@@ -37,6 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using files::listing;
 using files::slurp;
+using testing_support::smallClaim;
 
 class CommandLineTest : public CliTest
 {
@@ -60,17 +61,6 @@ protected:
         }
     }
 };
-
-const std::string smallClaim = testing_support::isaHeader() +
-                               "\nGS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
-                               "ST*837*0001~\n"
-                               "BHT*0019*00*1*20240315*1230*CH~\n"
-                               "HL*1**20*1~\n"
-                               "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
-                               "N3*12 MAIN ST~\n"
-                               "SE*6*0001~\n"
-                               "GE*1*1~\n"
-                               "IEA*1*000000001~\n";
 
 /// The claim with one finding: GE02 does not match GS06.
 const std::string brokenClaim = [] {

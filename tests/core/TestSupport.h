@@ -60,6 +60,27 @@ inline std::string isaHeader(const std::string &element = "*", const std::string
            component + terminator;
 }
 
+/// A professional claim with sound envelopes, one segment a line: ten segments, no findings.
+inline const std::string smallClaim = isaHeader() +
+                                      "\nGS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+                                      "ST*837*0001~\n"
+                                      "BHT*0019*00*1*20240315*1230*CH~\n"
+                                      "HL*1**20*1~\n"
+                                      "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+                                      "N3*12 MAIN ST~\n"
+                                      "SE*6*0001~\n"
+                                      "GE*1*1~\n"
+                                      "IEA*1*000000001~\n";
+
+/// A sink that appends every piece to `text`, and never refuses.
+inline auto appendingTo(std::string &text)
+{
+    return [&text](std::string_view piece) {
+        text.append(piece);
+        return true;
+    };
+}
+
 /// Parses text that must give a document.
 inline std::shared_ptr<const X12Document> parseOk(std::string text, std::string name = "test.x12")
 {
@@ -108,10 +129,7 @@ inline std::string tags(const X12Document &document)
 inline std::string jsonOf(const X12Document &document)
 {
     std::string text;
-    EXPECT_TRUE(X12Json::write(document, [&text](std::string_view piece) {
-        text.append(piece);
-        return true;
-    }));
+    EXPECT_TRUE(X12Json::write(document, appendingTo(text)));
     return text;
 }
 

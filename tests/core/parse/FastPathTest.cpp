@@ -6,7 +6,6 @@
 #include "core/support/Parallel_p.h"
 #include "core/text/Unicode_p.h"
 #include "core/text/VisibleText.h"
-#include "core/output/X12Json.h"
 #include "core/parse/X12Parser.h"
 #include "core/parse/X12Parser_p.h"
 
@@ -313,11 +312,7 @@ TEST(FastPathTest, JsonEscapesMatchTheByteByByteEscape)
         if (!document)
             continue;
         const X12Segment segment = (*document)->segment(0);
-        std::string json;
-        X12Json::write(**document, [&json](std::string_view piece) {
-            json.append(piece);
-            return true;
-        });
+        const std::string json = testing_support::jsonOf(**document);
         SCOPED_TRACE(value);
         ASSERT_NE(json.find("\"raw\":\"" + escaped(segment.raw()) + "\""), std::string::npos);
         for (const std::string_view element : segment.elements())
