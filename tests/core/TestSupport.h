@@ -2,6 +2,7 @@
 
 #include "core/output/X12Json.h"
 #include "core/parse/X12Parser.h"
+#include "common/Files.h"
 #include "common/ScopedEnvironment.h"
 #include "common/TextReference.h"
 
@@ -9,9 +10,8 @@
 
 #include <atomic>
 #include <cstddef>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testing_support {
@@ -41,10 +41,17 @@ inline std::string dataPath(const std::string &name)
 
 inline std::string readData(const std::string &name)
 {
-    std::ifstream in(dataPath(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return files::slurp(dataPath(name));
+}
+
+/// `piece`, `count` times over.
+inline std::string repeated(std::string_view piece, std::size_t count)
+{
+    std::string out;
+    out.reserve(piece.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        out += piece;
+    return out;
 }
 
 /// An interchange header from SENDER to RECEIVER, dated 03/15/2024 12:30, control number
