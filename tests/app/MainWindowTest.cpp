@@ -20,11 +20,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>

@@ -15,9 +15,7 @@
 #include <set>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace app_testing;
