@@ -50,7 +50,6 @@ TEST(DesktopTypeRegistryTest, WritesTheUsersListAndReportsFailures)
     ScopedEnvironment environment;
     environment.set("XDG_CONFIG_HOME", config.path().toUtf8().constData());
     const QString list = config.path() + QStringLiteral("/mimeapps.list");
-    EXPECT_EQ(DesktopTypeRegistry::userMimeAppsList(), list);
     QFile file(list);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[Default Applications]\ntext/plain=gedit.desktop;\n");

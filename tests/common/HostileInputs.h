@@ -6,12 +6,12 @@
 #include "core/TestSupport.h"
 
 #include <cstddef>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace hostile {
+
+using testing_support::repeated;
 
 struct Input
 {
@@ -55,15 +55,6 @@ inline std::string utf16le(const std::string &ascii)
     return out;
 }
 
-inline std::string repeated(const std::string &piece, std::size_t count)
-{
-    std::string out;
-    out.reserve(piece.size() * count);
-    for (std::size_t i = 0; i < count; ++i)
-        out += piece;
-    return out;
-}
-
 /// A segment without a terminator: elements and nothing else, `size` bytes in all.
 inline std::string unterminated(std::size_t size)
 {
@@ -72,12 +63,6 @@ inline std::string unterminated(std::size_t size)
     while (out.size() + 11 <= size)
         out += "*ABCDEFGHIJ";
     return out;
-}
-
-inline std::string executable()
-{
-    std::ifstream in("/bin/true", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline const char *notX12 = "No X12 segments were found. This does not look like an X12/EDI file.";
@@ -126,7 +111,7 @@ inline std::vector<Input> catalogue(std::size_t bigSize, std::size_t interchange
         {"empty.x12", "", "The file is empty.", {}},
         {"blank.x12", " \r\n\t\n  \n", "The file is empty.", {}},
         {"image.png", png, {}, "byte 0x89 at offset 0"},
-        {"program.elf", executable(), {}, "is not valid UTF-8 text"},
+        {"program.elf", files::slurp("/bin/true"), {}, "is not valid UTF-8 text"},
         {"nul.x12", withNul, {}, {}},
         {"nul-only.x12", std::string(4096, '\0'), {}, {}},
         {"utf16.x12", utf16le(isaHeader + claimBody), {}, {}},

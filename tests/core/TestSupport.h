@@ -2,6 +2,7 @@
 
 #include "core/output/X12Json.h"
 #include "core/parse/X12Parser.h"
+#include "common/Files.h"
 #include "common/ScopedEnvironment.h"
 #include "common/TextReference.h"
 
@@ -9,9 +10,8 @@
 
 #include <atomic>
 #include <cstddef>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testing_support {
@@ -41,10 +41,17 @@ inline std::string dataPath(const std::string &name)
 
 inline std::string readData(const std::string &name)
 {
-    std::ifstream in(dataPath(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return files::slurp(dataPath(name));
+}
+
+/// `piece`, `count` times over.
+inline std::string repeated(std::string_view piece, std::size_t count)
+{
+    std::string out;
+    out.reserve(piece.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        out += piece;
+    return out;
 }
 
 /// An interchange header from SENDER to RECEIVER, dated 03/15/2024 12:30, control number
@@ -58,6 +65,27 @@ inline std::string isaHeader(const std::string &element = "*", const std::string
            "ZZ" + e + "SENDER         " + e + "ZZ" + e + "RECEIVER       " + e + "240315" + e +
            "1230" + e + repetition + e + "00501" + e + "000000001" + e + "0" + e + "P" + e +
            component + terminator;
+}
+
+/// A professional claim with sound envelopes, one segment a line: ten segments, no findings.
+inline const std::string smallClaim = isaHeader() +
+                                      "\nGS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
+                                      "ST*837*0001~\n"
+                                      "BHT*0019*00*1*20240315*1230*CH~\n"
+                                      "HL*1**20*1~\n"
+                                      "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
+                                      "N3*12 MAIN ST~\n"
+                                      "SE*6*0001~\n"
+                                      "GE*1*1~\n"
+                                      "IEA*1*000000001~\n";
+
+/// A sink that appends every piece to `text`, and never refuses.
+inline auto appendingTo(std::string &text)
+{
+    return [&text](std::string_view piece) {
+        text.append(piece);
+        return true;
+    };
 }
 
 /// Parses text that must give a document.
@@ -108,10 +136,7 @@ inline std::string tags(const X12Document &document)
 inline std::string jsonOf(const X12Document &document)
 {
     std::string text;
-    EXPECT_TRUE(X12Json::write(document, [&text](std::string_view piece) {
-        text.append(piece);
-        return true;
-    }));
+    EXPECT_TRUE(X12Json::write(document, appendingTo(text)));
     return text;
 }
 

@@ -15,14 +15,7 @@ namespace {
 std::string csv(const X12Document &document, X12Csv::Options options = {})
 {
     std::string text;
-    const bool ok = X12Csv::write(
-        document,
-        [&text](std::string_view piece) {
-            text.append(piece);
-            return true;
-        },
-        options);
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(X12Csv::write(document, appendingTo(text), options));
     return text;
 }
 

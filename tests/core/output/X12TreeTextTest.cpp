@@ -12,19 +12,6 @@ namespace {
 
 using X12TreeTextTest = testing_support::UsLocaleTest;
 
-const std::string smallClaim =
-    "ISA*00*          *00*          *ZZ*SENDER         *ZZ*RECEIVER       "
-    "*240315*1230*^*00501*000000001*0*P*:~\n"
-    "GS*HC*SENDER*RECEIVER*20240315*1230*1*X*005010X222A1~\n"
-    "ST*837*0001~\n"
-    "BHT*0019*00*1*20240315*1230*CH~\n"
-    "HL*1**20*1~\n"
-    "NM1*85*2*ACME CLINIC*****XX*1234567890~\n"
-    "N3*12 MAIN ST~\n"
-    "SE*6*0001~\n"
-    "GE*1*1~\n"
-    "IEA*1*000000001~\n";
-
 const std::string smallClaimTree =
     "Interchange  \u2014 SENDER \u2192 RECEIVER \u00B7 03/15/2024 \u00B7 Production \u00B7 "
     "control 000000001\n"
@@ -46,10 +33,7 @@ std::string treeOf(const std::string &text)
     if (!document)
         return {};
     std::string written;
-    EXPECT_TRUE(X12TreeText::write(*document, [&written](std::string_view piece) {
-        written.append(piece);
-        return true;
-    }));
+    EXPECT_TRUE(X12TreeText::write(*document, appendingTo(written)));
     std::string whole;
     X12TreeText::append(*document, whole);
     EXPECT_TRUE(whole == written);

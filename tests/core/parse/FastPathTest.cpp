@@ -6,7 +6,6 @@
 #include "core/support/Parallel_p.h"
 #include "core/text/Unicode_p.h"
 #include "core/text/VisibleText.h"
-#include "core/output/X12Json.h"
 #include "core/parse/X12Parser.h"
 #include "core/parse/X12Parser_p.h"
 
@@ -36,14 +35,6 @@ std::string randomText(std::mt19937 &random, const std::vector<std::string> &pie
     for (std::size_t i = 0; i < length; ++i)
         text += pieces[random() % pieces.size()];
     return text;
-}
-
-std::string repeatText(std::string_view text, std::size_t times)
-{
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
 }
 
 std::string replaced(std::string_view text, char from, std::string_view to)
@@ -177,16 +168,18 @@ TEST(FastPathTest, HalvesMatchTheOnePassSplit)
     }
     // Past the cut: a segment of 70,000 bytes, one of 300 elements, then 37 short ones, so that
     // the second half's element tables and checkpoints are moved and recounted.
-    std::string big = isa + repeatText("REF*EA*1~", 10'000) + "NTE*" + std::string(70'000, 'A') +
-                      "~REF" + repeatText("*x", 300) + "~" + repeatText("N1*PR*B~", 37);
+    std::string big = isa + testing_support::repeated("REF*EA*1~", 10'000) + "NTE*" +
+                      std::string(70'000, 'A') + "~REF" + testing_support::repeated("*x", 300) +
+                      "~" + testing_support::repeated("N1*PR*B~", 37);
     {
         const auto [halved, whole] = halvedAndWhole(big);
         EXPECT_EQ(halved, whole);
     }
     // A second half cut by another header's line feeds into far more segments and elements than
     // its terminators and separators promised.
-    const std::string switched = isa + repeatText("REF*A~", 300) + otherIsa +
-                                 repeatText("N1|PR|B|C|D\n", 300) + "IEA|1|000000001\n";
+    const std::string switched = isa + testing_support::repeated("REF*A~", 300) + otherIsa +
+                                 testing_support::repeated("N1|PR|B|C|D\n", 300) +
+                                 "IEA|1|000000001\n";
     const auto [halved, whole] = halvedAndWhole(switched);
     EXPECT_EQ(halved, whole);
     const auto document = X12Parser::parse(switched, "t.x12");
@@ -313,11 +306,7 @@ TEST(FastPathTest, JsonEscapesMatchTheByteByByteEscape)
         if (!document)
             continue;
         const X12Segment segment = (*document)->segment(0);
-        std::string json;
-        X12Json::write(**document, [&json](std::string_view piece) {
-            json.append(piece);
-            return true;
-        });
+        const std::string json = testing_support::jsonOf(**document);
         SCOPED_TRACE(value);
         ASSERT_NE(json.find("\"raw\":\"" + escaped(segment.raw()) + "\""), std::string::npos);
         for (const std::string_view element : segment.elements())

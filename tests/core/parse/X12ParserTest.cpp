@@ -13,14 +13,6 @@ using testing::ElementsAre;
 
 namespace {
 
-std::string repeat(std::string_view text, std::size_t times)
-{
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
-}
-
 TEST(X12ParserTest, DetectsDelimiters)
 {
     struct Case
@@ -66,20 +58,20 @@ TEST(X12ParserTest, DetectsDelimiters)
          {"*", ":", "^", "~"}},
         {"NewlineWhenNoTerminator", "ST*837*0001\nSE*2*0001\n", {"*", ":", "^", "\n"}},
         {"NothingKnown", "hello world", {"*", ":", "^", "\n"}},
-        {"OnlyTheFirst4000CharactersCount", repeat("a", 4000) + "|~", {"*", ":", "^", "\n"}},
-        {"CharactersNotBytesCount", repeat("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}},
+        {"OnlyTheFirst4000CharactersCount", repeated("a", 4000) + "|~", {"*", ":", "^", "\n"}},
+        {"CharactersNotBytesCount", repeated("\u00E9", 3999) + "|~", {"|", ":", "^", "\n"}},
         // Past the first 4000 characters the header is found by its bytes, and must still be
         // three whole characters.
         {"HeaderFarIntoTheText",
-         repeat("x", 5000) + isaHeader("|", "!", ">", "\x1D"),
+         repeated("x", 5000) + isaHeader("|", "!", ">", "\x1D"),
          {"|", ">", "!", "\x1D"}},
         {"HeaderAcrossTheSampleEnd",
-         repeat("\u00E9", 3998) + isaHeader("|", "!", ">", "~"),
+         repeated("\u00E9", 3998) + isaHeader("|", "!", ">", "~"),
          {"|", ">", "!", "~"}},
         {"MarkedOrPrependedTriplesAreNoHeader",
-         repeat("x", 5000) + "ISA\u0301 \u0600ISA " + isaHeader("|", "!", ">", "~"),
+         repeated("x", 5000) + "ISA\u0301 \u0600ISA " + isaHeader("|", "!", ">", "~"),
          {"|", ">", "!", "~"}},
-        {"ShortHeaderFarIn", repeat("x", 5000) + "ISA|00|~", {"*", ":", "^", "\n"}},
+        {"ShortHeaderFarIn", repeated("x", 5000) + "ISA|00|~", {"*", ":", "^", "\n"}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(X12Parser::detectDelimiters(c.text), c.expected) << c.name;
@@ -206,8 +198,8 @@ TEST(X12ParserTest, WhereSegmentsAreCut)
 TEST(X12ParserTest, FallbackToLineFeeds)
 {
     auto padded = [](std::string_view blank, std::string_view letter, std::size_t letters) {
-        const std::string pad = repeat(std::string(blank), 5000);
-        return repeat(pad + repeat(std::string(letter), letters) + pad + "~", 3);
+        const std::string pad = repeated(std::string(blank), 5000);
+        return repeated(pad + repeated(std::string(letter), letters) + pad + "~", 3);
     };
     struct Case
     {
@@ -217,8 +209,8 @@ TEST(X12ParserTest, FallbackToLineFeeds)
         std::size_t segments;
     };
     const Case cases[] = {
-        {"OverlongSegment", "HDR*1~" + repeat("NM1*X*Y\n", 1000) + "~", "\n", 1001},
-        {"NoFallbackGivesMore", "A*1~" + repeat("x", 4000) + "~", "~", 2},
+        {"OverlongSegment", "HDR*1~" + repeated("NM1*X*Y\n", 1000) + "~", "\n", 1001},
+        {"NoFallbackGivesMore", "A*1~" + repeated("x", 4000) + "~", "~", 2},
         {"PaddedFits", padded(" ", "x", 3999), "~", 3},
         {"PaddedTooLong", padded(" ", "x", 4000), "\n", 1},
         {"WidePaddedFits", padded("\u00A0", "\u00E9", 3999), "~", 3},
@@ -280,31 +272,31 @@ TEST(X12ParserTest, TransactionSetCodesAreDistinctAndOrdered)
 TEST(X12ParserTest, HostileShapesParseInLinearTime)
 {
     // Each would take hours if a pass rescanned the rest of the text per segment or character.
-    auto accents = parseOk(repeat("\u00E9~", 500000));
+    auto accents = parseOk(repeated("\u00E9~", 500000));
     ASSERT_TRUE(accents);
     EXPECT_EQ(accents->segments().size(), 500000u);
     EXPECT_EQ(accents->segments().back().offset(), 999998);
 
-    auto noTerminator = parseOk(repeat("ABCDEFGH*", 1000000));
+    auto noTerminator = parseOk(repeated("ABCDEFGH*", 1000000));
     ASSERT_TRUE(noTerminator);
     EXPECT_EQ(noTerminator->segments().size(), 1u);
     EXPECT_EQ(noTerminator->segment(0).elementCount(), 1000000u);
 
-    auto longSegments = parseOk(repeat(repeat("x", 3999) + "~", 500));
+    auto longSegments = parseOk(repeated(repeated("x", 3999) + "~", 500));
     ASSERT_TRUE(longSegments);
     EXPECT_EQ(longSegments->segments().size(), 500u);
 
     // The first 4000 characters hold no terminator, and no fallback split looks right.
-    auto tooLong = parseOk(repeat(repeat("x", 4000) + "~", 500));
+    auto tooLong = parseOk(repeated(repeated("x", 4000) + "~", 500));
     ASSERT_TRUE(tooLong);
     EXPECT_EQ(tooLong->segments().size(), 1u);
 
     // Every header declares other delimiters than the one before it.
-    auto mailbag = parseOk(repeat(isaHeader() + isaHeader("|", "!", ">", "}"), 20000));
+    auto mailbag = parseOk(repeated(isaHeader() + isaHeader("|", "!", ">", "}"), 20000));
     ASSERT_TRUE(mailbag);
     EXPECT_EQ(mailbag->segments().size(), 40000u);
 
-    auto combining = parseOk(repeat("e\u0301", 1000000));
+    auto combining = parseOk(repeated("e\u0301", 1000000));
     ASSERT_TRUE(combining);
     EXPECT_EQ(combining->segment(0).raw().size(), 3000000u);
 }
@@ -352,7 +344,7 @@ TEST(X12ParserTest, LaterHeadersThatCutNothingDifferently)
         // The first header's terminator leaves a segment too long to be X12, so the file's
         // headers are not followed, and no fallback looks right either.
         {"FirstCutDoesNotLookRight",
-         isaHeader() + "GS*X~" + isaHeader("|", "!", ">", "}") + "GS|" + repeat("A", 5000) + "}"},
+         isaHeader() + "GS*X~" + isaHeader("|", "!", ">", "}") + "GS|" + repeated("A", 5000) + "}"},
     };
     for (const auto &[name, text] : cases) {
         SCOPED_TRACE(name);
@@ -380,7 +372,7 @@ TEST(X12ParserTest, RealWorldLayouts)
     const std::string wrapped = readData("210-ts210_80char.edi");
     std::string joined = wrapped;
     std::erase(joined, '\n');
-    const std::string note = "NTE*ADD*" + repeat("X", 97); // as long as the header
+    const std::string note = "NTE*ADD*" + repeated("X", 97); // as long as the header
     struct Case
     {
         const char *name;
