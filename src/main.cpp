@@ -1,7 +1,9 @@
-#include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
+#include "app/DesktopTypeRegistry.h"
 #include "app/KelvaneApp.h"
 #include "app/MainWindow.h"
+#include "app/MessageBoxAlerts.h"
+#include "app/SettingsPreferences.h"
 #include "cli/CommandLine.h"
 
 #include <QApplication>

@@ -1,5 +1,9 @@
 #include "app/DefaultHandler.h"
 
+#include "app/AlertPresenter.h"
+#include "app/PreferenceStore.h"
+#include "app/TypeRegistry.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 

@@ -1,51 +1,14 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 #include <vector>
 
-/// Where default applications are kept: which file types the desktop knows, which application
-/// opens each, and the asynchronous request to change that.
-class TypeRegistry
-{
-public:
-    virtual ~TypeRegistry() = default;
-    virtual bool knows(const QString &typeIdentifier) const = 0;
-    /// The application that opens the type now, or nothing.
-    virtual std::optional<QString> defaultApplication(const QString &typeIdentifier) const = 0;
-    /// This application, as the registry names it.
-    virtual QString thisApplication() const = 0;
-    /// Asks to make this application the default for the type. Returns at once; `done` is called
-    /// once later, on any thread, with an error description or nothing.
-    virtual void setDefault(const QString &typeIdentifier,
-                            std::function<void(std::optional<QString> error)> done) = 0;
-};
-
-/// Modal alerts. show() returns the index of the button chosen (0 for the first).
-class AlertPresenter
-{
-public:
-    enum class Style { informational, warning };
-    virtual ~AlertPresenter() = default;
-    virtual int show(Style style, const QString &message, const QString &informative,
-                     const QStringList &buttons) = 0;
-};
-
-/// The per-user flag that remembers the first-launch question.
-class PreferenceStore
-{
-public:
-    virtual ~PreferenceStore() = default;
-    virtual bool flag(const QString &key) const = 0;
-    virtual void setFlag(const QString &key, bool value) = 0;
-    /// Opaque data kept between launches (the window's layout); empty when there is none.
-    virtual QByteArray data(const QString &) const { return {}; }
-    virtual void setData(const QString &, const QByteArray &) {}
-};
+class AlertPresenter;
+class PreferenceStore;
+class TypeRegistry;
 
 /// Makes Kelvane the desktop's default application for its X12 file types.
 namespace DefaultHandler {

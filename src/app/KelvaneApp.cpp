@@ -3,6 +3,7 @@
 #include "app/DefaultHandler.h"
 #include "app/MainWindow.h"
 #include "app/Platform.h"
+#include "app/PreferenceStore.h"
 #include "app/WindowSession.h"
 
 #include <QCoreApplication>

@@ -4,8 +4,11 @@
 // of its own, and a small claim.
 
 #include "app/WindowSession.h"
+#include "app/AlertPresenter.h"
 #include "app/DefaultHandler.h"
 #include "app/Platform.h"
+#include "app/PreferenceStore.h"
+#include "app/TypeRegistry.h"
 #include "common/Files.h"
 #include "common/ScopedEnvironment.h"
 #include "core/TestSupport.h"

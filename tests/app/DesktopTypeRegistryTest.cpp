@@ -1,5 +1,5 @@
 #include "app/DefaultHandler.h"
-#include "app/DesktopIntegration.h"
+#include "app/DesktopTypeRegistry.h"
 #include "common/ScopedEnvironment.h"
 
 #include <QDir>

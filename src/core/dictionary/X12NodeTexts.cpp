@@ -96,6 +96,81 @@ void addAmountPart(Joiner &joiner, std::string_view label, std::string_view valu
         joiner.add(part);
 }
 
+/// A segment's tag and elements, each cut as a composed text quotes it.
+class Pieces
+{
+public:
+    explicit Pieces(const X12Segment &segment) noexcept : m_elements(segment) {}
+
+    std::string_view tag() const noexcept
+    {
+        return kelvane::detail::limitedPiece(m_elements.tag());
+    }
+    std::string_view operator()(std::ptrdiff_t position) const noexcept
+    {
+        return kelvane::detail::limitedPiece(m_elements.at(position));
+    }
+
+private:
+    kelvane::detail::ElementReader m_elements;
+};
+
+/// CAS: group, reason and amount.
+void appendAdjustment(std::string &out, const Pieces &e)
+{
+    lookupOrRaw(out, X12Dictionary::adjustmentGroup(), e(1));
+    out += " \u00B7 reason ";
+    out.append(e(2));
+    out += " \u00B7 ";
+    amountOrRaw(out, e(3));
+}
+
+/// N4: "city, state zip", the separators written even when a part is empty.
+void appendCityLine(std::string &out, const Pieces &e)
+{
+    out.append(e(1));
+    out += ", ";
+    out.append(e(2));
+    out += ' ';
+    out.append(e(3));
+}
+
+/// DMG: birth date and gender.
+void appendDemographics(std::string &out, const Pieces &e)
+{
+    out += "DOB ";
+    dateOrRaw(out, e(2));
+    out += " \u00B7 ";
+    lookupOrRaw(out, X12Dictionary::genderCode(), e(3));
+}
+
+/// PER: the contact's name and each communication number that is there.
+void appendContact(std::string &out, const Pieces &e)
+{
+    // The PER03 list names all three qualifiers, so WP reads "Work Phone" in every pair.
+    const X12Dictionary::CodeList &qualifiers = *X12Dictionary::codeLists().at("PER03");
+    Joiner parts(out, " \u00B7 ");
+    parts.add(e(2));
+    for (std::ptrdiff_t k : {3, 5, 7}) {
+        if (e(k + 1).empty())
+            continue;
+        std::string &part = parts.next();
+        lookupOrRaw(part, qualifiers, e(k));
+        part += ' ';
+        part.append(e(k + 1));
+    }
+}
+
+/// BPR: amount, payment method and date.
+void appendPayment(std::string &out, const Pieces &e)
+{
+    amountOrRaw(out, e(2));
+    out += " by ";
+    lookupOrRaw(out, X12Dictionary::paymentMethod(), e(4));
+    out += " on ";
+    dateOrRaw(out, e(16));
+}
+
 } // namespace
 
 namespace kelvane::detail {
@@ -124,10 +199,8 @@ void appendPersonName(std::string &out, const X12Segment &segment)
 
 void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
 {
-    const kelvane::detail::ElementReader elements(segment);
-    const std::string_view tag = kelvane::detail::limitedPiece(elements.tag());
-    const auto e = [&](std::ptrdiff_t k) { return kelvane::detail::limitedPiece(elements.at(k)); };
-    switch (tagKey(tag)) {
+    const Pieces e(segment);
+    switch (tagKey(e.tag())) {
     case tagKey("DTP"):
         lookupOrRaw(out, X12Dictionary::dtpQualifier(), e(1));
         out += ": ";
@@ -144,11 +217,7 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
         amountOrRaw(out, e(2));
         break;
     case tagKey("CAS"):
-        lookupOrRaw(out, X12Dictionary::adjustmentGroup(), e(1));
-        out += " \u00B7 reason ";
-        out.append(e(2));
-        out += " \u00B7 ";
-        amountOrRaw(out, e(3));
+        appendAdjustment(out, e);
         break;
     case tagKey("N3"): {
         Joiner address(out, ", ");
@@ -157,33 +226,14 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
         break;
     }
     case tagKey("N4"):
-        out.append(e(1));
-        out += ", ";
-        out.append(e(2));
-        out += ' ';
-        out.append(e(3));
+        appendCityLine(out, e);
         break;
     case tagKey("DMG"):
-        out += "DOB ";
-        dateOrRaw(out, e(2));
-        out += " \u00B7 ";
-        lookupOrRaw(out, X12Dictionary::genderCode(), e(3));
+        appendDemographics(out, e);
         break;
-    case tagKey("PER"): {
-        // The PER03 list names all three qualifiers, so WP reads "Work Phone" in every pair.
-        const X12Dictionary::CodeList &qualifiers = *X12Dictionary::codeLists().at("PER03");
-        Joiner parts(out, " \u00B7 ");
-        parts.add(e(2));
-        for (std::ptrdiff_t k : {3, 5, 7}) {
-            if (e(k + 1).empty())
-                continue;
-            std::string &part = parts.next();
-            lookupOrRaw(part, qualifiers, e(k));
-            part += ' ';
-            part.append(e(k + 1));
-        }
+    case tagKey("PER"):
+        appendContact(out, e);
         break;
-    }
     case tagKey("HI"): {
         Joiner codes(out, ", ");
         for (std::ptrdiff_t k = 1; k <= 6; ++k)
@@ -194,11 +244,7 @@ void appendSegmentSubtitle(std::string &out, const X12Segment &segment)
         out.append(e(2));
         break;
     case tagKey("BPR"):
-        amountOrRaw(out, e(2));
-        out += " by ";
-        lookupOrRaw(out, X12Dictionary::paymentMethod(), e(4));
-        out += " on ";
-        dateOrRaw(out, e(16));
+        appendPayment(out, e);
         break;
     case tagKey("TRN"):
         out += "Trace ";

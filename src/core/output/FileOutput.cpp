@@ -233,6 +233,21 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path,
         return file;
     }
 
+    if (auto opened = file.openFolder(path, exists); !opened)
+        return std::unexpected(opened.error());
+    if (exists) {
+        file.m_keepMode = true;
+        file.m_mode = info.st_mode & 07777 & (mode | ~mode_t(0777));
+    }
+    if (auto opened = file.openTemporary(mode); !opened)
+        return std::unexpected(opened.error());
+    if (file.m_keepMode)
+        ::fchmod(file.m_fd, mode_t(file.m_mode));
+    return file;
+}
+
+std::expected<void, Failure> Replacement::openFolder(const std::string &path, bool exists)
+{
     // A link to a file is followed, so the file is replaced and the link stays a link.
     std::string target = path;
     struct stat linkInfo
@@ -248,12 +263,12 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path,
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : target.substr(0, slash);
-    file.m_name = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (file.m_name == "." || file.m_name == "..")
+    m_name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (m_name == "." || m_name == "..")
         return std::unexpected(Failure{path, EISDIR});
 
-    file.m_dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (file.m_dirFd < 0) {
+    m_dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_dirFd < 0) {
         const int openError = errno;
         return std::unexpected(
             Failure{path, openError, openError == ENOENT ? folder : std::string()});
@@ -262,39 +277,37 @@ std::expected<Replacement, Failure> Replacement::create(const std::string &path,
     const std::string realFolder = realPath(folder, error);
     if (realFolder.empty())
         return std::unexpected(Failure{path, error});
-    file.m_path = (realFolder == "/" ? "" : realFolder) + "/" + file.m_name;
-    if (exists) {
-        file.m_keepMode = true;
-        file.m_mode = info.st_mode & 07777 & (mode | ~mode_t(0777));
-    }
+    m_path = (realFolder == "/" ? "" : realFolder) + "/" + m_name;
+    return {};
+}
 
+std::expected<void, Failure> Replacement::openTemporary(unsigned mode)
+{
     if (canLinkAnonymousFiles()) {
-        file.m_fd = ::openat(file.m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-        file.m_anonymous = file.m_fd >= 0;
+        m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_t(mode));
+        m_anonymous = m_fd >= 0;
     }
-    if (file.m_fd < 0) {
-        // No O_TMPFILE here (NFS, CIFS, vfat, FUSE): a hidden file, removed again on a signal.
-        for (int attempt = 0; attempt < 100 && file.m_fd < 0; ++attempt) {
-            const SignalsHeld held;
-            file.m_tempName = hiddenName(file.m_name);
-            file.m_pendingSlot = registerPending(file.m_dirFd, file.m_tempName);
-            file.m_fd = ::openat(file.m_dirFd, file.m_tempName.c_str(),
-                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-            if (file.m_fd >= 0)
-                break;
-            const int openError = errno;
-            unregisterPending(file.m_pendingSlot);
-            file.m_pendingSlot = -1;
-            file.m_tempName.clear();
-            if (openError != EEXIST)
-                return std::unexpected(Failure{file.m_path, openError});
-        }
-        if (file.m_fd < 0)
-            return std::unexpected(Failure{file.m_path, EEXIST});
+    if (m_fd >= 0)
+        return {};
+    // No O_TMPFILE here (NFS, CIFS, vfat, FUSE): a hidden file, removed again on a signal.
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        const SignalsHeld held;
+        m_tempName = hiddenName(m_name);
+        m_pendingSlot = registerPending(m_dirFd, m_tempName);
+        m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC,
+                        mode_t(mode));
+        if (m_fd >= 0)
+            break;
+        const int openError = errno;
+        unregisterPending(m_pendingSlot);
+        m_pendingSlot = -1;
+        m_tempName.clear();
+        if (openError != EEXIST)
+            return std::unexpected(Failure{m_path, openError});
     }
-    if (file.m_keepMode)
-        ::fchmod(file.m_fd, mode_t(file.m_mode));
-    return file;
+    if (m_fd < 0)
+        return std::unexpected(Failure{m_path, EEXIST});
+    return {};
 }
 
 Replacement::Replacement(Replacement &&other) noexcept

@@ -72,6 +72,10 @@ public:
 
 private:
     Replacement() = default;
+    /// Opens the folder the file goes in, following a link to a file, and sets its name and path.
+    std::expected<void, Failure> openFolder(const std::string &path, bool exists);
+    /// Opens the file the text is written to until commit(): unnamed, or else hidden.
+    std::expected<void, Failure> openTemporary(unsigned mode);
 
     int m_fd = -1;
     int m_dirFd = -1;

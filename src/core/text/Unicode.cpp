@@ -119,14 +119,12 @@ bool isControl(UGraphemeClusterBreak k) noexcept
     return k == U_GCB_CONTROL || k == U_GCB_CR || k == U_GCB_LF;
 }
 
-} // namespace
-
-std::size_t clusterEnd(std::string_view text, std::size_t at)
+/// End of the character at byte `at` when a common case settles it: a letter of two bytes followed
+/// by ASCII or by another such letter, or an ASCII character other than a control followed by
+/// ASCII, or a carriage return (with its line feed). 0 when the full rules must decide.
+[[gnu::always_inline]] inline std::size_t commonEnd(const std::uint8_t *s, std::size_t n,
+                                                    std::size_t at) noexcept
 {
-    const auto *s = reinterpret_cast<const std::uint8_t *>(text.data());
-    const std::size_t n = text.size();
-
-    // The common case first: a letter of two bytes, then ASCII or another such letter.
     if (const UChar32 c = twoByteAt(s, n, at); c >= 0 && breakClass(c) == U_GCB_OTHER) {
         const std::size_t q = at + 2;
         if (q == n || s[q] < 0x80)
@@ -137,7 +135,6 @@ std::size_t clusterEnd(std::string_view text, std::size_t at)
                 return q;
         }
     }
-
     // ASCII: a control alone (a carriage return with its line feed), any other character with
     // what follows only when that is not ASCII.
     if (s[at] < 0x80) {
@@ -146,69 +143,110 @@ std::size_t clusterEnd(std::string_view text, std::size_t at)
         if (s[at] < 0x20 || s[at] == 0x7F || at + 1 == n || s[at + 1] < 0x80)
             return at + 1;
     }
-    const CodePoint first = decodeAt(s, n, at);
-    UGraphemeClusterBreak previous = breakClass(first.value);
-    std::size_t q = at + first.length;
-    if (previous == U_GCB_CR)
-        return q < n && s[q] == '\n' ? q + 1 : q;
-    if (isControl(previous))
-        return q;
+    return 0;
+}
 
-    // What the emoji and flag rules need to remember of the cluster so far.
-    UChar32 base = first.value; // the last code point that was neither Extend nor ZWJ
-    bool onlyExtendSinceBase = true;
-    bool zwjAfterBase = false; // the last code point is a ZWJ right after base and Extends
-    std::size_t regionalIndicators = previous == U_GCB_REGIONAL_INDICATOR ? 1 : 0;
+/// The cluster read so far: its last code point's class and what the emoji and flag rules need to
+/// remember.
+class ClusterSoFar
+{
+public:
+    explicit ClusterSoFar(UChar32 first) noexcept
+        : m_previous(breakClass(first)), m_base(first),
+          m_regionalIndicators(m_previous == U_GCB_REGIONAL_INDICATOR ? 1 : 0)
+    {
+    }
+
+    UGraphemeClusterBreak previous() const noexcept { return m_previous; }
+
+    /// Whether the code point c, of break class k, belongs to the cluster.
+    [[gnu::always_inline]] bool joins(UGraphemeClusterBreak k, UChar32 c) const noexcept
+    {
+        if (isControl(k))
+            return false;
+        if (k == U_GCB_EXTEND || k == U_GCB_ZWJ || k == U_GCB_SPACING_MARK ||
+            m_previous == U_GCB_PREPEND)
+            return true;
+        switch (m_previous) {
+        case U_GCB_L:
+            return k == U_GCB_L || k == U_GCB_V || k == U_GCB_LV || k == U_GCB_LVT;
+        case U_GCB_LV:
+        case U_GCB_V:
+            return k == U_GCB_V || k == U_GCB_T;
+        case U_GCB_LVT:
+        case U_GCB_T:
+            return k == U_GCB_T;
+        case U_GCB_ZWJ:
+            return m_zwjAfterBase && isPictographic(c) && isPictographic(m_base);
+        case U_GCB_REGIONAL_INDICATOR:
+            return k == U_GCB_REGIONAL_INDICATOR && m_regionalIndicators % 2 == 1;
+        default:
+            return false;
+        }
+    }
+
+    /// Takes in the code point c, of break class k, which joins().
+    [[gnu::always_inline]] void add(UGraphemeClusterBreak k, UChar32 c) noexcept
+    {
+        if (k == U_GCB_EXTEND) {
+            m_zwjAfterBase = false;
+        } else if (k == U_GCB_ZWJ) {
+            m_zwjAfterBase = m_onlyExtendSinceBase;
+            m_onlyExtendSinceBase = false;
+        } else {
+            m_base = c;
+            m_onlyExtendSinceBase = true;
+            m_zwjAfterBase = false;
+        }
+        m_regionalIndicators = k == U_GCB_REGIONAL_INDICATOR ? m_regionalIndicators + 1 : 0;
+        m_previous = k;
+    }
+
+private:
+    UGraphemeClusterBreak m_previous;
+    UChar32 m_base; // the last code point that was neither Extend nor ZWJ
+    std::size_t m_regionalIndicators;
+    bool m_onlyExtendSinceBase = true;
+    bool m_zwjAfterBase = false; // the last code point is a ZWJ right after base and Extends
+};
+
+} // namespace
+
+std::size_t clusterEnd(std::string_view text, std::size_t at)
+{
+    const auto *s = reinterpret_cast<const std::uint8_t *>(text.data());
+    const std::size_t n = text.size();
+    if (const std::size_t end = commonEnd(s, n, at); end > 0)
+        return end;
+
+    const CodePoint first = decodeAt(s, n, at);
+    ClusterSoFar cluster(first.value);
+    std::size_t q = at + first.length;
+    if (cluster.previous() == U_GCB_CR)
+        return q < n && s[q] == '\n' ? q + 1 : q;
+    if (isControl(cluster.previous()))
+        return q;
 
     while (q < n) {
         // An ASCII character is neither a mark nor a joiner, so only a Prepend joins it.
-        if (s[q] < 0x80 && previous != U_GCB_PREPEND)
+        if (s[q] < 0x80 && cluster.previous() != U_GCB_PREPEND)
             return q;
         const CodePoint next = decodeAt(s, n, q);
         const UGraphemeClusterBreak k = breakClass(next.value);
-        bool join;
-        if (isControl(k)) {
-            join = false;
-        } else if (k == U_GCB_EXTEND || k == U_GCB_ZWJ || k == U_GCB_SPACING_MARK ||
-                   previous == U_GCB_PREPEND) {
-            join = true;
-        } else if (previous == U_GCB_L) {
-            join = k == U_GCB_L || k == U_GCB_V || k == U_GCB_LV || k == U_GCB_LVT;
-        } else if (previous == U_GCB_LV || previous == U_GCB_V) {
-            join = k == U_GCB_V || k == U_GCB_T;
-        } else if (previous == U_GCB_LVT || previous == U_GCB_T) {
-            join = k == U_GCB_T;
-        } else if (previous == U_GCB_ZWJ) {
-            join = zwjAfterBase && isPictographic(next.value) && isPictographic(base);
-        } else if (previous == U_GCB_REGIONAL_INDICATOR && k == U_GCB_REGIONAL_INDICATOR) {
-            join = regionalIndicators % 2 == 1;
-        } else {
-            join = false;
+        if (cluster.joins(k, next.value)) {
+            cluster.add(k, next.value);
+            q += next.length;
+            continue;
         }
         // ICU also keeps Indic conjuncts (a consonant, a virama, a consonant) together, by
         // properties this code does not read: let ICU decide around Indic letters.
-        if (!join && (previous == U_GCB_EXTEND || previous == U_GCB_ZWJ) && next.value >= 0x0900 &&
-            next.value <= 0x0DFF) {
+        if ((cluster.previous() == U_GCB_EXTEND || cluster.previous() == U_GCB_ZWJ) &&
+            next.value >= 0x0900 && next.value <= 0x0DFF) {
             const std::size_t end = IcuCharacters::forThisThread().firstEnd(text.substr(at));
             if (end > 0)
                 return at + end;
         }
-        if (!join)
-            return q;
-
-        if (k == U_GCB_EXTEND) {
-            zwjAfterBase = false;
-        } else if (k == U_GCB_ZWJ) {
-            zwjAfterBase = onlyExtendSinceBase;
-            onlyExtendSinceBase = false;
-        } else {
-            base = next.value;
-            onlyExtendSinceBase = true;
-            zwjAfterBase = false;
-        }
-        regionalIndicators = k == U_GCB_REGIONAL_INDICATOR ? regionalIndicators + 1 : 0;
-        previous = k;
-        q += next.length;
+        return q;
     }
     return q;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
-#include "app/DefaultHandler.h"
+#include "app/TypeRegistry.h"
 
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 /// The freedesktop registry: MIME types from shared-mime-info, defaults in mimeapps.list.
 class DesktopTypeRegistry : public TypeRegistry
@@ -22,22 +25,4 @@ public:
                                const QString &desktopId);
     /// The first default application for `mimeType` in a mimeapps.list text, or nothing.
     static std::optional<QString> defaultIn(const QString &contents, const QString &mimeType);
-};
-
-/// Alerts as QMessageBox dialogs over the active window.
-class MessageBoxAlerts : public AlertPresenter
-{
-public:
-    int show(Style style, const QString &message, const QString &informative,
-             const QStringList &buttons) override;
-};
-
-/// Flags in QSettings (organisation and application "Kelvane").
-class SettingsPreferences : public PreferenceStore
-{
-public:
-    bool flag(const QString &key) const override;
-    void setFlag(const QString &key, bool value) override;
-    QByteArray data(const QString &key) const override;
-    void setData(const QString &key, const QByteArray &value) override;
 };

@@ -1,14 +1,12 @@
-#include "app/DesktopIntegration.h"
+#include "app/DesktopTypeRegistry.h"
 
-#include <QApplication>
+#include "app/DefaultHandler.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
-#include <QMessageBox>
+#include <QFileInfo>
 #include <QMimeDatabase>
-#include <QPushButton>
 #include <QSaveFile>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QThreadPool>
 
@@ -150,42 +148,4 @@ void DesktopTypeRegistry::setDefault(const QString &typeIdentifier,
         }
         done(error);
     });
-}
-
-int MessageBoxAlerts::show(Style style, const QString &message, const QString &informative,
-                           const QStringList &buttons)
-{
-    QMessageBox box(style == Style::warning ? QMessageBox::Warning : QMessageBox::Information,
-                    QStringLiteral("Kelvane"), message, QMessageBox::NoButton,
-                    QApplication::activeWindow());
-    box.setInformativeText(informative);
-    QList<QAbstractButton *> added;
-    for (const QString &title : buttons)
-        added << box.addButton(title,
-                               added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
-    if (added.isEmpty())
-        box.addButton(QMessageBox::Ok);
-    box.exec();
-    // -1 when the box was closed without a button: never taken for the first choice.
-    return int(added.indexOf(box.clickedButton()));
-}
-
-bool SettingsPreferences::flag(const QString &key) const
-{
-    return QSettings().value(key, false).toBool();
-}
-
-void SettingsPreferences::setFlag(const QString &key, bool value)
-{
-    QSettings().setValue(key, value);
-}
-
-QByteArray SettingsPreferences::data(const QString &key) const
-{
-    return QSettings().value(key).toByteArray();
-}
-
-void SettingsPreferences::setData(const QString &key, const QByteArray &value)
-{
-    QSettings().setValue(key, value);
 }
