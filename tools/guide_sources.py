@@ -1,4 +1,4 @@
-"""Readers for the guide definitions that pyx12 lacks, for make-guide-loops.py.
+"""Readers for the guide definitions that pyx12 lacks, for make-guides.py.
 
 Each reader turns another library's definition of a guide into the shape of a
 pyx12 XML map (loops, segments, elements with their usage, repeat, position
@@ -130,15 +130,22 @@ class StupidediTypes:
         with open(os.path.join(self.dir, "element_defs.rb"), encoding="utf-8") as f:
             text = f.read()
         self.types = dict(re.findall(r"^\s*(E\w+)\s*=\s*t::(\w+)\.new", text, re.M))
+        for e, dec in re.findall(r'^\s*(E\w+)\s*=\s*t::Nn\.new\(\s*:\w+\s*,\s*"[^"]*"\s*,\s*\d+\s*,\s*\d+\s*,\s*(\d+)', text, re.M):
+            self.types[e] = "N" + dec  # numeric with implied decimals
+        self.lengths = {e: (int(lo), int(hi)) for e, lo, hi in re.findall(r'^\s*(E\w+)\s*=\s*t::\w+\.new\(\s*:\w+\s*,\s*"[^"]*"\s*,\s*(\d+)\s*,\s*(\d+)', text, re.M)}
         self.composites = {}
         for m in re.finditer(r"^\s*(C\w+)\s*=\s*Schema::CompositeElementDef\.build\((.*?)(?=^\s*[CE]\w+\s*=|\Z)", text, re.M | re.S):
             self.composites[m.group(1)] = re.findall(r"\b(E\w+)\s*\.component_use", m.group(2))
         self.segments = {}
+        self.syntax = {}
 
     def elements(self, tag):
         if tag not in self.segments:
             with open(os.path.join(self.dir, "segment_defs", tag + ".rb"), encoding="utf-8") as f:
-                self.segments[tag] = re.findall(r"e::([CE]\w+)\s*\.simple_use", f.read())
+                text = f.read()
+            self.segments[tag] = re.findall(r"e::([CE]\w+)\s*\.simple_use", text)
+            self.syntax[tag] = [kind + "".join("%02d" % int(n) for n in re.findall(r"\d+", args))
+                                for kind, args in re.findall(r"SyntaxNotes::([PRCEL])\.build\(([^)]*)\)", text)]
         return self.segments[tag]
 
 
@@ -176,6 +183,8 @@ def stupidedi_map(repo, rb_path):
         tag = tag.name.split("::")[1]
         seg = sub(parent, "segment", xid=tag, pos="%04d" % pos, usage=USAGE[usage.name.split("::")[1]], max_use=repeat_of(repeat), name=_name)
         defs = types.elements(tag)
+        for rule in types.syntax[tag]:
+            ET.SubElement(seg, "syntax").text = rule
         for i, el in enumerate(a for a in c.args[5:] if isinstance(a, Call) and a.name == "b::Element"):
             ref = defs[i] if i < len(defs) else None
             if ref and ref.startswith("C"):
@@ -187,7 +196,9 @@ def stupidedi_map(repo, rb_path):
                 element(seg, el, "%s%02d" % (tag, i + 1), i + 1, ref)
 
     def element(parent, c, xid, seq, ref):
-        e = sub(parent, "element", xid=xid, seq="%02d" % seq, usage=USAGE[c.args[0].name.split("::")[1]], data_type=types.types.get(ref))
+        lengths = types.lengths.get(ref, (None, None))
+        e = sub(parent, "element", xid=xid, seq="%02d" % seq, usage=USAGE[c.args[0].name.split("::")[1]], data_type=types.types.get(ref),
+                min_len=lengths[0], max_len=lengths[1])
         for a in c.args[2:]:
             if isinstance(a, Call) and a.name == "b::Values":
                 add_codes(e, a.args)
@@ -256,6 +267,8 @@ def tigershark_map(package_dir):
         if kind == "Segment":
             pos = p.get("position") or last_pos  # a few segments have none: they take the one before theirs
             e = sub(parent, "segment", xid=name, pos=pos, usage=p.get("req_sit"), max_use=p.get("repeat"), name=p.get("desc"))
+            for rule in (p.get("syntax") or "").split():
+                ET.SubElement(e, "syntax").text = rule
             for c in parts(call):
                 convert(e, c, None)
             return pos
@@ -265,8 +278,9 @@ def tigershark_map(package_dir):
                 convert(e, c, None)
             return last_pos
         if kind == "Element":
-            dt = p.get("data_type") or (None,)
-            e = sub(parent, "element", xid=name, seq="%02d" % p.get("position"), usage=p.get("req_sit"), data_type=dt[0])
+            dt = p.get("data_type") or (None, None, None)
+            e = sub(parent, "element", xid=name, seq="%02d" % p.get("position"), usage=p.get("req_sit"), data_type=dt[0],
+                    min_len=dt[1] if len(dt) > 2 else None, max_len=dt[2] if len(dt) > 2 else None)
             add_codes(e, p.get("codes"))
             return last_pos
         raise SystemExit("%s: unknown call %s" % (package_dir, kind))
