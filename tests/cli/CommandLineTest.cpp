@@ -348,7 +348,7 @@ TEST_F(CommandLineTest, ModesWithoutAFileAreUsageErrors)
         {{"--export-pdf"}, 2, "", pdf},
         {{"--export-pdf", "-v", "--quiet"}, 2, "", pdf},
         {{"--dump-json"}, 2, "", "usage: Kelvane --dump-json <file>...\n"},
-        {{"--check"}, 2, "", "usage: Kelvane --check <file>...\n"},
+        {{"--check"}, 2, "", "usage: Kelvane --check [--envelope-only] <file>...\n"},
         {{"--check", "--dump-json"}, 2, "", "usage: Kelvane --dump-json <file>...\n"},
         {{"--dump-csv"}, 2, "", csv},
         {{"--dump-csv", "a.x12", "b.x12"}, 2, "", csv},
@@ -396,17 +396,17 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
     const std::string tree = "N3 \u2014 Party Address  \u2014 A\n";
 
     expectEach({
-        {{"--check", "clean.x12"}, 0, "No findings.\n", ""},
-        {{"--check", "two-errors.x12"},
+        {{"--check", "--envelope-only", "clean.x12"}, 0, "No findings.\n", ""},
+        {{"--check", "two-errors.x12", "--envelope-only"},
          3,
          "segment 9 (GE): error: GE02 9 does not match GS06 1\n"
          "segment 9 (GE): error: GE01 says 2 transaction sets; the group has 1\n"
          "2 errors, 0 warnings\n",
          ""},
-        {{"--check", "clean.x12", "broken.x12"}, 3, clean + "\n" + findings, ""},
+        {{"--check", "clean.x12", "broken.x12", "--envelope-only"}, 3, clean + "\n" + findings, ""},
         // A file that cannot be read says so under its header, and the next one follows; a
         // failure outweighs findings. A name cannot drive the terminal from a message either.
-        {{"--check", "broken.x12", "folder", "gone\x1B[31m.x12", "clean.x12"},
+        {{"--check", "--envelope-only", "broken.x12", "folder", "gone\x1B[31m.x12", "clean.x12"},
          1,
          findings + "\n==> folder <==\n\n==> gone\u241B[31m.x12 <==\n\n" + clean,
          "error: \u201Cfolder\u201D is a directory, not a file\n"
@@ -527,7 +527,7 @@ TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
         {{"--check", "clean.x12", "-1.x12", "clean.x12"},
          2,
          "",
-         unknown("-1.x12", "usage: Kelvane --check <file>...")},
+         unknown("-1.x12", "usage: Kelvane --check [--envelope-only] <file>...")},
         {{"--dump-json", "clean.x12", "-x"},
          2,
          "",
@@ -537,8 +537,8 @@ TEST_F(CommandLineTest, FilesThatLookLikeOptionsAreNeverDropped)
          "",
          unknown("-1.x12", "usage: Kelvane --export-pdf --output-dir <folder> <input>...")},
         // The file right after the mode is one whatever it looks like; after "--" all are.
-        {{"--check", "-1.x12"}, 0, "No findings.\n", ""},
-        {{"--check", "--", "-1.x12", "clean.x12"},
+        {{"--check", "-1.x12", "--envelope-only"}, 0, "No findings.\n", ""},
+        {{"--check", "--envelope-only", "--", "-1.x12", "clean.x12"},
          0,
          "==> -1.x12 <==\nNo findings.\n\n" + clean,
          ""},
@@ -554,7 +554,8 @@ TEST_F(CommandLineTest, PipesAreReadAsStreamsAndHoldNothingBack)
 
     // "-" is standard input.
     const process::Result piped = process::run(
-        "/bin/sh", {"-c", "exec \"$0\" --check clean.x12 - < broken.x12", KELVANE_EXECUTABLE},
+        "/bin/sh",
+        {"-c", "exec \"$0\" --check --envelope-only clean.x12 - < broken.x12", KELVANE_EXECUTABLE},
         m_dir / "stdout", m_dir / "stderr", m_dir);
     EXPECT_EQ(piped.status, 3);
     EXPECT_EQ(slurp(m_dir / "stdout"),
@@ -566,7 +567,8 @@ TEST_F(CommandLineTest, PipesAreReadAsStreamsAndHoldNothingBack)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int out = ::open((m_dir / "slow").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const pid_t child = process::start(
-        KELVANE_EXECUTABLE, {"--check", "clean.x12", "fifo.x12", "clean.x12"}, out, out, m_dir);
+        KELVANE_EXECUTABLE, {"--check", "--envelope-only", "clean.x12", "fifo.x12", "clean.x12"},
+        out, out, m_dir);
     ::close(out);
     bool firstOut = false;
     for (int i = 0; i < 6000 && !firstOut; ++i) {

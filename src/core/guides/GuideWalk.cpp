@@ -190,36 +190,57 @@ void GuideWalk::place(std::size_t index)
     const X12Segment &segment = m_segment;
     const std::uint32_t tag = m_tagCode;
     m_passed.clear();
+    std::optional<Passed> nearest; // the first member with the tag whose qualifier differs
+    std::size_t passedBefore = 0;  // of m_passed, those passed over before it
     for (std::size_t depth = m_frames.size(); depth-- > 0;) {
         const Frame frame = m_frames[depth];
         const Loop &loop = m_table.loops[frame.loop];
         for (std::size_t k = frame.at; k < loop.members.size(); ++k) {
             const Member &member = loop.members[k];
-            if (member.tag == tag &&
-                matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
-                                      : m_table.segments[member.index],
-                        tag, segment)) {
-                if (!member.isLoop && k == 0 && depth > 0) {
-                    // The segment that begins this loop: the loop repeats.
-                    const Loop &outer = m_table.loops[m_frames[depth - 1].loop];
-                    reportPassed(index, depth - 1, outer.members[frame.member].position);
-                    enterLoop(index, depth - 1, frame.member);
-                } else {
-                    reportPassed(index, depth, member.position);
-                    if (member.isLoop)
-                        enterLoop(index, depth, std::uint16_t(k));
-                    else
-                        found(index, depth, std::uint16_t(k));
-                }
-                if (m_findings != nullptr && m_tagCode == packTag("HL"))
-                    checkNumbering(index, segment);
+            const bool sameTag = member.tag == tag;
+            if (sameTag && matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
+                                                 : m_table.segments[member.index],
+                                   tag, segment)) {
+                take(index, depth, std::uint16_t(k));
                 return;
+            }
+            if (sameTag && !nearest) {
+                nearest = Passed{depth, std::uint16_t(k)};
+                passedBefore = m_passed.size();
             }
             if (member.required && m_counts[frame.counts + k] == 0)
                 m_passed.push_back({depth, std::uint16_t(k)});
         }
     }
+    if (nearest) {
+        // Where the guide has the tag under another qualifier: the segment is taken there, and
+        // the check of its elements names the qualifier the guide does not list.
+        m_passed.resize(passedBefore);
+        take(index, nearest->depth, nearest->member);
+        return;
+    }
     notFound(index);
+}
+
+/// Takes the segment as member `member` of the loop open at `depth`.
+void GuideWalk::take(std::size_t index, std::size_t depth, std::uint16_t member)
+{
+    const Frame frame = m_frames[depth];
+    const Member &taken = m_table.loops[frame.loop].members[member];
+    if (!taken.isLoop && member == 0 && depth > 0) {
+        // The segment that begins this loop: the loop repeats.
+        const Loop &outer = m_table.loops[m_frames[depth - 1].loop];
+        reportPassed(index, depth - 1, outer.members[frame.member].position);
+        enterLoop(index, depth - 1, frame.member);
+    } else {
+        reportPassed(index, depth, taken.position);
+        if (taken.isLoop)
+            enterLoop(index, depth, member);
+        else
+            found(index, depth, member);
+    }
+    if (m_findings != nullptr && m_tagCode == packTag("HL"))
+        checkNumbering(index, m_segment);
 }
 
 void GuideWalk::found(std::size_t index, std::size_t depth, std::uint16_t member)
@@ -300,9 +321,12 @@ void GuideWalk::reportPassed(std::size_t index, std::size_t depth, std::uint16_t
     }
 }
 
+/// A segment found nowhere stays in the innermost open loop; the walk stands still.
 void GuideWalk::notFound(std::size_t index)
 {
-    m_places[index] = 0;
+    const std::size_t depth = m_frames.size() - 1;
+    m_places[index] = depth == 0 ? 0 : m_frames[depth].loop;
+    m_placedAny = m_placedAny || depth > 0;
     if (m_findings == nullptr)
         return;
     report(index, "2",

@@ -43,9 +43,10 @@ struct X12GuideFinding
 /// else by its group's GS08; a set without a known guide places nothing. The segments of a set are
 /// walked through the guide: each is looked for from where the walk stands onwards, in the
 /// innermost open loop first, then outwards; a segment that begins a loop opens it, closing the
-/// loops deeper than where it was found. A segment found nowhere is out of place: it is in no
-/// loop and leaves the open loops open. Segments at the level of the set itself (ST, BHT, SE) are
-/// in no loop either.
+/// loops deeper than where it was found. A segment whose qualifier the guide does not list is
+/// taken where the guide has its tag under another qualifier (the check reports the qualifier). A
+/// segment found nowhere is out of place: it stays in the innermost open loop and leaves the open
+/// loops open. Segments at the level of the set itself (ST, BHT, SE) are in no loop.
 class X12GuideLoops
 {
 public:
