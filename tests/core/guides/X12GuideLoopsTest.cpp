@@ -163,20 +163,22 @@ TEST(X12GuideLoopsTest, WalksOddSetsWithoutHarm)
         const char *loops;
     };
     const Case cases[] = {
-        // A segment the guide does not have stays out and closes nothing.
+        // A segment the guide does not have stays in the open loop and closes nothing.
         {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~ZZZ*1~N3*A~SE*5*1~",
-         "- 2000A 2010AA - 2010AA -"},
-        // A loop begun again closes the first, and what was open in it.
+         "- 2000A 2010AAx3 -"},
+        // A loop begun again closes the first, and what was open in it: N3 no longer fits.
         {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~HL*2**20*1~N3*A~SE*5*1~",
-         "- 2000A 2010AA 2000A -x2"},
-        // A set without SE ends at the next ST, which starts over.
+         "- 2000A 2010AA 2000Ax2 -"},
+        // A set without SE ends at the next ST, which starts over. A qualifier the guide does
+        // not list there (NM1*85 where it takes NM1*41) is taken where the tag fits.
         {"ST*837*1*005010X222A1~HL*1**20*1~ST*837*2*005010X222A1~NM1*85*2*X~HL*1**20*1~",
-         "- 2000A -x2 2000A"},
+         "- 2000A - 1000A 2000A"},
         // Segments outside every set, and a set with nothing but its envelope.
         {"HL*1**20*1~ST*837*1*005010X222A1~SE*2*1~", "-x3"},
-        // The composite's first component begins a payment's service line (SVC01-1).
+        // The composite's first component begins a payment's service line (SVC01-1); one the
+        // guide does not list begins it too, and the check reports the code.
         {"ST*835*1*005010X221A1~LX*1~CLP*A*1~SVC*HC:99213*10~SVC*ZZ:1*10~SE*6*1~",
-         "- 2000 2100 2110 -x2"},
+         "- 2000 2100 2110x2 -"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
