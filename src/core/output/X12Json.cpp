@@ -432,25 +432,66 @@ void renderNodes(const X12Document &document, const X12GuideLoops &loops, std::s
     }
 }
 
+/// The envelope findings, then the guide's, as one list.
+struct AllFindings
+{
+    const X12Dictionary::ReportedFindings &envelope;
+    std::span<const X12GuideFinding> guide;
+
+    std::size_t size() const noexcept { return envelope.size() + guide.size(); }
+};
+
+void openFinding(Json &w, X12Finding::Severity severity, std::uint32_t position,
+                 std::string_view message)
+{
+    w.raw(severity == X12Finding::Severity::error ? "{\"severity\":\"error\",\"position\":"
+                                                  : "{\"severity\":\"warning\",\"position\":");
+    w.number(position);
+    w.put(',');
+    w.key("message");
+    w.string(message);
+}
+
+/// A guide finding's keys after the envelope findings' own: the element, the loop and the
+/// syntax rule where it has them, and its code in the 999 acknowledgment.
+void writeGuideKeys(Json &w, const X12GuideFinding &finding)
+{
+    const std::pair<std::string_view, std::string_view> keys[] = {
+        {"element", finding.element}, {"loop", finding.loop}, {"rule", finding.rule}};
+    for (const auto &[key, value] : keys) {
+        if (value.empty())
+            continue;
+        w.put(',');
+        w.key(key);
+        w.string(value);
+    }
+    const bool segment = !finding.segmentCode.empty();
+    if (segment || !finding.elementCode.empty()) {
+        w.raw(segment ? ",\"ack\":{\"IK304\":" : ",\"ack\":{\"IK403\":");
+        w.string(segment ? finding.segmentCode : finding.elementCode);
+        w.put('}');
+    }
+}
+
 /// Findings [begin, end) as JSON objects, each after a comma but the first and a line break when
 /// `newline` is not empty. False, with the output left as it is, once it holds more than `limit`
 /// bytes.
-bool renderFindings(const X12Dictionary::ReportedFindings &findings, std::size_t begin,
-                    std::size_t end, Buffer &out, std::string_view newline, std::size_t limit)
+bool renderFindings(const AllFindings &findings, std::size_t begin, std::size_t end, Buffer &out,
+                    std::string_view newline, std::size_t limit)
 {
     Json w(out);
     for (std::size_t i = begin; i < end && !out.refused(); ++i) {
-        const X12Finding finding = findings[i];
         if (i > 0)
             w.put(',');
         w.raw(newline);
-        w.raw(finding.severity == X12Finding::Severity::error
-                  ? "{\"severity\":\"error\",\"position\":"
-                  : "{\"severity\":\"warning\",\"position\":");
-        w.number(finding.position);
-        w.put(',');
-        w.key("message");
-        w.string(finding.message);
+        if (i < findings.envelope.size()) {
+            const X12Finding finding = findings.envelope[i];
+            openFinding(w, finding.severity, finding.position, finding.message);
+        } else {
+            const X12GuideFinding &finding = findings.guide[i - findings.envelope.size()];
+            openFinding(w, finding.severity, finding.position, finding.message);
+            writeGuideKeys(w, finding);
+        }
         w.put('}');
         if (out.view().size() > limit)
             return false;
@@ -493,7 +534,7 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     if (!head.spill())
         return false;
 
-    const X12GuideLoops loops = X12GuideLoops::of(document);
+    const X12GuideLoops loops = X12GuideLoops::checked(document);
     auto segments = [&document, &loops, newline](std::size_t begin, std::size_t end, Buffer &out) {
         renderSegments(document, loops, begin, end, out, newline);
     };
@@ -514,7 +555,8 @@ bool write(const X12Document &document, const std::function<bool(std::string_vie
     // messages, which quote the file's values, pass a few megabytes is written again from here,
     // straight to the sink.
     constexpr std::size_t heldFindings = 4u << 20;
-    const X12Dictionary::ReportedFindings findings(document);
+    const X12Dictionary::ReportedFindings envelope(document);
+    const AllFindings findings{envelope, loops.findings()};
     const bool written = kelvane::detail::renderInOrder<Buffer>(
         findings.size(), 4096,
         [&findings, newline](std::size_t begin, std::size_t end, Buffer &out) {

@@ -164,8 +164,7 @@ TEST(X12GuideLoopsTest, WalksOddSetsWithoutHarm)
     };
     const Case cases[] = {
         // A segment the guide does not have stays in the open loop and closes nothing.
-        {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~ZZZ*1~N3*A~SE*5*1~",
-         "- 2000A 2010AAx3 -"},
+        {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~ZZZ*1~N3*A~SE*5*1~", "- 2000A 2010AAx3 -"},
         // A loop begun again closes the first, and what was open in it: N3 no longer fits.
         {"ST*837*1*005010X222A1~HL*1**20*1~NM1*85*2*X~HL*2**20*1~N3*A~SE*5*1~",
          "- 2000A 2010AA 2000Ax2 -"},
@@ -202,9 +201,9 @@ TEST(X12GuideLoopsTest, JsonGivesSegmentsTheirLoopAndNodesTheLoopTheyBegin)
     // A node's follows its children, and only a node that begins the loop has it: NM1, not N3.
     EXPECT_NE(text.find("\"position\":4,\"children\":[]}]," + billing), none);
     EXPECT_NE(text.find("\"children\":[{\"kind\":\"loop\""), none);
-    // ST, SE and the HL after the set have none.
+    // ST, SE and the HL after the set have none (a finding names its loop by ID alone).
     std::size_t loopsInText = 0;
-    for (std::size_t at = text.find("\"loop\":"); at != none; at = text.find("\"loop\":", at + 1))
+    for (std::size_t at = text.find("\"loop\":{"); at != none; at = text.find("\"loop\":{", at + 1))
         ++loopsInText;
     EXPECT_EQ(loopsInText, 5u); // HL, NM1 and N3 in the segments, HL and NM1 as nodes
 }
