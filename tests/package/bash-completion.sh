@@ -46,8 +46,8 @@ expect() {
 x12=(claims.edi remit.835 PAYMENTS.X12 enrol.834 export.txt reports)
 
 # Options, by prefix.
-expect "kelvane -" --dump-tree --dump-json --dump-csv --spreadsheet --check --export-pdf \
-    --output-dir --help --version
+expect "kelvane -" --dump-tree --dump-json --dump-csv --spreadsheet --check --envelope-only \
+    --export-pdf --output-dir --help --version
 expect "kelvane --d" --dump-tree --dump-json --dump-csv
 expect "kelvane --ex" --export-pdf
 expect "kelvane --version " ''
