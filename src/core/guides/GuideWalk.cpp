@@ -153,20 +153,36 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
     openFrame(guide.top, 0);
     m_hlCount = 0;
     m_hlIDs.clear();
-    if (m_findings != nullptr)
+    const std::size_t findingsBefore = m_findings != nullptr ? m_findings->size() : 0;
+    if (m_findings != nullptr) {
         m_check.emplace(m_table, m_document.delimitersAt(std::uint32_t(first)));
+        m_balancing.startSet(guide.set);
+    }
     const std::size_t count = m_document.segments().size();
+    std::size_t end = count;
     for (std::size_t i = first; i < count; ++i) {
         m_segment = m_document.segment(std::uint32_t(i));
         m_tag = m_segment.tag();
         m_tagCode = packTag(m_tag);
-        if (i > first && isEnvelope(m_tag))
-            return i;
+        if (i > first && isEnvelope(m_tag)) {
+            end = i;
+            break;
+        }
         place(i);
-        if (m_tagCode == packTag("SE"))
-            return i + 1;
+        if (m_tagCode == packTag("SE")) {
+            end = i + 1;
+            break;
+        }
     }
-    return count;
+    if (m_findings != nullptr) {
+        m_balancing.endSet(*m_findings);
+        // Amounts are found to disagree where a claim ends, and reported where it begins.
+        std::stable_sort(m_findings->begin() + std::ptrdiff_t(findingsBefore), m_findings->end(),
+                         [](const X12GuideFinding &a, const X12GuideFinding &b) {
+                             return a.position < b.position;
+                         });
+    }
+    return end;
 }
 
 void GuideWalk::openFrame(std::uint16_t loop, std::uint16_t member)
@@ -350,6 +366,7 @@ void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::ui
     m_segment.elementsInto(m_values);
     m_check->check(m_segment, m_tag, m_values, m_table.shapes[rule.shape], openLoopID(),
                    *m_findings);
+    m_balancing.segment(std::uint32_t(index + 1), m_tag, m_values, openLoopID(), *m_findings);
 }
 
 /// HL01 numbers the HL segments of a set from 1; HL02 names an earlier one's HL01.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/guides/Balancing_p.h"
 #include "core/guides/ElementCheck_p.h"
 #include "core/guides/GuideTable_p.h"
 #include "core/guides/X12GuideLoops.h"
@@ -78,6 +79,7 @@ private:
     std::vector<std::uint32_t> m_counts;
     std::vector<Passed> m_passed;
     std::optional<ElementCheck> m_check; // with the set's delimiters
+    Balancing m_balancing;
     std::uint32_t m_hlCount = 0;
     std::unordered_set<std::string_view> m_hlIDs;
 
