@@ -1,6 +1,7 @@
 #include "core/guides/Balancing_p.h"
 
 #include "core/guides/ElementCheck_p.h"
+#include "core/guides/GuideTable_p.h"
 
 #include <charconv>
 #include <cmath>
@@ -69,40 +70,42 @@ void Balancing::startSet(std::string_view set) noexcept
     m_providerAdjustments = 0;
 }
 
-void Balancing::segment(std::uint32_t position, std::string_view tag,
+void Balancing::segment(std::uint32_t position, std::string_view tagText,
                         std::span<const std::string_view> values, std::string_view loop,
                         std::vector<X12GuideFinding> &findings)
 {
+    if (m_kind == Kind::none)
+        return;
+    const std::uint32_t tag = packTag(tagText);
     if (m_kind == Kind::claims) {
-        if (tag == "CLM" || tag == "HL")
+        if (tag == packTag("CLM") || tag == packTag("HL"))
             endClaim(findings);
-        if (tag == "CLM") {
+        if (tag == packTag("CLM")) {
             m_claim = {true, true, position, loop, at(values, 1), {}, 0, 0, 0};
             m_claim.expected = amount(m_claim.charge, m_claim.known);
             m_claim.known = m_claim.known && !m_claim.charge.empty();
-        } else if (m_claim.open && (tag == "SV1" || tag == "SV2" || tag == "SV3")) {
-            m_claim.parts += amount(at(values, tag == "SV2" ? 2 : 1), m_claim.known);
+        } else if (m_claim.open &&
+                   (tag == packTag("SV1") || tag == packTag("SV2") || tag == packTag("SV3"))) {
+            m_claim.parts += amount(at(values, tag == packTag("SV2") ? 2 : 1), m_claim.known);
             ++m_claim.lines;
         }
         return;
     }
-    if (m_kind != Kind::payments)
-        return;
-    if (tag == "CLP" || tag == "LX" || tag == "PLB")
+    if (tag == packTag("CLP") || tag == packTag("LX") || tag == packTag("PLB"))
         endClaim(findings);
-    if (tag == "BPR") {
+    if (tag == packTag("BPR")) {
         m_paymentPosition = position;
         m_payment = at(values, 1);
         amount(m_payment, m_paymentKnown);
-    } else if (tag == "CLP") {
+    } else if (tag == packTag("CLP")) {
         m_claim = {true, true, position, loop, at(values, 2), at(values, 3), 0, 0, 0};
         m_claim.expected =
             amount(m_claim.charge, m_claim.known) - amount(m_claim.paid, m_claim.known);
         m_claimsPaid += amount(m_claim.paid, m_paymentKnown);
-    } else if (tag == "CAS" && m_claim.open) {
+    } else if (tag == packTag("CAS") && m_claim.open) {
         for (std::size_t i = 2; i < values.size(); i += 3)
             m_claim.parts += amount(values[i], m_claim.known);
-    } else if (tag == "PLB") {
+    } else if (tag == packTag("PLB")) {
         for (std::size_t i = 3; i < values.size(); i += 2)
             m_providerAdjustments += amount(values[i], m_paymentKnown);
     }

@@ -58,6 +58,21 @@ constexpr auto byteClasses = [] {
 
 Scan scan(std::string_view value, Type type, char repetition) noexcept
 {
+    const bool numeric = type == Type::number || type == Type::decimal;
+    // Most values are printable ASCII without a repetition separator: one cheap pass tells.
+    bool unusual = false;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        unusual |= (byte < 0x20) | (byte >= 0x7F) | (c == repetition);
+    }
+    Scan result;
+    if (!unusual) {
+        result.length = value.size();
+        if (numeric)
+            result.length -= std::size_t(
+                std::ranges::count_if(value, [](char c) { return c == '-' || c == '.'; }));
+        return result;
+    }
     std::size_t continuing = 0;
     std::size_t punctuation = 0;
     std::uint8_t seen = 0;
@@ -69,8 +84,6 @@ Scan scan(std::string_view value, Type type, char repetition) noexcept
         punctuation += (kind & numberPunctuation) >> 2;
         repeated |= c == repetition;
     }
-    const bool numeric = type == Type::number || type == Type::decimal;
-    Scan result;
     result.length = value.size() - continuing - (numeric ? punctuation : 0);
     result.control = (seen & controlByte) != 0;
     result.repeated = repetition != '\0' && repeated;
@@ -206,20 +219,22 @@ bool isNumber(std::string_view value) noexcept
 
 bool isDecimal(std::string_view value) noexcept
 {
-    if (value.starts_with('-'))
-        value.remove_prefix(1);
-    const std::size_t exponent = value.find('E');
-    if (exponent != std::string_view::npos) {
-        if (!isNumber(value.substr(exponent + 1)))
+    // [-]digits[.digits][E[-]digits], with a digit before the exponent.
+    std::size_t i = value.starts_with('-') ? 1 : 0;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < value.size(); ++i) {
+        const char c = value[i];
+        if (isDigit(c))
+            ++digits;
+        else if (c == '.' && !point)
+            point = true;
+        else if (c == 'E' && digits > 0)
+            return isNumber(value.substr(i + 1));
+        else
             return false;
-        value = value.substr(0, exponent);
     }
-    const std::size_t point = value.find('.');
-    const std::string_view whole = value.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : value.substr(point + 1);
-    return (whole.empty() || allDigits(whole)) && (fraction.empty() || allDigits(fraction)) &&
-           whole.size() + fraction.size() > 0;
+    return digits > 0;
 }
 
 bool isDate(std::string_view value) noexcept
@@ -349,21 +364,18 @@ void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule
                               std::string_view value, Place place, std::string_view loop,
                               std::vector<X12GuideFinding> &findings) const
 {
-    const auto reference = [&] { return place.reference(segment); };
     if (value.empty()) {
-        if (rule.usage == Usage::required)
-            add(findings, segment, reference(), loop, "1",
-                place.label(segment) + " is required by this guide and is empty");
+        if (rule.usage == Usage::required) [[unlikely]]
+            report(segment, rule, value, place, loop, Problem::missing, findings);
         return;
     }
-    if (rule.usage == Usage::notUsed) {
-        add(findings, segment, reference(), loop, "I10",
-            reference() + " " + quoted(value) + " is not used by this guide");
+    if (rule.usage == Usage::notUsed) [[unlikely]] {
+        report(segment, rule, value, place, loop, Problem::notUsed, findings);
         return;
     }
     const Scan found = scan(value, rule.type, m_repetition.empty() ? '\0' : m_repetition.front());
     // A value that repeats is checked a repetition at a time.
-    if (found.repeated && value.find(m_repetition) != std::string_view::npos) {
+    if (found.repeated && value.find(m_repetition) != std::string_view::npos) [[unlikely]] {
         for (std::size_t start = 0; start <= value.size();) {
             std::size_t end = value.find(m_repetition, start);
             if (end == std::string_view::npos)
@@ -374,55 +386,107 @@ void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule
         }
         return;
     }
-    const auto report = [&](std::string_view code, std::string_view what,
-                            X12Finding::Severity severity = X12Finding::Severity::error) {
-        std::string element = place.reference(segment);
-        std::string message = element + " " + quoted(value) + " ";
-        message += what;
-        add(findings, segment, std::move(element), loop, code, std::move(message), severity);
-    };
-    const std::size_t length = found.length;
-    if (length < rule.minLength)
-        report("4", "is too short: " + characters(length) + ", at least " +
-                        std::to_string(rule.minLength));
-    else if (rule.maxLength > 0 && length > rule.maxLength)
-        report("5", "is too long: " + characters(length) + ", at most " +
-                        std::to_string(rule.maxLength));
-    if (found.control) {
-        report("6", "holds a control character");
+    if (found.length < rule.minLength || (rule.maxLength > 0 && found.length > rule.maxLength))
+        [[unlikely]]
+        report(segment, rule, value, place, loop, Problem::length, findings, found.length);
+    if (found.control) [[unlikely]] {
+        report(segment, rule, value, place, loop, Problem::control, findings);
         return;
     }
     if (rule.codes != 0 && !m_table.listHolds(rule.codes, value) &&
-        !isGuideVersion(m_table.codeLists[rule.codes], value)) {
-        report("7", "is not a code of this guide here; it takes " +
-                        someCodes(m_table.codeLists[rule.codes]));
+        !isGuideVersion(m_table.codeLists[rule.codes], value)) [[unlikely]] {
+        report(segment, rule, value, place, loop, Problem::code, findings);
         return;
     }
+    bool typed = true;
     switch (rule.type) {
     case Type::number:
-        if (!isNumber(value))
-            report("6", "is not a whole number");
+        typed = isNumber(value);
         break;
     case Type::decimal:
-        if (!isDecimal(value))
-            report("6", "is not a decimal number");
+        typed = isDecimal(value);
         break;
     case Type::date:
-        if (!isDate(value))
-            report("8", "is not a valid date");
+        typed = isDate(value);
         break;
     case Type::time:
-        if (!isTime(value))
-            report("9", "is not a valid time");
+        typed = isTime(value);
         break;
     case Type::text:
     case Type::identifier:
-        if (value.back() == ' ' && value.find_last_not_of(' ') != std::string_view::npos)
-            report("6", "ends in spaces", X12Finding::Severity::warning);
+        typed = value.back() != ' ' || value.find_last_not_of(' ') == std::string_view::npos;
         break;
     case Type::binary:
         break;
     }
+    if (!typed) [[unlikely]]
+        report(segment, rule, value, place, loop, Problem::type, findings);
+}
+
+/// Composes the finding of a value, away from the path of values that pass.
+void ElementCheck::report(const X12Segment &segment, const ElementRule &rule,
+                          std::string_view value, Place place, std::string_view loop,
+                          Problem problem, std::vector<X12GuideFinding> &findings,
+                          std::size_t length) const
+{
+    std::string element = place.reference(segment);
+    if (problem == Problem::missing) {
+        add(findings, segment, std::move(element), loop, "1",
+            place.label(segment) + " is required by this guide and is empty");
+        return;
+    }
+    std::string message = element + " " + quoted(value) + " ";
+    std::string_view code;
+    auto severity = X12Finding::Severity::error;
+    switch (problem) {
+    case Problem::missing:
+    case Problem::notUsed:
+        code = "I10";
+        message += "is not used by this guide";
+        break;
+    case Problem::length:
+        code = length < rule.minLength ? "4" : "5";
+        message += length < rule.minLength ? "is too short: " + characters(length) + ", at least " +
+                                                 std::to_string(rule.minLength)
+                                           : "is too long: " + characters(length) + ", at most " +
+                                                 std::to_string(rule.maxLength);
+        break;
+    case Problem::control:
+        code = "6";
+        message += "holds a control character";
+        break;
+    case Problem::code:
+        code = "7";
+        message += "is not a code of this guide here; it takes " +
+                   someCodes(m_table.codeLists[rule.codes]);
+        break;
+    case Problem::type:
+        switch (rule.type) {
+        case Type::number:
+            code = "6";
+            message += "is not a whole number";
+            break;
+        case Type::decimal:
+            code = "6";
+            message += "is not a decimal number";
+            break;
+        case Type::date:
+            code = "8";
+            message += "is not a valid date";
+            break;
+        case Type::time:
+            code = "9";
+            message += "is not a valid time";
+            break;
+        default:
+            code = "6";
+            message += "ends in spaces";
+            severity = X12Finding::Severity::warning;
+            break;
+        }
+        break;
+    }
+    add(findings, segment, std::move(element), loop, code, std::move(message), severity);
 }
 
 void ElementCheck::checkSyntax(const X12Segment &segment, std::span<const std::string_view> values,

@@ -37,9 +37,15 @@ private:
         std::string label(const X12Segment &segment) const;
     };
 
+    enum class Problem : std::uint8_t { missing, notUsed, length, control, code, type };
+
     void checkValue(const X12Segment &segment, const ElementRule &rule, std::string_view value,
                     Place place, std::string_view loop,
                     std::vector<X12GuideFinding> &findings) const;
+    [[gnu::noinline]] void report(const X12Segment &segment, const ElementRule &rule,
+                                  std::string_view value, Place place, std::string_view loop,
+                                  Problem problem, std::vector<X12GuideFinding> &findings,
+                                  std::size_t length = 0) const;
     void checkComposite(const X12Segment &segment, const Shape &shape, const ElementRule &rule,
                         std::size_t position, std::string_view value, std::string_view loop,
                         std::vector<X12GuideFinding> &findings) const;

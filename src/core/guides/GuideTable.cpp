@@ -26,10 +26,13 @@ std::string_view withoutAddenda(std::string_view version) noexcept
 bool GuideTable::listHolds(std::uint16_t list, std::string_view value) const noexcept
 {
     const std::vector<std::string_view> &codes = codeLists[list];
-    if (codes.size() <= 8) // most lists: a few qualifiers, compared size first
-        return std::ranges::any_of(codes, [value](std::string_view code) {
-            return code.size() == value.size() && code == value;
-        });
+    if (codes.size() <= 8) { // most lists: a few short qualifiers, compared here
+        for (const std::string_view code : codes) {
+            if (code.size() == value.size() && std::equal(code.begin(), code.end(), value.begin()))
+                return true;
+        }
+        return false;
+    }
     return std::binary_search(codes.begin(), codes.end(), value);
 }
 

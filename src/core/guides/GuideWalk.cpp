@@ -14,9 +14,15 @@ namespace envelope = kelvane::detail::envelope;
 
 constexpr std::uint16_t beginsLoop = 0x8000; // set on the segment that begins its loop
 
+bool isEnvelope(std::uint32_t tag) noexcept
+{
+    return tag == packTag("ST") || tag == packTag("GS") || tag == packTag("GE") ||
+           tag == packTag("ISA") || tag == packTag("IEA");
+}
+
 bool isEnvelope(std::string_view tag) noexcept
 {
-    return tag == "ST" || tag == "GS" || tag == "GE" || tag == "ISA" || tag == "IEA";
+    return isEnvelope(packTag(tag));
 }
 
 std::string inLoop(std::string_view id)
@@ -164,7 +170,7 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
         m_segment = m_document.segment(std::uint32_t(i));
         m_tag = m_segment.tag();
         m_tagCode = packTag(m_tag);
-        if (i > first && isEnvelope(m_tag)) {
+        if (i > first && isEnvelope(m_tagCode)) {
             end = i;
             break;
         }
