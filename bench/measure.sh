@@ -8,7 +8,8 @@
 # bench/kelvane_make_worst (configure with -DKELVANE_BUILD_BENCHMARKS=ON); this script builds
 # nothing. INPUT names pick rows (default: all): 837p, mixed, accents, combining, emoji, noterm,
 # tiny, tags. Missing files are generated into bench/data. Modes: parse (kelvane_parse: read,
-# decode, parse, tree), --dump-tree, --dump-json, --dump-csv and --check, each writing to
+# decode, parse, tree), --dump-tree, --dump-json, --dump-csv, --check (envelopes and guides) and
+# --envelope-only (--check --envelope-only: the envelopes alone), each writing to
 # /dev/null. Wall times are the best of $RUNS runs (default 3) with a warm page cache; peak RSS
 # comes from one more run under /usr/bin/time. MB here is MiB (2^20 bytes). A line before and
 # after the table gives each core's speed then.
@@ -97,9 +98,11 @@ for input in "${inputs[@]}"; do
     bytes=$(stat -c %s "$file")
     cat "$file" >/dev/null # warm the page cache
     catTime=$(bestWallTime cat "$file")
-    for mode in parse --dump-tree --dump-json --dump-csv --check; do
+    for mode in parse --dump-tree --dump-json --dump-csv --check --envelope-only; do
         if [[ $mode == parse ]]; then
             command=("$parse" "$file")
+        elif [[ $mode == --envelope-only ]]; then
+            command=("$kelvane" --check --envelope-only "$file")
         else
             command=("$kelvane" "$mode" "$file")
         fi
