@@ -360,9 +360,9 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
     }
 }
 
-void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
-                              std::string_view value, Place place, std::string_view loop,
-                              std::vector<X12GuideFinding> &findings) const
+inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
+                                     std::string_view value, Place place, std::string_view loop,
+                                     std::vector<X12GuideFinding> &findings) const
 {
     if (value.empty()) {
         if (rule.usage == Usage::required) [[unlikely]]
@@ -374,16 +374,8 @@ void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule
         return;
     }
     const Scan found = scan(value, rule.type, m_repetition.empty() ? '\0' : m_repetition.front());
-    // A value that repeats is checked a repetition at a time.
     if (found.repeated && value.find(m_repetition) != std::string_view::npos) [[unlikely]] {
-        for (std::size_t start = 0; start <= value.size();) {
-            std::size_t end = value.find(m_repetition, start);
-            if (end == std::string_view::npos)
-                end = value.size();
-            if (end > start)
-                checkValue(segment, rule, value.substr(start, end - start), place, loop, findings);
-            start = end + m_repetition.size();
-        }
+        checkRepetitions(segment, rule, value, place, loop, findings);
         return;
     }
     if (found.length < rule.minLength || (rule.maxLength > 0 && found.length > rule.maxLength))
@@ -421,6 +413,21 @@ void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule
     }
     if (!typed) [[unlikely]]
         report(segment, rule, value, place, loop, Problem::type, findings);
+}
+
+/// A value that repeats is checked a repetition at a time.
+void ElementCheck::checkRepetitions(const X12Segment &segment, const ElementRule &rule,
+                                    std::string_view value, Place place, std::string_view loop,
+                                    std::vector<X12GuideFinding> &findings) const
+{
+    for (std::size_t start = 0; start <= value.size();) {
+        std::size_t end = value.find(m_repetition, start);
+        if (end == std::string_view::npos)
+            end = value.size();
+        if (end > start)
+            checkValue(segment, rule, value.substr(start, end - start), place, loop, findings);
+        start = end + m_repetition.size();
+    }
 }
 
 /// Composes the finding of a value, away from the path of values that pass.

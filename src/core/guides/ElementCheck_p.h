@@ -42,6 +42,10 @@ private:
     void checkValue(const X12Segment &segment, const ElementRule &rule, std::string_view value,
                     Place place, std::string_view loop,
                     std::vector<X12GuideFinding> &findings) const;
+    [[gnu::noinline]] void checkRepetitions(const X12Segment &segment, const ElementRule &rule,
+                                            std::string_view value, Place place,
+                                            std::string_view loop,
+                                            std::vector<X12GuideFinding> &findings) const;
     [[gnu::noinline]] void report(const X12Segment &segment, const ElementRule &rule,
                                   std::string_view value, Place place, std::string_view loop,
                                   Problem problem, std::vector<X12GuideFinding> &findings,

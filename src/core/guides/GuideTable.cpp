@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <charconv>
+#include <utility>
 #include <tuple>
 #include <span>
 
@@ -151,6 +152,44 @@ SegmentRule readSegment(std::span<const std::string_view> f)
 
 /// Orders each loop's members by position, a segment before a loop at equal positions, and notes
 /// where each run of equal positions begins.
+const SegmentRule &ruleOf(const GuideTable &table, const Member &member)
+{
+    return member.isLoop ? table.firstSegment(table.loops[member.index])
+                         : table.segments[member.index];
+}
+
+/// Notes each run of three or more members in a row that share a tag and the element their
+/// qualifier is in (the DTP, REF or NM1 of a claim), with their codes, so that the walk finds
+/// the variant of a segment by its code instead of trying each in turn.
+void findVariantRuns(GuideTable &table, Loop &loop)
+{
+    std::vector<Member> &members = loop.members;
+    for (std::size_t first = 0; first < members.size();) {
+        const SegmentRule &rule = ruleOf(table, members[first]);
+        std::size_t end = first + 1;
+        while (end < members.size() && rule.keyElement != 0) {
+            const SegmentRule &next = ruleOf(table, members[end]);
+            if (next.tag != rule.tag || next.keyElement != rule.keyElement ||
+                next.keyComponent != rule.keyComponent)
+                break;
+            ++end;
+        }
+        if (end - first >= 3) {
+            VariantRun run{
+                std::uint16_t(first), std::uint16_t(end), rule.keyElement, rule.keyComponent, {}};
+            for (std::size_t k = first; k < end; ++k) {
+                for (const std::string_view code :
+                     table.codeLists[ruleOf(table, members[k]).keyCodes])
+                    run.codes.emplace_back(code, std::uint16_t(k));
+                members[k].run = std::uint16_t(table.runs.size());
+            }
+            std::ranges::sort(run.codes);
+            table.runs.push_back(std::move(run));
+        }
+        first = end;
+    }
+}
+
 void orderMembers(GuideTable &table)
 {
     for (Loop &loop : table.loops) {
@@ -159,8 +198,7 @@ void orderMembers(GuideTable &table)
                 return a.position != b.position ? a.position < b.position : !a.isLoop && b.isLoop;
             });
         for (Member &member : loop.members) {
-            const SegmentRule &rule = member.isLoop ? table.firstSegment(table.loops[member.index])
-                                                    : table.segments[member.index];
+            const SegmentRule &rule = ruleOf(table, member);
             member.tag = rule.tag;
             member.required =
                 (member.isLoop ? table.loops[member.index].usage : rule.usage) == Usage::required;
@@ -170,6 +208,7 @@ void orderMembers(GuideTable &table)
             loop.members[i].samePosition =
                 same ? loop.members[i - 1].samePosition : std::uint16_t(i);
         }
+        findVariantRuns(table, loop);
     }
 }
 

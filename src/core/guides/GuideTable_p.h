@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The implementation guides as data/guides.txt describes them, read once from the copy compiled
@@ -81,6 +82,20 @@ struct Member
     std::uint16_t position;         // in the loop
     std::uint16_t samePosition = 0; // the first member of the loop with the same position
     std::uint32_t tag = 0;          // of the segment, or of the segment that begins the loop
+    std::uint16_t run = noRun;      // the run of variants it is in, in GuideTable::runs
+
+    static constexpr std::uint16_t noRun = 0xFFFF;
+};
+
+/// Members in a row of a loop that share a tag and the element of their qualifier: the variants
+/// of a segment (DTP*431, DTP*454...). Their codes, sorted, with the member each belongs to.
+struct VariantRun
+{
+    std::uint16_t first;
+    std::uint16_t end;
+    std::uint8_t keyElement;
+    std::uint8_t keyComponent;
+    std::vector<std::pair<std::string_view, std::uint16_t>> codes;
 };
 
 struct Loop
@@ -111,6 +126,7 @@ struct GuideTable
     std::vector<SegmentRule> segments;
     std::vector<Shape> shapes{Shape{}};
     std::vector<std::vector<std::string_view>> codeLists{{}}; // each sorted
+    std::vector<VariantRun> runs;
     std::vector<Guide> guides;
 
     /// Whether `value` is in code list `list`.

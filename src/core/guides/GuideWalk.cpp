@@ -219,6 +219,26 @@ void GuideWalk::place(std::size_t index)
         const Loop &loop = m_table.loops[frame.loop];
         for (std::size_t k = frame.at; k < loop.members.size(); ++k) {
             const Member &member = loop.members[k];
+            if (member.tag == tag && member.run != Member::noRun) {
+                // A run of variants: the one with the segment's code, at k or after.
+                const VariantRun &run = m_table.runs[member.run];
+                const std::uint16_t match = variantAt(run, k);
+                if (!nearest) {
+                    nearest = Passed{depth, std::uint16_t(k)};
+                    passedBefore = m_passed.size();
+                }
+                const std::size_t until = match != Member::noRun ? match : run.end;
+                for (std::size_t i = k; i < until; ++i) {
+                    if (loop.members[i].required && m_counts[frame.counts + i] == 0)
+                        m_passed.push_back({depth, std::uint16_t(i)});
+                }
+                if (match != Member::noRun) {
+                    take(index, depth, match);
+                    return;
+                }
+                k = run.end - 1;
+                continue;
+            }
             const bool sameTag = member.tag == tag;
             if (sameTag && matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
                                                  : m_table.segments[member.index],
@@ -242,6 +262,26 @@ void GuideWalk::place(std::size_t index)
         return;
     }
     notFound(index);
+}
+
+/// The first member of a run of variants, from `from` on, whose code the segment holds; noRun
+/// when none does.
+std::uint16_t GuideWalk::variantAt(const VariantRun &run, std::size_t from) const
+{
+    std::string_view value = m_segment.elementAt(run.keyElement);
+    if (run.keyComponent > 0) {
+        const std::string_view separator =
+            m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
+        value = separator.empty() ? value : value.substr(0, value.find(separator));
+    }
+    auto it = std::ranges::lower_bound(run.codes, value, {},
+                                       [](const auto &entry) { return entry.first; });
+    std::uint16_t best = Member::noRun;
+    for (; it != run.codes.end() && it->first == value; ++it) {
+        if (it->second >= from && it->second < best)
+            best = it->second;
+    }
+    return best;
 }
 
 /// Takes the segment as member `member` of the loop open at `depth`.

@@ -59,6 +59,7 @@ private:
     void openFrame(std::uint16_t loop, std::uint16_t member);
     void closeFramesAbove(std::size_t depth);
     void reportPassed(std::size_t index, std::size_t depth, std::uint16_t position);
+    std::uint16_t variantAt(const VariantRun &run, std::size_t from) const;
     void take(std::size_t index, std::size_t depth, std::uint16_t member);
     void notFound(std::size_t index);
     void checkSegment(std::size_t index, const SegmentRule &rule, std::uint32_t count);
