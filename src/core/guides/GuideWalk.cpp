@@ -38,8 +38,9 @@ std::string times(std::uint32_t count)
 } // namespace
 
 GuideWalk::GuideWalk(const X12Document &document, std::uint16_t *places,
-                     std::vector<X12GuideFinding> *findings)
-    : m_document(document), m_table(guideTable()), m_places(places), m_findings(findings)
+                     std::vector<X12GuideFinding> *findings, std::size_t limit)
+    : m_document(document), m_table(guideTable()), m_places(places), m_findings(findings),
+      m_limit(limit)
 {
 }
 
@@ -167,6 +168,8 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
     const std::size_t count = m_document.segments().size();
     std::size_t end = count;
     for (std::size_t i = first; i < count; ++i) {
+        if (m_findings != nullptr && m_findings->size() > m_limit) [[unlikely]]
+            m_findings = nullptr; // enough to list: the rest is only placed
         m_segment = m_document.segment(std::uint32_t(i));
         m_tag = m_segment.tag();
         m_tagCode = packTag(m_tag);

@@ -20,9 +20,9 @@ class GuideWalk
 {
 public:
     /// `places` has a slot per segment of the document; `findings` is null when nothing is
-    /// checked.
+    /// checked. Once there are more than `limit` findings, the walk only places.
     GuideWalk(const X12Document &document, std::uint16_t *places,
-              std::vector<X12GuideFinding> *findings);
+              std::vector<X12GuideFinding> *findings, std::size_t limit);
 
     /// Walks the sets whose ST lies in [from, to).
     void run(std::size_t from, std::size_t to);
@@ -72,6 +72,7 @@ private:
     const GuideTable &m_table;
     std::uint16_t *m_places;
     std::vector<X12GuideFinding> *m_findings;
+    std::size_t m_limit;
     bool m_placedAny = false;
 
     // The set being walked.

@@ -39,14 +39,34 @@ X12GuideLoops X12GuideLoops::walk(const X12Document &document, bool check)
     std::vector<char> placed(threads);
     std::vector<std::vector<X12GuideFinding>> findings(threads);
     auto walkShare = [&](std::size_t part) {
-        guides::GuideWalk walk(document, result.m_places.get(), check ? &findings[part] : nullptr);
+        guides::GuideWalk walk(document, result.m_places.get(), check ? &findings[part] : nullptr,
+                               findingLimit);
         walk.run(count * part / threads, count * (part + 1) / threads);
         placed[part] = walk.placedAny();
     };
     kelvane::detail::runParts(threads, walkShare);
-    for (std::vector<X12GuideFinding> &part : findings)
+    // Each share keeps its first findings past the limit, so the first `findingLimit` of all are
+    // the same whatever the number of shares.
+    for (std::vector<X12GuideFinding> &part : findings) {
         result.m_findings.insert(result.m_findings.end(), std::make_move_iterator(part.begin()),
                                  std::make_move_iterator(part.end()));
+        if (result.m_findings.size() > findingLimit)
+            break;
+    }
+    if (result.m_findings.size() > findingLimit) {
+        const std::uint32_t position = result.m_findings[findingLimit].position;
+        result.m_findings.resize(findingLimit);
+        result.m_findings.push_back(
+            {X12Finding::Severity::warning,
+             position,
+             {},
+             {},
+             {},
+             {},
+             {},
+             "Checking stopped after " + std::to_string(findingLimit) +
+                 " findings: from this segment on, the file is not checked against its guides"});
+    }
     if (std::find(placed.begin(), placed.end(), 1) != placed.end())
         result.m_count = count;
     else

@@ -55,6 +55,10 @@ public:
     /// The same walk, which also checks each set against its guide.
     static X12GuideLoops checked(const X12Document &document);
 
+    /// The most findings a check lists. A file with more (a hostile one, or one broken
+    /// throughout) ends its list with a warning where the check stopped.
+    static constexpr std::size_t findingLimit = 100'000;
+
     /// What the check found, in segment order; empty unless made by checked().
     std::span<const X12GuideFinding> findings() const noexcept { return m_findings; }
 
