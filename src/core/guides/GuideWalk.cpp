@@ -308,25 +308,30 @@ void GuideWalk::take(std::size_t index, std::size_t depth, std::uint16_t member)
         checkNumbering(index, m_segment);
 }
 
-void GuideWalk::found(std::size_t index, std::size_t depth, std::uint16_t member)
+/// Closes the loops deeper than `depth`, moves the walk in the loop at `depth` to `member`, and
+/// counts it; returns how often it has been found in this repeat of the loop.
+std::uint32_t GuideWalk::advance(std::size_t depth, std::uint16_t member)
 {
     closeFramesAbove(depth);
     Frame &frame = m_frames[depth];
-    const Member &found = m_table.loops[frame.loop].members[member];
-    frame.at = found.samePosition;
-    const std::uint32_t count = ++m_counts[frame.counts + member];
-    m_places[index] = depth == 0 ? 0 : frame.loop;
+    frame.at = m_table.loops[frame.loop].members[member].samePosition;
+    return ++m_counts[frame.counts + member];
+}
+
+void GuideWalk::found(std::size_t index, std::size_t depth, std::uint16_t member)
+{
+    const std::uint32_t count = advance(depth, member);
+    const std::uint16_t loop = m_frames[depth].loop;
+    m_places[index] = depth == 0 ? 0 : loop;
     m_placedAny = m_placedAny || depth > 0;
-    checkSegment(index, m_table.segments[found.index], count);
+    checkSegment(index, m_table.segments[m_table.loops[loop].members[member].index], count);
 }
 
 void GuideWalk::enterLoop(std::size_t index, std::size_t depth, std::uint16_t member)
 {
-    closeFramesAbove(depth);
-    Frame &frame = m_frames[depth];
-    const Member &found = m_table.loops[frame.loop].members[member];
-    frame.at = found.samePosition;
-    const std::uint32_t count = ++m_counts[frame.counts + member];
+    const std::uint32_t count = advance(depth, member);
+    const std::uint16_t outer = m_frames[depth].loop; // openFrame may move the frames
+    const Member &found = m_table.loops[outer].members[member];
     openFrame(found.index, member);
     m_counts[m_frames.back().counts] = 1;
     m_places[index] = std::uint16_t(found.index | beginsLoop);
@@ -337,7 +342,7 @@ void GuideWalk::enterLoop(std::size_t index, std::size_t depth, std::uint16_t me
     if (loop.repeat != 0 && count > loop.repeat)
         report(index, "4",
                "Loop " + std::string(loop.id) + " occurs " + times(count) + "; this guide allows " +
-                   times(loop.repeat) + inLoop(m_table.loops[frame.loop].id));
+                   times(loop.repeat) + inLoop(m_table.loops[outer].id));
     if (m_tagCode == packTag("LX") && loop.id == "2400" && m_guide->set == "837") {
         const X12Segment &segment = m_segment;
         const std::string expected = std::to_string(count);

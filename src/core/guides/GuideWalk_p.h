@@ -54,6 +54,7 @@ private:
 
     std::size_t walkSet(const Guide &guide, std::size_t first);
     void place(std::size_t index);
+    std::uint32_t advance(std::size_t depth, std::uint16_t member);
     void found(std::size_t index, std::size_t depth, std::uint16_t member);
     void enterLoop(std::size_t index, std::size_t depth, std::uint16_t member);
     void openFrame(std::uint16_t loop, std::uint16_t member);
