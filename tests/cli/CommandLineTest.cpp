@@ -386,6 +386,9 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
     write("clean.x12", smallClaim);
     write("broken.x12", brokenClaim);
     write("two-errors.x12", twoErrors);
+    std::string claim = testing_support::validClaim();
+    write("claim.x12", claim);
+    write("bad-code.x12", claim.replace(claim.find("SBR*P"), 5, "SBR*X"));
     write("odd\x1B[2Jname.x12", "N3*A~");
     write("latin1.x12", "N3*M\xDCLLER~");
     fs::create_directory(m_dir / "folder");
@@ -397,6 +400,14 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
 
     expectEach({
         {{"--check", "--envelope-only", "clean.x12"}, 0, "No findings.\n", ""},
+        // The sets are checked against their guides too, unless only envelopes are asked for.
+        {{"--check", "claim.x12"}, 0, "No findings.\n", ""},
+        {{"--check", "bad-code.x12"},
+         3,
+         "segment 15 (SBR) loop 2000B: error: SBR01 \"X\" is not a code of this guide here; it "
+         "takes P, S, T\n1 error, 0 warnings\n",
+         ""},
+        {{"--check", "--envelope-only", "bad-code.x12"}, 0, "No findings.\n", ""},
         {{"--check", "two-errors.x12", "--envelope-only"},
          3,
          "segment 9 (GE): error: GE02 9 does not match GS06 1\n"

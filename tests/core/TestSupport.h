@@ -79,6 +79,15 @@ inline const std::string smallClaim = isaHeader() +
                                       "GE*1*1~\n"
                                       "IEA*1*000000001~\n";
 
+/// pyx12's simple 4010 professional claim, one segment a line, with each claim's charge made the
+/// sum of its lines' (pyx12 does not add amounts up): it breaks nothing of its guide.
+inline std::string validClaim()
+{
+    std::string text = readData("837p-pyx12-simple_837p.txt");
+    text.replace(text.find("CLM*3215338*21"), 14, "CLM*3215338*42");
+    return text.replace(text.find("CLM*5555*21"), 11, "CLM*5555*43");
+}
+
 /// A sink that appends every piece to `text`, and never refuses.
 inline auto appendingTo(std::string &text)
 {

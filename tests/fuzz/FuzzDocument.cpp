@@ -1,6 +1,7 @@
 // Fuzz target: the whole path a file takes, from its bytes to every text Kelvane shows or writes.
 // Bytes are decoded as the window decodes them, parsed, and then every node's title and subtitle,
-// the report lines, the JSON, the envelope findings and a search are produced and checked.
+// the report lines, the JSON, the envelope findings, the check against the implementation guides
+// and a search are produced and checked.
 
 #include "FuzzCheck.h"
 
@@ -18,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using fuzz::check;
@@ -153,6 +155,35 @@ void checkSearch(const X12Document &document)
     }
 }
 
+/// The check of the sets against their guides: it places every segment where the walk alone does,
+/// and each finding names a segment, in segment order, with readable texts.
+void checkGuides(const X12Document &document)
+{
+    const X12GuideLoops walked = X12GuideLoops::of(document);
+    const X12GuideLoops checked = X12GuideLoops::checked(document);
+    const auto count = std::uint32_t(document.segments().size());
+    for (std::uint32_t i = 0; i < count; ++i)
+        check(checked.loopOf(i) == walked.loopOf(i) &&
+                  checked.loopBegunBy(i) == walked.loopBegunBy(i),
+              "the check places segments as the walk does");
+    std::uint32_t previous = 0;
+    for (const X12GuideFinding &finding : checked.findings()) {
+        check(finding.position >= 1 && finding.position <= count, "guide findings name a segment");
+        check(finding.position >= previous, "guide findings in segment order");
+        previous = finding.position;
+        check(finding.severity == X12Finding::Severity::error ||
+                  finding.severity == X12Finding::Severity::warning,
+              "guide finding severity");
+        // Reading every text, views into the guide table included, lets the sanitizers see a
+        // dangling one.
+        for (const std::string_view text : {std::string_view(finding.element), finding.loop,
+                                            finding.rule, finding.segmentCode, finding.elementCode})
+            check(reference::isUtf8(text) && text.size() <= 64, "guide finding fields");
+        check(!finding.message.empty() && reference::isUtf8(finding.message),
+              "guide finding messages");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -178,5 +209,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkCsv(document);
     checkFindings(document);
     checkSearch(document);
+    checkGuides(document);
     return 0;
 }
