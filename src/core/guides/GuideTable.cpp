@@ -233,6 +233,8 @@ GuideTable readTable()
                 guide.selectorCode = f[6];
             }
             guide.top = std::uint16_t(table.loops.size());
+            if (!table.guides.empty())
+                std::ranges::sort(table.guides.back().tags);
             table.loops.emplace_back();
             table.guides.push_back(guide);
             open.assign(1, guide.top);
@@ -253,12 +255,15 @@ GuideTable readTable()
         } else if (f[0] == "seg" && f.size() >= 6 && !open.empty()) {
             const auto index = std::uint16_t(table.segments.size());
             table.segments.push_back(readSegment(f));
+            table.guides.back().tags.push_back(table.segments.back().tag);
             table.loops[open.back()].members.push_back(
                 {.isLoop = false, .index = index, .position = table.segments.back().position});
         } else if (f[0] == "end") {
             open.clear();
         }
     }
+    if (!table.guides.empty())
+        std::ranges::sort(table.guides.back().tags);
     orderMembers(table);
     assert(table.loops.size() < 0x8000);
     return table;

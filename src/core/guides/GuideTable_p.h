@@ -117,7 +117,8 @@ struct Guide
     std::uint32_t selectorTag = 0;
     std::size_t selectorElement = 0;
     std::string_view selectorCode;
-    std::uint16_t top = 0; // the loop number of the set's own level
+    std::uint16_t top = 0;           // the loop number of the set's own level
+    std::vector<std::uint32_t> tags; // of all its segments, sorted
 };
 
 struct GuideTable

@@ -399,9 +399,13 @@ void GuideWalk::notFound(std::size_t index)
     m_placedAny = m_placedAny || depth > 0;
     if (m_findings == nullptr)
         return;
-    report(index, "2",
-           std::string(X12Dictionary::quotedTag(m_tag)) + " is not expected here" +
-               inLoop(openLoopID()));
+    const std::string tag(X12Dictionary::quotedTag(m_tag));
+    if (std::ranges::binary_search(m_guide->tags, m_tagCode))
+        report(index, "2", tag + " is not expected here" + inLoop(openLoopID()));
+    else
+        report(index, "6",
+               tag + " is not a segment of the " + std::string(m_guide->set) + " guide " +
+                   std::string(m_guide->version));
 }
 
 void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::uint32_t count)

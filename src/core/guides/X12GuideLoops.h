@@ -26,8 +26,10 @@ struct X12GuideFinding
     X12Finding::Severity severity;
     std::uint32_t position; // of the segment it concerns, from 1
     std::string element;    // "CLM05-1", "NM109"; empty for a finding about the segment
-    std::string_view loop;  // the ID of the loop the segment is in; empty outside every loop
-    std::string_view rule;  // the syntax rule broken, such as "P0809"; else empty
+    // The ID of the loop the segment is in, or for a segment or loop missing, the loop it is
+    // missing from; empty at the level of the set itself.
+    std::string_view loop;
+    std::string_view rule; // the syntax rule broken, such as "P0809"; else empty
     // The 999 acknowledgment's code for it: IK304 for a finding about a segment ("5": it exceeds
     // its maximum use), IK403 for one about an element ("I10": the guide does not use it); empty
     // when the acknowledgment has none.

@@ -92,7 +92,7 @@ TEST(X12GuideCheckTest, SegmentsOutOfPlaceMissingOrTooMany)
          "12 2010AA - - 2/-: SV1 is not expected here in loop 2010AA"},
         // A segment the guide has nowhere is not in the transaction set at all.
         {claim, street, street + "BGN*00*1*20040101~\n",
-         "12 2010AA - - 6/-: BGN is not expected here in loop 2010AA"},
+         "12 2010AA - - 6/-: BGN is not a segment of the 837 guide 004010X098A1"},
         {claim, contact, contact + contact + contact,
          "9 1000A - - 5/-: PER occurs 3 times in loop 1000A; this guide allows 2 times"},
         {claim, "NM1*40", "NM1*41*2*SECOND*****46*99999~\nPER*IC*SUPPORT*TE*8005553333~\nNM1*40",
