@@ -32,6 +32,7 @@ constexpr std::string_view helpText =
     "       kelvane --check [--envelope-only] FILE...\n"
     "       kelvane --export-pdf INPUT [OUTPUT.pdf]\n"
     "       kelvane --export-pdf --output-dir FOLDER INPUT...\n"
+    "       kelvane --ack999 [--date CCYYMMDD] [--time HHMM] [--control-number N] FILE\n"
     "\n"
     "Kelvane views ANSI ASC X12 EDI files. Without an option it opens FILE in the viewer window.\n"
     "Given several files, the text modes print each under a \"==> FILE <==\" line and\n"
@@ -50,6 +51,12 @@ constexpr std::string_view helpText =
     "  --export-pdf INPUT [OUTPUT.pdf]\n"
     "                        write the PDF report of INPUT (by default next to it, as .pdf)\n"
     "  --output-dir FOLDER   with --export-pdf: write the report of every INPUT into FOLDER\n"
+    "  --ack999 FILE         write the 999 acknowledgment of every functional group in FILE,\n"
+    "                        and a TA1 for an interchange whose ISA or IEA is broken\n"
+    "  --date CCYYMMDD       with --ack999: the date it is written (default: today, UTC)\n"
+    "  --time HHMM           with --ack999: the time it is written (default: now, UTC)\n"
+    "  --control-number N    with --ack999: the first interchange and group control number;\n"
+    "                        each further one takes the next (default: 1)\n"
     "  -h, --help            show this help\n"
     "  --version             show the versions of Kelvane, Qt and ICU\n";
 
@@ -86,6 +93,8 @@ constexpr Mode modes[] = {
     {"--dump-csv", "usage: Kelvane --dump-csv [--spreadsheet] <file> (one file at a time)",
      onFiles<dumpCSV>},
     {"--check", "usage: Kelvane --check [--envelope-only] <file>...", onFiles<check>},
+    {"--ack999",
+     "usage: Kelvane --ack999 [--date CCYYMMDD] [--time HHMM] [--control-number N] <file>", ack999},
 };
 
 bool isModeOption(std::string_view argument)
@@ -94,9 +103,16 @@ bool isModeOption(std::string_view argument)
                                [argument](const Mode &mode) { return mode.option == argument; });
 }
 
+/// The options that take the argument after them as their value.
+bool takesValue(std::string_view argument)
+{
+    return argument == "--output-dir" || argument == "--date" || argument == "--time" ||
+           argument == "--control-number";
+}
+
 bool isKnownOption(std::string_view argument)
 {
-    return isModeOption(argument) || argument == "--output-dir" || argument == "--spreadsheet" ||
+    return isModeOption(argument) || takesValue(argument) || argument == "--spreadsheet" ||
            argument == "--envelope-only" || argument == "--help" || argument == "-h" ||
            argument == "--version";
 }
@@ -146,7 +162,7 @@ Operands operandsAfter(std::span<const std::string_view> arguments, std::size_t 
             operands.files.push_back(argument);
         } else if (argument == "--") {
             onlyFiles = true;
-        } else if (argument == "--output-dir") {
+        } else if (takesValue(argument)) {
             ++i;
         } else if (isModeOption(argument)) {
             break;

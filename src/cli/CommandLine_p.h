@@ -42,11 +42,12 @@ struct Operands
 };
 
 /// The files of the mode whose option stands at `option`: the arguments after it up to the
-/// next option of a mode (a later one is never looked at), leaving out the options and
-/// --output-dir's folder; "-" is standard input, and after "--" every argument is a file. When
-/// `firstIsFile`, the argument right after the option is a file whatever it looks like (but "--"
-/// and --dump-csv's "--spreadsheet"). Any other argument that begins with "-" is unknown: it may be
-/// a file whose name begins with "-", and a file is never dropped silently.
+/// next option of a mode (a later one is never looked at), leaving out the options and the
+/// values of --output-dir, --date, --time and --control-number; "-" is standard input, and after
+/// "--" every argument is a file. When `firstIsFile`, the argument right after the option is a file
+/// whatever it looks like (but "--" and --dump-csv's "--spreadsheet"). Any other argument that
+/// begins with "-" is unknown: it may be a file whose name begins with "-", and a file is never
+/// dropped silently.
 Operands operandsAfter(std::span<const std::string_view> arguments, std::size_t option,
                        bool firstIsFile);
 
@@ -73,5 +74,7 @@ int dumpCSV(std::span<const std::string_view> files, const Invocation &invocatio
 int check(std::span<const std::string_view> files, const Invocation &invocation);
 /// The PDF report of a file, or of several into a folder (ExportCommand.cpp).
 int exportPDF(const Invocation &invocation);
+/// The 999 acknowledgment of one file, dated and numbered as the options say (AckCommand.cpp).
+int ack999(const Invocation &invocation);
 
 } // namespace CommandLine::detail

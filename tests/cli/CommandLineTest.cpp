@@ -174,6 +174,43 @@ std::string longClaim(int providers)
     return text + "SE*6*0001~\nGE*1*1~\nIEA*1*000000001~\n";
 }
 
+TEST_F(CommandLineTest, Ack999IsWhatCheckPasses)
+{
+    const std::string oxygen = testing_support::dataPath("837p-X222-oxygen.edi");
+    const std::string usage = "usage: Kelvane --ack999 [--date CCYYMMDD] [--time HHMM] "
+                              "[--control-number N] <file>\n";
+    write("n3.x12", "N3*A~");
+    expectEach({
+        {{"--ack999", oxygen, "--date", "20240501", "--time", "0930", "--control-number", "12"},
+         0,
+         "ISA*00*          *00*          *ZZ*123456789012346*ZZ*123456789012345*240501*0930*>*"
+         "00501*000000012*0*T*:~GS*FA*9876543210*1234567890*20240501*0930*12*X*005010X231A1~"
+         "ST*999*0001*005010X231A1~AK1*HC*20213*005010X222A1~AK2*837*0001*005010X222A1~"
+         "IK3*PWK*22*2400*8~IK4*2**7*AD~IK3*PWK*45*2400*8~IK4*2**7*AD~IK5*R*5~AK9*R*1*1*0~"
+         "SE*10*0001~GE*1*12~IEA*1*000000012~",
+         ""},
+        {{"--ack999", "--date", "20240230", oxygen},
+         2,
+         "",
+         "error: --date takes a date written CCYYMMDD\n" + usage},
+        {{"--ack999", "--control-number", "0", oxygen},
+         2,
+         "",
+         "error: --control-number takes a number from 1 to 999999999\n" + usage},
+        {{"--ack999", oxygen, "n3.x12"}, 2, "", usage},
+        {{"--ack999", "n3.x12"},
+         1,
+         "",
+         "error: \u201Cn3.x12\u201D holds no interchange to acknowledge\n"},
+    });
+    // Without --date and --time it is dated now; the acknowledgment checks clean either way.
+    const std::string ack = (m_dir / "oxygen.999").string();
+    EXPECT_EQ(run({"--ack999", oxygen}, ack, m_dir).status, 0);
+    const Outcome check = run({"--check", ack}, {}, m_dir);
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.out, "No findings.\n");
+}
+
 TEST_F(CommandLineTest, ExportNeverReplacesWhatItMustNot)
 {
     // kelvane --export-pdf *.edi, in a folder of a.edi and b.edi.

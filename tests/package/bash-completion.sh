@@ -47,8 +47,8 @@ x12=(claims.edi remit.835 PAYMENTS.X12 enrol.834 export.txt reports)
 
 # Options, by prefix.
 expect "kelvane -" --dump-tree --dump-json --dump-csv --spreadsheet --check --envelope-only \
-    --export-pdf --output-dir --help --version
-expect "kelvane --d" --dump-tree --dump-json --dump-csv
+    --export-pdf --output-dir --ack999 --date --time --control-number --help --version
+expect "kelvane --d" --dump-tree --dump-json --dump-csv --date
 expect "kelvane --ex" --export-pdf
 expect "kelvane --version " ''
 
@@ -60,6 +60,8 @@ expect "kelvane --dump-json r" remit.835 reports
 expect "kelvane --check P" PAYMENTS.X12
 expect "kelvane --dump-csv " "${x12[@]}"
 expect "kelvane --check claims.edi " "${x12[@]}"
+expect "kelvane --ack999 " "${x12[@]}"
+expect "kelvane --ack999 claims.edi --date " ''
 
 # --export-pdf INPUT [OUTPUT.pdf]: an X12 input, then a PDF destination or a folder, then nothing.
 expect "kelvane --export-pdf " "${x12[@]}"

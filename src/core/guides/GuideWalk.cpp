@@ -373,20 +373,28 @@ void GuideWalk::reportPassed(std::size_t index, std::size_t depth, std::uint16_t
         if (passed.depth == depth && member.position == position)
             continue; // it may still come
         std::string message;
+        std::string_view tag;
         if (member.isLoop) {
             const Loop &missing = m_table.loops[member.index];
+            tag = m_table.firstSegment(missing).tagText;
             message = "Required loop " + std::string(missing.id) + " (" +
                       std::string(missing.name) + ") is missing";
         } else {
-            const std::string_view tag = m_table.segments[member.index].tagText;
+            tag = m_table.segments[member.index].tagText;
             message = "Required segment " + std::string(tag) + " (" +
                       X12Dictionary::segmentName(tag) + ") is missing";
         }
         message +=
             loop.id.empty() ? " from the transaction set" : " from loop " + std::string(loop.id);
-        X12GuideFinding finding{
-            X12Finding::Severity::error, std::uint32_t(index + 1), {}, loop.id, {}, "3", {},
-            std::move(message)};
+        X12GuideFinding finding{X12Finding::Severity::error,
+                                std::uint32_t(index + 1),
+                                {},
+                                loop.id,
+                                {},
+                                "3",
+                                {},
+                                std::move(message),
+                                tag};
         m_findings->push_back(std::move(finding));
     }
 }

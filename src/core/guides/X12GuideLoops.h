@@ -36,6 +36,10 @@ struct X12GuideFinding
     std::string_view segmentCode;
     std::string_view elementCode;
     std::string message;
+    // For a required segment or loop that is missing (segmentCode "3"): the tag of the segment
+    // missing, or of the one that begins the loop missing; the finding stands at the segment
+    // where it was found missing. Else empty.
+    std::string_view missingTag = {};
 
     friend bool operator==(const X12GuideFinding &, const X12GuideFinding &) = default;
 };

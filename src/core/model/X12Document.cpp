@@ -2,6 +2,7 @@
 
 #include "core/model/DocumentTables_p.h"
 #include "core/model/Envelope_p.h"
+#include "core/text/Unicode_p.h"
 
 #include <algorithm>
 #include <atomic>
@@ -306,6 +307,29 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
     return {};
 }
 
+/// The TA1 note code of an ISA that is not written to its fixed layout: the code for the first
+/// element of the wrong width, or "022" (invalid control structure) for a header that lacks some.
+std::string_view isaNote(const X12Segment &isa) noexcept
+{
+    struct Field
+    {
+        std::size_t width;
+        std::string_view note;
+    };
+    // ISA01 to ISA16; a repetition separator of the wrong width is an invalid separator.
+    static constexpr Field fields[] = {{2, "010"}, {10, "011"}, {2, "012"}, {10, "013"},
+                                       {2, "005"}, {15, "006"}, {2, "007"}, {15, "008"},
+                                       {6, "014"}, {4, "015"},  {1, "026"}, {5, "017"},
+                                       {9, "018"}, {1, "019"},  {1, "020"}, {1, "027"}};
+    for (std::size_t k = 0; k < std::size(fields); ++k) {
+        if (k >= isa.elementCount())
+            return "022";
+        if (kelvane::detail::characterCount(isa.element(k)) != fields[k].width)
+            return fields[k].note;
+    }
+    return "022";
+}
+
 } // namespace
 
 std::size_t X12Tree::findingCount() const noexcept
@@ -339,6 +363,42 @@ X12Finding::Severity X12Tree::findingSeverity(std::size_t index) const noexcept
         return X12Finding::Severity::warning;
     default:
         return X12Finding::Severity::error;
+    }
+}
+
+std::string_view X12Tree::findingCode(std::size_t index) const noexcept
+{
+    const FindingRecord &record = m_table->findings[index];
+    switch (record.kind) {
+    case FindingKind::isaLength:
+        return isaNote(X12Segment(m_table->segments, record.segment));
+    case FindingKind::isaSeparator:
+        return "027"; // invalid component element separator
+    case FindingKind::unclosedInterchange:
+        return "023"; // premature end of file
+    case FindingKind::ieaControl:
+        return "001"; // control numbers of header and trailer differ
+    case FindingKind::ieaCount:
+        return "021"; // invalid number of included groups
+    case FindingKind::unclosedGroup:
+        return "3"; // trailer missing
+    case FindingKind::geControl:
+        return "4"; // control numbers of header and trailer differ
+    case FindingKind::geCount:
+        return "5"; // number of included sets does not match
+    case FindingKind::unclosedTransaction:
+        return "2"; // trailer missing
+    case FindingKind::seControl:
+        return "3"; // control numbers of header and trailer differ
+    case FindingKind::seCount:
+        return "4"; // number of included segments does not match
+    case FindingKind::stControlEmpty:
+    case FindingKind::seControlEmpty:
+        return "7"; // missing control number
+    case FindingKind::stControlRepeated:
+        return "23"; // control number not unique within the group
+    default:
+        return {};
     }
 }
 

@@ -317,6 +317,10 @@ public:
     /// composing its message.
     std::uint32_t findingSegment(std::size_t index) const noexcept;
     X12Finding::Severity findingSeverity(std::size_t index) const noexcept;
+    /// The acknowledgments' code for finding `index`: the TA1's TA105 for a finding about an ISA
+    /// or IEA ("021": IEA01 is not the count), the 999's AK905 for one about a GS or GE, its
+    /// IK502 for one about an ST or SE; empty when they have none.
+    std::string_view findingCode(std::size_t index) const noexcept;
     /// The findings that concern one segment (index from 0): indices [first, second).
     std::pair<std::size_t, std::size_t> findingsAbout(std::uint32_t segment) const noexcept;
 
@@ -395,6 +399,10 @@ public:
     X12Finding::Severity findingSeverity(std::size_t index) const noexcept
     {
         return m_tree.findingSeverity(index);
+    }
+    std::string_view findingCode(std::size_t index) const noexcept
+    {
+        return m_tree.findingCode(index);
     }
     std::pair<std::size_t, std::size_t> findingsAbout(std::uint32_t segment) const noexcept
     {

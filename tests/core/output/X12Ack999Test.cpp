@@ -1,0 +1,89 @@
+#include "core/output/X12Ack999.h"
+
+#include "core/TestSupport.h"
+#include "core/guides/X12GuideLoops.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+struct AckCase
+{
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> edits; // each replaces its first match
+    std::string expected;
+};
+
+/// The oxygen claim one segment a line, with PWK02 "EL", a code the guide lists, where the sample
+/// has "AD": no findings.
+std::string cleanClaim()
+{
+    std::string text;
+    for (const char c : readData("837p-X222-oxygen.edi")) {
+        text += c;
+        if (c == '~')
+            text += '\n';
+    }
+    for (std::size_t at; (at = text.find("PWK*CT*AD")) != std::string::npos;)
+        text.replace(at, 9, "PWK*CT*EL");
+    return text;
+}
+
+const std::string isa = "ISA*00*          *00*          *ZZ*123456789012346*ZZ*123456789012345*"
+                        "240501*0930*>*00501*000000007*0*T*:~\n";
+const std::string head = isa + "GS*FA*9876543210*1234567890*20240501*0930*7*X*005010X231A1~\n"
+                               "ST*999*0001*005010X231A1~\n"
+                               "AK1*HC*20213*005010X222A1~\n"
+                               "AK2*837*0001*005010X222A1~\n";
+const std::string tail = "GE*1*7~\nIEA*1*000000007~\n";
+
+const AckCase cases[] = {
+    {"Clean", {}, head + "IK5*A~\nAK9*A*1*1*1~\nSE*6*0001~\n" + tail},
+    // A required segment missing is named by its tag at the next segment's place; an element
+    // finding gets an IK3 with code 8 for its segment.
+    {"SegmentAndElementFindings",
+     {{"N4*RICHMOND*IN*46224~\n", ""}, {"PWK*CT*EL", "PWK*CT*AD"}, {"SE*66", "SE*65"}},
+     head +
+         "IK3*N4*9*2010*3~\nIK3*PWK*21*2400*8~\nIK4*2**7*AD~\nIK5*R*5~\nAK9*R*1*1*0~\n"
+         "SE*9*0001~\n" +
+         tail},
+    {"SetTrailerFindings",
+     {{"SE*66*0001", "SE*67*0002"}},
+     head + "IK5*R*3*4~\nAK9*R*1*1*0~\nSE*6*0001~\n" + tail},
+    {"GroupTrailerFindings",
+     {{"GE*1*20213", "GE*2*20213"}},
+     head + "IK5*A~\nAK9*R*2*1*1*5~\nSE*6*0001~\n" + tail},
+    // The TA1 quotes the interchange's own ISA13, date and time.
+    {"BrokenInterchangeGetsATA1",
+     {{"IEA*1*000010216~\n", ""}},
+     isa + "TA1*000010216*061015*1705*R*023~\nIEA*0*000000007~\n"},
+};
+
+TEST(X12Ack999Test, WritesTheWholeAcknowledgment)
+{
+    for (const AckCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = cleanClaim();
+        for (const auto &[from, to] : c.edits) {
+            const std::size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.replace(at, from.size(), to);
+        }
+        const auto document = parseOk(text);
+        ASSERT_TRUE(document);
+        const X12GuideLoops loops = X12GuideLoops::checked(*document);
+        std::string out;
+        EXPECT_EQ(X12Ack999::write(*document, loops.findings(), {"20240501", "0930", 7},
+                                   appendingTo(out)),
+                  1u);
+        EXPECT_EQ(out, c.expected);
+    }
+}
+
+} // namespace
