@@ -7,6 +7,7 @@
 
 #include "core/output/ReportLines.h"
 #include "core/guides/X12GuideLoops.h"
+#include "core/output/X12Ack999.h"
 #include "core/search/SegmentFilter.h"
 #include "core/text/TextFile.h"
 #include "core/output/X12Csv.h"
@@ -182,6 +183,16 @@ void checkGuides(const X12Document &document)
         check(!finding.message.empty() && reference::isUtf8(finding.message),
               "guide finding messages");
     }
+    // The acknowledgment of what the check found: written whole, as UTF-8, with an interchange
+    // for each of the document's.
+    std::string ack;
+    const std::size_t interchanges = X12Ack999::write(
+        document, checked.findings(), {"20240101", "1200", 1}, [&ack](std::string_view piece) {
+            ack += piece;
+            return true;
+        });
+    check(reference::isUtf8(ack), "the acknowledgment is UTF-8");
+    check((interchanges == 0) == ack.empty(), "an acknowledgment for each interchange");
 }
 
 } // namespace
