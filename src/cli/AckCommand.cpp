@@ -119,6 +119,12 @@ int ack999(const Invocation &invocation)
     if (!document)
         return document.error();
     const X12GuideLoops loops = X12GuideLoops::checked(**document);
+    // A check cut short leaves sets unchecked, which an acknowledgment would accept.
+    if (loops.findings().size() > X12GuideLoops::findingLimit)
+        return fail(invocation.errFd,
+                    "\u201C" + std::string(shownPath(path)) + "\u201D has more than " +
+                        std::to_string(X12GuideLoops::findingLimit) +
+                        " findings: too many to acknowledge (kelvane --check lists them)");
     OutputSink out(invocation.outFd);
     if (X12Ack999::write(**document, loops.findings(), *chosen, std::ref(out)) == 0)
         return fail(invocation.errFd, "\u201C" + std::string(shownPath(path)) +

@@ -103,16 +103,20 @@ bool isModeOption(std::string_view argument)
                                [argument](const Mode &mode) { return mode.option == argument; });
 }
 
-/// The options that take the argument after them as their value.
-bool takesValue(std::string_view argument)
+/// The options that take the argument after them as their value, with the mode each belongs to.
+/// With another mode they are unknown options, so that no file after one is taken as its value.
+std::optional<std::string_view> modeTakingValue(std::string_view argument)
 {
-    return argument == "--output-dir" || argument == "--date" || argument == "--time" ||
-           argument == "--control-number";
+    if (argument == "--output-dir")
+        return "--export-pdf";
+    if (argument == "--date" || argument == "--time" || argument == "--control-number")
+        return "--ack999";
+    return std::nullopt;
 }
 
 bool isKnownOption(std::string_view argument)
 {
-    return isModeOption(argument) || takesValue(argument) || argument == "--spreadsheet" ||
+    return isModeOption(argument) || modeTakingValue(argument) || argument == "--spreadsheet" ||
            argument == "--envelope-only" || argument == "--help" || argument == "-h" ||
            argument == "--version";
 }
@@ -162,7 +166,11 @@ Operands operandsAfter(std::span<const std::string_view> arguments, std::size_t 
             operands.files.push_back(argument);
         } else if (argument == "--") {
             onlyFiles = true;
-        } else if (takesValue(argument)) {
+        } else if (const auto owner = modeTakingValue(argument)) {
+            if (*owner != arguments[option]) {
+                operands.unknown = argument;
+                return operands;
+            }
             ++i;
         } else if (isModeOption(argument)) {
             break;

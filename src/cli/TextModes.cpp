@@ -112,8 +112,10 @@ int dumpCSV(std::span<const std::string_view> files, const Invocation &invocatio
 
 int check(std::span<const std::string_view> files, const Invocation &invocation)
 {
-    const bool envelopeOnly =
-        std::ranges::find(invocation.arguments, "--envelope-only") != invocation.arguments.end();
+    // The option counts before "--" only: after it, every argument is a file.
+    const auto options = invocation.arguments.subspan(invocation.option + 1);
+    const auto end = std::ranges::find(options, "--");
+    const bool envelopeOnly = std::find(options.begin(), end, "--envelope-only") != end;
     if (files.size() > 1) {
         return eachFile(files, TextFile::Decoding::utf8OrLatin1, invocation.outFd, invocation.errFd,
                         {}, [envelopeOnly](const X12Document &document, OutputSink &out) {

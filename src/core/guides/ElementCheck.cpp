@@ -332,6 +332,20 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
                 Place{position, 0}.label(segment) + " is required by this guide and is empty");
         return;
     }
+    // A composite that repeats is checked a repetition at a time, up to the first with a finding.
+    if (!m_repetition.empty() && value.find(m_repetition) != std::string_view::npos) {
+        const std::size_t before = findings.size();
+        for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
+            std::size_t end = value.find(m_repetition, start);
+            if (end == std::string_view::npos)
+                end = value.size();
+            if (end > start)
+                checkComposite(segment, shape, rule, position, value.substr(start, end - start),
+                               loop, findings);
+            start = end + m_repetition.size();
+        }
+        return;
+    }
     const auto reference = [&] { return Place{position, 0}.reference(segment); };
     std::size_t index = 0;
     while (true) {
@@ -406,7 +420,9 @@ inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRul
         break;
     case Type::text:
     case Type::identifier:
-        typed = value.back() != ' ' || value.find_last_not_of(' ') == std::string_view::npos;
+        // Spaces that pad a value to its minimum length are no fault (pyx12 agrees).
+        typed = value.back() != ' ' || value.find_last_not_of(' ') == std::string_view::npos ||
+                value.find_last_not_of(' ') + 1 < rule.minLength;
         break;
     case Type::binary:
         break;
@@ -415,12 +431,14 @@ inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRul
         report(segment, rule, value, place, loop, Problem::type, findings);
 }
 
-/// A value that repeats is checked a repetition at a time.
+/// A value that repeats is checked a repetition at a time, up to the first with a finding: one
+/// value of a million repetitions gives no million findings.
 void ElementCheck::checkRepetitions(const X12Segment &segment, const ElementRule &rule,
                                     std::string_view value, Place place, std::string_view loop,
                                     std::vector<X12GuideFinding> &findings) const
 {
-    for (std::size_t start = 0; start <= value.size();) {
+    const std::size_t before = findings.size();
+    for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
         std::size_t end = value.find(m_repetition, start);
         if (end == std::string_view::npos)
             end = value.size();

@@ -5,6 +5,7 @@
 #include "core/model/Envelope_p.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace kelvane::detail::guides {
 
@@ -160,16 +161,27 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
     openFrame(guide.top, 0);
     m_hlCount = 0;
     m_hlIDs.clear();
-    const std::size_t findingsBefore = m_findings != nullptr ? m_findings->size() : 0;
-    if (m_findings != nullptr) {
-        m_check.emplace(m_table, m_document.delimitersAt(std::uint32_t(first)));
+    // Past the limit, the check stops between sets, so that what it found of each set is whole
+    // and the first findings are the same however the sets are shared out; within one huge set,
+    // at twice the limit, to bound the memory.
+    if (m_findings != nullptr && m_findings->size() > m_limit)
+        m_findings = nullptr;
+    std::vector<X12GuideFinding> *const findings = m_findings;
+    const std::size_t findingsBefore = findings != nullptr ? findings->size() : 0;
+    if (findings != nullptr) {
+        X12Delimiters delimiters = m_document.delimitersAt(std::uint32_t(first));
+        // 4010 has no repetition separator, and one that is also another separator is none.
+        if (guide.version.starts_with("004") || delimiters.repetition == delimiters.component ||
+            delimiters.repetition == delimiters.element)
+            delimiters.repetition.clear();
+        m_check.emplace(m_table, delimiters);
         m_balancing.startSet(guide.set);
     }
     const std::size_t count = m_document.segments().size();
     std::size_t end = count;
     for (std::size_t i = first; i < count; ++i) {
-        if (m_findings != nullptr && m_findings->size() > m_limit) [[unlikely]]
-            m_findings = nullptr; // enough to list: the rest is only placed
+        if (m_findings != nullptr && m_findings->size() > 2 * m_limit) [[unlikely]]
+            m_findings = nullptr;
         m_segment = m_document.segment(std::uint32_t(i));
         m_tag = m_segment.tag();
         m_tagCode = packTag(m_tag);
@@ -183,10 +195,11 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
             break;
         }
     }
-    if (m_findings != nullptr) {
-        m_balancing.endSet(*m_findings);
+    if (findings != nullptr) {
+        if (m_findings != nullptr)
+            m_balancing.endSet(*findings);
         // Amounts are found to disagree where a claim ends, and reported where it begins.
-        std::stable_sort(m_findings->begin() + std::ptrdiff_t(findingsBefore), m_findings->end(),
+        std::stable_sort(findings->begin() + std::ptrdiff_t(findingsBefore), findings->end(),
                          [](const X12GuideFinding &a, const X12GuideFinding &b) {
                              return a.position < b.position;
                          });
@@ -438,9 +451,17 @@ void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::ui
 /// HL01 numbers the HL segments of a set from 1; HL02 names an earlier one's HL01.
 void GuideWalk::checkNumbering(std::size_t index, const X12Segment &segment)
 {
-    const std::string expected = std::to_string(++m_hlCount);
+    const std::uint32_t expected = ++m_hlCount;
     const std::string_view id = segment.elementAt(1);
     const std::string_view parent = segment.elementAt(2);
+    // Compared as numbers, as pyx12 does: HL01 "01" is the first.
+    auto number = [](std::string_view text) -> std::optional<std::uint64_t> {
+        std::uint64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size())
+            return std::nullopt;
+        return value;
+    };
     auto add = [&](std::string element, std::string message) {
         X12GuideFinding finding{X12Finding::Severity::error,
                                 std::uint32_t(index + 1),
@@ -452,12 +473,15 @@ void GuideWalk::checkNumbering(std::size_t index, const X12Segment &segment)
                                 std::move(message)};
         m_findings->push_back(std::move(finding));
     };
-    if (id != expected)
-        add("HL01", "HL01 \"" + std::string(id) + "\" is out of sequence: this is HL " + expected +
-                        " of the set");
-    if (!parent.empty() && !m_hlIDs.contains(parent))
+    const std::optional<std::uint64_t> idNumber = number(id);
+    if (idNumber != expected)
+        add("HL01", "HL01 \"" + std::string(id) + "\" is out of sequence: this is HL " +
+                        std::to_string(expected) + " of the set");
+    const std::optional<std::uint64_t> parentNumber = number(parent);
+    if (!parent.empty() && !(parentNumber && m_hlIDs.contains(*parentNumber)))
         add("HL02", "HL02 \"" + std::string(parent) + "\" names no earlier HL of the set");
-    m_hlIDs.insert(id);
+    if (idNumber)
+        m_hlIDs.insert(*idNumber);
 }
 
 std::string_view GuideWalk::openLoopID() const noexcept

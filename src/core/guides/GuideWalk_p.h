@@ -84,7 +84,7 @@ private:
     std::optional<ElementCheck> m_check; // with the set's delimiters
     Balancing m_balancing;
     std::uint32_t m_hlCount = 0;
-    std::unordered_set<std::string_view> m_hlIDs;
+    std::unordered_set<std::uint64_t> m_hlIDs;
 
     // The segment being placed.
     X12Segment m_segment;

@@ -45,8 +45,8 @@ X12GuideLoops X12GuideLoops::walk(const X12Document &document, bool check)
         placed[part] = walk.placedAny();
     };
     kelvane::detail::runParts(threads, walkShare);
-    // Each share keeps its first findings past the limit, so the first `findingLimit` of all are
-    // the same whatever the number of shares.
+    // Each share checks whole sets until it holds more than the limit, so the first
+    // `findingLimit` of all are the same whatever the number of shares.
     for (std::vector<X12GuideFinding> &part : findings) {
         result.m_findings.insert(result.m_findings.end(), std::make_move_iterator(part.begin()),
                                  std::make_move_iterator(part.end()));
