@@ -61,8 +61,8 @@ private:
                      std::vector<X12GuideFinding> &findings) const;
 
     const GuideTable &m_table;
-    std::string_view m_component;
-    std::string_view m_repetition;
+    std::string m_component; // copies: the walk adjusts the delimiters it hands over
+    std::string m_repetition;
 };
 
 /// Whether an element value is of a type: a number of digits, a decimal number, a date, a time.
