@@ -91,7 +91,7 @@ man_renders() {
 
 # The options a text names: -x and --word tokens, one a line, sorted.
 options_in() {
-    grep -oE '(^|[^[:alnum:]-])(--[a-z][a-z-]*|-[a-zA-Z])\b' | sed -E 's/^[^-]*//' | sort -u
+    grep -oE '(^|[^[:alnum:]-])(--[a-z][a-z0-9-]*|-[a-zA-Z])\b' | sed -E 's/^[^-]*//' | sort -u
 }
 
 help_options() {
