@@ -77,15 +77,25 @@ void ElementDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     const QColor highlighted = palette.color(QPalette::HighlightedText);
     const QFont font = cellFont(index.column());
     painter->setFont(font);
+    const QVariant findings =
+        index.siblingAtColumn(ElementTableModel::valueColumn).data(ElementTableModel::FindingsRole);
+    // The reference of an element with a finding takes the warning's colour.
     painter->setPen(selected ? highlighted
                     : index.column() == ElementTableModel::valueColumn
                         ? palette.color(QPalette::Text)
+                    : index.column() == ElementTableModel::referenceColumn && findings.isValid()
+                        ? Style::warning(Style::WarningUse::text)
                         : Style::secondary(palette));
-    const int used = drawWrapped(painter, index.data().toString(), font, r.topLeft(), r.width());
+    int used = drawWrapped(painter, index.data().toString(), font, r.topLeft(), r.width());
     const QVariant readable = index.data(ElementTableModel::ReadableRole);
     if (readable.isValid()) {
         painter->setPen(selected ? highlighted : Style::accent(palette));
-        drawWrapped(painter, readable.toString(), Style::font(11),
+        used += 1 + drawWrapped(painter, readable.toString(), Style::font(11),
+                                r.topLeft() + QPoint(0, used + 1), r.width());
+    }
+    if (index.column() == ElementTableModel::valueColumn && findings.isValid()) {
+        painter->setPen(selected ? highlighted : Style::warning(Style::WarningUse::text));
+        drawWrapped(painter, findings.toString(), Style::font(11, QFont::Medium),
                     r.topLeft() + QPoint(0, used + 1), r.width());
     }
     painter->restore();
@@ -100,6 +110,9 @@ QSize ElementDelegate::sizeHint(const QStyleOptionViewItem &option, const QModel
     const QVariant readable = index.data(ElementTableModel::ReadableRole);
     if (readable.isValid())
         height += 1 + wrappedHeight(readable.toString(), Style::font(11), width);
+    const QVariant findings = index.data(ElementTableModel::FindingsRole);
+    if (findings.isValid())
+        height += 1 + wrappedHeight(findings.toString(), Style::font(11, QFont::Medium), width);
     const int natural = QFontMetrics(font).horizontalAdvance(text.left(200));
     return {natural + 2 * Style::pt(cellPaddingX), height + 2 * Style::pt(cellPaddingY)};
 }

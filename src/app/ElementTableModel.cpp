@@ -4,6 +4,8 @@
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
 
+#include <algorithm>
+
 using DisplayText::shown;
 
 std::vector<ElementRow> elementRows(const X12Segment &segment, std::size_t limit)
@@ -37,6 +39,23 @@ void ElementTableModel::setRows(std::vector<ElementRow> rows)
     endResetModel();
 }
 
+std::vector<QString>
+ElementTableModel::placeFindings(std::vector<std::pair<std::ptrdiff_t, QString>> findings)
+{
+    std::vector<QString> unplaced;
+    for (auto &[position, text] : findings) {
+        // Rows are in element order.
+        const auto row = std::ranges::lower_bound(m_rows, position, {}, &ElementRow::position);
+        if (position > 0 && row != m_rows.end() && row->position == position)
+            row->findings << std::move(text);
+        else
+            unplaced.push_back(std::move(text));
+    }
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount_ - 1));
+    return unplaced;
+}
+
 int ElementTableModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -62,9 +81,18 @@ QVariant ElementTableModel::data(const QModelIndex &index, int role) const
         default:
             return row.value;
         }
-    case Qt::ToolTipRole:
-        return index.column() == valueColumn && row.decoded ? row.value + u'\n' + *row.decoded
-                                                            : data(index, Qt::DisplayRole);
+    case Qt::ToolTipRole: {
+        QString tip = index.column() == valueColumn && row.decoded
+                          ? row.value + u'\n' + *row.decoded
+                          : data(index, Qt::DisplayRole).toString();
+        if (!row.findings.isEmpty())
+            tip += u'\n' + data(index.siblingAtColumn(valueColumn), FindingsRole).toString();
+        return tip;
+    }
+    case FindingsRole:
+        if (index.column() != valueColumn || row.findings.isEmpty())
+            return {};
+        return QStringLiteral("\u26A0 ") + row.findings.join(QStringLiteral("\n\u26A0 "));
     case ReadableRole:
         if (index.column() == valueColumn && row.decoded)
             return *row.decoded;

@@ -2,10 +2,12 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class X12Segment;
@@ -18,6 +20,7 @@ struct ElementRow
     QString value;
     std::optional<QString> decoded;
     std::ptrdiff_t position = 0; // of the element in its segment, from 1
+    QStringList findings;        // about this element, as "error: message"
 };
 
 /// The rows of a segment's element table, empty elements left out without renumbering; at most
@@ -34,9 +37,14 @@ public:
     enum Column { referenceColumn, nameColumn, valueColumn, columnCount_ };
     /// The readable form (formatted or decoded) of the value column, or nothing.
     static constexpr int ReadableRole = Qt::UserRole + 1;
+    /// The findings about the row's element, one a line, each after a warning sign (value
+    /// column), or nothing.
+    static constexpr int FindingsRole = Qt::UserRole + 2;
 
     explicit ElementTableModel(QObject *parent = nullptr);
     void setRows(std::vector<ElementRow> rows);
+    /// Puts each finding on the row of the element it names; returns those with no such row.
+    std::vector<QString> placeFindings(std::vector<std::pair<std::ptrdiff_t, QString>> findings);
     const ElementRow &row(int index) const { return m_rows[std::size_t(index)]; }
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -37,14 +37,17 @@ ElementTableView::ElementTableView(QWidget *parent)
     setPalette(p);
 }
 
-void ElementTableView::showSegment(std::shared_ptr<const X12Document> document,
-                                   std::uint32_t segment)
+std::vector<QString>
+ElementTableView::showSegment(std::shared_ptr<const X12Document> document, std::uint32_t segment,
+                              std::vector<std::pair<std::ptrdiff_t, QString>> findings)
 {
     m_document = std::move(document);
     m_segment = segment;
     m_elements->setRows(m_document ? elementRows(m_document->segment(segment), DisplayText::maxRows)
                                    : std::vector<ElementRow>());
+    std::vector<QString> unplaced = m_elements->placeFindings(std::move(findings));
     fitRows();
+    return unplaced;
 }
 
 void ElementTableView::fitRows()

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class ElementTableModel;
 class X12Document;
@@ -17,7 +19,11 @@ class ElementTableView : public QTableView
 
 public:
     explicit ElementTableView(QWidget *parent = nullptr);
-    void showSegment(std::shared_ptr<const X12Document> document, std::uint32_t segment);
+    /// Lists a segment's elements, with the findings about them under their values; returns
+    /// the findings whose element has no row (empty, or past the rows listed).
+    std::vector<QString> showSegment(std::shared_ptr<const X12Document> document,
+                                     std::uint32_t segment,
+                                     std::vector<std::pair<std::ptrdiff_t, QString>> findings = {});
     ElementTableModel *elements() const { return m_elements; }
 
     QSize sizeHint() const override;

@@ -1,6 +1,7 @@
 #include "app/InspectedNode.h"
 
 #include "app/DisplayText.h"
+#include "app/DocumentRoles.h"
 #include "core/dictionary/X12Dictionary.h"
 #include "core/guides/X12GuideLoops.h"
 #include "core/model/X12Document.h"
@@ -9,17 +10,45 @@ using DisplayText::shown;
 
 namespace {
 
-/// The findings about one segment (by index), as "error: message" texts.
-QStringList findingsAbout(const X12Document &document, std::uint32_t segment)
+QString findingText(X12Finding::Severity severity, std::string_view message)
 {
-    QStringList texts;
-    const auto [first, last] = document.findingsAbout(segment);
-    for (std::size_t i = first; i < last; ++i) {
-        const X12Finding finding = document.finding(i);
-        texts << QString::fromLatin1(toString(finding.severity).data()) + QStringLiteral(": ") +
-                     shown(finding.message, DisplayText::maxLineLength);
+    return QString::fromLatin1(toString(severity).data()) + QStringLiteral(": ") +
+           shown(message, DisplayText::maxLineLength);
+}
+
+/// The position of the element a reference names ("CLM05-1" of a CLM: 5), or 0.
+std::ptrdiff_t elementPosition(std::string_view reference, std::string_view tag)
+{
+    if (!reference.starts_with(tag))
+        return 0;
+    std::ptrdiff_t position = 0;
+    for (const char c : reference.substr(tag.size())) {
+        if (c < '0' || c > '9' || position > 9'999'999)
+            break;
+        position = position * 10 + (c - '0');
     }
-    return texts;
+    return position;
+}
+
+/// The findings about one segment (by index), envelope and guide ones, at most
+/// DisplayText::maxRows of them.
+std::vector<InspectedNode::Finding> findingsAbout(const X12Document &document,
+                                                  const X12GuideLoops &loops, std::uint32_t segment)
+{
+    std::vector<InspectedNode::Finding> findings;
+    const auto [first, last] = document.findingsAbout(segment);
+    for (std::size_t i = first; i < last && findings.size() < DisplayText::maxRows; ++i) {
+        const X12Finding finding = document.finding(i);
+        findings.push_back({findingText(finding.severity, finding.message)});
+    }
+    const std::string_view tag = document.segment(segment).tag();
+    for (const X12GuideFinding &finding : guideFindingsAbout(loops, segment)) {
+        if (findings.size() == DisplayText::maxRows)
+            break;
+        findings.push_back({findingText(finding.severity, finding.message),
+                            elementPosition(finding.element, tag)});
+    }
+    return findings;
 }
 
 /// The guide loop a segment (by index) is in, as the inspector's header names it, or empty.
@@ -42,7 +71,7 @@ InspectedNode InspectedNode::ofNode(const X12Document &document, const X12GuideL
             shown(X12Dictionary::nodeSubtitle(document, node), DisplayText::maxLineLength),
             node,
             std::uint32_t(document.children(node).size()),
-            findingsAbout(document, node),
+            findingsAbout(document, loops, node),
             loopLine(loops, node)};
 }
 
@@ -54,6 +83,6 @@ InspectedNode InspectedNode::ofSegment(const X12Document &document, const X12Gui
             shown(X12Dictionary::segmentSubtitle(s), DisplayText::maxLineLength),
             segment,
             0,
-            findingsAbout(document, segment),
+            findingsAbout(document, loops, segment),
             loopLine(loops, segment)};
 }

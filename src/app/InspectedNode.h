@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class X12Document;
 class X12GuideLoops;
@@ -17,8 +18,15 @@ struct InspectedNode
     QString subtitle;
     std::optional<std::uint32_t> segment; // index of the node's segment
     std::size_t childCount = 0;
-    QStringList findings; // envelope findings about the segment, as "error: message" texts
-    QString loop;         // "Loop 2010AA · Billing Provider Name", or empty
+    /// A finding about the segment, as "error: message".
+    struct Finding
+    {
+        QString text;
+        std::ptrdiff_t element = 0; // the position of the element it names, from 1; else 0
+        friend bool operator==(const Finding &, const Finding &) = default;
+    };
+    std::vector<Finding> findings; // the envelope's, then the guide check's
+    QString loop;                  // "Loop 2010AA · Billing Provider Name", or empty
 
     /// A node of the outline's tree, by index.
     static InspectedNode ofNode(const X12Document &document, const X12GuideLoops &loops,

@@ -2,6 +2,7 @@
 
 #include "app/ActivityBar.h"
 #include "app/ElementTableView.h"
+#include "app/FindingsPanel.h"
 #include "app/EmptyStateView.h"
 #include "app/LoadingView.h"
 #include "app/ModeView.h"
@@ -21,6 +22,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QDataStream>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -70,6 +72,7 @@ const QString keyboardShortcuts = QStringLiteral("Ctrl+O\tOpen a file\n"
                                                  "Ctrl+G\tGo to a segment by number\n"
                                                  "Ctrl+C\tCopy the selected segment or values\n"
                                                  "Ctrl+1, 2, 3\tOutline, Segments, Raw\n"
+                                                 "Ctrl+Shift+F\tShow or hide the findings\n"
                                                  "*\tExpand the selected node's subtree\n"
                                                  "Ctrl+Q\tQuit");
 
@@ -84,6 +87,8 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
       m_outline(new OutlineView(session, m_content)),
       m_segments(new SegmentsView(session, m_content)),
       m_raw(new RawView(session, m_content)), m_modeViews{m_outline, m_segments, m_raw},
+      m_findings(new FindingsPanel(this)), m_findingsDock(new QDockWidget(this)),
+      m_findingsAction(new QAction(QStringLiteral("&Findings"), this)),
       m_loadingDelay(new QTimer(this))
 {
     // The minimum size in points, within the screen it opens on.
@@ -110,6 +115,7 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
     column->addWidget(m_notX12);
     column->addWidget(m_content, 1);
     setCentralWidget(central);
+    buildFindingsPanel();
 
     followSession();
     refresh();
@@ -209,6 +215,25 @@ void MainWindow::buildBanners()
         "segments."));
 }
 
+void MainWindow::buildFindingsPanel()
+{
+    // A panel docked under the views, in every mode; it has no title bar of its own (the panel
+    // heads itself) and is shown and hidden from the View menu.
+    m_findingsDock->setObjectName(QStringLiteral("findings"));
+    m_findingsDock->setWindowTitle(QStringLiteral("Findings"));
+    m_findingsDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    m_findingsDock->setTitleBarWidget(new QWidget(m_findingsDock));
+    m_findingsDock->setWidget(m_findings);
+    addDockWidget(Qt::BottomDockWidgetArea, m_findingsDock);
+    resizeDocks({m_findingsDock}, {Style::pt(150)}, Qt::Vertical);
+    m_findingsAction->setCheckable(true);
+    m_findingsAction->setChecked(true);
+    m_findingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    addAction(m_findingsAction);
+    connect(m_findingsAction, &QAction::toggled, this, &MainWindow::refresh);
+    connect(m_findings, &FindingsPanel::segmentChosen, this, &MainWindow::goToSegment);
+}
+
 void MainWindow::followSession()
 {
     m_loadingDelay->setSingleShot(true);
@@ -226,8 +251,11 @@ void MainWindow::followSession()
     connect(&m_session, &WindowSession::documentChanged, this, [this] {
         m_looksLikeX12 =
             !m_session.document() || X12Dictionary::looksLikeX12(*m_session.document());
+        m_findings->setFindings(m_session.findings());
         refresh();
     });
+    connect(&m_session, &WindowSession::findingsChanged, this,
+            [this] { m_findings->setFindings(m_session.findings()); });
     connect(&m_session, &WindowSession::exportChanged, this, &MainWindow::refreshActions);
     connect(&m_session, &WindowSession::errorMessageChanged, this, &MainWindow::refresh);
     connect(&m_session, &WindowSession::filePathChanged, this, &MainWindow::refreshTitle);
@@ -340,6 +368,8 @@ void MainWindow::buildViewMenu()
     });
     QAction *collapse = view->addAction(QStringLiteral("&Collapse All"));
     connect(collapse, &QAction::triggered, this, [this] { m_outline->tree()->collapseAll(); });
+    view->addSeparator();
+    view->addAction(m_findingsAction);
 }
 
 void MainWindow::buildHelpMenu()
@@ -397,9 +427,12 @@ void MainWindow::refresh()
     refreshActions();
     refreshTitle();
     refreshMatches();
-
     // A load that has taken a moment shows as such, in place of whatever was there.
-    if (m_session.loadingFile() && (!m_loadingDelay->isActive() || !loaded)) {
+    const bool showLoading = m_session.loadingFile() && (!m_loadingDelay->isActive() || !loaded);
+    // The findings are listed beside a document, not under the start or loading screens.
+    m_findingsDock->setVisible(loaded && !showLoading && m_findingsAction->isChecked());
+
+    if (showLoading) {
         m_content->setCurrentWidget(m_loading);
         m_message->hide();
         m_notX12->hide();
@@ -512,7 +545,7 @@ QByteArray MainWindow::saveLayout() const
     QByteArray layout;
     QDataStream out(&layout, QIODevice::WriteOnly);
     out << quint32(1) << saveGeometry() << saveState() << m_outline->saveState()
-        << m_segments->saveState() << qint32(m_session.viewMode());
+        << m_segments->saveState() << qint32(m_session.viewMode()) << m_findingsAction->isChecked();
     return layout;
 }
 
@@ -531,6 +564,11 @@ void MainWindow::restoreLayout(const QByteArray &layout)
     m_segments->restoreState(segments);
     if (mode >= 0 && mode < int(std::size(WindowSession::allViewModes)))
         m_session.setViewMode(WindowSession::ViewMode(mode));
+    // Saved after the rest by later versions: a layout without it keeps the findings shown.
+    bool findings = true;
+    in >> findings;
+    m_findingsAction->setChecked(in.status() != QDataStream::Ok || findings);
+    refresh();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -8,11 +8,13 @@
 
 class ActivityBar;
 class EmptyStateView;
+class FindingsPanel;
 class LoadingView;
 class ModeView;
 class OutlineView;
 class Platform;
 class QAction;
+class QDockWidget;
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
@@ -40,6 +42,8 @@ public:
     QAction *exportAction() const { return m_exportAction; }
     QAction *exportCSVAction() const { return m_exportCSVAction; }
     QMenu *recentMenu() const { return m_recent; }
+    /// View ▸ Findings: whether the findings are listed under the views.
+    QAction *findingsAction() const { return m_findingsAction; }
 
     QToolButton *openButton() const { return m_open; }
     QButtonGroup *modeButtons() const { return m_modes; }
@@ -58,6 +62,8 @@ public:
     /// The warning shown above a document that does not look like X12.
     QLabel *notX12Banner() const { return m_notX12; }
     ActivityBar *activityBar() const { return m_activity; }
+    /// The list of the document's findings, under the views.
+    FindingsPanel *findingsPanel() const { return m_findings; }
 
     /// Moves to the next (or previous) match of the search in the current view.
     void findNext(bool backwards = false);
@@ -85,6 +91,7 @@ private:
     void buildToolbar();
     void buildModePicker(QToolBar *toolbar);
     void buildBanners();
+    void buildFindingsPanel();
     void followSession();
     void buildMenus(Platform &platform);
     void buildFileMenu(Platform &platform);
@@ -115,6 +122,9 @@ private:
     SegmentsView *m_segments;
     RawView *m_raw;
     std::array<ModeView *, 3> m_modeViews; // by ViewMode
+    FindingsPanel *m_findings;
+    QDockWidget *m_findingsDock;
+    QAction *m_findingsAction;
     QTimer *m_loadingDelay;
     bool m_looksLikeX12 = true; // of the document shown
     QAction *m_openAction = nullptr;

@@ -82,7 +82,7 @@ QVariant NodeTreeModel::data(const QModelIndex &index, int role) const
     case PositionRole:
         return qlonglong(node) + 1;
     case FindingRole:
-        return hasFinding(*m_document, node);
+        return hasFinding(*m_document, *m_loops, node);
     case LoopRole:
         return loopID(m_loops->loopBegunBy(node));
     default:

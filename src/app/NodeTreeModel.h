@@ -20,6 +20,9 @@ public:
     void setDocument(std::shared_ptr<const X12Document> document,
                      std::shared_ptr<const X12GuideLoops> loops);
     const X12Document *document() const { return m_document.get(); }
+    /// The same loops with the guide check's findings, which arrive after the document; views
+    /// repaint to show their marks.
+    void setLoops(std::shared_ptr<const X12GuideLoops> loops) { m_loops = std::move(loops); }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;

@@ -45,6 +45,11 @@ OutlineView::OutlineView(WindowSession &session, QWidget *parent)
         select(std::nullopt);
     };
     connect(&session, &WindowSession::documentChanged, this, load);
+    connect(&session, &WindowSession::findingsChanged, this, [this] {
+        m_nodes->setLoops(m_session.loops());
+        m_tree->viewport()->update();
+        select(selectedSegment());
+    });
     connect(m_summary, &DocumentSummaryView::findingActivated, this, &OutlineView::reveal);
     connect(m_tree, &OutlineTree::notice, this, &OutlineView::notice);
     // The selection, not the current index: focus alone makes a current row but selects nothing.

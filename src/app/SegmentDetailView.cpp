@@ -14,6 +14,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 using detail::label;
 using detail::line;
 using DisplayText::shown;
@@ -101,14 +104,28 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
     stack->setSpacing(Style::pt(14));
 
     stack->addLayout(header(node, content));
-    for (const QString &finding : node.findings) {
-        QLabel *warning = label(QStringLiteral("\u26A0 ") + finding, Style::font(12, QFont::Medium),
-                                Style::warning(Style::WarningUse::text), content, true);
-        warning->setWordWrap(true);
-        stack->addWidget(warning);
+    // A finding about an element shows under its value in the table; the others, and those
+    // whose element has no row, above the table.
+    const int findingsAt = stack->count();
+    const bool segmentShown = node.segment && m_document;
+    std::vector<QString> aboveTable;
+    std::vector<std::pair<std::ptrdiff_t, QString>> onRows;
+    for (const InspectedNode::Finding &finding : node.findings) {
+        if (segmentShown && finding.element > 0)
+            onRows.emplace_back(finding.element, finding.text);
+        else
+            aboveTable.push_back(finding.text);
     }
-    if (node.segment && m_document)
-        addSegment(stack, *node.segment, content);
+    if (segmentShown)
+        std::ranges::move(addSegment(stack, *node.segment, content, std::move(onRows)),
+                          std::back_inserter(aboveTable));
+    for (std::size_t i = 0; i < aboveTable.size(); ++i) {
+        QLabel *warning =
+            label(QStringLiteral("\u26A0 ") + aboveTable[i], Style::font(12, QFont::Medium),
+                  Style::warning(Style::WarningUse::text), content, true);
+        warning->setWordWrap(true);
+        stack->insertWidget(findingsAt + int(i), warning);
+    }
     if (node.childCount > 0) {
         stack->addWidget(label(QStringLiteral("Contains %1 child element%2")
                                    .arg(node.childCount)
@@ -119,13 +136,15 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
     setWidget(content);
 }
 
-void SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWidget *content)
+std::vector<QString>
+SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWidget *content,
+                              std::vector<std::pair<std::ptrdiff_t, QString>> findings)
 {
     const X12Segment segment = m_document->segment(index);
     stack->addLayout(caption(segment, content));
 
     m_table = new ElementTableView(content);
-    m_table->showSegment(m_document, index);
+    std::vector<QString> unplaced = m_table->showSegment(m_document, index, std::move(findings));
     stack->addWidget(m_table);
     std::size_t present = 0;
     for (const std::string_view value : segment.elements())
@@ -147,6 +166,7 @@ void SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWid
         detail::addDelimiterRows(delimiters, m_document->delimitersAt(index), content);
         stack->addLayout(delimiters);
     }
+    return unplaced;
 }
 
 QStringList SegmentDetailView::texts() const

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class ElementTableView;
 class QVBoxLayout;
@@ -25,8 +27,11 @@ public:
     ElementTableView *table() const { return m_table; }
 
 private:
-    /// The segment's caption, element table, raw text and (for an interchange) its delimiters.
-    void addSegment(QVBoxLayout *stack, std::uint32_t segment, QWidget *content);
+    /// The segment's caption, element table, raw text and (for an interchange) its delimiters,
+    /// with the findings about its elements (by position) on their rows. Returns the findings
+    /// whose element has no row.
+    std::vector<QString> addSegment(QVBoxLayout *stack, std::uint32_t segment, QWidget *content,
+                                    std::vector<std::pair<std::ptrdiff_t, QString>> findings);
 
     std::shared_ptr<const X12Document> m_document;
     ElementTableView *m_table = nullptr;

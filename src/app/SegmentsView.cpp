@@ -40,6 +40,10 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
         refill();
     });
     connect(&session, &WindowSession::matchesChanged, this, &SegmentsView::refill);
+    connect(&session, &WindowSession::findingsChanged, this, [this] {
+        m_segments->setLoops(m_session.loops());
+        showSelected();
+    });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_list->selectionModel()->selectedRows();
         if (rows.isEmpty()) {

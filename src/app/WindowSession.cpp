@@ -2,6 +2,7 @@
 
 #include "app/DisplayText.h"
 #include "app/Platform.h"
+#include "app/FindingList.h"
 #include "core/guides/X12GuideLoops.h"
 #include "core/search/SegmentFilter.h"
 #include "core/output/FileOutput.h"
@@ -151,7 +152,7 @@ WindowSession::Loaded WindowSession::load(const QString &path) noexcept
         if (!document)
             return {nullptr, nullptr, DisplayText::toQString(description(document.error()))};
         // The views list children and badge rows with guide loops: made here, so the window
-        // never waits for them.
+        // never waits for them. The guide check comes after the document is on screen.
         (*document)->listChildren();
         auto loops = std::make_shared<const X12GuideLoops>(X12GuideLoops::of(**document));
         return {std::move(*document), std::move(loops), std::nullopt};
@@ -228,6 +229,9 @@ void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Lo
     // The failed file becomes the current one too; the previous document is dropped.
     m_document = std::move(loaded.document);
     m_loops = std::move(loaded.loops);
+    // The envelope's findings are known at once; the guide check's follow.
+    m_findings = m_document ? std::make_shared<const FindingList>(m_document, nullptr) : nullptr;
+    m_checking = false;
     m_lastExport.reset();
     SegmentFilter::fitSpareLists(m_document ? m_document->segments().size() : 0);
     search(false);
@@ -249,6 +253,41 @@ void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Lo
     if (m_document)
         m_platform.noteRecentDocument(path);
     emit loadingChanged();
+    if (m_document)
+        checkGuides();
+}
+
+void WindowSession::checkGuides()
+{
+    struct Checked
+    {
+        std::shared_ptr<const X12GuideLoops> loops;
+        std::shared_ptr<const FindingList> findings;
+    };
+    m_checking = true;
+    auto *watcher = new QFutureWatcher<Checked>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, generation = m_generation] {
+                watcher->deleteLater();
+                Checked checked = watcher->result();
+                // Another file was opened meanwhile: this check is of a document gone.
+                if (generation != m_generation)
+                    return;
+                m_checking = false;
+                if (!checked.loops)
+                    return; // out of memory: the envelope's findings stay
+                m_loops = std::move(checked.loops);
+                m_findings = std::move(checked.findings);
+                emit findingsChanged();
+            });
+    watcher->setFuture(QtConcurrent::run([document = m_document]() -> Checked {
+        try {
+            auto loops = std::make_shared<const X12GuideLoops>(X12GuideLoops::checked(*document));
+            return {loops, std::make_shared<const FindingList>(document, loops)};
+        } catch (const std::bad_alloc &) {
+            return {};
+        }
+    }));
 }
 
 void WindowSession::showOpenPanel()

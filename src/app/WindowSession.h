@@ -15,7 +15,7 @@ class Platform;
 class QFutureWatcherBase;
 class X12Document;
 class X12GuideLoops;
-class X12GuideLoops;
+class FindingList;
 template <typename T>
 class QPromise;
 
@@ -67,8 +67,14 @@ public:
     ~WindowSession() override;
 
     std::shared_ptr<const X12Document> document() const { return m_document; }
-    /// Where the document's segments sit in the loops of their guides; null without a document.
+    /// Where the document's segments sit in the loops of their guides, and once the guide check
+    /// is done, what they break of them; null without a document.
     std::shared_ptr<const X12GuideLoops> loops() const { return m_loops; }
+    /// The document's findings: the envelope's at once, with the guide check's once it is done
+    /// (findingsChanged); null without a document.
+    std::shared_ptr<const FindingList> findings() const { return m_findings; }
+    /// True while the document shown is being checked against its guides, on a worker.
+    bool isChecking() const { return m_checking; }
     const std::optional<QString> &filePath() const { return m_filePath; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QString &searchText() const { return m_searchText; }
@@ -127,15 +133,21 @@ signals:
     void loadingChanged();
     /// The export under way began, moved on, or ended; lastExport() may have changed.
     void exportChanged();
+    /// The guide check of the document shown is done: loops() and findings() have its findings.
+    void findingsChanged();
 
 private:
     void setErrorMessage(std::optional<QString> message);
     void finishOpen(std::uint64_t generation, const QString &path, Loaded loaded);
+    /// Checks the document shown against its guides on a worker; the findings count only if
+    /// no other file was opened meanwhile.
+    void checkGuides();
 
     Platform &m_platform;
     Loader m_loader;
     std::shared_ptr<const X12Document> m_document;
     std::shared_ptr<const X12GuideLoops> m_loops;
+    std::shared_ptr<const FindingList> m_findings;
     std::optional<QString> m_filePath;
     std::optional<QString> m_errorMessage;
     QString m_searchText;
@@ -144,6 +156,7 @@ private:
     std::uint64_t m_generation = 0; // of the latest open request
     std::optional<Export> m_export;
     std::optional<QString> m_lastExport;
+    bool m_checking = false;
 
     /// Runs `write` on the exports' own thread as the export under way, `work`; a failure's
     /// message starts with `failurePrefix`. The writer reports its progress, and learns of a

@@ -44,7 +44,8 @@ inline bool waitUntilIdle(const WindowSession &session, int ms = 60'000)
 inline void openAndWait(WindowSession &session, const QString &path)
 {
     session.open(path);
-    EXPECT_TRUE(QTest::qWaitFor([&session] { return !session.loadingFile(); }, 60'000))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&session] { return !session.loadingFile() && !session.isChecking(); }, 60'000))
         << "the open did not finish";
 }
 

@@ -5,6 +5,7 @@
 #include "app/ElementTableModel.h"
 #include "app/ElementTableView.h"
 #include "app/EmptyStateView.h"
+#include "app/FindingsPanel.h"
 #include "app/LoadingView.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -158,31 +160,83 @@ TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 
 TEST_F(MainWindowTest, FindingsInTheWindow)
 {
+    // A valid claim made to break its envelope (GE02), an element's code and date (DMG02,
+    // DMG03), and the place of a segment (NTE).
+    std::string broken = testing_support::validClaim();
+    broken.replace(broken.find("DMG*D8*19051104*M"), 17, "DMG*D8*19051304*Q");
+    broken.insert(broken.find("PRV*PE"), "NTE*ADD*X~\n");
+    broken.replace(broken.find("SE*63*"), 6, "SE*64*");
+    broken.replace(broken.find("GE*1*1167"), 9, "GE*1*1168");
     WindowSession session(m_platform);
     MainWindow window(session);
-    std::string broken = claim;
-    broken.replace(broken.find("GE*1*1"), 6, "GE*1*2");
+    window.show();
     openAndWait(session, write("broken.x12", broken));
-    ASSERT_EQ(session.document()->findingCount(), 1u);
+    QApplication::processEvents();
 
-    // The summary lists the finding; clicking it reveals and selects the GE node.
+    // The summary lists the envelope's finding; clicking it reveals and selects the GE node.
     OutlineView *outline = window.outline();
     QPushButton *finding = nullptr;
     for (QPushButton *button : outline->summary()->findChildren<QPushButton *>())
         finding = button;
     ASSERT_TRUE(finding);
-    EXPECT_EQ(finding->text(), QStringLiteral("\u26A0 segment 8: GE02 2 does not match GS06 1"));
+    EXPECT_EQ(finding->text(),
+              QStringLiteral("\u26A0 segment 67: GE02 1168 does not match GS06 1167"));
     finding->click();
-    EXPECT_FALSE(outline->showsSummary());
-    EXPECT_EQ(outline->tree()->currentIndex().data(PositionRole).toLongLong(), 8);
+    EXPECT_EQ(outline->tree()->currentIndex().data(PositionRole).toLongLong(), 67);
     EXPECT_TRUE(outline->tree()->currentIndex().data(FindingRole).toBool());
-    EXPECT_TRUE(outline->detail()->texts().contains(
-        QStringLiteral("\u26A0 error: GE02 2 does not match GS06 1")));
 
+    // Every finding is listed under the views, in segment order.
+    FindingsPanel *panel = window.findingsPanel();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->counts()->text(), QStringLiteral("4 errors \u00B7 0 warnings"));
+    const QAbstractItemModel *rows = panel->list()->model();
+    const auto row = [rows](int r) {
+        QStringList cells;
+        for (int c = 0; c < rows->columnCount(); ++c)
+            cells << rows->index(r, c).data().toString();
+        return cells.join(u'|');
+    };
+    ASSERT_EQ(rows->rowCount(), 4);
+    EXPECT_EQ(row(0), QStringLiteral("Error|19|DMG|2010BA|DMG03|DMG03 \"Q\" is not a code of this "
+                                     "guide here; it takes F, M, U"));
+    EXPECT_EQ(row(2), QStringLiteral("Error|25|NTE|2310B||NTE is not expected here in loop 2310B"));
+    EXPECT_EQ(row(3), QStringLiteral("Error|67|GE|||GE02 1168 does not match GS06 1167"));
+    panel->filterField()->setText(QStringLiteral("2010ba"));
+    EXPECT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(panel->counts()->text(), QStringLiteral("4 errors \u00B7 0 warnings \u00B7 2 shown"));
+    panel->severity()->setCurrentIndex(2); // warnings
+    EXPECT_EQ(rows->rowCount(), 0);
+    panel->severity()->setCurrentIndex(0);
+    panel->filterField()->clear();
+    EXPECT_EQ(rows->rowCount(), 4);
+
+    // Choosing a finding shows its segment in the view on screen, with the finding beside the
+    // element it names, or above the elements when it is about the segment.
     session.setViewMode(WindowSession::ViewMode::segments);
-    QAbstractItemModel *list = window.segments()->list()->model();
-    EXPECT_TRUE(list->index(7, 0).data(FindingRole).toBool());
-    EXPECT_FALSE(list->index(6, 0).data(FindingRole).toBool());
+    emit panel->list()->clicked(rows->index(1, 0));
+    SegmentsView *segments = window.segments();
+    ASSERT_EQ(segments->selected(), std::optional<std::uint32_t>(18));
+    EXPECT_TRUE(segments->list()->model()->index(18, 0).data(FindingRole).toBool());
+    EXPECT_FALSE(segments->list()->model()->index(17, 0).data(FindingRole).toBool());
+    ElementTableModel *elements = segments->detail()->table()->elements();
+    ASSERT_EQ(elements->rowCount(), 3);
+    EXPECT_FALSE(elements->index(0, 2).data(ElementTableModel::FindingsRole).isValid());
+    EXPECT_EQ(elements->index(1, 2).data(ElementTableModel::FindingsRole).toString(),
+              QStringLiteral("\u26A0 error: DMG02 \"19051304\" is not a date (CCYYMMDD), as "
+                             "DMG01 \"D8\" calls for"));
+    EXPECT_TRUE(elements->index(2, 2).data(ElementTableModel::FindingsRole).isValid());
+    emit panel->list()->clicked(rows->index(2, 0));
+    EXPECT_TRUE(segments->detail()->texts().contains(
+        QStringLiteral("\u26A0 error: NTE is not expected here in loop 2310B")));
+
+    // View > Findings hides the list, and the choice outlives the window.
+    window.findingsAction()->setChecked(false);
+    EXPECT_FALSE(panel->isVisible());
+    MainWindow later(session);
+    later.show();
+    later.restoreLayout(window.saveLayout());
+    EXPECT_FALSE(later.findingsAction()->isChecked());
+    EXPECT_FALSE(later.findingsPanel()->isVisible());
 }
 
 TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
