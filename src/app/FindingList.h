@@ -15,8 +15,8 @@ class X12GuideLoops;
 
 /// Every finding about a document as the window shows it: the envelope findings and what the
 /// document breaks of its implementation guides, merged in segment order (at one segment the
-/// envelope's first), for the list under the views. Holds the
-/// document and its guide check by shared ownership, so it may be handed between threads.
+/// envelope's first), for the list under the views. Holds the document and its guide check by
+/// shared ownership, so it may be handed between threads.
 class FindingList
 {
 public:
