@@ -1,4 +1,5 @@
 #include "app/WindowSession.h"
+#include "app/FindingList.h"
 #include "app/AppTestSupport.h"
 #include "common/Files.h"
 #include "core/model/X12Document.h"
@@ -268,6 +269,23 @@ TEST_F(WindowSessionTest, LaterOpenWinsOverAnEarlierSlowOne)
     EXPECT_EQ(session.filePath(), fast);
     EXPECT_EQ(session.document()->segment(0).tag(), "N3");
     EXPECT_EQ(m_platform.recent, QStringList{fast});
+
+    // A file opened while its predecessor is checked against its guide keeps its own findings:
+    // the predecessor's, made for a document gone, arrive later and are dropped.
+    std::string sets = testing_support::validClaim();
+    sets.replace(sets.find("DMG*D8*19051104*M"), 17, "DMG*D8*19051104*Q");
+    const std::size_t first = sets.find("ST*"), last = sets.find("GE*");
+    const std::string set = sets.substr(first, last - first);
+    for (int i = 0; i < 1500; ++i)
+        sets.insert(last, set);
+    session.setLoader(&WindowSession::load);
+    const QString checked = write("sets.x12", sets);
+    session.open(checked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.filePath() == checked; }, 10'000));
+    openAndWait(session, fast);
+    QTest::qWait(300);
+    ASSERT_TRUE(session.findings());
+    EXPECT_EQ(session.findings()->size(), 0u);
 }
 
 TEST_F(WindowSessionTest, OpenDuringExportShowsTheNewFileWhileTheExportFinishes)
