@@ -92,7 +92,8 @@ QVariant ElementTableModel::data(const QModelIndex &index, int role) const
     case FindingsRole:
         if (index.column() != valueColumn || row.findings.isEmpty())
             return {};
-        return QStringLiteral("\u26A0 ") + row.findings.join(QStringLiteral("\n\u26A0 "));
+        // One a line: a line separator is what breaks the line where the delegate lays it out.
+        return QStringLiteral("\u26A0 ") + row.findings.join(QStringLiteral("\u2028\u26A0 "));
     case ReadableRole:
         if (index.column() == valueColumn && row.decoded)
             return *row.decoded;

@@ -37,8 +37,8 @@ public:
     enum Column { referenceColumn, nameColumn, valueColumn, columnCount_ };
     /// The readable form (formatted or decoded) of the value column, or nothing.
     static constexpr int ReadableRole = Qt::UserRole + 1;
-    /// The findings about the row's element, one a line, each after a warning sign (value
-    /// column), or nothing.
+    /// The findings about the row's element, each after a warning sign and on a line of its
+    /// own (value column), or nothing.
     static constexpr int FindingsRole = Qt::UserRole + 2;
 
     explicit ElementTableModel(QObject *parent = nullptr);

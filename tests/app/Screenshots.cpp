@@ -46,7 +46,7 @@ QPalette darkPalette()
 /// Runs the event loop until the session's work is done.
 void settle(const WindowSession &session)
 {
-    while (session.isBusy())
+    while (session.isBusy() || session.isChecking())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
@@ -127,6 +127,10 @@ int main(int argc, char **argv)
         window.goToSegment(4);
         grab(window, folder + QStringLiteral("/raw") + suffix);
         session.setSearchText({});
+        // The diagnoses of the first claim: findings beside their elements.
+        session.setViewMode(WindowSession::ViewMode::segments);
+        window.goToSegment(22);
+        grab(window, folder + QStringLiteral("/segments-findings") + suffix);
 
         session.setViewMode(WindowSession::ViewMode::outline);
         session.open(findings);
