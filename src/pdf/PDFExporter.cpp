@@ -3,6 +3,7 @@
 #include "core/output/FileOutput.h"
 #include "core/text/VisibleText.h"
 #include "core/dictionary/X12Dictionary.h"
+#include "core/guides/X12GuideLoops.h"
 #include "core/model/X12Document.h"
 
 #include <QFontDatabase>
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -43,6 +45,8 @@ const QColor black(0, 0, 0);
 const QColor darkGray(85, 85, 85);     // grey level 1/3
 const QColor gray(128, 128, 128);      // grey level 1/2
 const QColor lightGray(170, 170, 170); // grey level 2/3
+const QColor errorRed(196, 30, 30);
+const QColor warningAmber(204, 122, 0);
 
 QFont makeFont(QFontDatabase::SystemFont which, double points, QFont::Weight weight)
 {
@@ -81,15 +85,6 @@ QString visibleString(std::string_view text)
     return QString::fromUtf8(visible.data(), qsizetype(visible.size()));
 }
 
-/// Thousands grouped with commas: 1048576 gives "1,048,576".
-std::string grouped(std::size_t number)
-{
-    std::string digits = std::to_string(number);
-    for (std::size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, 1, ',');
-    return digits;
-}
-
 /// A text as the report draws it: control characters as their symbols, like every other view, and
 /// at most longestText bytes, the rest counted in a note. `shortened` tells whether it was cut.
 QString drawnText(std::string_view text, bool &shortened)
@@ -106,7 +101,7 @@ QString drawnText(std::string_view text, bool &shortened)
         for (const char c : text.substr(cut))
             rest += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
         VisibleText::append(visible, text.substr(0, cut));
-        visible += "\u2026 " + grouped(rest) + " more characters";
+        visible += "\u2026 " + ReportLines::grouped(rest) + " more characters";
     }
     return QString::fromUtf8(visible.data(), qsizetype(visible.size()));
 }
@@ -297,11 +292,13 @@ private:
 class ReportWriter
 {
 public:
-    ReportWriter(const X12Document &document, QPdfWriter &writer)
-        : m_document(document), m_writer(writer),
+    ReportWriter(const X12Document &document, std::span<const X12GuideFinding> guideFindings,
+                 QPdfWriter &writer)
+        : m_document(document), m_guideFindings(guideFindings), m_writer(writer),
           m_title(makeFont(QFontDatabase::GeneralFont, 18, QFont::DemiBold), black, &writer),
           m_summary(makeFont(QFontDatabase::GeneralFont, 10, QFont::Normal), darkGray, &writer),
           m_footer(makeFont(QFontDatabase::GeneralFont, 8, QFont::Normal), gray, &writer),
+          m_markFont(makeFont(QFontDatabase::GeneralFont, 8, QFont::Normal)),
           m_styles{{
               {makeFont(QFontDatabase::GeneralFont, 14, QFont::DemiBold), black, &writer},
               {makeFont(QFontDatabase::GeneralFont, 12, QFont::DemiBold), black, &writer},
@@ -309,6 +306,7 @@ public:
               {makeFont(QFontDatabase::FixedFont, 9, QFont::Normal), darkGray, &writer},
               {makeFont(QFontDatabase::GeneralFont, 9, QFont::Normal), black, &writer},
               {makeFont(QFontDatabase::GeneralFont, 8.5, QFont::Normal), gray, &writer},
+              {makeFont(QFontDatabase::GeneralFont, 9, QFont::Normal), black, &writer},
           }}
     {
     }
@@ -316,11 +314,13 @@ public:
     /// Draws every page; false when the progress callback cancelled.
     bool run(QPainter &painter, const PDFExporter::Progress &progress)
     {
-        ReportLines::LineCursor cursor(m_document);
+        ReportLines::LineCursor cursor(m_document, m_guideFindings);
         ReportLines::Line line;
         bool more = cursor.next(line);
         std::optional<MeasuredLine> measured;
-        bool flowing = false; // a line taller than a page is under way
+        bool flowing = false;     // a line taller than a page is under way
+        bool markPending = false; // and its first visual line is not drawn yet
+        ReportLines::Style previous = ReportLines::Style::note;
 
         // Without lines the PDF keeps the one blank page the writer starts with.
         for (m_pages = 1; more; ++m_pages) {
@@ -333,10 +333,19 @@ public:
                 // Absurdly deep indents still get a sliver of width rather than none.
                 const double width = std::max(right - x, 36.0);
                 if (!flowing) {
-                    const double space = line.style == ReportLines::Style::header ||
-                                                 line.style == ReportLines::Style::loop
+                    using ReportLines::Style;
+                    // The tree begins after the findings' heading or their last line, below a
+                    // rule across the page.
+                    const bool treeBegins =
+                        (previous == Style::title || previous == Style::finding) &&
+                        line.style != Style::note && line.style != Style::finding;
+                    const double space = treeBegins ? 22
+                                         : line.style == Style::title ||
+                                                 line.style == Style::header ||
+                                                 line.style == Style::loop
                                              ? 6
                                              : 1;
+                    previous = line.style;
                     const auto &style = m_styles[std::size_t(line.style)];
                     measured.emplace(line, style, width, top - space - bottomLimit);
                     m_shortened += measured->shortened();
@@ -344,21 +353,30 @@ public:
                     if (!measured->isTallerThanAPage()) {
                         if (y - space - measured->height() < bottomLimit)
                             break;
+                        if (treeBegins)
+                            drawRule(painter, y - 10);
                         y -= space + measured->height();
                         measured->draw(painter, x, y + measured->height());
+                        drawMark(painter, line, style, x, y + measured->height());
                         placed = true;
                         more = cursor.next(line);
                         continue;
                     }
                     // A taller one starts here and goes on over the following pages, split
                     // between its visual lines.
+                    if (treeBegins)
+                        drawRule(painter, y - 10);
                     y -= space;
                     flowing = true;
+                    markPending = true;
                 }
                 // A fresh page takes at least one visual line, so the export always ends.
                 const double used = measured->drawFurther(painter, x, y, y - bottomLimit, !placed);
                 if (used == 0)
                     break;
+                if (markPending)
+                    drawMark(painter, line, m_styles[std::size_t(line.style)], x, y);
+                markPending = false;
                 y -= used;
                 placed = true;
                 if (!measured->isFinished())
@@ -397,10 +415,16 @@ private:
         drawSingleLine(painter, visibleString(summary), m_summary, left, y1);
 
         const double y2 = y1 - (m_summary.lineHeight() + 10);
-        painter.fillRect(QRectF(left * unitsPerPoint, deviceY(y2 + 0.5), 516 * unitsPerPoint,
-                                0.5 * unitsPerPoint),
-                         lightGray);
+        drawRule(painter, y2);
         return y2 - 10;
+    }
+
+    /// A thin grey rule across the body, its lower edge at `y`.
+    static void drawRule(QPainter &painter, double y)
+    {
+        painter.fillRect(QRectF(left * unitsPerPoint, deviceY(y + 0.5),
+                                (right - left) * unitsPerPoint, 0.5 * unitsPerPoint),
+                         lightGray);
     }
 
     void drawFooter(QPainter &painter, int page)
@@ -410,6 +434,21 @@ private:
         const double width = m_footer.metrics.horizontalAdvance(text) / unitsPerPoint;
         drawSingleLine(painter, text, m_footer, (pageWidth - width) * 0.5,
                        footerBottom + m_footer.lineHeight());
+    }
+
+    /// A marked line's mark, left of its text and on its first baseline: a red disc for an error,
+    /// an amber triangle for a warning.
+    void drawMark(QPainter &painter, const ReportLines::Line &line, const TextStyle &lineStyle,
+                  double x, double boxTop)
+    {
+        if (line.mark == ReportLines::Mark::none)
+            return;
+        const bool error = line.mark == ReportLines::Mark::error;
+        painter.setFont(m_markFont);
+        painter.setPen(error ? errorRed : warningAmber);
+        painter.drawText(QPointF((x - markAdvance) * unitsPerPoint,
+                                 deviceY(boxTop) + lineStyle.metrics.ascent()),
+                         error ? QStringLiteral("\u25CF") : QStringLiteral("\u25B2"));
     }
 
     /// One unwrapped line with the top of its box at `boxTop`.
@@ -422,12 +461,17 @@ private:
                          text);
     }
 
+    // Where a mark starts, left of its line's text: within the indent step.
+    static constexpr double markAdvance = 10;
+
     const X12Document &m_document;
+    std::span<const X12GuideFinding> m_guideFindings;
     QPdfWriter &m_writer;
     TextStyle m_title;
     TextStyle m_summary;
     TextStyle m_footer;
-    std::array<TextStyle, 6> m_styles; // by ReportLines::Style
+    QFont m_markFont;
+    std::array<TextStyle, 7> m_styles; // by ReportLines::Style
     int m_pages = 1;
     std::size_t m_shortened = 0; // texts cut at longestText
 };
@@ -459,7 +503,8 @@ std::string ExportFailure::description() const
 }
 
 std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
-                                            const Progress &progress, unsigned permissions)
+                                            const Progress &progress, unsigned permissions,
+                                            const X12GuideLoops *checked)
 {
     auto file = FileOutput::Replacement::create(path, permissions);
     if (!file) {
@@ -479,7 +524,10 @@ std::expected<Written, ExportFailure> write(const X12Document &document, const s
         QPainter painter;
         if (!painter.begin(&writer))
             return std::unexpected(ExportFailure{ExportError::cannotCreateContext, {}, path});
-        ReportWriter report(document, writer);
+        std::optional<X12GuideLoops> ownCheck;
+        if (!checked)
+            checked = &ownCheck.emplace(X12GuideLoops::checked(document));
+        ReportWriter report(document, checked->findings(), writer);
         // A failed write (a full disk) stops the export at the next page.
         const bool finished = report.run(painter, [&](double done) {
             return device.failure() == 0 && (!progress || progress(done));

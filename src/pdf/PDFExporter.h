@@ -9,6 +9,7 @@
 #include <string_view>
 
 class X12Document;
+class X12GuideLoops;
 
 namespace PDFExporter {
 
@@ -45,13 +46,16 @@ struct Written
 /// false cancels the export.
 using Progress = std::function<bool(double done)>;
 
-/// Writes the report of a document as a US Letter PDF. The file appears at `path` (bytes, used as
-/// they are) only when it is complete: until then, and if the export fails, is cancelled or the
-/// process is interrupted, whatever was there stays as it was. A new report gets `permissions`
-/// (those of the file it is made from) within the umask, a replaced one what both allow. Needs a
-/// QGuiApplication for its fonts.
+/// Writes the report of a document as a US Letter PDF: its findings, then its tree with marks where
+/// findings concern it. The file appears at `path` (bytes, used as they are) only when it is
+/// complete: until then, and if the export fails, is cancelled or the process is interrupted,
+/// whatever was there stays as it was. A new report gets `permissions` (those of the file it is
+/// made from) within the umask, a replaced one what both allow. `checked` is the document's
+/// X12GuideLoops::checked(), when the caller has it already; without it the export checks the
+/// document itself. Needs a QGuiApplication for its fonts.
 std::expected<Written, ExportFailure> write(const X12Document &document, const std::string &path,
                                             const Progress &progress = {},
-                                            unsigned permissions = 0666);
+                                            unsigned permissions = 0666,
+                                            const X12GuideLoops *checked = nullptr);
 
 } // namespace PDFExporter

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,24 +69,44 @@ void checkTree(const X12Document &document)
     }
 }
 
-void checkReport(const X12Document &document)
+/// The report: a line per finding after a heading and the counts (one line when there are none),
+/// then the lines of appendLines, where the title of each segment that findings concern is marked.
+void checkReport(const X12Document &document, std::span<const X12GuideFinding> guideFindings)
 {
     std::vector<ReportLines::Line> expected;
     for (const std::uint32_t root : document.rootNodes())
         ReportLines::appendLines(document, root, 0, expected);
+    const X12Dictionary::ReportedFindings envelope(document);
+    std::vector<bool> concerned(document.segments().size());
+    for (std::size_t i = 0; i < envelope.size(); ++i)
+        concerned[envelope.segment(i)] = true;
+    for (const X12GuideFinding &finding : guideFindings)
+        concerned[finding.position - 1] = true;
+    const std::size_t findings = envelope.size() + guideFindings.size();
+    const std::size_t section = findings == 0 ? 1 : findings + 2;
 
-    ReportLines::LineCursor cursor(document);
+    ReportLines::LineCursor cursor(document, guideFindings);
     ReportLines::Line line;
     std::size_t at = 0;
+    std::uint32_t node = 0;
+    bool title = true; // the tree's next line is a node's title
     double progress = 0;
     while (cursor.next(line)) {
-        check(at < expected.size() && line == expected[at], "cursor lines match appendLines");
         check(reference::isUtf8(line.text), "report lines are UTF-8");
         check(cursor.progress() >= progress && cursor.progress() <= 1.0, "progress rises to 1");
         progress = cursor.progress();
-        ++at;
+        if (at++ < section)
+            continue;
+        const std::size_t tree = at - 1 - section;
+        check(tree < expected.size() && line.text == expected[tree].text &&
+                  line.indent == expected[tree].indent && line.style == expected[tree].style,
+              "cursor lines match appendLines");
+        if (title)
+            check((line.mark != ReportLines::Mark::none) == concerned[node++],
+                  "titles are marked where findings are");
+        title = line.style == ReportLines::Style::segment;
     }
-    check(at == expected.size(), "cursor hands out every line");
+    check(at == section + expected.size(), "cursor hands out every line");
     check(cursor.progress() == 1.0, "progress ends at 1");
 }
 
@@ -158,10 +179,9 @@ void checkSearch(const X12Document &document)
 
 /// The check of the sets against their guides: it places every segment where the walk alone does,
 /// and each finding names a segment, in segment order, with readable texts.
-void checkGuides(const X12Document &document)
+void checkGuides(const X12Document &document, const X12GuideLoops &checked)
 {
     const X12GuideLoops walked = X12GuideLoops::of(document);
-    const X12GuideLoops checked = X12GuideLoops::checked(document);
     const auto count = std::uint32_t(document.segments().size());
     for (std::uint32_t i = 0; i < count; ++i)
         check(checked.loopOf(i) == walked.loopOf(i) &&
@@ -214,12 +234,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(!document.segments().empty(), "a document has segments");
     check(reference::isUtf8(document.summaryLine()), "summary is UTF-8");
 
+    const X12GuideLoops checked = X12GuideLoops::checked(document);
     checkTree(document);
-    checkReport(document);
     checkJson(document);
     checkCsv(document);
     checkFindings(document);
     checkSearch(document);
-    checkGuides(document);
+    checkGuides(document, checked); // before the report, which relies on its positions
+    checkReport(document, checked.findings());
     return 0;
 }

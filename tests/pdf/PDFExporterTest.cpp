@@ -117,17 +117,20 @@ TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
     EXPECT_NE(info.find("Pages:           " + std::to_string(pages.size()) + "\n"),
               std::string::npos);
 
-    // The title block, on page 1 only: the name at the top, then the summary.
+    // The title block, on page 1 only: the name at the top, then the summary, then the findings.
     const Page &first = pages.front();
     EXPECT_EQ(first.words.front().text, "claims.edi");
     EXPECT_NEAR(first.words.front().xMin, 48, 0.5);
-    EXPECT_NE(first.text().find("claims.edi 38 segments \u00B7 837 Health Care Claim Interchange"),
+    EXPECT_NE(first.text().find("claims.edi 38 segments \u00B7 837 Health Care Claim Findings 22 "
+                                "errors, 0 warnings \u25CF Segment 36 (SE) \u2014 error: SE01 says "
+                                "25 segments;"),
               std::string::npos)
         << first.text();
     for (std::size_t n = 1; n < pages.size(); ++n)
         EXPECT_EQ(pages[n].text().find("38 segments"), std::string::npos);
 
     std::set<long> lefts;
+    std::size_t marks = 0;
     for (std::size_t n = 0; n < pages.size(); ++n) {
         SCOPED_TRACE(n + 1);
         const Page &page = pages[n];
@@ -143,10 +146,17 @@ TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
         EXPECT_NEAR((w[w.size() - 4].xMin + w.back().xMax) / 2, 306, 1.0);
         // Body words: on the indent grid where a line starts, never below the bottom limit.
         // A visual line's left edge is its leftmost word (pdftotext may split lines at wide gaps).
+        // A mark stands in the indent step before its line's text, on the same line.
         std::map<long, double> lineLefts;
         for (std::size_t i = 0; i + 4 < w.size(); ++i) {
             EXPECT_LE(w[i].yMax, 792 - 76 + 0.01) << w[i].text;
             EXPECT_LE(w[i].xMax, 564 + 0.01) << w[i].text;
+            if (w[i].text == "\u25CF") {
+                ++marks;
+                EXPECT_NEAR(w[i + 1].xMin - w[i].xMin, 10, 0.01) << w[i + 1].text;
+                EXPECT_NEAR(w[i + 1].yMax, w[i].yMax, 1) << w[i + 1].text;
+                continue;
+            }
             auto [it, added] = lineLefts.emplace(std::lround(w[i].yMin * 10), w[i].xMin);
             it->second = std::min(it->second, w[i].xMin);
         }
@@ -155,6 +165,8 @@ TEST_F(PDFExporterTest, PagesMetadataTitleBlockAndFooters)
     }
     // Steps of 14 points: interchange, group, set, the claim's loops, segments and elements.
     EXPECT_EQ(lefts, (std::set<long>{48, 62, 76, 90, 104, 118, 132, 146, 160, 174}));
+    // Each of the 22 findings, the 7 segments they concern and the 13 elements they name.
+    EXPECT_EQ(marks, 22u + 7 + 13);
     // Later pages start their body at the top, 744 points up (plus the line's space above).
     EXPECT_NEAR(pages[1].words.front().yMin, 792 - 744 + 1, 0.5);
 }

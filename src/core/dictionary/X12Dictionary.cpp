@@ -252,6 +252,17 @@ X12Finding ReportedFindings::operator[](std::size_t index) const
     return m_document.finding(index - m_notX12);
 }
 
+std::uint32_t ReportedFindings::segment(std::size_t index) const noexcept
+{
+    return index < m_notX12 ? 0 : m_document.findingSegment(index - m_notX12);
+}
+
+bool ReportedFindings::isError(std::size_t index) const noexcept
+{
+    return index < m_notX12 ||
+           m_document.findingSeverity(index - m_notX12) == X12Finding::Severity::error;
+}
+
 std::string segmentTitle(std::string_view tag)
 {
     std::string text;

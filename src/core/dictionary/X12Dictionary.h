@@ -192,6 +192,10 @@ public:
 
     std::size_t size() const noexcept;
     X12Finding operator[](std::size_t index) const;
+    /// The index (from 0) of the segment finding `index` concerns, and whether it is an error,
+    /// without composing its message.
+    std::uint32_t segment(std::size_t index) const noexcept;
+    bool isError(std::size_t index) const noexcept;
 
 private:
     const X12Document &m_document;

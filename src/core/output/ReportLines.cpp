@@ -1,11 +1,61 @@
 #include "core/output/ReportLines.h"
 
 #include "core/dictionary/X12Dictionary.h"
+#include "core/guides/X12GuideLoops.h"
+
+#include <algorithm>
+#include <charconv>
 
 namespace {
 
 using ReportLines::Line;
+using ReportLines::Mark;
 using ReportLines::Style;
+
+Mark markOf(bool error)
+{
+    return error ? Mark::error : Mark::warning;
+}
+
+/// A finding's line: "Segment 29 (CLM) · loop 2300 · CLM05-1 — error: " and the message.
+void appendFinding(std::string &out, const X12Document &document, std::uint32_t position,
+                   std::string_view loop, std::string_view element, bool error,
+                   std::string_view message)
+{
+    out += "Segment ";
+    out += std::to_string(position);
+    if (position >= 1 && position <= document.segments().size()) {
+        out += " (";
+        out += X12Dictionary::quotedTag(document.segment(position - 1).tag());
+        out += ')';
+    }
+    if (!loop.empty()) {
+        out += " \u00B7 loop ";
+        out.append(loop);
+    }
+    if (!element.empty()) {
+        out += " \u00B7 ";
+        out.append(element);
+    }
+    out += " \u2014 ";
+    out += toString(error ? X12Finding::Severity::error : X12Finding::Severity::warning);
+    out += ": ";
+    out.append(message);
+}
+
+/// The element (from 1) that a guide finding about a segment with this tag names: 5 for CLM05 and
+/// CLM05-1; 0 when it names none.
+std::size_t namedElement(std::string_view reference, std::string_view tag)
+{
+    const std::string quoted = X12Dictionary::quotedTag(tag);
+    if (!reference.starts_with(quoted))
+        return 0;
+    reference.remove_prefix(quoted.size());
+    std::size_t position = 0;
+    const char *end = reference.data() + reference.size();
+    const auto [stop, error] = std::from_chars(reference.data(), end, position);
+    return error == std::errc() && (stop == end || *stop == '-') ? position : 0;
+}
 
 Style titleStyle(X12Node::Kind kind)
 {
@@ -87,6 +137,14 @@ void appendLines(const X12Document &document, std::uint32_t node, std::ptrdiff_t
         appendLines(document, child, depth + 1, lines);
 }
 
+std::string grouped(std::size_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
 std::vector<std::string> elementLines(const X12Segment &segment)
 {
     std::vector<std::string> lines;
@@ -99,22 +157,113 @@ std::vector<std::string> elementLines(const X12Segment &segment)
     return lines;
 }
 
+LineCursor::LineCursor(const X12Document &document, std::span<const X12GuideFinding> guideFindings)
+    : m_document(document), m_envelope(document), m_guide(guideFindings)
+{
+}
+
 double LineCursor::progress() const
 {
     const std::size_t count = m_document.nodeCount();
     return count == 0 ? 1.0 : double(m_node) / double(count);
 }
 
+bool LineCursor::nextFinding(Line &line)
+{
+    const std::size_t total = m_envelope.size() + m_guide.size();
+    switch (m_step) {
+    case Step::heading:
+        line.indent = 0;
+        line.style = Style::title;
+        line.mark = Mark::none;
+        m_step = total == 0 ? Step::title : Step::counts;
+        line.text = total == 0 ? "No findings" : "Findings";
+        return true;
+    case Step::counts: {
+        std::size_t errors = 0;
+        for (std::size_t i = 0; i < m_envelope.size(); ++i)
+            errors += m_envelope.isError(i);
+        for (const X12GuideFinding &finding : m_guide)
+            errors += finding.severity == X12Finding::Severity::error;
+        const std::size_t warnings = total - errors;
+        line.text = grouped(errors) + (errors == 1 ? " error, " : " errors, ") + grouped(warnings) +
+                    (warnings == 1 ? " warning" : " warnings");
+        line.indent = 1;
+        line.style = Style::note;
+        line.mark = Mark::none;
+        m_step = Step::findings;
+        return true;
+    }
+    default:
+        break;
+    }
+    line.text.clear();
+    line.indent = 1;
+    line.style = Style::finding;
+    if (m_finding < m_envelope.size()) {
+        const X12Finding finding = m_envelope[m_finding];
+        const bool error = finding.severity == X12Finding::Severity::error;
+        appendFinding(line.text, m_document, finding.position, {}, {}, error, finding.message);
+        line.mark = markOf(error);
+    } else {
+        const X12GuideFinding &finding = m_guide[m_finding - m_envelope.size()];
+        const bool error = finding.severity == X12Finding::Severity::error;
+        appendFinding(line.text, m_document, finding.position, finding.loop, finding.element, error,
+                      finding.message);
+        line.mark = markOf(error);
+    }
+    if (++m_finding == total)
+        m_step = Step::title;
+    return true;
+}
+
+Mark LineCursor::markNode()
+{
+    Mark mark = Mark::none;
+    for (; m_envelopeAt < m_envelope.size() && m_envelope.segment(m_envelopeAt) <= m_node;
+         ++m_envelopeAt) {
+        if (m_envelope.segment(m_envelopeAt) == m_node)
+            mark = std::max(mark, markOf(m_envelope.isError(m_envelopeAt)));
+    }
+    m_namedElements.clear();
+    m_namedAt = 0;
+    std::string_view tag;
+    // Positions count from 1: a finding about node n stands at n + 1.
+    for (; m_guideAt < m_guide.size() && m_guide[m_guideAt].position <= m_node + 1; ++m_guideAt) {
+        const X12GuideFinding &finding = m_guide[m_guideAt];
+        if (finding.position != m_node + 1)
+            continue;
+        const Mark findingMark = markOf(finding.severity == X12Finding::Severity::error);
+        mark = std::max(mark, findingMark);
+        if (finding.element.empty())
+            continue;
+        if (tag.empty())
+            tag = m_document.segment(m_node).tag();
+        if (const std::size_t element = namedElement(finding.element, tag); element != 0)
+            m_namedElements.emplace_back(element, findingMark);
+    }
+    std::sort(m_namedElements.begin(), m_namedElements.end());
+    return mark;
+}
+
 bool LineCursor::next(Line &line)
 {
+    if (m_step < Step::title)
+        return nextFinding(line);
     // Nodes in index order are the depth-first walk of the tree.
     while (m_node < m_document.nodeCount()) {
         line.text.clear();
+        line.mark = Mark::none;
         switch (m_step) {
+        case Step::heading:
+        case Step::counts:
+        case Step::findings:
+            break; // handed out above
         case Step::title:
             m_depth = std::ptrdiff_t(m_document.depth(m_node));
             line.indent = m_depth;
             line.style = titleStyle(m_document.kind(m_node));
+            line.mark = markNode();
             X12Dictionary::appendNodeTitle(m_document, m_document.segment(m_node), line.text);
             m_step = Step::subtitle;
             return true;
@@ -137,6 +286,12 @@ bool LineCursor::next(Line &line)
                                       segment.element(i))) {
                     line.indent = m_depth + 1;
                     line.style = Style::element;
+                    for (; m_namedAt < m_namedElements.size() &&
+                           m_namedElements[m_namedAt].first <= i + 1;
+                         ++m_namedAt) {
+                        if (m_namedElements[m_namedAt].first == i + 1)
+                            line.mark = std::max(line.mark, m_namedElements[m_namedAt].second);
+                    }
                     return true;
                 }
             }
