@@ -17,7 +17,8 @@ Mark markOf(bool error)
     return error ? Mark::error : Mark::warning;
 }
 
-/// A finding's line: "Segment 29 (CLM) · loop 2300 · CLM05-1 — error: " and the message.
+/// A finding's line: "Segment 29 (CLM) · loop 2300 — error: " and the message, with the element
+/// after the loop when the message does not begin with it.
 void appendFinding(std::string &out, const X12Document &document, std::uint32_t position,
                    std::string_view loop, std::string_view element, bool error,
                    std::string_view message)
@@ -33,7 +34,8 @@ void appendFinding(std::string &out, const X12Document &document, std::uint32_t 
         out += " \u00B7 loop ";
         out.append(loop);
     }
-    if (!element.empty()) {
+    // A guide's message mostly begins with the element already ("CLM02 500 is not...").
+    if (!element.empty() && !message.starts_with(element)) {
         out += " \u00B7 ";
         out.append(element);
     }

@@ -50,7 +50,7 @@ std::string grouped(std::size_t number);
 
 /// The report's lines in order, one at a time, for documents too large to hold them all at once.
 /// First the findings, in the order --check lists them: a heading, the counts ("2 errors,
-/// 1 warning") and a line each, "Segment 29 (CLM) · loop 2300 · CLM05-1 — error: ...", marked
+/// 1 warning") and a line each, "Segment 29 (CLM) · loop 2300 — error: CLM05-1 ...", marked
 /// with its severity; or the one line "No findings". Then the same lines as appendLines over every
 /// root, marked where findings concern them.
 class LineCursor

@@ -70,13 +70,13 @@ TEST_F(ReportLinesTest, FindingsThenNodeLinesAndIndents)
         {"Segment 2 (NM1) \u2014 error: Required segment BHT (Beginning of Hierarchical "
          "Transaction) is missing from the transaction set",
          1, Style::finding, error},
-        {"Segment 2 (NM1) \u00B7 loop 1000A \u00B7 NM101 \u2014 error: NM101 \"85\" is not a code "
+        {"Segment 2 (NM1) \u00B7 loop 1000A \u2014 error: NM101 \"85\" is not a code "
          "of this guide here; it takes 41",
          1, Style::finding, error},
-        {"Segment 2 (NM1) \u00B7 loop 1000A \u00B7 NM108 \u2014 error: NM108 (Identification Code "
+        {"Segment 2 (NM1) \u00B7 loop 1000A \u2014 error: NM108 (Identification Code "
          "Qualifier) is required by this guide and is empty",
          1, Style::finding, error},
-        {"Segment 2 (NM1) \u00B7 loop 1000A \u00B7 NM109 \u2014 error: NM109 (Identification Code) "
+        {"Segment 2 (NM1) \u00B7 loop 1000A \u2014 error: NM109 (Identification Code) "
          "is required by this guide and is empty",
          1, Style::finding, error},
         {"Segment 3 (N3) \u00B7 loop 1000A \u2014 error: N3 is not expected here in loop 1000A", 1,
