@@ -232,6 +232,7 @@ void WindowSession::finishOpen(std::uint64_t generation, const QString &path, Lo
     // The envelope's findings are known at once; the guide check's follow.
     m_findings = m_document ? std::make_shared<const FindingList>(m_document, nullptr) : nullptr;
     m_checking = false;
+    m_guideChecked = false;
     m_lastExport.reset();
     SegmentFilter::fitSpareLists(m_document ? m_document->segments().size() : 0);
     search(false);
@@ -278,6 +279,7 @@ void WindowSession::checkGuides()
                     return; // out of memory: the envelope's findings stay
                 m_loops = std::move(checked.loops);
                 m_findings = std::move(checked.findings);
+                m_guideChecked = true;
                 emit findingsChanged();
             });
     watcher->setFuture(QtConcurrent::run([document = m_document]() -> Checked {
@@ -349,10 +351,12 @@ void WindowSession::exportPDF()
         ExportFormat::pdf);
     if (!destination)
         return;
+    // The report lists the guide's findings: those of the check done, else its own check's.
+    auto checked = m_guideChecked ? m_loops : nullptr;
     startExport(Export{name, *destination, 0, false}, QStringLiteral("PDF export failed: "),
                 [path = QFile::encodeName(*destination).toStdString(),
-                 permissions = permissionsOf(m_filePath)](const X12Document &document,
-                                                          ExportPromise &promise) {
+                 permissions = permissionsOf(m_filePath), checked = std::move(checked)](
+                    const X12Document &document, ExportPromise &promise) {
                     promise.setProgressRange(0, 1000);
                     const auto written = PDFExporter::write(
                         document, path,
@@ -360,7 +364,7 @@ void WindowSession::exportPDF()
                             promise.setProgressValue(int(done * 1000));
                             return !promise.isCanceled();
                         },
-                        permissions);
+                        permissions, checked.get());
                     if (written)
                         return Written{Written::Outcome::written,
                                        QFile::decodeName(QByteArray::fromStdString(written->path))};

@@ -157,6 +157,7 @@ private:
     std::optional<Export> m_export;
     std::optional<QString> m_lastExport;
     bool m_checking = false;
+    bool m_guideChecked = false; // m_loops holds the guide check's findings
 
     /// Runs `write` on the exports' own thread as the export under way, `work`; a failure's
     /// message starts with `failurePrefix`. The writer reports its progress, and learns of a
