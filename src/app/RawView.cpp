@@ -34,8 +34,10 @@ RawView::RawView(WindowSession &session, QWidget *parent)
 
     connect(&session, &WindowSession::documentChanged, this, &RawView::refill);
     connect(&session, &WindowSession::matchesChanged, this, &RawView::refill);
-    connect(&session, &WindowSession::findingsChanged, this,
-            [this] { m_segments->setLoops(m_session.loops()); });
+    connect(&session, &WindowSession::findingsChanged, this, [this] {
+        m_segments->setLoops(m_session.loops());
+        m_list->viewport()->update();
+    });
     refill();
 }
 

@@ -23,13 +23,6 @@ void SegmentListModel::setSegments(std::shared_ptr<const X12Document> document,
     endResetModel();
 }
 
-void SegmentListModel::setLoops(std::shared_ptr<const X12GuideLoops> loops)
-{
-    m_loops = std::move(loops);
-    if (rowCount() > 0)
-        emit dataChanged(index(0), index(rowCount() - 1), {FindingRole});
-}
-
 int SegmentListModel::rowOf(std::uint32_t segmentIndex) const
 {
     const auto it = std::lower_bound(m_indices->begin(), m_indices->end(), segmentIndex);

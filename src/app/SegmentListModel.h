@@ -23,8 +23,9 @@ public:
                      std::shared_ptr<const std::vector<std::uint32_t>> indices);
     const std::vector<std::uint32_t> &segmentIndices() const { return *m_indices; }
     /// The same loops with the guide check's findings, which arrive after the document: the rows
-    /// change only in their marks.
-    void setLoops(std::shared_ptr<const X12GuideLoops> loops);
+    /// change only in their marks, and the view repaints them. (A change announced for every row
+    /// would have the view measure each one of millions.)
+    void setLoops(std::shared_ptr<const X12GuideLoops> loops) { m_loops = std::move(loops); }
     /// Row of a segment index, or -1 when the segment is not listed.
     int rowOf(std::uint32_t segmentIndex) const;
 

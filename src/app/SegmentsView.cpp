@@ -42,6 +42,7 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
     connect(&session, &WindowSession::matchesChanged, this, &SegmentsView::refill);
     connect(&session, &WindowSession::findingsChanged, this, [this] {
         m_segments->setLoops(m_session.loops());
+        m_list->viewport()->update();
         showSelected();
     });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
