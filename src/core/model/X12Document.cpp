@@ -83,10 +83,11 @@ void X12Segment::elementsInto(std::vector<std::string_view> &out) const
     }
     const char *raw = t.text + t.rawBegins[m_index];
     const std::uint16_t *starts = t.elementStarts.data() + firstElement();
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const std::uint32_t end = k + 1 < count ? starts[k + 1] - t.separatorSize : size;
-        out.emplace_back(raw + starts[k], end - starts[k]);
-    }
+    out.resize(count);
+    std::string_view *into = out.data();
+    for (std::uint32_t k = 0; k + 1 < count; ++k)
+        into[k] = {raw + starts[k], std::size_t(starts[k + 1] - t.separatorSize - starts[k])};
+    into[count - 1] = {raw + starts[count - 1], std::size_t(size - starts[count - 1])};
 }
 
 std::ptrdiff_t X12Segment::offset() const noexcept
