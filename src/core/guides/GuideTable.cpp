@@ -24,17 +24,9 @@ std::string_view withoutAddenda(std::string_view version) noexcept
     return version;
 }
 
-bool GuideTable::listHolds(std::uint16_t list, std::string_view value) const noexcept
+bool GuideTable::longCodeIn(std::uint16_t list, std::string_view value) const noexcept
 {
-    const std::vector<std::string_view> &codes = codeLists[list];
-    if (codes.size() <= 8) { // most lists: a few short qualifiers, compared here
-        for (const std::string_view code : codes) {
-            if (code.size() == value.size() && std::equal(code.begin(), code.end(), value.begin()))
-                return true;
-        }
-        return false;
-    }
-    return std::binary_search(codes.begin(), codes.end(), value);
+    return std::ranges::binary_search(codeLists[list], value);
 }
 
 namespace {
@@ -175,8 +167,12 @@ void findVariantRuns(GuideTable &table, Loop &loop)
             ++end;
         }
         if (end - first >= 3) {
-            VariantRun run{
-                std::uint16_t(first), std::uint16_t(end), rule.keyElement, rule.keyComponent, {}};
+            VariantRun run{std::uint16_t(first),
+                           std::uint16_t(end),
+                           rule.keyElement,
+                           rule.keyComponent,
+                           {},
+                           {}};
             for (std::size_t k = first; k < end; ++k) {
                 for (const std::string_view code :
                      table.codeLists[ruleOf(table, members[k]).keyCodes])
@@ -184,6 +180,9 @@ void findVariantRuns(GuideTable &table, Loop &loop)
                 members[k].run = std::uint16_t(table.runs.size());
             }
             std::ranges::sort(run.codes);
+            for (const auto &[code, member] : run.codes)
+                run.keys.emplace_back(codeKey(code), member);
+            std::ranges::sort(run.keys);
             table.runs.push_back(std::move(run));
         }
         first = end;
@@ -221,6 +220,12 @@ GuideTable readTable()
         if (f[0] == "codes" && f.size() >= 2) {
             table.codeLists.emplace_back(f.begin() + 2, f.end());
             std::ranges::sort(table.codeLists.back());
+            std::vector<std::uint64_t> &keys = table.codeKeys.emplace_back();
+            for (const std::string_view code : table.codeLists.back()) {
+                if (code.size() <= keyedCodeSize)
+                    keys.push_back(codeKey(code));
+            }
+            std::ranges::sort(keys);
         } else if (f[0] == "shape" && f.size() >= 3) {
             table.shapes.push_back(readShape(std::span(f).subspan(2)));
         } else if (f[0] == "guide" && f.size() >= 4) {

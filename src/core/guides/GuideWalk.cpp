@@ -290,10 +290,20 @@ std::uint16_t GuideWalk::variantAt(const VariantRun &run, std::size_t from) cons
             m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
         value = separator.empty() ? value : value.substr(0, value.find(separator));
     }
-    auto it = std::ranges::lower_bound(run.codes, value, {},
-                                       [](const auto &entry) { return entry.first; });
     std::uint16_t best = Member::noRun;
-    for (; it != run.codes.end() && it->first == value; ++it) {
+    if (value.size() > keyedCodeSize) [[unlikely]] {
+        auto it = std::ranges::lower_bound(run.codes, value, {},
+                                           [](const auto &entry) { return entry.first; });
+        for (; it != run.codes.end() && it->first == value; ++it) {
+            if (it->second >= from && it->second < best)
+                best = it->second;
+        }
+        return best;
+    }
+    const std::uint64_t key = codeKey(value);
+    auto it =
+        std::ranges::lower_bound(run.keys, key, {}, [](const auto &entry) { return entry.first; });
+    for (; it != run.keys.end() && it->first == key; ++it) {
         if (it->second >= from && it->second < best)
             best = it->second;
     }
