@@ -88,10 +88,27 @@ ElementRule simpleRule(std::string_view token)
     return rule;
 }
 
-/// A `shape` line's element rules and syntax rules.
+/// The segments whose date or time element (data element 1251) follows the qualifier that gives
+/// its format (data element 1250), and where that qualifier is.
+struct FormattedDate
+{
+    std::uint32_t tag;      // packed
+    std::uint8_t qualifier; // from 1; the value is the next element
+};
+constexpr FormattedDate formattedDates[] = {
+    {packTag("DTP"), 2},  {packTag("DTM"), 5}, {packTag("DMG"), 1},
+    {packTag("INS"), 11}, {packTag("CR6"), 3}, {packTag("CR6"), 15},
+    {packTag("DN2"), 4},  {packTag("MPI"), 6}, {packTag("PAT"), 5}};
+
+/// A `shape` line's element rules and syntax rules; f[0] is the segment's tag.
 Shape readShape(std::span<const std::string_view> f)
 {
     Shape shape;
+    std::size_t dates = 0;
+    for (const FormattedDate &date : formattedDates) {
+        if (date.tag == packTag(f[0]) && dates < shape.dateFormats.size())
+            shape.dateFormats[dates++] = date.qualifier;
+    }
     if (f.size() > 1 && f[1] != "-") {
         for (const std::string_view text : fields(f[1], 64, ',')) {
             SyntaxRule rule{text.front(), {}, text};
@@ -113,6 +130,10 @@ Shape readShape(std::span<const std::string_view> f)
             shape.components.push_back(simpleRule(part));
         composite.componentCount = std::uint8_t(shape.components.size() - composite.firstComponent);
         shape.elements.push_back(composite);
+    }
+    for (std::size_t i = 0; i < shape.elements.size(); ++i) {
+        if (shape.elements[i].usage == Usage::required)
+            shape.requiredEnd = i + 1;
     }
     return shape;
 }

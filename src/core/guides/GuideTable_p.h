@@ -93,6 +93,12 @@ struct Shape
     std::vector<ElementRule> elements;   // for positions 1, 2...
     std::vector<ElementRule> components; // of the composites
     std::vector<SyntaxRule> syntax;
+    // The positions, from 1, of the elements whose code gives the format of the date or time in
+    // the element after them (DTP02 "D8" makes DTP03 a date); 0 for none.
+    std::array<std::uint8_t, 2> dateFormats{};
+    // How many of the elements a segment must have to have every required one: one past the last
+    // required element.
+    std::size_t requiredEnd = 0;
 };
 
 /// A segment of a loop. A segment the guide tells apart by a qualifier (REF*EI and REF*SY) has a
