@@ -26,6 +26,20 @@ bool isEnvelope(std::string_view tag) noexcept
     return isEnvelope(packTag(tag));
 }
 
+/// Whether the tag of a segment can begin with one of `letters` (capitals), told from the first
+/// byte of its text without finding where the tag ends: for walks over many segments that look
+/// for a few tags. A byte beyond ASCII can begin a character that upper-cases to a letter.
+bool mayBeginWith(const X12Segment &segment, std::string_view letters) noexcept
+{
+    const std::string_view raw = segment.raw();
+    if (raw.empty())
+        return false;
+    const char first = raw.front();
+    return static_cast<unsigned char>(first) >= 0x80 ||
+           letters.find(first >= 'a' && first <= 'z' ? char(first - 'a' + 'A') : first) !=
+               std::string_view::npos;
+}
+
 std::string inLoop(std::string_view id)
 {
     return id.empty() ? std::string(" in the transaction set") : " in loop " + std::string(id);
@@ -47,19 +61,30 @@ GuideWalk::GuideWalk(const X12Document &document, std::uint16_t *places,
 
 void GuideWalk::run(std::size_t from, std::size_t to)
 {
-    std::string_view groupVersion = versionBefore(from);
+    // The GS08 of the group the walk is in, found by a walk back from `from` only when a set
+    // before the first envelope segment needs it.
+    std::optional<std::string_view> groupVersion;
     for (std::size_t i = from; i < to;) {
         const X12Segment segment = m_document.segment(std::uint32_t(i));
+        if (!mayBeginWith(segment, "GIS")) { // GS, GE, ISA, IEA or ST
+            ++i;
+            continue;
+        }
         const std::string_view tag = segment.tag();
         if (tag == "GS")
             groupVersion = segment.element(envelope::gsVersion);
         else if (tag == "GE" || tag == "ISA" || tag == "IEA")
-            groupVersion = {};
+            groupVersion = std::string_view();
         if (tag != "ST") {
             ++i;
             continue;
         }
-        const Guide *guide = chooseGuide(i, groupVersion);
+        const Guide *guide = guideFor(i, segment.element(envelope::stVersion));
+        if (guide == nullptr) {
+            if (!groupVersion)
+                groupVersion = versionBefore(from);
+            guide = guideFor(i, *groupVersion);
+        }
         i = guide != nullptr ? walkSet(*guide, i) : setEnd(i);
     }
 }
@@ -69,6 +94,8 @@ std::string_view GuideWalk::versionBefore(std::size_t at) const
 {
     while (at-- > 0) {
         const X12Segment segment = m_document.segment(std::uint32_t(at));
+        if (!mayBeginWith(segment, "GI")) // GS, GE, ISA or IEA
+            continue;
         const std::string_view tag = segment.tag();
         if (tag == "GS")
             return segment.element(envelope::gsVersion);
@@ -92,33 +119,31 @@ std::size_t GuideWalk::setEnd(std::size_t first) const
     return count;
 }
 
-const Guide *GuideWalk::chooseGuide(std::size_t first, std::string_view groupVersion) const
+/// The guide of the set whose ST is at `first` if its version is `version` (ST03 or GS08); none
+/// for an empty version or one no guide has.
+const Guide *GuideWalk::guideFor(std::size_t first, std::string_view version) const
 {
-    const X12Segment st = m_document.segment(std::uint32_t(first));
-    const std::string_view set = st.element(envelope::stCode);
-    for (const std::string_view version : {st.element(envelope::stVersion), groupVersion}) {
-        if (version.empty())
-            continue;
-        std::vector<const Guide *> found;
+    if (version.empty())
+        return nullptr;
+    const std::string_view set = m_document.segment(std::uint32_t(first)).element(envelope::stCode);
+    std::vector<const Guide *> found;
+    for (const Guide &guide : m_table.guides) {
+        if (guide.set == set && guide.version == version)
+            found.push_back(&guide);
+    }
+    if (found.empty()) {
         for (const Guide &guide : m_table.guides) {
-            if (guide.set == set && guide.version == version)
+            if (guide.set == set && withoutAddenda(guide.version) == withoutAddenda(version))
                 found.push_back(&guide);
         }
-        if (found.empty()) {
-            for (const Guide &guide : m_table.guides) {
-                if (guide.set == set && withoutAddenda(guide.version) == withoutAddenda(version))
-                    found.push_back(&guide);
-            }
-        }
-        if (found.empty())
-            continue;
-        for (const Guide *guide : found) {
-            if (guide->selectorTag != 0 && selects(*guide, first))
-                return guide;
-        }
-        return found.front();
     }
-    return nullptr;
+    if (found.empty())
+        return nullptr;
+    for (const Guide *guide : found) {
+        if (guide->selectorTag != 0 && selects(*guide, first))
+            return guide;
+    }
+    return found.front();
 }
 
 /// Whether the first segment of the set with the selector's tag holds its code.

@@ -48,7 +48,7 @@ private:
 
     std::string_view versionBefore(std::size_t at) const;
     std::size_t setEnd(std::size_t first) const;
-    const Guide *chooseGuide(std::size_t first, std::string_view groupVersion) const;
+    const Guide *guideFor(std::size_t first, std::string_view version) const;
     bool selects(const Guide &guide, std::size_t first) const;
     bool matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const;
 
