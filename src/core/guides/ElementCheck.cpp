@@ -1,6 +1,7 @@
 #include "core/guides/ElementCheck_p.h"
 
 #include "core/dictionary/X12Dictionary.h"
+#include "core/support/Simd_p.h"
 #include "core/text/VisibleText.h"
 
 #include <algorithm>
@@ -80,15 +81,33 @@ std::uint64_t load(const char *at) noexcept
 }
 
 /// Whether any byte of a text is a control character, not ASCII, or the first byte of the
-/// repetition separator: eight bytes at a time, words that overlap where the text is not a
-/// multiple of eight long (a byte looked at twice changes no answer).
+/// repetition separator: sixteen or eight bytes at a time, in blocks that overlap where the text
+/// is not a multiple of their size long (a byte looked at twice changes no answer).
 bool unusualBytes(std::string_view value, char repetition) noexcept
 {
     if (value.empty())
         return false;
-    const std::uint64_t each = 0x0101010101010101 * static_cast<unsigned char>(repetition);
     const char *const p = value.data();
     const std::size_t n = value.size();
+    if (n >= simd::width) { // a whole segment, mostly: sixteen bytes at a time
+        using V = simd::Native;
+        const V::Bytes space = V::splat(0x20);
+        const V::Bytes printable = V::splat(0x7E - 0x20);
+        const V::Bytes repeated = V::splat(static_cast<unsigned char>(repetition));
+        const auto unusual = [&](const char *at) {
+            const V::Bytes bytes = V::load(at);
+            // Less 0x20, a printable byte is at most 0x5E; a control character wraps around.
+            const V::Bytes outside = V::subtractFloored(V::subtract(bytes, space), printable);
+            const V::Bytes marked = V::either(outside, V::equal(bytes, repeated));
+            return V::topBits(V::equal(marked, V::zero())) != 0xFFFF;
+        };
+        for (std::size_t i = 0; i + simd::width < n; i += simd::width) {
+            if (unusual(p + i))
+                return true;
+        }
+        return unusual(p + n - simd::width);
+    }
+    const std::uint64_t each = 0x0101010101010101 * static_cast<unsigned char>(repetition);
     if (n >= 8) {
         for (std::size_t i = 0; i + 8 < n; i += 8) {
             if (unusualWord(load<std::uint64_t>(p + i), each))
@@ -343,6 +362,35 @@ ElementCheck::ElementCheck(const GuideTable &table, const X12Delimiters &delimit
 {
 }
 
+/// Whether a value passes every check of its rule on the path most values take: printable ASCII
+/// without the repetition separator, of a length the rule allows, a code of its list, of its
+/// type. A value that does not goes to examine(), which tells what is wrong, if anything.
+[[gnu::always_inline]] inline bool
+ElementCheck::passes(const ElementRule &rule, std::string_view value, bool plain) const noexcept
+{
+    if (rule.usage == Usage::notUsed || (!plain && unusualBytes(value, m_repetitionByte)))
+        return false;
+    std::size_t length = value.size();
+    if (rule.type == Type::number || rule.type == Type::decimal)
+        length -=
+            std::size_t(std::ranges::count_if(value, [](char c) { return c == '-' || c == '.'; }));
+    return length >= rule.minLength && (rule.maxLength == 0 || length <= rule.maxLength) &&
+           (rule.codes == 0 || m_table.listHolds(rule.codes, value)) && isOfType(rule, value);
+}
+
+inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
+                                     std::string_view value, Place place, std::string_view loop,
+                                     bool plain, std::vector<X12GuideFinding> &findings) const
+{
+    if (value.empty()) {
+        if (rule.usage == Usage::required) [[unlikely]]
+            report(segment, rule, value, place, loop, Problem::missing, findings);
+        return;
+    }
+    if (!passes(rule, value, plain)) [[unlikely]]
+        examine(segment, rule, value, place, loop, findings);
+}
+
 void ElementCheck::check(const X12Segment &segment, std::string_view tag,
                          std::span<const std::string_view> values, const Shape &shape,
                          std::string_view loop, std::vector<X12GuideFinding> &findings) const
@@ -449,35 +497,6 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
                 reference() + "-" + std::to_string(index + 1) +
                     " is required by this guide and is empty");
     }
-}
-
-/// Whether a value passes every check of its rule on the path most values take: printable ASCII
-/// without the repetition separator, of a length the rule allows, a code of its list, of its
-/// type. A value that does not goes to examine(), which tells what is wrong, if anything.
-bool ElementCheck::passes(const ElementRule &rule, std::string_view value,
-                          bool plain) const noexcept
-{
-    if (rule.usage == Usage::notUsed || (!plain && unusualBytes(value, m_repetitionByte)))
-        return false;
-    std::size_t length = value.size();
-    if (rule.type == Type::number || rule.type == Type::decimal)
-        length -=
-            std::size_t(std::ranges::count_if(value, [](char c) { return c == '-' || c == '.'; }));
-    return length >= rule.minLength && (rule.maxLength == 0 || length <= rule.maxLength) &&
-           (rule.codes == 0 || m_table.listHolds(rule.codes, value)) && isOfType(rule, value);
-}
-
-inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
-                                     std::string_view value, Place place, std::string_view loop,
-                                     bool plain, std::vector<X12GuideFinding> &findings) const
-{
-    if (value.empty()) {
-        if (rule.usage == Usage::required) [[unlikely]]
-            report(segment, rule, value, place, loop, Problem::missing, findings);
-        return;
-    }
-    if (!passes(rule, value, plain)) [[unlikely]]
-        examine(segment, rule, value, place, loop, findings);
 }
 
 /// The findings of a value that is not empty and did not pass on the common path.

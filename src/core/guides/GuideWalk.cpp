@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 
 namespace kelvane::detail::guides {
 
@@ -257,10 +258,16 @@ void GuideWalk::place(std::size_t index)
     std::size_t passedBefore = 0;  // of m_passed, those passed over before it
     for (std::size_t depth = m_frames.size(); depth-- > 0;) {
         const Frame frame = m_frames[depth];
-        const Loop &loop = m_table.loops[frame.loop];
-        for (std::size_t k = frame.at; k < loop.members.size(); ++k) {
-            const Member &member = loop.members[k];
-            if (member.tag == tag && member.run != Member::noRun) {
+        const std::span<const Member> members = m_table.loops[frame.loop].members;
+        const std::uint32_t *const counts = m_counts.data() + frame.counts;
+        for (std::size_t k = frame.at; k < members.size(); ++k) {
+            const Member &member = members[k];
+            if (member.tag != tag) { // most members: passed over
+                if (member.required && counts[k] == 0)
+                    m_passed.push_back({depth, std::uint16_t(k)});
+                continue;
+            }
+            if (member.run != Member::noRun) {
                 // A run of variants: the one with the segment's code, at k or after.
                 const VariantRun &run = m_table.runs[member.run];
                 const std::uint16_t match = variantAt(run, k);
@@ -270,7 +277,7 @@ void GuideWalk::place(std::size_t index)
                 }
                 const std::size_t until = match != Member::noRun ? match : run.end;
                 for (std::size_t i = k; i < until; ++i) {
-                    if (loop.members[i].required && m_counts[frame.counts + i] == 0)
+                    if (members[i].required && counts[i] == 0)
                         m_passed.push_back({depth, std::uint16_t(i)});
                 }
                 if (match != Member::noRun) {
@@ -280,18 +287,17 @@ void GuideWalk::place(std::size_t index)
                 k = run.end - 1;
                 continue;
             }
-            const bool sameTag = member.tag == tag;
-            if (sameTag && matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
-                                                 : m_table.segments[member.index],
-                                   tag, segment)) {
+            if (matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
+                                      : m_table.segments[member.index],
+                        tag, segment)) {
                 take(index, depth, std::uint16_t(k));
                 return;
             }
-            if (sameTag && !nearest) {
+            if (!nearest) {
                 nearest = Passed{depth, std::uint16_t(k)};
                 passedBefore = m_passed.size();
             }
-            if (member.required && m_counts[frame.counts + k] == 0)
+            if (member.required && counts[k] == 0)
                 m_passed.push_back({depth, std::uint16_t(k)});
         }
     }
