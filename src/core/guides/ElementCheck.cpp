@@ -272,9 +272,12 @@ bool isOfType(const ElementRule &rule, std::string_view value) noexcept
     case Type::time:
         return isTime(value);
     case Type::text:
-    case Type::identifier:
-        return value.back() != ' ' || value.find_last_not_of(' ') == std::string_view::npos ||
-               value.find_last_not_of(' ') + 1 < rule.minLength;
+    case Type::identifier: {
+        if (value.back() != ' ')
+            return true;
+        const std::size_t last = value.find_last_not_of(' ');
+        return last == std::string_view::npos || last + 1 < rule.minLength;
+    }
     case Type::binary:
         break;
     }
@@ -491,7 +494,7 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
             break;
         value.remove_prefix(end + m_component.size());
     }
-    for (; index < rule.componentCount; ++index) {
+    for (; index < rule.requiredComponents; ++index) {
         if (shape.components[rule.firstComponent + index].usage == Usage::required)
             add(findings, segment, reference() + "-" + std::to_string(index + 1), loop, "1",
                 reference() + "-" + std::to_string(index + 1) +

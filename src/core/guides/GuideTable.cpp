@@ -129,6 +129,10 @@ Shape readShape(std::span<const std::string_view> f)
         for (const std::string_view part : fields(token.substr(2, token.size() - 3), 64, ','))
             shape.components.push_back(simpleRule(part));
         composite.componentCount = std::uint8_t(shape.components.size() - composite.firstComponent);
+        for (std::size_t k = 0; k < composite.componentCount; ++k) {
+            if (shape.components[composite.firstComponent + k].usage == Usage::required)
+                composite.requiredComponents = std::uint8_t(k + 1);
+        }
         shape.elements.push_back(composite);
     }
     for (std::size_t i = 0; i < shape.elements.size(); ++i) {

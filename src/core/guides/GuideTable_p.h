@@ -74,9 +74,10 @@ struct ElementRule
     std::uint8_t decimals = 0; // implied decimals of a number (N2: 2)
     std::uint16_t minLength = 0;
     std::uint16_t maxLength = 0;
-    std::uint16_t codes = 0;          // code list number, 0 when the guide lists none
-    std::uint16_t firstComponent = 0; // a composite's components, in Shape::components
-    std::uint8_t componentCount = 0;  // 0 for a simple element
+    std::uint16_t codes = 0;             // code list number, 0 when the guide lists none
+    std::uint16_t firstComponent = 0;    // a composite's components, in Shape::components
+    std::uint8_t componentCount = 0;     // 0 for a simple element
+    std::uint8_t requiredComponents = 0; // a composite's: one past its last required component
 };
 
 /// A syntax rule between the elements of a segment: P0809, C1110...

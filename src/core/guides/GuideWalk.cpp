@@ -162,16 +162,26 @@ bool GuideWalk::selects(const Guide &guide, std::size_t first) const
     return false;
 }
 
-bool GuideWalk::matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const
+/// Element `position` (from 1) of the segment being placed; empty for a position below 1 or past
+/// its last element. When the set is checked, the elements were read for it already.
+std::string_view GuideWalk::valueAt(std::size_t position) const noexcept
+{
+    if (m_findings == nullptr)
+        return m_segment.elementAt(std::ptrdiff_t(position));
+    return position >= 1 && position <= m_values.size() ? m_values[position - 1]
+                                                        : std::string_view();
+}
+
+bool GuideWalk::matches(const SegmentRule &rule, std::uint32_t tag) const
 {
     if (rule.tag != tag)
         return false;
     if (rule.keyElement == 0)
         return true;
-    std::string_view value = segment.elementAt(rule.keyElement);
+    std::string_view value = valueAt(rule.keyElement);
     if (rule.keyComponent > 0) {
         const std::string_view separator =
-            m_document.delimitersAt(std::uint32_t(segment.position() - 1)).component;
+            m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
         value = separator.empty() ? value : value.substr(0, value.find(separator));
     }
     return m_table.listHolds(rule.keyCodes, value);
@@ -215,6 +225,8 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
             end = i;
             break;
         }
+        if (m_findings != nullptr)
+            m_segment.elementsInto(m_values); // for the walk and the check
         place(i);
         if (m_tagCode == packTag("SE")) {
             end = i + 1;
@@ -251,7 +263,6 @@ void GuideWalk::closeFramesAbove(std::size_t depth)
 /// position onwards, then in each loop around it from that loop's position onwards.
 void GuideWalk::place(std::size_t index)
 {
-    const X12Segment &segment = m_segment;
     const std::uint32_t tag = m_tagCode;
     m_passed.clear();
     std::optional<Passed> nearest; // the first member with the tag whose qualifier differs
@@ -289,7 +300,7 @@ void GuideWalk::place(std::size_t index)
             }
             if (matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
                                       : m_table.segments[member.index],
-                        tag, segment)) {
+                        tag)) {
                 take(index, depth, std::uint16_t(k));
                 return;
             }
@@ -315,7 +326,7 @@ void GuideWalk::place(std::size_t index)
 /// when none does.
 std::uint16_t GuideWalk::variantAt(const VariantRun &run, std::size_t from) const
 {
-    std::string_view value = m_segment.elementAt(run.keyElement);
+    std::string_view value = valueAt(run.keyElement);
     if (run.keyComponent > 0) {
         const std::string_view separator =
             m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
@@ -483,10 +494,9 @@ void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::ui
         report(index, "5",
                std::string(rule.tagText) + " occurs " + times(count) + inLoop(openLoopID()) +
                    "; this guide allows " + times(rule.maxUse));
-    m_segment.elementsInto(m_values);
     m_check->check(m_segment, m_tag, m_values, m_table.shapes[rule.shape], openLoopID(),
                    *m_findings);
-    m_balancing.segment(std::uint32_t(index + 1), m_tag, m_values, openLoopID(), *m_findings);
+    m_balancing.segment(std::uint32_t(index + 1), m_tagCode, m_values, openLoopID(), *m_findings);
 }
 
 /// HL01 numbers the HL segments of a set from 1; HL02 names an earlier one's HL01.

@@ -50,7 +50,8 @@ private:
     std::size_t setEnd(std::size_t first) const;
     const Guide *guideFor(std::size_t first, std::string_view version) const;
     bool selects(const Guide &guide, std::size_t first) const;
-    bool matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const;
+    std::string_view valueAt(std::size_t position) const noexcept;
+    bool matches(const SegmentRule &rule, std::uint32_t tag) const;
 
     std::size_t walkSet(const Guide &guide, std::size_t first);
     void place(std::size_t index);
@@ -90,7 +91,7 @@ private:
     X12Segment m_segment;
     std::string_view m_tag;
     std::uint32_t m_tagCode = 0;            // packed
-    std::vector<std::string_view> m_values; // its elements, when it is checked
+    std::vector<std::string_view> m_values; // its elements, when the set is checked
 };
 
 } // namespace kelvane::detail::guides

@@ -72,18 +72,16 @@ void X12Segment::elementsInto(std::vector<std::string_view> &out) const
 {
     const SegmentTable &t = *m_table;
     const std::uint32_t count = t.elementCount(m_index);
-    out.clear();
-    if (count == 0)
-        return;
     const std::uint16_t size = t.rawSizes[m_index];
-    if (size == SegmentTable::longSize) {
+    if (count == 0 || size == SegmentTable::longSize) {
+        out.clear();
         for (std::uint32_t k = 0; k < count; ++k)
             out.push_back(element(k));
         return;
     }
     const char *raw = t.text + t.rawBegins[m_index];
     const std::uint16_t *starts = t.elementStarts.data() + firstElement();
-    out.resize(count);
+    out.resize(count); // every element is written below: only new ones are set first
     std::string_view *into = out.data();
     for (std::uint32_t k = 0; k + 1 < count; ++k)
         into[k] = {raw + starts[k], std::size_t(starts[k + 1] - t.separatorSize - starts[k])};
