@@ -463,6 +463,7 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
     }
     // A composite that repeats is checked a repetition at a time, up to the first with a finding.
     if (findDelimiter(value, m_repetition) != std::string_view::npos) {
+        checkRepeats(segment, rule, value, {position, 0}, loop, findings);
         const std::size_t before = findings.size();
         for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
             std::size_t end = value.find(m_repetition, start);
@@ -537,6 +538,7 @@ void ElementCheck::checkRepetitions(const X12Segment &segment, const ElementRule
                                     std::string_view value, Place place, std::string_view loop,
                                     std::vector<X12GuideFinding> &findings) const
 {
+    checkRepeats(segment, rule, value, place, loop, findings);
     const std::size_t before = findings.size();
     for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
         std::size_t end = value.find(m_repetition, start);
@@ -547,6 +549,20 @@ void ElementCheck::checkRepetitions(const X12Segment &segment, const ElementRule
                        findings);
         start = end + m_repetition.size();
     }
+}
+
+/// Whether a value that holds the repetition separator repeats more often than its element may:
+/// an element the guide does not let repeat occurs once.
+void ElementCheck::checkRepeats(const X12Segment &segment, const ElementRule &rule,
+                                std::string_view value, Place place, std::string_view loop,
+                                std::vector<X12GuideFinding> &findings) const
+{
+    std::size_t count = 1;
+    for (std::size_t at = value.find(m_repetition); at != std::string_view::npos;
+         at = value.find(m_repetition, at + m_repetition.size()))
+        ++count;
+    if (rule.repeats != 0 && count > rule.repeats)
+        report(segment, rule, value, place, loop, Problem::repeats, findings, count);
 }
 
 /// Composes the finding of a value, away from the path of values that pass.
@@ -580,6 +596,11 @@ void ElementCheck::report(const X12Segment &segment, const ElementRule &rule,
     case Problem::control:
         code = "6";
         message += "holds a control character";
+        break;
+    case Problem::repeats:
+        code = "12";
+        message += "has too many repetitions: " + std::to_string(length) + ", at most " +
+                   std::to_string(rule.repeats);
         break;
     case Problem::code:
         code = "7";

@@ -37,7 +37,7 @@ private:
         std::string label(const X12Segment &segment) const;
     };
 
-    enum class Problem : std::uint8_t { missing, notUsed, length, control, code, type };
+    enum class Problem : std::uint8_t { missing, notUsed, length, control, code, type, repeats };
 
     /// `plain`: the segment is known to have no control character, no byte beyond ASCII and no
     /// repetition separator.
@@ -48,6 +48,9 @@ private:
     [[gnu::noinline]] void examine(const X12Segment &segment, const ElementRule &rule,
                                    std::string_view value, Place place, std::string_view loop,
                                    std::vector<X12GuideFinding> &findings) const;
+    void checkRepeats(const X12Segment &segment, const ElementRule &rule, std::string_view value,
+                      Place place, std::string_view loop,
+                      std::vector<X12GuideFinding> &findings) const;
     [[gnu::noinline]] void checkRepetitions(const X12Segment &segment, const ElementRule &rule,
                                             std::string_view value, Place place,
                                             std::string_view loop,

@@ -100,6 +100,18 @@ constexpr FormattedDate formattedDates[] = {
     {packTag("INS"), 11}, {packTag("CR6"), 3}, {packTag("CR6"), 15},
     {packTag("DN2"), 4},  {packTag("MPI"), 6}, {packTag("PAT"), 5}};
 
+/// The token without its "*<n>" suffix, and how often it lets the element occur: <n>, 0 for ">1"
+/// (no limit), 1 without a suffix.
+std::pair<std::string_view, std::uint8_t> withoutRepeats(std::string_view token)
+{
+    const std::size_t star = token.rfind('*');
+    if (star == std::string_view::npos)
+        return {token, 1};
+    const std::string_view count = token.substr(star + 1);
+    const std::uint32_t repeats = count == ">1" ? 0 : number(count);
+    return {token.substr(0, star), std::uint8_t(repeats > 255 ? 0 : repeats)};
+}
+
 /// A `shape` line's element rules and syntax rules; f[0] is the segment's tag.
 Shape readShape(std::span<const std::string_view> f)
 {
@@ -118,12 +130,14 @@ Shape readShape(std::span<const std::string_view> f)
         }
     }
     for (std::size_t i = 2; i < f.size(); ++i) {
-        const std::string_view token = f[i];
+        const auto [token, repeats] = withoutRepeats(f[i]);
         if (token.size() < 2 || token[1] != '{') {
             shape.elements.push_back(token == "-" ? ElementRule{} : simpleRule(token));
+            shape.elements.back().repeats = repeats;
             continue;
         }
         ElementRule composite;
+        composite.repeats = repeats;
         composite.usage = usageOf(token.front());
         composite.firstComponent = std::uint16_t(shape.components.size());
         for (const std::string_view part : fields(token.substr(2, token.size() - 3), 64, ','))

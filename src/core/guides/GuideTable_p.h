@@ -78,6 +78,7 @@ struct ElementRule
     std::uint16_t firstComponent = 0;    // a composite's components, in Shape::components
     std::uint8_t componentCount = 0;     // 0 for a simple element
     std::uint8_t requiredComponents = 0; // a composite's: one past its last required component
+    std::uint8_t repeats = 1;            // how often the element may occur; 0 without a limit
 };
 
 /// A syntax rule between the elements of a segment: P0809, C1110...
