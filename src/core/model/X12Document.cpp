@@ -315,11 +315,26 @@ std::string_view isaNote(const X12Segment &isa) noexcept
         std::size_t width;
         std::string_view note;
     };
-    // ISA01 to ISA16; a repetition separator of the wrong width is an invalid separator.
-    static constexpr Field fields[] = {{2, "010"}, {10, "011"}, {2, "012"}, {10, "013"},
-                                       {2, "005"}, {15, "006"}, {2, "007"}, {15, "008"},
-                                       {6, "014"}, {4, "015"},  {1, "026"}, {5, "017"},
-                                       {9, "018"}, {1, "019"},  {1, "020"}, {1, "027"}};
+    // ISA01 to ISA16. ISA11 is the control standards identifier (016) up to version 00401; from
+    // 00402 on it is the repetition separator, which has no code of its own: the control
+    // structure is invalid (022).
+    const bool separator = isa.element(envelope::isaVersion) >= "00402";
+    const Field fields[] = {{2, "010"},
+                            {10, "011"},
+                            {2, "012"},
+                            {10, "013"},
+                            {2, "005"},
+                            {15, "006"},
+                            {2, "007"},
+                            {15, "008"},
+                            {6, "014"},
+                            {4, "015"},
+                            {1, separator ? "022" : "016"},
+                            {5, "017"},
+                            {9, "018"},
+                            {1, "019"},
+                            {1, "020"},
+                            {1, "027"}};
     for (std::size_t k = 0; k < std::size(fields); ++k) {
         if (k >= isa.elementCount())
             return "022";
@@ -356,8 +371,6 @@ X12Finding::Severity X12Tree::findingSeverity(std::size_t index) const noexcept
 {
     switch (m_table->findings[index].kind) {
     case FindingKind::outsideInterchange:
-    case FindingKind::isaLength:
-    case FindingKind::isaSeparator:
     case FindingKind::stControlRepeated:
         return X12Finding::Severity::warning;
     default:

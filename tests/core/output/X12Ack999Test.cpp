@@ -63,6 +63,11 @@ const AckCase cases[] = {
     {"BrokenInterchangeGetsATA1",
      {{"IEA*1*000010216~\n", ""}},
      isa + "TA1*000010216*061015*1705*R*023~\nIEA*0*000000007~\n"},
+    // A 5010 ISA11 is the repetition separator, which has no note code of its own.
+    {"RepetitionSeparatorMissing",
+     {{"*>*00501*", "**00501*"}},
+     "ISA*00*          *00*          *ZZ*123456789012346*ZZ*123456789012345*240501*0930*^*"
+     "00501*000000007*0*T*:~\nTA1*000010216*061015*1705*R*022~\nIEA*0*000000007~\n"},
 };
 
 TEST(X12Ack999Test, WritesTheWholeAcknowledgment)

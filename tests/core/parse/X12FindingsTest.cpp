@@ -77,9 +77,9 @@ TEST(X12FindingsTest, Structure)
                  "14 error: IEA without ISA"}));
     // The fixed-width header: written in lower case, a short one is still read as a header.
     EXPECT_EQ(check(replaced(replaced(sound(), "RECEIVER       *", "RECEIVER*"), "ISA*", "isa*")),
-              V{"1 warning: ISA is 99 characters long, not 106"});
+              V{"1 error: ISA is 99 characters long, not 106"});
     EXPECT_EQ(check(replaced(sound(), "*P*:~", "**::~")),
-              V{"1 warning: ISA16 \"::\" is not a single character"});
+              V{"1 error: ISA16 \"::\" is not a single character"});
 }
 
 TEST(X12FindingsTest, TransactionSetsBelongToGroups)
