@@ -186,11 +186,11 @@ void checkGuides(const X12Document &document)
     // The acknowledgment of what the check found: written whole, as UTF-8, with an interchange
     // for each of the document's.
     std::string ack;
-    const std::size_t interchanges = X12Ack999::write(
-        document, checked.findings(), {"20240101", "1200", 1}, [&ack](std::string_view piece) {
-            ack += piece;
-            return true;
-        });
+    const std::size_t interchanges = X12Ack999::write(document, checked, {"20240101", "1200", 1},
+                                                      [&ack](std::string_view piece) {
+                                                          ack += piece;
+                                                          return true;
+                                                      });
     check(reference::isUtf8(ack), "the acknowledgment is UTF-8");
     check((interchanges == 0) == ack.empty(), "an acknowledgment for each interchange");
 }

@@ -54,9 +54,10 @@ std::string times(std::uint32_t count)
 } // namespace
 
 GuideWalk::GuideWalk(const X12Document &document, std::uint16_t *places,
-                     std::vector<X12GuideFinding> *findings, std::size_t limit)
+                     std::vector<X12GuideFinding> *findings, std::size_t limit,
+                     std::vector<X12UncheckedSet> *unchecked)
     : m_document(document), m_table(guideTable()), m_places(places), m_findings(findings),
-      m_limit(limit)
+      m_limit(limit), m_unchecked(unchecked)
 {
 }
 
@@ -85,6 +86,8 @@ void GuideWalk::run(std::size_t from, std::size_t to)
             if (!groupVersion)
                 groupVersion = versionBefore(from);
             guide = guideFor(i, *groupVersion);
+            if (guide == nullptr && m_unchecked != nullptr)
+                noteUnchecked(segment, *groupVersion);
         }
         i = guide != nullptr ? walkSet(*guide, i) : setEnd(i);
     }
@@ -145,6 +148,31 @@ const Guide *GuideWalk::guideFor(std::size_t first, std::string_view version) co
             return guide;
     }
     return found.front();
+}
+
+/// Notes the set whose ST is `st`, which has no guide here, when it names a health-care guide
+/// all the same (see X12UncheckedSet).
+void GuideWalk::noteUnchecked(const X12Segment &st, std::string_view groupVersion)
+{
+    const std::string_view set = st.element(envelope::stCode);
+    const std::string_view ownVersion = st.element(envelope::stVersion);
+    // "005010X222A1": six digits, X and the guide's three.
+    const auto namesGuide = [](std::string_view version) {
+        if (version.size() < 10 || version[6] != 'X')
+            return false;
+        for (std::size_t i = 0; i < 10; ++i) {
+            if (i != 6 && (version[i] < '0' || version[i] > '9'))
+                return false;
+        }
+        return true;
+    };
+    constexpr std::string_view healthCareSets[] = {"270", "271", "276", "277",
+                                                   "278", "834", "835", "837"};
+    if (!namesGuide(ownVersion) && !namesGuide(groupVersion) &&
+        std::ranges::find(healthCareSets, set) == std::end(healthCareSets))
+        return;
+    m_unchecked->push_back(
+        {std::uint32_t(st.position()), set, ownVersion.empty() ? groupVersion : ownVersion});
 }
 
 /// Whether the first segment of the set with the selector's tag holds its code.

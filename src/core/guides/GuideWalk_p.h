@@ -20,9 +20,11 @@ class GuideWalk
 {
 public:
     /// `places` has a slot per segment of the document; `findings` is null when nothing is
-    /// checked. Once there are more than `limit` findings, the walk only places.
+    /// checked. Once there are more than `limit` findings, the walk only places. The sets that
+    /// name a health-care guide Kelvane does not know go to `unchecked`, unless it is null.
     GuideWalk(const X12Document &document, std::uint16_t *places,
-              std::vector<X12GuideFinding> *findings, std::size_t limit);
+              std::vector<X12GuideFinding> *findings, std::size_t limit,
+              std::vector<X12UncheckedSet> *unchecked = nullptr);
 
     /// Walks the sets whose ST lies in [from, to).
     void run(std::size_t from, std::size_t to);
@@ -49,6 +51,7 @@ private:
     std::string_view versionBefore(std::size_t at) const;
     std::size_t setEnd(std::size_t first) const;
     const Guide *guideFor(std::size_t first, std::string_view version) const;
+    void noteUnchecked(const X12Segment &st, std::string_view groupVersion);
     bool selects(const Guide &guide, std::size_t first) const;
     std::string_view valueAt(std::size_t position) const noexcept;
     bool matches(const SegmentRule &rule, std::uint32_t tag) const;
@@ -75,6 +78,7 @@ private:
     std::uint16_t *m_places;
     std::vector<X12GuideFinding> *m_findings;
     std::size_t m_limit;
+    std::vector<X12UncheckedSet> *m_unchecked;
     bool m_placedAny = false;
 
     // The set being walked.

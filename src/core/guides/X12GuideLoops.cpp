@@ -42,6 +42,7 @@ X12GuideLoops X12GuideLoops::walk(const X12Document &document, bool check)
     const std::size_t pieces = threads == 1 ? 1 : std::min(threads * 16, count / 16384 + 1);
     std::vector<char> placed(pieces);
     std::vector<std::vector<X12GuideFinding>> findings(pieces);
+    std::vector<std::vector<X12UncheckedSet>> unchecked(pieces);
     std::atomic<std::size_t> next = 0;
     std::atomic<std::size_t> foundBefore = 0; // by the pieces done
     auto walkPieces = [&](std::size_t) {
@@ -50,13 +51,16 @@ X12GuideLoops X12GuideLoops::walk(const X12Document &document, bool check)
             // hold more than the limit, what this one would find is never listed.
             const bool listed = check && foundBefore.load() <= findingLimit;
             guides::GuideWalk walk(document, result.m_places.get(),
-                                   listed ? &findings[piece] : nullptr, findingLimit);
+                                   listed ? &findings[piece] : nullptr, findingLimit,
+                                   check ? &unchecked[piece] : nullptr);
             walk.run(count * piece / pieces, count * (piece + 1) / pieces);
             placed[piece] = walk.placedAny();
             foundBefore += findings[piece].size();
         }
     };
     kelvane::detail::runParts(threads, walkPieces);
+    for (const std::vector<X12UncheckedSet> &part : unchecked)
+        result.m_unchecked.insert(result.m_unchecked.end(), part.begin(), part.end());
     // Each piece checks whole sets until it holds more than the limit, so the first
     // `findingLimit` of all are the same however the pieces were shared out.
     for (std::vector<X12GuideFinding> &part : findings) {

@@ -302,6 +302,11 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
         return "SE02 is empty";
     case FindingKind::stControlRepeated:
         return "ST02 " + element(segment, envelope::stControl) + " is already used in the group";
+    case FindingKind::gsControlInvalid:
+        return segment.element(envelope::gsControl).empty()
+                   ? std::string("GS06 is empty")
+                   : "GS06 \"" + element(segment, envelope::gsControl) +
+                         "\" is not a number of 1 to 9 digits";
     }
     return {};
 }
@@ -409,6 +414,8 @@ std::string_view X12Tree::findingCode(std::size_t index) const noexcept
         return "7"; // missing control number
     case FindingKind::stControlRepeated:
         return "23"; // control number not unique within the group
+    case FindingKind::gsControlInvalid:
+        return "6"; // group control number violates syntax
     default:
         return {};
     }
