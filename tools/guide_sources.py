@@ -2,7 +2,7 @@
 
 Each reader turns another library's definition of a guide into the shape of a
 pyx12 XML map (loops, segments, elements with their usage, repeat, position
-and valid codes), so that the generator treats it as it treats pyx12's maps.
+and valid codes, and how often an element may repeat), so that the generator treats it as it treats pyx12's maps.
 Nothing of the other library is run: stupidedi's Ruby is read by a small
 parser of its definition calls, TigerShark's Python by the `ast` module.
 
@@ -137,6 +137,7 @@ class StupidediTypes:
         for m in re.finditer(r"^\s*(C\w+)\s*=\s*Schema::CompositeElementDef\.build\((.*?)(?=^\s*[CE]\w+\s*=|\Z)", text, re.M | re.S):
             self.composites[m.group(1)] = re.findall(r"\b(E\w+)\s*\.component_use", m.group(2))
         self.segments = {}
+        self.repeats = {}
         self.syntax = {}
 
     def elements(self, tag):
@@ -144,6 +145,9 @@ class StupidediTypes:
             with open(os.path.join(self.dir, "segment_defs", tag + ".rb"), encoding="utf-8") as f:
                 text = f.read()
             self.segments[tag] = re.findall(r"e::([CE]\w+)\s*\.simple_use", text)
+            # How often each element may repeat: RepeatCount.bounded(n), or unbounded (">1").
+            self.repeats[tag] = [">1" if bound is None or not bound else bound
+                                 for bound in re.findall(r"e::[CE]\w+\s*\.simple_use\([^)]*?RepeatCount\.(?:bounded\((\d+)\)|unbounded)", text)]
             self.syntax[tag] = [kind + "".join("%02d" % int(n) for n in re.findall(r"\d+", args))
                                 for kind, args in re.findall(r"SyntaxNotes::([PRCEL])\.build\(([^)]*)\)", text)]
         return self.segments[tag]
@@ -183,22 +187,24 @@ def stupidedi_map(repo, rb_path):
         tag = tag.name.split("::")[1]
         seg = sub(parent, "segment", xid=tag, pos="%04d" % pos, usage=USAGE[usage.name.split("::")[1]], max_use=repeat_of(repeat), name=_name)
         defs = types.elements(tag)
+        repeats = types.repeats[tag]
         for rule in types.syntax[tag]:
             ET.SubElement(seg, "syntax").text = rule
         for i, el in enumerate(a for a in c.args[5:] if isinstance(a, Call) and a.name == "b::Element"):
             ref = defs[i] if i < len(defs) else None
+            repeat = repeats[i] if i < len(repeats) and repeats[i] != "1" else None
             if ref and ref.startswith("C"):
-                comp = sub(seg, "composite", xid="%s%02d" % (tag, i + 1), seq="%02d" % (i + 1), usage=USAGE[el.args[0].name.split("::")[1]])
+                comp = sub(seg, "composite", xid="%s%02d" % (tag, i + 1), seq="%02d" % (i + 1), usage=USAGE[el.args[0].name.split("::")[1]], repeat=repeat)
                 members = types.composites.get(ref, [])
                 for j, part in enumerate(a for a in el.args[2:] if isinstance(a, Call) and a.name == "b::Element"):
                     element(comp, part, "%s%02d-%d" % (tag, i + 1, j + 1), j + 1, members[j] if j < len(members) else None)
             else:
-                element(seg, el, "%s%02d" % (tag, i + 1), i + 1, ref)
+                element(seg, el, "%s%02d" % (tag, i + 1), i + 1, ref, repeat)
 
-    def element(parent, c, xid, seq, ref):
+    def element(parent, c, xid, seq, ref, repeat=None):
         lengths = types.lengths.get(ref, (None, None))
         e = sub(parent, "element", xid=xid, seq="%02d" % seq, usage=USAGE[c.args[0].name.split("::")[1]], data_type=types.types.get(ref),
-                min_len=lengths[0], max_len=lengths[1])
+                min_len=lengths[0], max_len=lengths[1], repeat=repeat)
         for a in c.args[2:]:
             if isinstance(a, Call) and a.name == "b::Values":
                 add_codes(e, a.args)
@@ -273,7 +279,7 @@ def tigershark_map(package_dir):
                 convert(e, c, None)
             return pos
         if kind == "Composite":
-            e = sub(parent, "composite", xid=name, seq=p.get("seq"), usage=p.get("req_sit"))
+            e = sub(parent, "composite", xid=name, seq=p.get("seq"), usage=p.get("req_sit"), repeat=p.get("repeat") or None)
             for c in parts(call):
                 convert(e, c, None)
             return last_pos

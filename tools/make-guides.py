@@ -116,6 +116,9 @@ Grammar (one record a line, fields separated by one space, the last field of a
                                    (none when the guide lists none, or names an
                                    external list such as states or countries)
         <u>{<component>,...}       a composite of such components
+                                   Either may end in *<n> (*>1 for no limit): the
+                                   element repeats up to <n> times, separated by the
+                                   repetition separator; without it, once.
   guide <version> <set> <map-file> [<tag> <element> <code>]
       starts a guide: the ST03/GS08 version code, the ST01 transaction set, the
       map it comes from (a pyx12 map, a stupidedi implementation file or a
@@ -239,6 +242,13 @@ class Dataele:
     def lengths_of(self, e):
         own = (e.get("min_len"), e.get("max_len"))
         return own if None not in own else self.lengths.get(text(e, "data_ele"), (None, None))
+
+
+def repeat_suffix(e):
+    """"*<n>" for an element or composite the map lets repeat (its <repeat>, ">1"
+    for no limit), else nothing: once."""
+    repeat = (text(e, "repeat") or "1").replace("&gt;", ">").strip()
+    return "" if repeat == "1" else "*" + repeat
 
 
 def codes_of(e):
@@ -454,7 +464,7 @@ class Rules:
             return None
         return self.codes.setdefault(codes, len(self.codes) + 1)
 
-    def element(self, e):
+    def element(self, e, repeats=True):
         usage = text(e, "usage") or "S"
         if usage == "N":
             return "N"
@@ -462,7 +472,8 @@ class Rules:
         lo, hi = self.dataele.lengths_of(e)
         token = "%s%s/%s/%s" % (usage, dtype, lo or 1, hi or 9999)
         codes = self.code_list(e)
-        return token if codes is None else "%s/%d" % (token, codes)
+        token = token if codes is None else "%s/%d" % (token, codes)
+        return token + repeat_suffix(e) if repeats else token
 
     def shape(self, seg):
         e = seg.e
@@ -477,7 +488,7 @@ class Rules:
             if k.tag == "composite":
                 usage = text(k, "usage") or "S"
                 parts = sorted(k.findall("element"), key=lambda c: int(text(c, "seq")))
-                tokens.append("N" if usage == "N" else "%s{%s}" % (usage, ",".join(self.element(p) for p in parts)))
+                tokens.append("N" if usage == "N" else "%s{%s}%s" % (usage, ",".join(self.element(p, False) for p in parts), repeat_suffix(k)))
             else:
                 tokens.append(self.element(k))
         rules = [r.text.strip() for r in e.findall("syntax") if r.text and r.text.strip()]

@@ -126,7 +126,7 @@ int ack999(const Invocation &invocation)
                         std::to_string(X12GuideLoops::findingLimit) +
                         " findings: too many to acknowledge (kelvane --check lists them)");
     OutputSink out(invocation.outFd);
-    if (X12Ack999::write(**document, loops.findings(), *chosen, std::ref(out)) == 0)
+    if (X12Ack999::write(**document, loops, *chosen, std::ref(out)) == 0)
         return fail(invocation.errFd, "\u201C" + std::string(shownPath(path)) +
                                           "\u201D holds no interchange to acknowledge");
     return finishOutput(out, invocation.errFd);

@@ -30,7 +30,7 @@ auto appendingTo(std::string &output)
 int writeFindings(const X12Document &document, OutputSink &out, bool envelopeOnly)
 {
     const X12GuideLoops loops = envelopeOnly ? X12GuideLoops() : X12GuideLoops::checked(document);
-    return X12FindingsText::write(document, loops.findings(), std::ref(out)) == 0 ? 0 : 3;
+    return X12FindingsText::write(document, loops, std::ref(out)) == 0 ? 0 : 3;
 }
 
 } // namespace

@@ -426,6 +426,9 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
     std::string claim = testing_support::validClaim();
     write("claim.x12", claim);
     write("bad-code.x12", claim.replace(claim.find("SBR*P"), 5, "SBR*X"));
+    for (std::size_t at; (at = claim.find("004010X098A1")) != std::string::npos;)
+        claim.replace(at, 12, "004010X999A1");
+    write("unknown-guide.x12", claim);
     write("odd\x1B[2Jname.x12", "N3*A~");
     write("latin1.x12", "N3*M\xDCLLER~");
     fs::create_directory(m_dir / "folder");
@@ -445,6 +448,12 @@ TEST_F(CommandLineTest, OneFileAloneSeveralEachUnderItsHeader)
          "takes P, S, T\n1 error, 0 warnings\n",
          ""},
         {{"--check", "--envelope-only", "bad-code.x12"}, 0, "No findings.\n", ""},
+        // A set of a guide Kelvane does not know gets a note, which is no finding.
+        {{"--check", "unknown-guide.x12"},
+         0,
+         "segment 3 (ST): note: Kelvane has no 837 guide 004010X999A1: the set is not checked "
+         "against a guide\nNo findings.\n",
+         ""},
         {{"--check", "two-errors.x12", "--envelope-only"},
          3,
          "segment 9 (GE): error: GE02 9 does not match GS06 1\n"

@@ -70,13 +70,12 @@ void Balancing::startSet(std::string_view set) noexcept
     m_providerAdjustments = 0;
 }
 
-void Balancing::segment(std::uint32_t position, std::string_view tagText,
+void Balancing::segment(std::uint32_t position, std::uint32_t tag,
                         std::span<const std::string_view> values, std::string_view loop,
                         std::vector<X12GuideFinding> &findings)
 {
     if (m_kind == Kind::none)
         return;
-    const std::uint32_t tag = packTag(tagText);
     if (m_kind == Kind::claims) {
         if (tag == packTag("CLM") || tag == packTag("HL"))
             endClaim(findings);

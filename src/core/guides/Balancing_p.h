@@ -21,8 +21,8 @@ class Balancing
 public:
     /// Starts a set of transaction set type `set` ("837", "835"; others check nothing).
     void startSet(std::string_view set) noexcept;
-    /// A segment of the set, with its elements.
-    void segment(std::uint32_t position, std::string_view tag,
+    /// A segment of the set, with its tag as packTag() packs it and its elements.
+    void segment(std::uint32_t position, std::uint32_t tag,
                  std::span<const std::string_view> values, std::string_view loop,
                  std::vector<X12GuideFinding> &findings);
     /// The set ended: checks what is still open.

@@ -1,10 +1,12 @@
 #include "core/guides/ElementCheck_p.h"
 
 #include "core/dictionary/X12Dictionary.h"
+#include "core/support/Simd_p.h"
 #include "core/text/VisibleText.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
 
 namespace kelvane::detail::guides {
@@ -56,17 +58,81 @@ constexpr auto byteClasses = [] {
     return classes;
 }();
 
+/// Whether a byte of the eight is below 0x20, 0x7F or above, or the repetition byte given in each
+/// of the eight bytes of `repetition`. (Which byte it is, the arithmetic does not tell: a borrow or
+/// a carry can mark its neighbour too, but only beside a byte that is marked anyway.)
+bool unusualWord(std::uint64_t word, std::uint64_t repetition) noexcept
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t tops = 0x8080808080808080;
+    const std::uint64_t control = (word - ones * 0x20) & ~word;
+    const std::uint64_t upper = (word + ones) | word;
+    const std::uint64_t other = word ^ repetition;
+    const std::uint64_t repeated = (other - ones) & ~other;
+    return ((control | upper | repeated) & tops) != 0;
+}
+
+template <typename Word>
+std::uint64_t load(const char *at) noexcept
+{
+    Word word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+/// Whether any byte of a text is a control character, not ASCII, or the first byte of the
+/// repetition separator: sixteen or eight bytes at a time, in blocks that overlap where the text
+/// is not a multiple of their size long (a byte looked at twice changes no answer).
+bool unusualBytes(std::string_view value, char repetition) noexcept
+{
+    if (value.empty())
+        return false;
+    const char *const p = value.data();
+    const std::size_t n = value.size();
+    if (n >= simd::width) { // a whole segment, mostly: sixteen bytes at a time
+        using V = simd::Native;
+        const V::Bytes space = V::splat(0x20);
+        const V::Bytes printable = V::splat(0x7E - 0x20);
+        const V::Bytes repeated = V::splat(static_cast<unsigned char>(repetition));
+        const auto unusual = [&](const char *at) {
+            const V::Bytes bytes = V::load(at);
+            // Less 0x20, a printable byte is at most 0x5E; a control character wraps around.
+            const V::Bytes outside = V::subtractFloored(V::subtract(bytes, space), printable);
+            const V::Bytes marked = V::either(outside, V::equal(bytes, repeated));
+            return V::topBits(V::equal(marked, V::zero())) != 0xFFFF;
+        };
+        for (std::size_t i = 0; i + simd::width < n; i += simd::width) {
+            if (unusual(p + i))
+                return true;
+        }
+        return unusual(p + n - simd::width);
+    }
+    const std::uint64_t each = 0x0101010101010101 * static_cast<unsigned char>(repetition);
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8) {
+            if (unusualWord(load<std::uint64_t>(p + i), each))
+                return true;
+        }
+        return unusualWord(load<std::uint64_t>(p + n - 8), each);
+    }
+    std::uint64_t word = 0;
+    if (n >= 4) {
+        word = load<std::uint32_t>(p) | load<std::uint32_t>(p + n - 4) << 32;
+    } else {
+        const std::uint64_t half = n >= 2 ? load<std::uint16_t>(p) | load<std::uint16_t>(p + n - 2)
+                                                                         << 16
+                                          : 0x01010101 * static_cast<unsigned char>(p[0]);
+        word = half | half << 32;
+    }
+    return unusualWord(word, each);
+}
+
 Scan scan(std::string_view value, Type type, char repetition) noexcept
 {
     const bool numeric = type == Type::number || type == Type::decimal;
     // Most values are printable ASCII without a repetition separator: one cheap pass tells.
-    bool unusual = false;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        unusual |= (byte < 0x20) | (byte >= 0x7F) | (c == repetition);
-    }
     Scan result;
-    if (!unusual) {
+    if (!unusualBytes(value, repetition)) {
         result.length = value.size();
         if (numeric)
             result.length -= std::size_t(
@@ -145,18 +211,6 @@ bool isGuideVersion(const std::vector<std::string_view> &codes, std::string_view
            });
 }
 
-/// The segments whose date or time element (data element 1251) follows the qualifier that gives
-/// its format (data element 1250): DTP02 "D8" makes DTP03 a date.
-struct FormattedDate
-{
-    std::uint32_t tag;      // packed
-    std::uint8_t qualifier; // from 1; the value is the next element
-};
-constexpr FormattedDate formattedDates[] = {
-    {packTag("DTP"), 2},  {packTag("DTM"), 5}, {packTag("DMG"), 1},
-    {packTag("INS"), 11}, {packTag("CR6"), 3}, {packTag("CR6"), 15},
-    {packTag("DN2"), 4},  {packTag("MPI"), 6}, {packTag("PAT"), 5}};
-
 std::string_view formatName(std::string_view format) noexcept
 {
     if (format == "D6")
@@ -186,6 +240,47 @@ bool hasFormat(std::string_view format, std::string_view value) noexcept
         return value.size() == 12 && isDate(value.substr(0, 8)) && isTime(value.substr(8));
     if (format == "TM")
         return isTime(value);
+    return true;
+}
+
+/// Where a delimiter is in a value, from `from` on; npos when it is not there or is empty. A
+/// delimiter of one byte, as most are, is looked for a byte at a time: values are short.
+std::size_t findDelimiter(std::string_view value, std::string_view delimiter,
+                          std::size_t from = 0) noexcept
+{
+    if (delimiter.size() == 1) {
+        for (std::size_t i = from; i < value.size(); ++i) {
+            if (value[i] == delimiter.front())
+                return i;
+        }
+        return std::string_view::npos;
+    }
+    return delimiter.empty() ? std::string_view::npos : value.find(delimiter, from);
+}
+
+/// Whether a value is written as its type asks. Spaces that pad a text to its minimum length are
+/// no fault (pyx12 agrees).
+bool isOfType(const ElementRule &rule, std::string_view value) noexcept
+{
+    switch (rule.type) {
+    case Type::number:
+        return isNumber(value);
+    case Type::decimal:
+        return isDecimal(value);
+    case Type::date:
+        return isDate(value);
+    case Type::time:
+        return isTime(value);
+    case Type::text:
+    case Type::identifier: {
+        if (value.back() != ' ')
+            return true;
+        const std::size_t last = value.find_last_not_of(' ');
+        return last == std::string_view::npos || last + 1 < rule.minLength;
+    }
+    case Type::binary:
+        break;
+    }
     return true;
 }
 
@@ -265,8 +360,38 @@ bool isTime(std::string_view value) noexcept
 }
 
 ElementCheck::ElementCheck(const GuideTable &table, const X12Delimiters &delimiters)
-    : m_table(table), m_component(delimiters.component), m_repetition(delimiters.repetition)
+    : m_table(table), m_component(delimiters.component), m_repetition(delimiters.repetition),
+      m_repetitionByte(m_repetition.empty() ? '\0' : m_repetition.front())
 {
+}
+
+/// Whether a value passes every check of its rule on the path most values take: printable ASCII
+/// without the repetition separator, of a length the rule allows, a code of its list, of its
+/// type. A value that does not goes to examine(), which tells what is wrong, if anything.
+[[gnu::always_inline]] inline bool
+ElementCheck::passes(const ElementRule &rule, std::string_view value, bool plain) const noexcept
+{
+    if (rule.usage == Usage::notUsed || (!plain && unusualBytes(value, m_repetitionByte)))
+        return false;
+    std::size_t length = value.size();
+    if (rule.type == Type::number || rule.type == Type::decimal)
+        length -=
+            std::size_t(std::ranges::count_if(value, [](char c) { return c == '-' || c == '.'; }));
+    return length >= rule.minLength && (rule.maxLength == 0 || length <= rule.maxLength) &&
+           (rule.codes == 0 || m_table.listHolds(rule.codes, value)) && isOfType(rule, value);
+}
+
+inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
+                                     std::string_view value, Place place, std::string_view loop,
+                                     bool plain, std::vector<X12GuideFinding> &findings) const
+{
+    if (value.empty()) {
+        if (rule.usage == Usage::required) [[unlikely]]
+            report(segment, rule, value, place, loop, Problem::missing, findings);
+        return;
+    }
+    if (!passes(rule, value, plain)) [[unlikely]]
+        examine(segment, rule, value, place, loop, findings);
 }
 
 void ElementCheck::check(const X12Segment &segment, std::string_view tag,
@@ -274,13 +399,18 @@ void ElementCheck::check(const X12Segment &segment, std::string_view tag,
                          std::string_view loop, std::vector<X12GuideFinding> &findings) const
 {
     const std::size_t count = values.size();
-    for (std::size_t i = 0; i < shape.elements.size(); ++i) {
+    // A segment without a control character, a byte beyond ASCII or the repetition separator
+    // has no value with one: most segments need no look at each value for them.
+    const bool plain = !unusualBytes(segment.raw(), m_repetitionByte);
+    // Past the elements the segment has, only a required one matters: it is missing.
+    const std::size_t end = std::max(std::min(count, shape.elements.size()), shape.requiredEnd);
+    for (std::size_t i = 0; i < end; ++i) {
         const ElementRule &rule = shape.elements[i];
         const std::string_view value = i < count ? values[i] : std::string_view();
         if (rule.componentCount > 0 && rule.usage != Usage::notUsed) {
-            checkComposite(segment, shape, rule, i + 1, value, loop, findings);
+            checkComposite(segment, shape, rule, i + 1, value, loop, plain, findings);
         } else if (!value.empty() || rule.usage == Usage::required) {
-            checkValue(segment, rule, value, {i + 1, 0}, loop, findings);
+            checkValue(segment, rule, value, {i + 1, 0}, loop, plain, findings);
         }
     }
     for (std::size_t i = shape.elements.size(); i < count; ++i) {
@@ -294,36 +424,35 @@ void ElementCheck::check(const X12Segment &segment, std::string_view tag,
     }
     for (const SyntaxRule &rule : shape.syntax)
         checkSyntax(segment, values, rule, loop, findings);
-    checkFormattedDates(segment, tag, values, loop, findings);
+    if (shape.dateFormats.front() != 0)
+        checkFormattedDates(segment, shape, values, loop, findings);
 }
 
-void ElementCheck::checkFormattedDates(const X12Segment &segment, std::string_view tag,
+void ElementCheck::checkFormattedDates(const X12Segment &segment, const Shape &shape,
                                        std::span<const std::string_view> values,
                                        std::string_view loop,
                                        std::vector<X12GuideFinding> &findings) const
 {
-    const std::uint32_t code = packTag(tag);
-    for (const FormattedDate &date : formattedDates) {
-        if (code != date.tag)
-            continue;
+    for (const std::uint8_t qualifier : shape.dateFormats) {
+        if (qualifier == 0)
+            break;
         const std::string_view format =
-            date.qualifier <= values.size() ? values[date.qualifier - 1] : std::string_view();
+            qualifier <= values.size() ? values[qualifier - 1] : std::string_view();
         const std::string_view value =
-            date.qualifier < values.size() ? values[date.qualifier] : std::string_view();
+            qualifier < values.size() ? values[qualifier] : std::string_view();
         if (value.empty() || hasFormat(format, value))
             continue;
-        const std::string reference =
-            X12Dictionary::elementReference(segment.tag(), date.qualifier + 1);
+        const std::string reference = X12Dictionary::elementReference(segment.tag(), qualifier + 1);
         add(findings, segment, reference, loop, format == "TM" ? "9" : "8",
             reference + " " + quoted(value) + " is not " + std::string(formatName(format)) +
-                ", as " + X12Dictionary::elementReference(segment.tag(), date.qualifier) + " \"" +
+                ", as " + X12Dictionary::elementReference(segment.tag(), qualifier) + " \"" +
                 std::string(format) + "\" calls for");
     }
 }
 
 void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
                                   const ElementRule &rule, std::size_t position,
-                                  std::string_view value, std::string_view loop,
+                                  std::string_view value, std::string_view loop, bool plain,
                                   std::vector<X12GuideFinding> &findings) const
 {
     if (value.empty()) {
@@ -333,7 +462,8 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
         return;
     }
     // A composite that repeats is checked a repetition at a time, up to the first with a finding.
-    if (!m_repetition.empty() && value.find(m_repetition) != std::string_view::npos) {
+    if (findDelimiter(value, m_repetition) != std::string_view::npos) {
+        checkRepeats(segment, rule, value, {position, 0}, loop, findings);
         const std::size_t before = findings.size();
         for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
             std::size_t end = value.find(m_repetition, start);
@@ -341,7 +471,7 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
                 end = value.size();
             if (end > start)
                 checkComposite(segment, shape, rule, position, value.substr(start, end - start),
-                               loop, findings);
+                               loop, plain, findings);
             start = end + m_repetition.size();
         }
         return;
@@ -349,12 +479,11 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
     const auto reference = [&] { return Place{position, 0}.reference(segment); };
     std::size_t index = 0;
     while (true) {
-        const std::size_t end =
-            m_component.empty() ? std::string_view::npos : value.find(m_component);
+        const std::size_t end = findDelimiter(value, m_component);
         const std::string_view part = value.substr(0, end);
         if (index < rule.componentCount) {
             checkValue(segment, shape.components[rule.firstComponent + index], part,
-                       {position, index + 1}, loop, findings);
+                       {position, index + 1}, loop, plain, findings);
         } else if (!part.empty() || end != std::string_view::npos) {
             add(findings, segment, reference() + "-" + std::to_string(index + 1), loop, "13",
                 reference() + " has more components than the " +
@@ -366,7 +495,7 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
             break;
         value.remove_prefix(end + m_component.size());
     }
-    for (; index < rule.componentCount; ++index) {
+    for (; index < rule.requiredComponents; ++index) {
         if (shape.components[rule.firstComponent + index].usage == Usage::required)
             add(findings, segment, reference() + "-" + std::to_string(index + 1), loop, "1",
                 reference() + "-" + std::to_string(index + 1) +
@@ -374,60 +503,32 @@ void ElementCheck::checkComposite(const X12Segment &segment, const Shape &shape,
     }
 }
 
-inline void ElementCheck::checkValue(const X12Segment &segment, const ElementRule &rule,
-                                     std::string_view value, Place place, std::string_view loop,
-                                     std::vector<X12GuideFinding> &findings) const
+/// The findings of a value that is not empty and did not pass on the common path.
+void ElementCheck::examine(const X12Segment &segment, const ElementRule &rule,
+                           std::string_view value, Place place, std::string_view loop,
+                           std::vector<X12GuideFinding> &findings) const
 {
-    if (value.empty()) {
-        if (rule.usage == Usage::required) [[unlikely]]
-            report(segment, rule, value, place, loop, Problem::missing, findings);
-        return;
-    }
-    if (rule.usage == Usage::notUsed) [[unlikely]] {
+    if (rule.usage == Usage::notUsed) {
         report(segment, rule, value, place, loop, Problem::notUsed, findings);
         return;
     }
-    const Scan found = scan(value, rule.type, m_repetition.empty() ? '\0' : m_repetition.front());
-    if (found.repeated && value.find(m_repetition) != std::string_view::npos) [[unlikely]] {
+    const Scan found = scan(value, rule.type, m_repetitionByte);
+    if (found.repeated && value.find(m_repetition) != std::string_view::npos) {
         checkRepetitions(segment, rule, value, place, loop, findings);
         return;
     }
     if (found.length < rule.minLength || (rule.maxLength > 0 && found.length > rule.maxLength))
-        [[unlikely]]
         report(segment, rule, value, place, loop, Problem::length, findings, found.length);
-    if (found.control) [[unlikely]] {
+    if (found.control) {
         report(segment, rule, value, place, loop, Problem::control, findings);
         return;
     }
     if (rule.codes != 0 && !m_table.listHolds(rule.codes, value) &&
-        !isGuideVersion(m_table.codeLists[rule.codes], value)) [[unlikely]] {
+        !isGuideVersion(m_table.codeLists[rule.codes], value)) {
         report(segment, rule, value, place, loop, Problem::code, findings);
         return;
     }
-    bool typed = true;
-    switch (rule.type) {
-    case Type::number:
-        typed = isNumber(value);
-        break;
-    case Type::decimal:
-        typed = isDecimal(value);
-        break;
-    case Type::date:
-        typed = isDate(value);
-        break;
-    case Type::time:
-        typed = isTime(value);
-        break;
-    case Type::text:
-    case Type::identifier:
-        // Spaces that pad a value to its minimum length are no fault (pyx12 agrees).
-        typed = value.back() != ' ' || value.find_last_not_of(' ') == std::string_view::npos ||
-                value.find_last_not_of(' ') + 1 < rule.minLength;
-        break;
-    case Type::binary:
-        break;
-    }
-    if (!typed) [[unlikely]]
+    if (!isOfType(rule, value))
         report(segment, rule, value, place, loop, Problem::type, findings);
 }
 
@@ -437,15 +538,31 @@ void ElementCheck::checkRepetitions(const X12Segment &segment, const ElementRule
                                     std::string_view value, Place place, std::string_view loop,
                                     std::vector<X12GuideFinding> &findings) const
 {
+    checkRepeats(segment, rule, value, place, loop, findings);
     const std::size_t before = findings.size();
     for (std::size_t start = 0; start <= value.size() && findings.size() == before;) {
         std::size_t end = value.find(m_repetition, start);
         if (end == std::string_view::npos)
             end = value.size();
         if (end > start)
-            checkValue(segment, rule, value.substr(start, end - start), place, loop, findings);
+            checkValue(segment, rule, value.substr(start, end - start), place, loop, false,
+                       findings);
         start = end + m_repetition.size();
     }
+}
+
+/// Whether a value that holds the repetition separator repeats more often than its element may:
+/// an element the guide does not let repeat occurs once.
+void ElementCheck::checkRepeats(const X12Segment &segment, const ElementRule &rule,
+                                std::string_view value, Place place, std::string_view loop,
+                                std::vector<X12GuideFinding> &findings) const
+{
+    std::size_t count = 1;
+    for (std::size_t at = value.find(m_repetition); at != std::string_view::npos;
+         at = value.find(m_repetition, at + m_repetition.size()))
+        ++count;
+    if (rule.repeats != 0 && count > rule.repeats)
+        report(segment, rule, value, place, loop, Problem::repeats, findings, count);
 }
 
 /// Composes the finding of a value, away from the path of values that pass.
@@ -479,6 +596,11 @@ void ElementCheck::report(const X12Segment &segment, const ElementRule &rule,
     case Problem::control:
         code = "6";
         message += "holds a control character";
+        break;
+    case Problem::repeats:
+        code = "12";
+        message += "has too many repetitions: " + std::to_string(length) + ", at most " +
+                   std::to_string(rule.repeats);
         break;
     case Problem::code:
         code = "7";

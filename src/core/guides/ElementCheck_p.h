@@ -37,11 +37,20 @@ private:
         std::string label(const X12Segment &segment) const;
     };
 
-    enum class Problem : std::uint8_t { missing, notUsed, length, control, code, type };
+    enum class Problem : std::uint8_t { missing, notUsed, length, control, code, type, repeats };
 
+    /// `plain`: the segment is known to have no control character, no byte beyond ASCII and no
+    /// repetition separator.
+    bool passes(const ElementRule &rule, std::string_view value, bool plain) const noexcept;
     void checkValue(const X12Segment &segment, const ElementRule &rule, std::string_view value,
-                    Place place, std::string_view loop,
+                    Place place, std::string_view loop, bool plain,
                     std::vector<X12GuideFinding> &findings) const;
+    [[gnu::noinline]] void examine(const X12Segment &segment, const ElementRule &rule,
+                                   std::string_view value, Place place, std::string_view loop,
+                                   std::vector<X12GuideFinding> &findings) const;
+    void checkRepeats(const X12Segment &segment, const ElementRule &rule, std::string_view value,
+                      Place place, std::string_view loop,
+                      std::vector<X12GuideFinding> &findings) const;
     [[gnu::noinline]] void checkRepetitions(const X12Segment &segment, const ElementRule &rule,
                                             std::string_view value, Place place,
                                             std::string_view loop,
@@ -52,8 +61,8 @@ private:
                                   std::size_t length = 0) const;
     void checkComposite(const X12Segment &segment, const Shape &shape, const ElementRule &rule,
                         std::size_t position, std::string_view value, std::string_view loop,
-                        std::vector<X12GuideFinding> &findings) const;
-    void checkFormattedDates(const X12Segment &segment, std::string_view tag,
+                        bool plain, std::vector<X12GuideFinding> &findings) const;
+    void checkFormattedDates(const X12Segment &segment, const Shape &shape,
                              std::span<const std::string_view> values, std::string_view loop,
                              std::vector<X12GuideFinding> &findings) const;
     void checkSyntax(const X12Segment &segment, std::span<const std::string_view> values,
@@ -63,6 +72,7 @@ private:
     const GuideTable &m_table;
     std::string m_component; // copies: the walk adjusts the delimiters it hands over
     std::string m_repetition;
+    char m_repetitionByte; // its first byte, or 0 for none
 };
 
 /// Whether an element value is of a type: a number of digits, a decimal number, a date, a time.

@@ -24,17 +24,9 @@ std::string_view withoutAddenda(std::string_view version) noexcept
     return version;
 }
 
-bool GuideTable::listHolds(std::uint16_t list, std::string_view value) const noexcept
+bool GuideTable::longCodeIn(std::uint16_t list, std::string_view value) const noexcept
 {
-    const std::vector<std::string_view> &codes = codeLists[list];
-    if (codes.size() <= 8) { // most lists: a few short qualifiers, compared here
-        for (const std::string_view code : codes) {
-            if (code.size() == value.size() && std::equal(code.begin(), code.end(), value.begin()))
-                return true;
-        }
-        return false;
-    }
-    return std::binary_search(codes.begin(), codes.end(), value);
+    return std::ranges::binary_search(codeLists[list], value);
 }
 
 namespace {
@@ -96,10 +88,39 @@ ElementRule simpleRule(std::string_view token)
     return rule;
 }
 
-/// A `shape` line's element rules and syntax rules.
+/// The segments whose date or time element (data element 1251) follows the qualifier that gives
+/// its format (data element 1250), and where that qualifier is.
+struct FormattedDate
+{
+    std::uint32_t tag;      // packed
+    std::uint8_t qualifier; // from 1; the value is the next element
+};
+constexpr FormattedDate formattedDates[] = {
+    {packTag("DTP"), 2},  {packTag("DTM"), 5}, {packTag("DMG"), 1},
+    {packTag("INS"), 11}, {packTag("CR6"), 3}, {packTag("CR6"), 15},
+    {packTag("DN2"), 4},  {packTag("MPI"), 6}, {packTag("PAT"), 5}};
+
+/// The token without its "*<n>" suffix, and how often it lets the element occur: <n>, 0 for ">1"
+/// (no limit), 1 without a suffix.
+std::pair<std::string_view, std::uint8_t> withoutRepeats(std::string_view token)
+{
+    const std::size_t star = token.rfind('*');
+    if (star == std::string_view::npos)
+        return {token, 1};
+    const std::string_view count = token.substr(star + 1);
+    const std::uint32_t repeats = count == ">1" ? 0 : number(count);
+    return {token.substr(0, star), std::uint8_t(repeats > 255 ? 0 : repeats)};
+}
+
+/// A `shape` line's element rules and syntax rules; f[0] is the segment's tag.
 Shape readShape(std::span<const std::string_view> f)
 {
     Shape shape;
+    std::size_t dates = 0;
+    for (const FormattedDate &date : formattedDates) {
+        if (date.tag == packTag(f[0]) && dates < shape.dateFormats.size())
+            shape.dateFormats[dates++] = date.qualifier;
+    }
     if (f.size() > 1 && f[1] != "-") {
         for (const std::string_view text : fields(f[1], 64, ',')) {
             SyntaxRule rule{text.front(), {}, text};
@@ -109,18 +130,28 @@ Shape readShape(std::span<const std::string_view> f)
         }
     }
     for (std::size_t i = 2; i < f.size(); ++i) {
-        const std::string_view token = f[i];
+        const auto [token, repeats] = withoutRepeats(f[i]);
         if (token.size() < 2 || token[1] != '{') {
             shape.elements.push_back(token == "-" ? ElementRule{} : simpleRule(token));
+            shape.elements.back().repeats = repeats;
             continue;
         }
         ElementRule composite;
+        composite.repeats = repeats;
         composite.usage = usageOf(token.front());
         composite.firstComponent = std::uint16_t(shape.components.size());
         for (const std::string_view part : fields(token.substr(2, token.size() - 3), 64, ','))
             shape.components.push_back(simpleRule(part));
         composite.componentCount = std::uint8_t(shape.components.size() - composite.firstComponent);
+        for (std::size_t k = 0; k < composite.componentCount; ++k) {
+            if (shape.components[composite.firstComponent + k].usage == Usage::required)
+                composite.requiredComponents = std::uint8_t(k + 1);
+        }
         shape.elements.push_back(composite);
+    }
+    for (std::size_t i = 0; i < shape.elements.size(); ++i) {
+        if (shape.elements[i].usage == Usage::required)
+            shape.requiredEnd = i + 1;
     }
     return shape;
 }
@@ -175,8 +206,12 @@ void findVariantRuns(GuideTable &table, Loop &loop)
             ++end;
         }
         if (end - first >= 3) {
-            VariantRun run{
-                std::uint16_t(first), std::uint16_t(end), rule.keyElement, rule.keyComponent, {}};
+            VariantRun run{std::uint16_t(first),
+                           std::uint16_t(end),
+                           rule.keyElement,
+                           rule.keyComponent,
+                           {},
+                           {}};
             for (std::size_t k = first; k < end; ++k) {
                 for (const std::string_view code :
                      table.codeLists[ruleOf(table, members[k]).keyCodes])
@@ -184,6 +219,9 @@ void findVariantRuns(GuideTable &table, Loop &loop)
                 members[k].run = std::uint16_t(table.runs.size());
             }
             std::ranges::sort(run.codes);
+            for (const auto &[code, member] : run.codes)
+                run.keys.emplace_back(codeKey(code), member);
+            std::ranges::sort(run.keys);
             table.runs.push_back(std::move(run));
         }
         first = end;
@@ -221,6 +259,12 @@ GuideTable readTable()
         if (f[0] == "codes" && f.size() >= 2) {
             table.codeLists.emplace_back(f.begin() + 2, f.end());
             std::ranges::sort(table.codeLists.back());
+            std::vector<std::uint64_t> &keys = table.codeKeys.emplace_back();
+            for (const std::string_view code : table.codeLists.back()) {
+                if (code.size() <= keyedCodeSize)
+                    keys.push_back(codeKey(code));
+            }
+            std::ranges::sort(keys);
         } else if (f[0] == "shape" && f.size() >= 3) {
             table.shapes.push_back(readShape(std::span(f).subspan(2)));
         } else if (f[0] == "guide" && f.size() >= 4) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,6 +31,39 @@ constexpr std::uint32_t packTag(std::string_view tag) noexcept
 /// The version without its addenda: "005010X222A1" gives "005010X222".
 std::string_view withoutAddenda(std::string_view version) noexcept;
 
+/// A code of up to seven bytes as one number, its length in the top byte, so that looking a value
+/// up among codes compares numbers; a longer code's number holds its first seven bytes only.
+inline std::uint64_t codeKey(std::string_view code) noexcept
+{
+    const std::size_t size = code.size() < 255 ? code.size() : 255;
+    const char *const p = code.data();
+    std::uint64_t bytes = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two loads that overlap where the code is not of their size: the second one's bytes
+        // past the first's are shifted into place.
+        const auto load = [](const char *at, auto word) {
+            std::memcpy(&word, at, sizeof word);
+            return std::uint64_t(word);
+        };
+        if (size >= 8)
+            bytes = load(p, std::uint64_t()) & 0x00FF'FFFF'FFFF'FFFF;
+        else if (size >= 4)
+            bytes = load(p, std::uint32_t()) |
+                    load(p + size - 4, std::uint32_t()) >> (8 * (8 - size)) << 32;
+        else if (size >= 2)
+            bytes = load(p, std::uint16_t()) |
+                    load(p + size - 2, std::uint16_t()) >> (8 * (4 - size)) << 16;
+        else if (size == 1)
+            bytes = static_cast<unsigned char>(p[0]);
+    } else {
+        for (std::size_t i = 0; i < size && i < 7; ++i)
+            bytes |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+    }
+    return bytes | std::uint64_t(size) << 56;
+}
+/// The most bytes a code can have for its key to be the whole code.
+constexpr std::size_t keyedCodeSize = 7;
+
 /// What the guide asks of one element or component.
 struct ElementRule
 {
@@ -37,9 +74,11 @@ struct ElementRule
     std::uint8_t decimals = 0; // implied decimals of a number (N2: 2)
     std::uint16_t minLength = 0;
     std::uint16_t maxLength = 0;
-    std::uint16_t codes = 0;          // code list number, 0 when the guide lists none
-    std::uint16_t firstComponent = 0; // a composite's components, in Shape::components
-    std::uint8_t componentCount = 0;  // 0 for a simple element
+    std::uint16_t codes = 0;             // code list number, 0 when the guide lists none
+    std::uint16_t firstComponent = 0;    // a composite's components, in Shape::components
+    std::uint8_t componentCount = 0;     // 0 for a simple element
+    std::uint8_t requiredComponents = 0; // a composite's: one past its last required component
+    std::uint8_t repeats = 1;            // how often the element may occur; 0 without a limit
 };
 
 /// A syntax rule between the elements of a segment: P0809, C1110...
@@ -56,6 +95,12 @@ struct Shape
     std::vector<ElementRule> elements;   // for positions 1, 2...
     std::vector<ElementRule> components; // of the composites
     std::vector<SyntaxRule> syntax;
+    // The positions, from 1, of the elements whose code gives the format of the date or time in
+    // the element after them (DTP02 "D8" makes DTP03 a date); 0 for none.
+    std::array<std::uint8_t, 2> dateFormats{};
+    // How many of the elements a segment must have to have every required one: one past the last
+    // required element.
+    std::size_t requiredEnd = 0;
 };
 
 /// A segment of a loop. A segment the guide tells apart by a qualifier (REF*EI and REF*SY) has a
@@ -96,6 +141,7 @@ struct VariantRun
     std::uint8_t keyElement;
     std::uint8_t keyComponent;
     std::vector<std::pair<std::string_view, std::uint16_t>> codes;
+    std::vector<std::pair<std::uint64_t, std::uint16_t>> keys; // codeKey of each code, sorted
 };
 
 struct Loop
@@ -127,16 +173,34 @@ struct GuideTable
     std::vector<SegmentRule> segments;
     std::vector<Shape> shapes{Shape{}};
     std::vector<std::vector<std::string_view>> codeLists{{}}; // each sorted
+    std::vector<std::vector<std::uint64_t>> codeKeys{{}};     // codeKey of each code, sorted
     std::vector<VariantRun> runs;
     std::vector<Guide> guides;
 
     /// Whether `value` is in code list `list`.
-    bool listHolds(std::uint16_t list, std::string_view value) const noexcept;
+    bool listHolds(std::uint16_t list, std::string_view value) const noexcept
+    {
+        if (value.size() > keyedCodeSize) [[unlikely]]
+            return longCodeIn(list, value);
+        const std::vector<std::uint64_t> &keys = codeKeys[list];
+        const std::uint64_t key = codeKey(value);
+        if (keys.size() <= 8) { // most lists: a few short qualifiers
+            for (const std::uint64_t code : keys) {
+                if (code == key)
+                    return true;
+            }
+            return false;
+        }
+        return std::binary_search(keys.begin(), keys.end(), key);
+    }
     /// The first segment rule of a loop: the segment that begins it.
     const SegmentRule &firstSegment(const Loop &loop) const noexcept
     {
         return segments[loop.members.front().index];
     }
+
+private:
+    bool longCodeIn(std::uint16_t list, std::string_view value) const noexcept;
 };
 
 const GuideTable &guideTable();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 
 namespace kelvane::detail::guides {
 
@@ -26,6 +27,20 @@ bool isEnvelope(std::string_view tag) noexcept
     return isEnvelope(packTag(tag));
 }
 
+/// Whether the tag of a segment can begin with one of `letters` (capitals), told from the first
+/// byte of its text without finding where the tag ends: for walks over many segments that look
+/// for a few tags. A byte beyond ASCII can begin a character that upper-cases to a letter.
+bool mayBeginWith(const X12Segment &segment, std::string_view letters) noexcept
+{
+    const std::string_view raw = segment.raw();
+    if (raw.empty())
+        return false;
+    const char first = raw.front();
+    return static_cast<unsigned char>(first) >= 0x80 ||
+           letters.find(first >= 'a' && first <= 'z' ? char(first - 'a' + 'A') : first) !=
+               std::string_view::npos;
+}
+
 std::string inLoop(std::string_view id)
 {
     return id.empty() ? std::string(" in the transaction set") : " in loop " + std::string(id);
@@ -39,27 +54,41 @@ std::string times(std::uint32_t count)
 } // namespace
 
 GuideWalk::GuideWalk(const X12Document &document, std::uint16_t *places,
-                     std::vector<X12GuideFinding> *findings, std::size_t limit)
+                     std::vector<X12GuideFinding> *findings, std::size_t limit,
+                     std::vector<X12UncheckedSet> *unchecked)
     : m_document(document), m_table(guideTable()), m_places(places), m_findings(findings),
-      m_limit(limit)
+      m_limit(limit), m_unchecked(unchecked)
 {
 }
 
 void GuideWalk::run(std::size_t from, std::size_t to)
 {
-    std::string_view groupVersion = versionBefore(from);
+    // The GS08 of the group the walk is in, found by a walk back from `from` only when a set
+    // before the first envelope segment needs it.
+    std::optional<std::string_view> groupVersion;
     for (std::size_t i = from; i < to;) {
         const X12Segment segment = m_document.segment(std::uint32_t(i));
+        if (!mayBeginWith(segment, "GIS")) { // GS, GE, ISA, IEA or ST
+            ++i;
+            continue;
+        }
         const std::string_view tag = segment.tag();
         if (tag == "GS")
             groupVersion = segment.element(envelope::gsVersion);
         else if (tag == "GE" || tag == "ISA" || tag == "IEA")
-            groupVersion = {};
+            groupVersion = std::string_view();
         if (tag != "ST") {
             ++i;
             continue;
         }
-        const Guide *guide = chooseGuide(i, groupVersion);
+        const Guide *guide = guideFor(i, segment.element(envelope::stVersion));
+        if (guide == nullptr) {
+            if (!groupVersion)
+                groupVersion = versionBefore(from);
+            guide = guideFor(i, *groupVersion);
+            if (guide == nullptr && m_unchecked != nullptr)
+                noteUnchecked(segment, *groupVersion);
+        }
         i = guide != nullptr ? walkSet(*guide, i) : setEnd(i);
     }
 }
@@ -69,6 +98,8 @@ std::string_view GuideWalk::versionBefore(std::size_t at) const
 {
     while (at-- > 0) {
         const X12Segment segment = m_document.segment(std::uint32_t(at));
+        if (!mayBeginWith(segment, "GI")) // GS, GE, ISA or IEA
+            continue;
         const std::string_view tag = segment.tag();
         if (tag == "GS")
             return segment.element(envelope::gsVersion);
@@ -92,33 +123,56 @@ std::size_t GuideWalk::setEnd(std::size_t first) const
     return count;
 }
 
-const Guide *GuideWalk::chooseGuide(std::size_t first, std::string_view groupVersion) const
+/// The guide of the set whose ST is at `first` if its version is `version` (ST03 or GS08); none
+/// for an empty version or one no guide has.
+const Guide *GuideWalk::guideFor(std::size_t first, std::string_view version) const
 {
-    const X12Segment st = m_document.segment(std::uint32_t(first));
-    const std::string_view set = st.element(envelope::stCode);
-    for (const std::string_view version : {st.element(envelope::stVersion), groupVersion}) {
-        if (version.empty())
-            continue;
-        std::vector<const Guide *> found;
+    if (version.empty())
+        return nullptr;
+    const std::string_view set = m_document.segment(std::uint32_t(first)).element(envelope::stCode);
+    std::vector<const Guide *> found;
+    for (const Guide &guide : m_table.guides) {
+        if (guide.set == set && guide.version == version)
+            found.push_back(&guide);
+    }
+    if (found.empty()) {
         for (const Guide &guide : m_table.guides) {
-            if (guide.set == set && guide.version == version)
+            if (guide.set == set && withoutAddenda(guide.version) == withoutAddenda(version))
                 found.push_back(&guide);
         }
-        if (found.empty()) {
-            for (const Guide &guide : m_table.guides) {
-                if (guide.set == set && withoutAddenda(guide.version) == withoutAddenda(version))
-                    found.push_back(&guide);
-            }
-        }
-        if (found.empty())
-            continue;
-        for (const Guide *guide : found) {
-            if (guide->selectorTag != 0 && selects(*guide, first))
-                return guide;
-        }
-        return found.front();
     }
-    return nullptr;
+    if (found.empty())
+        return nullptr;
+    for (const Guide *guide : found) {
+        if (guide->selectorTag != 0 && selects(*guide, first))
+            return guide;
+    }
+    return found.front();
+}
+
+/// Notes the set whose ST is `st`, which has no guide here, when it names a health-care guide
+/// all the same (see X12UncheckedSet).
+void GuideWalk::noteUnchecked(const X12Segment &st, std::string_view groupVersion)
+{
+    const std::string_view set = st.element(envelope::stCode);
+    const std::string_view ownVersion = st.element(envelope::stVersion);
+    // "005010X222A1": six digits, X and the guide's three.
+    const auto namesGuide = [](std::string_view version) {
+        if (version.size() < 10 || version[6] != 'X')
+            return false;
+        for (std::size_t i = 0; i < 10; ++i) {
+            if (i != 6 && (version[i] < '0' || version[i] > '9'))
+                return false;
+        }
+        return true;
+    };
+    constexpr std::string_view healthCareSets[] = {"270", "271", "276", "277",
+                                                   "278", "834", "835", "837"};
+    if (!namesGuide(ownVersion) && !namesGuide(groupVersion) &&
+        std::ranges::find(healthCareSets, set) == std::end(healthCareSets))
+        return;
+    m_unchecked->push_back(
+        {std::uint32_t(st.position()), set, ownVersion.empty() ? groupVersion : ownVersion});
 }
 
 /// Whether the first segment of the set with the selector's tag holds its code.
@@ -136,16 +190,26 @@ bool GuideWalk::selects(const Guide &guide, std::size_t first) const
     return false;
 }
 
-bool GuideWalk::matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const
+/// Element `position` (from 1) of the segment being placed; empty for a position below 1 or past
+/// its last element. When the set is checked, the elements were read for it already.
+std::string_view GuideWalk::valueAt(std::size_t position) const noexcept
+{
+    if (m_findings == nullptr)
+        return m_segment.elementAt(std::ptrdiff_t(position));
+    return position >= 1 && position <= m_values.size() ? m_values[position - 1]
+                                                        : std::string_view();
+}
+
+bool GuideWalk::matches(const SegmentRule &rule, std::uint32_t tag) const
 {
     if (rule.tag != tag)
         return false;
     if (rule.keyElement == 0)
         return true;
-    std::string_view value = segment.elementAt(rule.keyElement);
+    std::string_view value = valueAt(rule.keyElement);
     if (rule.keyComponent > 0) {
         const std::string_view separator =
-            m_document.delimitersAt(std::uint32_t(segment.position() - 1)).component;
+            m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
         value = separator.empty() ? value : value.substr(0, value.find(separator));
     }
     return m_table.listHolds(rule.keyCodes, value);
@@ -189,6 +253,8 @@ std::size_t GuideWalk::walkSet(const Guide &guide, std::size_t first)
             end = i;
             break;
         }
+        if (m_findings != nullptr)
+            m_segment.elementsInto(m_values); // for the walk and the check
         place(i);
         if (m_tagCode == packTag("SE")) {
             end = i + 1;
@@ -225,17 +291,22 @@ void GuideWalk::closeFramesAbove(std::size_t depth)
 /// position onwards, then in each loop around it from that loop's position onwards.
 void GuideWalk::place(std::size_t index)
 {
-    const X12Segment &segment = m_segment;
     const std::uint32_t tag = m_tagCode;
     m_passed.clear();
     std::optional<Passed> nearest; // the first member with the tag whose qualifier differs
     std::size_t passedBefore = 0;  // of m_passed, those passed over before it
     for (std::size_t depth = m_frames.size(); depth-- > 0;) {
         const Frame frame = m_frames[depth];
-        const Loop &loop = m_table.loops[frame.loop];
-        for (std::size_t k = frame.at; k < loop.members.size(); ++k) {
-            const Member &member = loop.members[k];
-            if (member.tag == tag && member.run != Member::noRun) {
+        const std::span<const Member> members = m_table.loops[frame.loop].members;
+        const std::uint32_t *const counts = m_counts.data() + frame.counts;
+        for (std::size_t k = frame.at; k < members.size(); ++k) {
+            const Member &member = members[k];
+            if (member.tag != tag) { // most members: passed over
+                if (member.required && counts[k] == 0)
+                    m_passed.push_back({depth, std::uint16_t(k)});
+                continue;
+            }
+            if (member.run != Member::noRun) {
                 // A run of variants: the one with the segment's code, at k or after.
                 const VariantRun &run = m_table.runs[member.run];
                 const std::uint16_t match = variantAt(run, k);
@@ -245,7 +316,7 @@ void GuideWalk::place(std::size_t index)
                 }
                 const std::size_t until = match != Member::noRun ? match : run.end;
                 for (std::size_t i = k; i < until; ++i) {
-                    if (loop.members[i].required && m_counts[frame.counts + i] == 0)
+                    if (members[i].required && counts[i] == 0)
                         m_passed.push_back({depth, std::uint16_t(i)});
                 }
                 if (match != Member::noRun) {
@@ -255,18 +326,17 @@ void GuideWalk::place(std::size_t index)
                 k = run.end - 1;
                 continue;
             }
-            const bool sameTag = member.tag == tag;
-            if (sameTag && matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
-                                                 : m_table.segments[member.index],
-                                   tag, segment)) {
+            if (matches(member.isLoop ? m_table.firstSegment(m_table.loops[member.index])
+                                      : m_table.segments[member.index],
+                        tag)) {
                 take(index, depth, std::uint16_t(k));
                 return;
             }
-            if (sameTag && !nearest) {
+            if (!nearest) {
                 nearest = Passed{depth, std::uint16_t(k)};
                 passedBefore = m_passed.size();
             }
-            if (member.required && m_counts[frame.counts + k] == 0)
+            if (member.required && counts[k] == 0)
                 m_passed.push_back({depth, std::uint16_t(k)});
         }
     }
@@ -284,16 +354,26 @@ void GuideWalk::place(std::size_t index)
 /// when none does.
 std::uint16_t GuideWalk::variantAt(const VariantRun &run, std::size_t from) const
 {
-    std::string_view value = m_segment.elementAt(run.keyElement);
+    std::string_view value = valueAt(run.keyElement);
     if (run.keyComponent > 0) {
         const std::string_view separator =
             m_document.delimitersAt(std::uint32_t(m_segment.position() - 1)).component;
         value = separator.empty() ? value : value.substr(0, value.find(separator));
     }
-    auto it = std::ranges::lower_bound(run.codes, value, {},
-                                       [](const auto &entry) { return entry.first; });
     std::uint16_t best = Member::noRun;
-    for (; it != run.codes.end() && it->first == value; ++it) {
+    if (value.size() > keyedCodeSize) [[unlikely]] {
+        auto it = std::ranges::lower_bound(run.codes, value, {},
+                                           [](const auto &entry) { return entry.first; });
+        for (; it != run.codes.end() && it->first == value; ++it) {
+            if (it->second >= from && it->second < best)
+                best = it->second;
+        }
+        return best;
+    }
+    const std::uint64_t key = codeKey(value);
+    auto it =
+        std::ranges::lower_bound(run.keys, key, {}, [](const auto &entry) { return entry.first; });
+    for (; it != run.keys.end() && it->first == key; ++it) {
         if (it->second >= from && it->second < best)
             best = it->second;
     }
@@ -442,10 +522,9 @@ void GuideWalk::checkSegment(std::size_t index, const SegmentRule &rule, std::ui
         report(index, "5",
                std::string(rule.tagText) + " occurs " + times(count) + inLoop(openLoopID()) +
                    "; this guide allows " + times(rule.maxUse));
-    m_segment.elementsInto(m_values);
     m_check->check(m_segment, m_tag, m_values, m_table.shapes[rule.shape], openLoopID(),
                    *m_findings);
-    m_balancing.segment(std::uint32_t(index + 1), m_tag, m_values, openLoopID(), *m_findings);
+    m_balancing.segment(std::uint32_t(index + 1), m_tagCode, m_values, openLoopID(), *m_findings);
 }
 
 /// HL01 numbers the HL segments of a set from 1; HL02 names an earlier one's HL01.

@@ -20,9 +20,11 @@ class GuideWalk
 {
 public:
     /// `places` has a slot per segment of the document; `findings` is null when nothing is
-    /// checked. Once there are more than `limit` findings, the walk only places.
+    /// checked. Once there are more than `limit` findings, the walk only places. The sets that
+    /// name a health-care guide Kelvane does not know go to `unchecked`, unless it is null.
     GuideWalk(const X12Document &document, std::uint16_t *places,
-              std::vector<X12GuideFinding> *findings, std::size_t limit);
+              std::vector<X12GuideFinding> *findings, std::size_t limit,
+              std::vector<X12UncheckedSet> *unchecked = nullptr);
 
     /// Walks the sets whose ST lies in [from, to).
     void run(std::size_t from, std::size_t to);
@@ -48,9 +50,11 @@ private:
 
     std::string_view versionBefore(std::size_t at) const;
     std::size_t setEnd(std::size_t first) const;
-    const Guide *chooseGuide(std::size_t first, std::string_view groupVersion) const;
+    const Guide *guideFor(std::size_t first, std::string_view version) const;
+    void noteUnchecked(const X12Segment &st, std::string_view groupVersion);
     bool selects(const Guide &guide, std::size_t first) const;
-    bool matches(const SegmentRule &rule, std::uint32_t tag, const X12Segment &segment) const;
+    std::string_view valueAt(std::size_t position) const noexcept;
+    bool matches(const SegmentRule &rule, std::uint32_t tag) const;
 
     std::size_t walkSet(const Guide &guide, std::size_t first);
     void place(std::size_t index);
@@ -74,6 +78,7 @@ private:
     std::uint16_t *m_places;
     std::vector<X12GuideFinding> *m_findings;
     std::size_t m_limit;
+    std::vector<X12UncheckedSet> *m_unchecked;
     bool m_placedAny = false;
 
     // The set being walked.
@@ -90,7 +95,7 @@ private:
     X12Segment m_segment;
     std::string_view m_tag;
     std::uint32_t m_tagCode = 0;            // packed
-    std::vector<std::string_view> m_values; // its elements, when it is checked
+    std::vector<std::string_view> m_values; // its elements, when the set is checked
 };
 
 } // namespace kelvane::detail::guides

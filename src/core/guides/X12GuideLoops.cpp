@@ -5,6 +5,7 @@
 #include "core/text/Unicode_p.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <iterator>
 #include <new>
@@ -33,20 +34,35 @@ X12GuideLoops X12GuideLoops::walk(const X12Document &document, bool check)
     result.m_places.reset(static_cast<std::uint16_t *>(std::calloc(count, sizeof(std::uint16_t))));
     if (!result.m_places)
         throw std::bad_alloc();
-    // Each core takes the sets that start in its share of the segments; a set that runs past the
-    // share's end is still its own, so every segment is written by one core only.
+    // The segments are cut into pieces, more of them than there are cores, and each core takes
+    // the next piece when it is done with one: a core slowed down by other work holds up no
+    // other. A piece walks the sets that start in it; a set that runs past the piece's end is
+    // still its own, so every segment is written by one core only.
     const std::size_t threads = kelvane::detail::threadsFor(count / 65536 + 1);
-    std::vector<char> placed(threads);
-    std::vector<std::vector<X12GuideFinding>> findings(threads);
-    auto walkShare = [&](std::size_t part) {
-        guides::GuideWalk walk(document, result.m_places.get(), check ? &findings[part] : nullptr,
-                               findingLimit);
-        walk.run(count * part / threads, count * (part + 1) / threads);
-        placed[part] = walk.placedAny();
+    const std::size_t pieces = threads == 1 ? 1 : std::min(threads * 16, count / 16384 + 1);
+    std::vector<char> placed(pieces);
+    std::vector<std::vector<X12GuideFinding>> findings(pieces);
+    std::vector<std::vector<X12UncheckedSet>> unchecked(pieces);
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::size_t> foundBefore = 0; // by the pieces done
+    auto walkPieces = [&](std::size_t) {
+        for (std::size_t piece; (piece = next.fetch_add(1)) < pieces;) {
+            // The pieces done all come before this one, as they are taken in order: once they
+            // hold more than the limit, what this one would find is never listed.
+            const bool listed = check && foundBefore.load() <= findingLimit;
+            guides::GuideWalk walk(document, result.m_places.get(),
+                                   listed ? &findings[piece] : nullptr, findingLimit,
+                                   check ? &unchecked[piece] : nullptr);
+            walk.run(count * piece / pieces, count * (piece + 1) / pieces);
+            placed[piece] = walk.placedAny();
+            foundBefore += findings[piece].size();
+        }
     };
-    kelvane::detail::runParts(threads, walkShare);
-    // Each share checks whole sets until it holds more than the limit, so the first
-    // `findingLimit` of all are the same whatever the number of shares.
+    kelvane::detail::runParts(threads, walkPieces);
+    for (const std::vector<X12UncheckedSet> &part : unchecked)
+        result.m_unchecked.insert(result.m_unchecked.end(), part.begin(), part.end());
+    // Each piece checks whole sets until it holds more than the limit, so the first
+    // `findingLimit` of all are the same however the pieces were shared out.
     for (std::vector<X12GuideFinding> &part : findings) {
         result.m_findings.insert(result.m_findings.end(), std::make_move_iterator(part.begin()),
                                  std::make_move_iterator(part.end()));

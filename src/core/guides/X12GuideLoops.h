@@ -44,6 +44,19 @@ struct X12GuideFinding
     friend bool operator==(const X12GuideFinding &, const X12GuideFinding &) = default;
 };
 
+/// A transaction set that names a health-care implementation guide Kelvane does not know: its
+/// ST03 or its group's GS08 names one ("005010X999A1": a version, X and the guide's number), or
+/// its type is one only health care uses (837, 835, 834, 270, 271, 276, 277, 278) and no guide
+/// here has its version. It is placed in no loop and checked against no guide.
+struct X12UncheckedSet
+{
+    std::uint32_t position;   // of its ST, from 1
+    std::string_view set;     // its ST01
+    std::string_view version; // its ST03, else its group's GS08; empty when it has neither
+
+    friend bool operator==(const X12UncheckedSet &, const X12UncheckedSet &) = default;
+};
+
 /// Where each segment of a document sits in the loops of its transaction set's implementation
 /// guide, and, when asked, what they break of it. The guide is the one named by the set's ST03,
 /// else by its group's GS08; a set without a known guide places nothing. The segments of a set are
@@ -67,6 +80,9 @@ public:
 
     /// What the check found, in segment order; empty unless made by checked().
     std::span<const X12GuideFinding> findings() const noexcept { return m_findings; }
+    /// The sets that name a health-care guide Kelvane does not know, in segment order; empty
+    /// unless made by checked().
+    std::span<const X12UncheckedSet> uncheckedSets() const noexcept { return m_unchecked; }
 
     /// The loop segment `index` (from 0) is in, if any.
     std::optional<X12GuideLoop> loopOf(std::uint32_t index) const noexcept;
@@ -116,6 +132,7 @@ private:
     std::unique_ptr<std::uint16_t[], Free> m_places;
     std::size_t m_count = 0;
     std::vector<X12GuideFinding> m_findings;
+    std::vector<X12UncheckedSet> m_unchecked;
 
     static X12GuideLoops walk(const X12Document &document, bool check);
 };

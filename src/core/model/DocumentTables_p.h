@@ -167,6 +167,7 @@ enum class FindingKind : std::uint8_t {
     stControlEmpty,
     seControlEmpty,
     stControlRepeated, // an earlier set of the same functional group has its ST02
+    gsControlInvalid,  // GS06 is not a number of 1 to 9 digits
 };
 
 /// What closed an envelope that had no trailer.

@@ -14,6 +14,7 @@ constexpr std::size_t isaLength = 106;
 constexpr std::size_t isaSender = 5;     // ISA06, the interchange sender ID
 constexpr std::size_t isaReceiver = 7;   // ISA08
 constexpr std::size_t isaDate = 8;       // ISA09
+constexpr std::size_t isaVersion = 11;   // ISA12, the interchange control version
 constexpr std::size_t isaControl = 12;   // ISA13, the interchange control number
 constexpr std::size_t isaUsage = 14;     // ISA15, production or test
 constexpr std::size_t isaComponent = 15; // ISA16, the component separator

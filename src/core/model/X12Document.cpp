@@ -72,21 +72,20 @@ void X12Segment::elementsInto(std::vector<std::string_view> &out) const
 {
     const SegmentTable &t = *m_table;
     const std::uint32_t count = t.elementCount(m_index);
-    out.clear();
-    if (count == 0)
-        return;
     const std::uint16_t size = t.rawSizes[m_index];
-    if (size == SegmentTable::longSize) {
+    if (count == 0 || size == SegmentTable::longSize) {
+        out.clear();
         for (std::uint32_t k = 0; k < count; ++k)
             out.push_back(element(k));
         return;
     }
     const char *raw = t.text + t.rawBegins[m_index];
     const std::uint16_t *starts = t.elementStarts.data() + firstElement();
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const std::uint32_t end = k + 1 < count ? starts[k + 1] - t.separatorSize : size;
-        out.emplace_back(raw + starts[k], end - starts[k]);
-    }
+    out.resize(count); // every element is written below: only new ones are set first
+    std::string_view *into = out.data();
+    for (std::uint32_t k = 0; k + 1 < count; ++k)
+        into[k] = {raw + starts[k], std::size_t(starts[k + 1] - t.separatorSize - starts[k])};
+    into[count - 1] = {raw + starts[count - 1], std::size_t(size - starts[count - 1])};
 }
 
 std::ptrdiff_t X12Segment::offset() const noexcept
@@ -303,6 +302,11 @@ std::string message(const FindingRecord &record, const X12Segment &segment,
         return "SE02 is empty";
     case FindingKind::stControlRepeated:
         return "ST02 " + element(segment, envelope::stControl) + " is already used in the group";
+    case FindingKind::gsControlInvalid:
+        return segment.element(envelope::gsControl).empty()
+                   ? std::string("GS06 is empty")
+                   : "GS06 \"" + element(segment, envelope::gsControl) +
+                         "\" is not a number of 1 to 9 digits";
     }
     return {};
 }
@@ -316,11 +320,26 @@ std::string_view isaNote(const X12Segment &isa) noexcept
         std::size_t width;
         std::string_view note;
     };
-    // ISA01 to ISA16; a repetition separator of the wrong width is an invalid separator.
-    static constexpr Field fields[] = {{2, "010"}, {10, "011"}, {2, "012"}, {10, "013"},
-                                       {2, "005"}, {15, "006"}, {2, "007"}, {15, "008"},
-                                       {6, "014"}, {4, "015"},  {1, "026"}, {5, "017"},
-                                       {9, "018"}, {1, "019"},  {1, "020"}, {1, "027"}};
+    // ISA01 to ISA16. ISA11 is the control standards identifier (016) up to version 00401; from
+    // 00402 on it is the repetition separator, which has no code of its own: the control
+    // structure is invalid (022).
+    const bool separator = isa.element(envelope::isaVersion) >= "00402";
+    const Field fields[] = {{2, "010"},
+                            {10, "011"},
+                            {2, "012"},
+                            {10, "013"},
+                            {2, "005"},
+                            {15, "006"},
+                            {2, "007"},
+                            {15, "008"},
+                            {6, "014"},
+                            {4, "015"},
+                            {1, separator ? "022" : "016"},
+                            {5, "017"},
+                            {9, "018"},
+                            {1, "019"},
+                            {1, "020"},
+                            {1, "027"}};
     for (std::size_t k = 0; k < std::size(fields); ++k) {
         if (k >= isa.elementCount())
             return "022";
@@ -357,8 +376,6 @@ X12Finding::Severity X12Tree::findingSeverity(std::size_t index) const noexcept
 {
     switch (m_table->findings[index].kind) {
     case FindingKind::outsideInterchange:
-    case FindingKind::isaLength:
-    case FindingKind::isaSeparator:
     case FindingKind::stControlRepeated:
         return X12Finding::Severity::warning;
     default:
@@ -397,6 +414,8 @@ std::string_view X12Tree::findingCode(std::size_t index) const noexcept
         return "7"; // missing control number
     case FindingKind::stControlRepeated:
         return "23"; // control number not unique within the group
+    case FindingKind::gsControlInvalid:
+        return "6"; // group control number violates syntax
     default:
         return {};
     }

@@ -77,6 +77,13 @@ std::string_view firstCharacters(std::string_view text, std::size_t count)
     return text;
 }
 
+/// How many characters (code points) a text has.
+std::size_t characterCount(std::string_view text)
+{
+    return std::size_t(std::ranges::count_if(
+        text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 /// An ISA element at its fixed width: cut, or padded with spaces.
 std::string fixedWidth(std::string_view value, std::size_t width)
 {
@@ -135,9 +142,9 @@ std::optional<Place> placeOf(std::string_view reference, std::string_view tag)
 class Writer
 {
 public:
-    Writer(const X12Document &document, std::span<const X12GuideFinding> findings,
-           const Options &options)
-        : m_document(document), m_findings(findings), m_options(options),
+    Writer(const X12Document &document, const X12GuideLoops &checked, const Options &options)
+        : m_document(document), m_findings(checked.findings()),
+          m_unchecked(checked.uncheckedSets()), m_options(options),
           m_envelopes(envelopeCodes(document)), m_interchangeControl(options.controlNumber),
           m_groupControl(options.controlNumber)
     {
@@ -162,6 +169,7 @@ private:
     /// it wrote any.
     bool segmentNotes(std::span<const X12GuideFinding> findings, std::uint32_t st, Marks &marks);
     void elementNote(const X12GuideFinding &finding, const X12Segment &segment);
+    bool standsInElement(std::string_view value) const;
     const EnvelopeCodes *envelope(std::uint32_t header) const
     {
         const auto found = m_envelopes.find(header);
@@ -177,6 +185,7 @@ private:
 
     const X12Document &m_document;
     std::span<const X12GuideFinding> m_findings;
+    std::span<const X12UncheckedSet> m_unchecked;
     const Options &m_options;
     std::unordered_map<std::uint32_t, EnvelopeCodes> m_envelopes;
     std::uint32_t m_interchangeControl;
@@ -279,7 +288,11 @@ void Writer::group(std::uint32_t gs, std::uint32_t end)
          m_options.date, m_options.time, control, "X", guideVersion});
     m_setSegments = 0;
     put({"ST", "999", "0001", guideVersion});
-    put({"AK1", segment.element(envelope::gsFunction), segment.element(envelope::gsControl),
+    // AK102 echoes GS06, a number of 1 to 9 digits; a group without one (which its envelope
+    // finding rejects) is named 0.
+    const std::string_view number = segment.element(envelope::gsControl);
+    const bool echoed = !number.empty() && number.size() <= 9 && isDigits(number, number.size());
+    put({"AK1", segment.element(envelope::gsFunction), echoed ? number : "0",
          segment.element(envelope::gsVersion)});
 
     std::size_t received = 0;
@@ -321,7 +334,12 @@ void Writer::group(std::uint32_t gs, std::uint32_t end)
 Writer::Acknowledgment Writer::transaction(std::uint32_t st, std::uint32_t end)
 {
     const X12Segment segment = m_document.segment(st);
-    put({"AK2", segment.element(envelope::stCode), segment.element(envelope::stControl),
+    // AK202 echoes ST02, of 4 to 9 characters that can stand in an element; a set without one
+    // is named 0000.
+    const std::string_view control = segment.element(envelope::stControl);
+    const std::size_t characters = characterCount(control);
+    const bool echoed = characters >= 4 && characters <= 9 && standsInElement(control);
+    put({"AK2", segment.element(envelope::stCode), echoed ? control : "0000",
          segment.element(envelope::stVersion)});
     Marks marks;
     bool segmentsNoted = false;
@@ -341,7 +359,15 @@ Writer::Acknowledgment Writer::transaction(std::uint32_t st, std::uint32_t end)
     }
     if (segmentsNoted && std::ranges::find(codes, "5") == codes.end())
         codes.push_back("5"); // one or more segments in error
-    codes.resize(5);          // IK502 to IK506
+    if (!echoed && std::ranges::find(codes, "7") == codes.end())
+        codes.push_back("7"); // missing or invalid transaction set control number
+    // A set of a health-care guide Kelvane does not know was never checked: not accepted.
+    const bool unchecked =
+        std::ranges::binary_search(m_unchecked, st + 1, {}, &X12UncheckedSet::position);
+    if (unchecked)
+        codes.push_back("I6"); // implementation convention not supported
+    marks.error = marks.error || !echoed || unchecked;
+    codes.resize(5); // IK502 to IK506
     const Acknowledgment acknowledgment = marks.error     ? Acknowledgment::rejected
                                           : marks.warning ? Acknowledgment::noted
                                                           : Acknowledgment::accepted;
@@ -410,32 +436,37 @@ void Writer::elementNote(const X12GuideFinding &finding, const X12Segment &segme
         }
         value = value.substr(0, value.find(m_delimiters.component));
     }
-    // IK404 copies the value when it can stand in an element as it is: no delimiter, control
-    // character or trailing space.
-    const bool copyable =
-        !value.empty() && value.back() != ' ' &&
-        std::ranges::none_of(
-            value, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
-        std::ranges::none_of(
-            std::initializer_list<std::string_view>{m_delimiters.element, m_delimiters.component,
-                                                    m_delimiters.repetition, m_delimiters.segment},
-            [value](std::string_view d) {
-                return !d.empty() && value.find(d) != std::string_view::npos;
-            });
+    // IK404 copies the value when it can stand in an element as it is.
     put({"IK4",
          position,
          {},
          finding.elementCode,
-         copyable ? firstCharacters(value, 99) : std::string_view()});
+         standsInElement(value) ? firstCharacters(value, 99) : std::string_view()});
+}
+
+/// Whether a value can be written in an element as it is: not empty, without a delimiter, a
+/// control character or a trailing space.
+bool Writer::standsInElement(std::string_view value) const
+{
+    return !value.empty() && value.back() != ' ' &&
+           std::ranges::none_of(
+               value, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
+           std::ranges::none_of(std::initializer_list<std::string_view>{m_delimiters.element,
+                                                                        m_delimiters.component,
+                                                                        m_delimiters.repetition,
+                                                                        m_delimiters.segment},
+                                [value](std::string_view d) {
+                                    return !d.empty() && value.find(d) != std::string_view::npos;
+                                });
 }
 
 } // namespace
 
-std::size_t write(const X12Document &document, std::span<const X12GuideFinding> guideFindings,
-                  const Options &options, const std::function<bool(std::string_view)> &sink)
+std::size_t write(const X12Document &document, const X12GuideLoops &checked, const Options &options,
+                  const std::function<bool(std::string_view)> &sink)
 {
     assert(options.date.size() == 8 && options.time.size() == 4);
-    Writer writer(document, guideFindings, options);
+    Writer writer(document, checked, options);
     const std::span<const std::uint32_t> roots = document.rootNodes();
     std::size_t written = 0;
     for (std::size_t i = 0; i < roots.size(); ++i) {

@@ -487,7 +487,7 @@ private:
             stepIea(index);
             return;
         case TagClass::gs:
-            stepGs();
+            stepGs(index);
             return;
         case TagClass::ge:
             stepGe(index);
@@ -526,13 +526,18 @@ private:
             add(FindingKind::ieaWithoutIsa, index);
         m_interchange.reset();
     }
-    [[gnu::always_inline]] void stepGs()
+    [[gnu::always_inline]] void stepGs(std::uint32_t index)
     {
         closeGroup(EnvelopeEnd::nextGs);
         m_loops.clear();
         if (m_interchange)
             ++m_interchange->count;
         m_group = Open{append(headerOf(m_interchange), Kind::functionalGroup)};
+        // GS06 is a number of 1 to 9 digits, which an acknowledgment echoes.
+        const std::string_view control = m_segments[index].element(envelope::gsControl);
+        if (control.empty() || control.size() > 9 ||
+            !std::ranges::all_of(control, [](char c) { return c >= '0' && c <= '9'; }))
+            add(FindingKind::gsControlInvalid, index);
     }
     [[gnu::always_inline]] void stepGe(std::uint32_t index)
     {

@@ -61,6 +61,15 @@ TEST(X12GuideCheckTest, ValidSamplesBreakNothingButTheirSums)
     }
 }
 
+/// `value` `count` times, separated by "^".
+std::string repeated(const std::string &value, std::size_t count)
+{
+    std::string text = value;
+    for (std::size_t i = 1; i < count; ++i)
+        text += "^" + value;
+    return text;
+}
+
 /// A valid file with one piece of its text replaced, and all it must give.
 struct Case
 {
@@ -139,6 +148,13 @@ TEST(X12GuideCheckTest, ElementRules)
         {eligibility, "EB*1**1^33^35", "EB*1**1^3X^35",
          "27 2110D EB03 - -/7: EB03 \"3X\" is not a code of this guide here; it takes 1, 10, 11, "
          "12, 13, 14, 15, 16, …"},
+        // EB03 repeats up to 99 times (here 93 and the sample's 7 more); an element the guide does
+        // not let repeat occurs once.
+        {eligibility, "EB*1**1^33^35", "EB*1**" + repeated("30", 93),
+         "27 2110D EB03 - -/12: EB03 \"30^30^30^30^30^30^30^30^30^30^30^30^30^3…\" has too "
+         "many repetitions: 100, at most 99"},
+        {eligibility, "NM1*PR*2*ABC COMPANY", "NM1*PR*2*ABC^COMPANY",
+         "6 2100A NM103 - -/12: NM103 \"ABC^COMPANY\" has too many repetitions: 2, at most 1"},
         {claim, "N3*156 ELM~\nN4*KALAMAZOO*MI*49001~\nDMG",
          "N3*156\x01"
          "ELM~\nN4*KALAMAZOO*MI*49001~\nDMG",

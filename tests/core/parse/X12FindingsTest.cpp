@@ -53,6 +53,9 @@ TEST(X12FindingsTest, ControlNumbersAndCounts)
               V{"8 error: GE02 8 does not match GS06 7"});
     EXPECT_EQ(check(replaced(sound(), "GE*2*7", "GE*1*7")),
               V{"8 error: GE01 says 1 transaction set; the group has 2"});
+    // GS06 is what a 999 names the group by.
+    EXPECT_EQ(check(replaced(replaced(sound(), "*1230*7*", "*1230*7A*"), "GE*2*7", "GE*2*7A")),
+              V{"2 error: GS06 \"7A\" is not a number of 1 to 9 digits"});
     EXPECT_EQ(check(replaced(sound(), "SE*3*0001", "SE*3*0009")),
               V{"5 error: SE02 0009 does not match ST02 0001"});
     EXPECT_EQ(check(replaced(sound(), "SE*3*0001", "SE*4*0001")),
@@ -77,9 +80,9 @@ TEST(X12FindingsTest, Structure)
                  "14 error: IEA without ISA"}));
     // The fixed-width header: written in lower case, a short one is still read as a header.
     EXPECT_EQ(check(replaced(replaced(sound(), "RECEIVER       *", "RECEIVER*"), "ISA*", "isa*")),
-              V{"1 warning: ISA is 99 characters long, not 106"});
+              V{"1 error: ISA is 99 characters long, not 106"});
     EXPECT_EQ(check(replaced(sound(), "*P*:~", "**::~")),
-              V{"1 warning: ISA16 \"::\" is not a single character"});
+              V{"1 error: ISA16 \"::\" is not a single character"});
 }
 
 TEST(X12FindingsTest, TransactionSetsBelongToGroups)
