@@ -2,8 +2,8 @@
 
 #include "app/DisplayText.h"
 #include "app/ElidedButton.h"
-#include "app/ElidedLabel.h"
 #include "app/InspectorWidgets_p.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/dictionary/X12Dictionary.h"
@@ -15,7 +15,6 @@
 #include <algorithm>
 
 using detail::label;
-using detail::line;
 using DisplayText::shown;
 
 DocumentSummaryView::DocumentSummaryView(WindowSession &session, QWidget *parent)
@@ -42,10 +41,10 @@ void DocumentSummaryView::refresh()
         return;
     }
     const QPalette &p = content->palette();
-    layout->addWidget(line(shown(document->fileName(), DisplayText::maxLineLength), Style::title2(),
-                           p.color(QPalette::Text), content));
-    layout->addWidget(line(shown(document->summaryLine(), DisplayText::maxLineLength),
-                           Style::font(12), Style::secondary(p), content));
+    layout->addWidget(detail::text(shown(document->fileName(), DisplayText::maxLineLength),
+                                   Style::title2(), p.color(QPalette::Text), content));
+    layout->addWidget(detail::text(shown(document->summaryLine(), DisplayText::maxLineLength),
+                                   Style::font(12), Style::secondary(p), content));
     layout->addWidget(detail::divider(content));
     detail::addDelimiterRows(layout, document->delimiters(), content);
     layout->addWidget(detail::divider(content));

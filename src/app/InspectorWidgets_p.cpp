@@ -4,6 +4,7 @@
 #include "app/ElementTableModel.h"
 #include "app/ElementTableView.h"
 #include "app/ElidedLabel.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "core/model/X12Document.h"
 
@@ -27,6 +28,8 @@ void collectTexts(const QWidget *widget, QStringList &texts)
     for (const QObject *child : widget->children()) {
         if (const auto *l = qobject_cast<const QLabel *>(child)) {
             texts << l->text();
+        } else if (const auto *selectable = qobject_cast<const SelectableText *>(child)) {
+            texts << selectable->text();
         } else if (const auto *table = qobject_cast<const ElementTableView *>(child)) {
             const ElementTableModel *elements = table->elements();
             for (int r = 0; r < elements->rowCount(); ++r) {
@@ -70,6 +73,11 @@ ElidedLabel *line(const QString &text, const QFont &font, const QColor &colour, 
     return l;
 }
 
+SelectableText *text(const QString &text, const QFont &font, const QColor &colour, QWidget *parent)
+{
+    return new SelectableText(text, font, colour, parent);
+}
+
 QWidget *divider(QWidget *parent)
 {
     auto *rule = new QFrame(parent);
@@ -89,8 +97,8 @@ void addLabeledRow(QVBoxLayout *layout, const QString &name, const QString &valu
     QLabel *l = line(name, Style::font(12), Style::secondary(p), content);
     l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     l->setFixedWidth(Style::pt(170));
-    pair->addWidget(l);
-    pair->addWidget(line(value, Style::fixedFont(12), p.color(QPalette::Text), content), 1);
+    pair->addWidget(l, 0, Qt::AlignTop);
+    pair->addWidget(text(value, Style::fixedFont(12), p.color(QPalette::Text), content), 1);
     layout->addLayout(pair);
 }
 

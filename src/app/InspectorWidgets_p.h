@@ -11,6 +11,7 @@
 
 class ElidedLabel;
 class QLabel;
+class SelectableText;
 class QVBoxLayout;
 class QWidget;
 struct X12Delimiters;
@@ -27,10 +28,13 @@ QLabel *label(const QString &text, const QFont &font, const QColor &colour, QWid
 /// A one-line label, cut with "…" when its column is too narrow.
 ElidedLabel *line(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);
 
+/// Text from the document, or about it, that wraps within its column and can be selected.
+SelectableText *text(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);
+
 /// A thin rule across the inspector.
 QWidget *divider(QWidget *parent);
 
-/// A name and its value beside it, in a column of such rows.
+/// A name and its value beside it (selectable), in a column of such rows.
 void addLabeledRow(QVBoxLayout *layout, const QString &name, const QString &value,
                    QWidget *content);
 

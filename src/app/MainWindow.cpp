@@ -11,6 +11,7 @@
 #include "app/Platform.h"
 #include "app/RawView.h"
 #include "app/SegmentsView.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/Version.h"
@@ -518,6 +519,12 @@ void MainWindow::askForSegment()
 void MainWindow::copy()
 {
     QWidget *focus = QApplication::focusWidget();
+    // Text selected in the inspector or the summary.
+    if (auto *text = qobject_cast<SelectableText *>(focus);
+        text && text->textCursor().hasSelection()) {
+        text->copy();
+        return;
+    }
     for (QWidget *w = focus; w; w = w->parentWidget()) {
         if (auto *table = qobject_cast<ElementTableView *>(w)) {
             if (table->selectionModel()->hasSelection()) {

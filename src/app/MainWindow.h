@@ -70,8 +70,8 @@ public:
     /// Shows a segment (index from 0) in the current view; in the lists it is found even when
     /// the search hides it, by clearing the search.
     void goToSegment(std::uint32_t segment);
-    /// Copies what is selected where the keyboard focus is: element values in the inspector,
-    /// else the selected segments' raw text.
+    /// Copies what is selected where the keyboard focus is: text in the inspector or the summary,
+    /// element values in the inspector, else the selected segments' raw text.
     void copy();
 
     /// The window's size, position, splitters and view, to restore on the next launch.

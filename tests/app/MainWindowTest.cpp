@@ -14,6 +14,7 @@
 #include "app/RowListView.h"
 #include "app/SegmentDetailView.h"
 #include "app/SegmentsView.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/model/X12Document.h"
@@ -68,13 +69,19 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
         (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
                      "Component separator", ":", "Repetition separator", "^", "Segment terminator",
                      "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
-    // Each summary value stands beside its name, not over it.
-    const auto summaryLabels = window.outline()->summary()->widget()->findChildren<QLabel *>();
-    for (qsizetype i = 0; i + 1 < summaryLabels.size(); ++i) {
-        if (summaryLabels[i]->text() == QStringLiteral("Element separator")) {
-            EXPECT_GE(summaryLabels[i + 1]->x(), summaryLabels[i]->x() + summaryLabels[i]->width());
-        }
-    }
+    // Each summary value stands beside its name, not over it; the name of the file, the line
+    // under it and the values can be selected and copied.
+    const QWidget *summary = window.outline()->summary()->widget();
+    const auto name = summary->findChildren<QLabel *>().front();
+    const auto values = summary->findChildren<SelectableText *>();
+    ASSERT_EQ(values.size(), 7);
+    EXPECT_EQ(name->text(), QStringLiteral("Element separator"));
+    EXPECT_EQ(values[2]->text(), QStringLiteral("*"));
+    EXPECT_GE(values[2]->x(), name->x() + name->width());
+    values[0]->setFocus();
+    values[0]->selectAll();
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("claim.x12"));
     // No row looks selected while the summary shows, even once the tree has the focus.
     QTreeView *tree = window.outline()->tree();
     tree->setFocus();
