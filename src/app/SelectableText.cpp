@@ -45,17 +45,11 @@ SelectableText::SelectableText(const QString &text, const QFont &font, const QCo
     setPalette(p);
     setPlainText(text);
     m_naturalWidth += int(std::ceil(2 * document()->documentMargin()));
-    if (font.weight() <= QFont::Medium)
-        return;
-    QTextCharFormat regular;
-    regular.setFontWeight(QFont::Normal);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].unicode() < 0x2400 || text[i].unicode() > 0x243F)
-            continue;
+    for (const QTextLayout::FormatRange &range : Style::regularControlPictures(text, font)) {
         QTextCursor cursor(document());
-        cursor.setPosition(int(i));
-        cursor.setPosition(int(i) + 1, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(regular);
+        cursor.setPosition(range.start);
+        cursor.setPosition(range.start + range.length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(range.format);
     }
 }
 
