@@ -7,7 +7,10 @@
 class HeadlessPlatform : public Platform
 {
 public:
-    std::optional<QString> chooseFileToOpen(const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseFileToOpen(const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
     std::optional<QString> chooseExportDestination(const QString &, const QString &,
                                                    ExportFormat) override
     {

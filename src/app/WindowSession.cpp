@@ -292,10 +292,32 @@ void WindowSession::checkGuides()
 
 void WindowSession::showOpenPanel()
 {
+    QString folder;
+    if (m_filePath)
+        folder = QFileInfo(*m_filePath).absolutePath();
+    else if (const QStringList recent = m_platform.recentDocuments(); !recent.isEmpty())
+        folder = QFileInfo(recent.front()).absolutePath();
     const auto path = m_platform.chooseFileToOpen(
-        QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
+        QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"),
+        folder);
     if (path)
         open(*path);
+}
+
+QString WindowSession::proposedExport(const QString &name) const
+{
+    if (!m_exportFolder.isEmpty())
+        return QDir(m_exportFolder).filePath(name);
+    return m_filePath ? QFileInfo(*m_filePath).dir().filePath(name) : name;
+}
+
+std::optional<QString> WindowSession::chooseExport(const QString &name, const QString &message,
+                                                   ExportFormat format)
+{
+    auto destination = m_platform.chooseExportDestination(proposedExport(name), message, format);
+    if (destination)
+        m_exportFolder = QFileInfo(*destination).absolutePath();
+    return destination;
 }
 
 void WindowSession::search(bool announce)
@@ -344,9 +366,9 @@ void WindowSession::exportPDF()
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
-    const auto destination = m_platform.chooseExportDestination(
-        base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"),
-        ExportFormat::pdf);
+    const auto destination =
+        chooseExport(base + QStringLiteral(".pdf"),
+                     QStringLiteral("Export the formatted X12 document as PDF"), ExportFormat::pdf);
     if (!destination)
         return;
     startExport(Export{name, *destination, 0, false}, QStringLiteral("PDF export failed: "),
@@ -377,10 +399,9 @@ void WindowSession::exportCSV()
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
-    const auto destination = m_platform.chooseExportDestination(
-        m_filePath ? QFileInfo(*m_filePath).dir().filePath(base + QStringLiteral(".csv"))
-                   : base + QStringLiteral(".csv"),
-        QStringLiteral("Export every element as CSV"), ExportFormat::csv);
+    const auto destination =
+        chooseExport(base + QStringLiteral(".csv"), QStringLiteral("Export every element as CSV"),
+                     ExportFormat::csv);
     if (!destination)
         return;
     if (m_filePath && sameFile(*destination, *m_filePath)) {

@@ -87,15 +87,17 @@ public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;
     QString lastMessage;
+    QString lastFolder;
     QString lastProposedName;
     QStringList shown;
     QStringList recent;
     int panels = 0;
 
-    std::optional<QString> chooseFileToOpen(const QString &message) override
+    std::optional<QString> chooseFileToOpen(const QString &message, const QString &folder) override
     {
         ++panels;
         lastMessage = message;
+        lastFolder = folder;
         return openAnswer;
     }
     std::optional<QString> chooseExportDestination(const QString &proposedName,
