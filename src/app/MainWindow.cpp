@@ -392,6 +392,14 @@ void MainWindow::buildHelpMenu()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // The field would take Ctrl+E as the end of its line, as fields on X11 do: here it is the
+    // window's Export, whatever has the focus.
+    if (watched == m_search && event->type() == QEvent::ShortcutOverride && m_exportAction &&
+        QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()) ==
+            m_exportAction->shortcut()) {
+        event->ignore();
+        return true;
+    }
     // Escape in the search field clears the search, as in every desktop search field.
     if (watched == m_search && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {

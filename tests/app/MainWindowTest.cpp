@@ -337,8 +337,9 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
 TEST_F(MainWindowTest, FindGoToAndCopy)
 {
     WindowSession session(m_platform);
-    MainWindow window(session);
+    MainWindow window(session, m_platform);
     window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     openAndWait(session, write("claim.x12", claim));
     session.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
 
@@ -363,6 +364,20 @@ TEST_F(MainWindowTest, FindGoToAndCopy)
     EXPECT_EQ(window.segments()->selected(), 3u);
     QTest::keyClick(window.searchField(), Qt::Key_Return);
     EXPECT_EQ(window.segments()->selected(), 5u);
+    // Ctrl+E exports from the field too. Fields on X11 take it as the end of their line; the
+    // offscreen platform's do not, so a filter does what such a field does.
+    struct TakesCtrlE : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            return false;
+        }
+    } x11Field;
+    window.searchField()->installEventFilter(&x11Field);
+    QTest::keyClick(window.searchField(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(m_platform.lastMessage, QStringLiteral("Export the formatted X12 document as PDF"));
     window.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
     // A segment the search hides is found all the same: the search is cleared.
