@@ -25,6 +25,7 @@ class QToolBar;
 class QToolButton;
 class RawView;
 class SegmentsView;
+class WindowMenus;
 class WindowSession;
 
 /// The window: its toolbar (open, mode, search, export), menus, the content of the current
@@ -38,10 +39,10 @@ public:
     explicit MainWindow(WindowSession &session, QWidget *parent = nullptr);
     MainWindow(WindowSession &session, Platform &platform, QWidget *parent = nullptr);
 
-    QAction *openAction() const { return m_openAction; }
-    QAction *exportAction() const { return m_exportAction; }
-    QAction *exportCSVAction() const { return m_exportCSVAction; }
-    QMenu *recentMenu() const { return m_recent; }
+    QAction *openAction() const;
+    QAction *exportAction() const;
+    QAction *exportCSVAction() const;
+    QMenu *recentMenu() const;
     /// View ▸ Findings: whether the findings are listed under the views.
     QAction *findingsAction() const { return m_findingsAction; }
 
@@ -70,6 +71,8 @@ public:
     /// Shows a segment (index from 0) in the current view; in the lists it is found even when
     /// the search hides it, by clearing the search.
     void goToSegment(std::uint32_t segment);
+    /// Asks for a segment's number, and shows that segment.
+    void askForSegment();
     /// Copies what is selected where the keyboard focus is: text in the inspector or the summary,
     /// element values in the inspector, else the selected segments' raw text.
     void copy();
@@ -93,16 +96,12 @@ private:
     void buildBanners();
     void buildFindingsPanel();
     void followSession();
-    void buildMenus(Platform &platform);
-    void buildFileMenu(Platform &platform);
-    void buildEditMenu();
-    void buildViewMenu();
-    void buildHelpMenu();
+    /// True while the loading state is on screen, in place of the document.
+    bool showsLoading() const;
     void refresh();
     void refreshActions();
     void refreshTitle();
     void refreshMatches();
-    void askForSegment();
     /// The view of the current mode.
     ModeView *modeView() const;
 
@@ -127,8 +126,5 @@ private:
     QAction *m_findingsAction;
     QTimer *m_loadingDelay;
     bool m_looksLikeX12 = true; // of the document shown
-    QAction *m_openAction = nullptr;
-    QAction *m_exportAction = nullptr;
-    QAction *m_exportCSVAction = nullptr;
-    QMenu *m_recent = nullptr;
+    WindowMenus *m_menus = nullptr;
 };

@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
 TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 {
     WindowSession session(m_platform);
-    MainWindow window(session);
+    MainWindow window(session, m_platform);
     auto gate = std::make_unique<Latch>();
     session.setLoader([&gate](const QString &path) {
         gate->wait();
@@ -150,19 +150,27 @@ TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
     session.open(write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.loadingState());
     EXPECT_EQ(window.loadingState()->title(), QStringLiteral("Opening claim.x12\u2026"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Opening claim.x12\u2026 \u2014 Kelvane"));
     gate->open();
     ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.currentContent(), window.outline());
 
-    // With a document on screen, a second open that takes a moment shows loading too.
+    // With a document on screen, a second open that takes a moment shows loading too, and
+    // nothing acts on the document it hides.
     gate = std::make_unique<Latch>();
     session.open(write("second.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
+    EXPECT_TRUE(window.exportAction()->isEnabled());
     QTest::qWait(300);
     EXPECT_EQ(window.currentContent(), window.loadingState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Opening second.x12\u2026 \u2014 Kelvane"));
+    EXPECT_FALSE(window.exportAction()->isEnabled());
+    EXPECT_FALSE(window.exportButton()->isEnabled());
+    EXPECT_FALSE(window.searchField()->isEnabled());
     gate->open();
     ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
+    EXPECT_TRUE(window.exportAction()->isEnabled());
 }
 
 TEST_F(MainWindowTest, FindingsInTheWindow)
