@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/ActivityBar.h"
+#include "app/AlertPresenter.h"
 #include "app/ElementTableView.h"
 #include "app/FindingsPanel.h"
 #include "app/EmptyStateView.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDataStream>
 #include <QDockWidget>
 #include <QDragEnterEvent>
@@ -106,9 +108,11 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
     refresh();
 }
 
-MainWindow::MainWindow(WindowSession &session, Platform &platform, QWidget *parent)
+MainWindow::MainWindow(WindowSession &session, Platform &platform, AlertPresenter &alerts,
+                       QWidget *parent)
     : MainWindow(session, parent)
 {
+    m_alerts = &alerts;
     m_menus = new WindowMenus(*this, session, platform);
     refresh();
 }
@@ -277,6 +281,26 @@ void MainWindow::followSession()
     });
     connect(&m_session, &WindowSession::matchesChanged, this, &MainWindow::refreshMatches);
     connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const auto &work = m_session.currentExport();
+    if (m_alerts && work && !work->cancelling) {
+        const int answer = m_alerts->show(
+            AlertPresenter::Style::warning,
+            QStringLiteral("Stop exporting %1?").arg(work->fileName),
+            QStringLiteral("The report \u201C%1\u201D is not finished. Quitting now stops the "
+                           "export, and nothing is written.")
+                .arg(QFileInfo(work->destination).fileName()),
+            {QStringLiteral("Stop Export and Quit"), QStringLiteral("Keep Exporting")});
+        if (answer != 0) {
+            event->ignore();
+            return;
+        }
+        m_session.cancelExport();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class ActivityBar;
+class AlertPresenter;
 class EmptyStateView;
 class FindingsPanel;
 class LoadingView;
@@ -35,9 +36,11 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    /// With a platform the window has its menus (the recent documents come from it).
+    /// With a platform the window has its menus (the recent documents come from it), and asks
+    /// through `alerts` before it closes during an export.
     explicit MainWindow(WindowSession &session, QWidget *parent = nullptr);
-    MainWindow(WindowSession &session, Platform &platform, QWidget *parent = nullptr);
+    MainWindow(WindowSession &session, Platform &platform, AlertPresenter &alerts,
+               QWidget *parent = nullptr);
 
     QAction *openAction() const;
     QAction *exportAction() const;
@@ -86,6 +89,8 @@ signals:
     void makeDefaultRequested();
 
 protected:
+    /// Asks before an export under way is stopped by closing (or quitting).
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -127,4 +132,5 @@ private:
     QTimer *m_loadingDelay;
     bool m_looksLikeX12 = true; // of the document shown
     WindowMenus *m_menus = nullptr;
+    AlertPresenter *m_alerts = nullptr;
 };

@@ -8,7 +8,6 @@
 #include "core/Version.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -59,7 +58,8 @@ void WindowMenus::buildAppMenu()
     app->addSeparator();
     QAction *quit = app->addAction(QStringLiteral("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    // Through the window, which asks first when an export would be lost.
+    connect(quit, &QAction::triggered, &m_window, &QWidget::close);
 }
 
 void WindowMenus::buildFileMenu()

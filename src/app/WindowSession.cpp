@@ -453,7 +453,8 @@ void WindowSession::startExport(
             m_platform.showInFileManager(result.text);
         else if (result.outcome == Written::Outcome::failed)
             setErrorMessage(failurePrefix + result.text);
-        // A cancelled export writes nothing and is no failure.
+        else
+            emit exportCancelled(); // it wrote nothing, and is no failure
     });
     watcher->setFuture(QtConcurrent::run(
         &m_exportPool, [document = m_document, write = std::move(write)](ExportPromise &promise) {

@@ -136,6 +136,8 @@ signals:
     void loadingChanged();
     /// The export under way began, moved on, or ended; lastExport() may have changed.
     void exportChanged();
+    /// The export under way stopped when asked to, and wrote nothing.
+    void exportCancelled();
     /// The guide check of the document shown is done: loops() and findings() have its findings.
     void findingsChanged();
 

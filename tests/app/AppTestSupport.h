@@ -197,6 +197,7 @@ protected:
 
     ScopedEnvironment m_environment;
     ScriptedPlatform m_platform;
+    QuietDesktop m_desktop; // the window's alerts
 };
 
 inline const std::string claim = testing_support::isaHeader() +
@@ -208,5 +209,12 @@ inline const std::string claim = testing_support::isaHeader() +
                                  "SE*5*0001~\n"
                                  "GE*1*1~\n"
                                  "IEA*1*000000001~\n";
+
+/// A claim whose report runs to a few hundred pages: its export takes a while.
+inline std::string bigClaim()
+{
+    return testing_support::repeated("NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~",
+                                     8'000);
+}
 
 } // namespace app_testing

@@ -36,9 +36,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 namespace fs = std::filesystem;
 using namespace app_testing;
+using files::listing;
 
 namespace {
 
@@ -141,7 +143,7 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
 TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 {
     WindowSession session(m_platform);
-    MainWindow window(session, m_platform);
+    MainWindow window(session, m_platform, m_desktop);
     auto gate = std::make_unique<Latch>();
     session.setLoader([&gate](const QString &path) {
         gate->wait();
@@ -340,12 +342,36 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
     // Opening another file closes the message.
     openAndWait(session, write("other.x12", claim));
     EXPECT_TRUE(window.activityBar()->isHidden());
+
+    // A cancelled export says so.
+    openAndWait(session, write("big.x12", bigClaim()));
+    session.exportPDF();
+    window.activityBar()->actionButton()->click();
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(window.activityBar()->text(), QStringLiteral("Export cancelled"));
+
+    // Quitting during an export asks first; keeping it keeps the window.
+    MainWindow withMenus(session, m_platform, m_desktop);
+    withMenus.show();
+    session.exportPDF();
+    m_desktop.answer = 1;
+    EXPECT_FALSE(withMenus.close());
+    ASSERT_EQ(m_desktop.shown.size(), 1u);
+    EXPECT_EQ(m_desktop.shown[0].message, QStringLiteral("Stop exporting big.x12?"));
+    EXPECT_EQ(m_desktop.shown[0].buttons, (QStringList{"Stop Export and Quit", "Keep Exporting"}));
+    EXPECT_TRUE(session.currentExport() && !session.currentExport()->cancelling);
+    m_desktop.answer = 0;
+    EXPECT_TRUE(withMenus.close());
+    EXPECT_TRUE(session.currentExport()->cancelling);
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(listing(m_dir),
+              (std::set<std::string>{"big.x12", "claims.edi", "claims.pdf", "other.x12"}));
 }
 
 TEST_F(MainWindowTest, FindGoToAndCopy)
 {
     WindowSession session(m_platform);
-    MainWindow window(session, m_platform);
+    MainWindow window(session, m_platform, m_desktop);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     openAndWait(session, write("claim.x12", claim));

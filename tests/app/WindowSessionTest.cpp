@@ -28,15 +28,6 @@ namespace {
 
 using WindowSessionTest = AppTest;
 
-/// A claim whose report runs to a few hundred pages.
-std::string bigClaim()
-{
-    std::string big;
-    while (big.size() < 400'000)
-        big += "NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~";
-    return big;
-}
-
 TEST_F(WindowSessionTest, OpenSetsStateInOrder)
 {
     WindowSession session(m_platform);
