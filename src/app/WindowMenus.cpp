@@ -8,6 +8,7 @@
 #include "core/Version.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,22 @@ const QString keyboardShortcuts = QStringLiteral("Ctrl+O\tOpen a file\n"
                                                  "Ctrl+Shift+F\tShow or hide the findings\n"
                                                  "*\tExpand the selected node's subtree\n"
                                                  "Ctrl+Q\tQuit");
+
+/// A recent document's item: its name, then its folder (the home folder as "~", a long one cut in
+/// the middle), so that two files of one name tell apart. "&" is doubled, or it would underline
+/// the letter after it.
+QString recentItemText(const QString &path)
+{
+    const QFileInfo file(path);
+    QString folder = file.absolutePath();
+    const QString home = QDir::homePath();
+    if (home != QStringLiteral("/") && (folder == home || folder.startsWith(home + u'/')))
+        folder = u'~' + folder.mid(home.size());
+    if (folder.size() > 60)
+        folder = folder.left(24) + u'\u2026' + folder.right(35);
+    QString text = file.fileName() + QStringLiteral(" \u2014 ") + folder;
+    return text.replace(u'&', QStringLiteral("&&"));
+}
 
 } // namespace
 
@@ -70,11 +87,12 @@ void WindowMenus::buildFileMenu()
     m_openAction->setShortcut(QKeySequence::Open);
     connect(m_openAction, &QAction::triggered, &m_session, &WindowSession::showOpenPanel);
     m_recent = file->addMenu(QStringLiteral("Open &Recent"));
+    m_recent->setToolTipsVisible(true);
     connect(m_recent, &QMenu::aboutToShow, this, [this] {
         m_recent->clear();
         const QStringList recent = m_platform.recentDocuments();
         for (const QString &path : recent) {
-            QAction *item = m_recent->addAction(QFileInfo(path).fileName());
+            QAction *item = m_recent->addAction(recentItemText(path));
             item->setToolTip(path);
             connect(item, &QAction::triggered, this, [this, path] { m_session.open(path); });
         }
