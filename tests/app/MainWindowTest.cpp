@@ -369,7 +369,7 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
               (std::set<std::string>{"big.x12", "claims.edi", "claims.pdf", "other.x12"}));
 }
 
-TEST_F(MainWindowTest, FindGoToCopyAndOpenRecent)
+TEST_F(MainWindowTest, FindGoToAndCopy)
 {
     WindowSession session(m_platform);
     MainWindow window(session, m_platform, m_desktop);
@@ -435,17 +435,6 @@ TEST_F(MainWindowTest, FindGoToCopyAndOpenRecent)
     window.goToSegment(4);
     window.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("N3*12 MAIN ST"));
-
-    // Two recent files of one name tell apart by their folders.
-    m_environment.set("HOME", m_dir.c_str());
-    m_platform.recent = {QString::fromStdString((m_dir / "2024" / "claims.edi").string()),
-                         QStringLiteral("/srv/R&D/claims.edi")};
-    emit window.recentMenu()->aboutToShow();
-    const QList<QAction *> items = window.recentMenu()->actions();
-    ASSERT_EQ(items.size(), 4); // and a separator, and Clear Menu
-    EXPECT_EQ(items[0]->text(), QStringLiteral("claims.edi \u2014 ~/2024"));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("claims.edi \u2014 /srv/R&&D"));
-    EXPECT_EQ(items[1]->toolTip(), QStringLiteral("/srv/R&D/claims.edi"));
 }
 
 TEST_F(MainWindowTest, ARowDeepInALongListStaysInViewThroughASearch)
