@@ -131,6 +131,7 @@ struct Shown
 /// yet, and the first launch has not asked.
 struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
 {
+    bool installed = true;
     std::set<QString> unknown;
     std::set<QString> refused;
     std::map<QString, QString> defaults;
@@ -140,6 +141,7 @@ struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
     std::map<QString, bool> flags;
     std::function<void()> onAlert;
 
+    bool isInstalled() const override { return installed; }
     bool knows(const QString &type) const override { return !unknown.contains(type); }
     std::optional<QString> defaultApplication(const QString &type) const override
     {
