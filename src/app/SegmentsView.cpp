@@ -40,6 +40,14 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
         refill();
     });
     connect(&session, &WindowSession::matchesChanged, this, &SegmentsView::refill);
+    // A finding of the summary shows its segment, as in the outline: a search that hides the
+    // segment is cleared first.
+    connect(m_summary, &DocumentSummaryView::findingActivated, this, [this](std::uint32_t segment) {
+        if (!selectSegment(segment)) {
+            m_session.setSearchText({});
+            selectSegment(segment);
+        }
+    });
     connect(&session, &WindowSession::findingsChanged, this, [this] {
         m_segments->setLoops(m_session.loops());
         showSelected();

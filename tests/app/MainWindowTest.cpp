@@ -247,6 +247,17 @@ TEST_F(MainWindowTest, FindingsInTheWindow)
     EXPECT_TRUE(segments->detail()->texts().contains(
         QStringLiteral("\u26A0 error: NTE is not expected here in loop 2310B")));
 
+    // The Segments view's summary lists the envelope's finding too, and a click shows its
+    // segment there, even one the search hides.
+    segments->reset();
+    session.setSearchText(QStringLiteral("DMG"));
+    ASSERT_TRUE(segments->showsSummary());
+    const auto summaryFindings = segments->findChildren<QPushButton *>();
+    ASSERT_EQ(summaryFindings.size(), 1);
+    summaryFindings.front()->click();
+    EXPECT_EQ(segments->selected(), std::optional<std::uint32_t>(66));
+    EXPECT_EQ(session.searchText(), QString());
+
     // View > Findings hides the list, and the choice outlives the window.
     window.findingsAction()->setChecked(false);
     EXPECT_FALSE(panel->isVisible());
