@@ -281,6 +281,8 @@ void MainWindow::followSession()
     });
     connect(&m_session, &WindowSession::matchesChanged, this, &MainWindow::refreshMatches);
     connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
+    connect(m_segments, &SegmentsView::notice, m_activity, &ActivityBar::showNotice);
+    connect(m_raw, &RawView::notice, m_activity, &ActivityBar::showNotice);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -469,7 +471,8 @@ void MainWindow::copy()
     if (!document)
         return;
     if (const auto segments = modeView()->selectedSegments(); !segments.empty())
-        ModeView::copySegments(*document, segments);
+        if (const auto refusal = ModeView::copySegments(*document, segments))
+            m_activity->showNotice(*refusal);
 }
 
 ModeView *MainWindow::modeView() const

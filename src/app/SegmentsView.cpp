@@ -31,7 +31,7 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
     setChildrenCollapsible(false);
     setSizes({Style::pt(460), Style::pt(500)});
     setStretchFactor(1, 1);
-    addCopySegmentAction(m_list, session);
+    addCopySegmentAction(m_list, session, [this](const QString &text) { emit notice(text); });
 
     connect(&session, &WindowSession::documentChanged, this, [this] {
         // A segment of the previous file never stays beside the new file's list.
