@@ -166,6 +166,12 @@ void MainWindow::buildToolbar()
     m_matches->setFont(Style::footnote());
     Style::setTextColour(m_matches, Style::secondary(palette()));
     m_matches->setContentsMargins(0, 0, Style::pt(6), 0);
+    // As wide as the longest count, with or without one: the mode picker in the middle of the
+    // toolbar never moves as the count comes, goes or grows.
+    m_matches->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_matches->setFixedWidth(QFontMetrics(m_matches->font())
+                                 .horizontalAdvance(QStringLiteral("%L1 matches").arg(99'999'999)) +
+                             Style::pt(6));
     toolbar->addWidget(m_matches);
     m_search->setPlaceholderText(QStringLiteral("Search"));
     m_search->setFixedWidth(Style::pt(200));

@@ -106,17 +106,23 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
     EXPECT_TRUE(window.outline()->showsSummary());
 
     // Typing filters the segment list on each keystroke, and counts the matches; the inspector
-    // keeps a hidden segment.
+    // keeps a hidden segment, and the toolbar stays where it was.
     session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
     EXPECT_EQ(window.matchCount()->text(), QString());
     list->setCurrentIndex(list->model()->index(4, 0));
     EXPECT_EQ(window.segments()->selected(), 4u);
+    const auto picker = [&window] {
+        QApplication::processEvents();
+        return window.modeButtons()->button(0)->mapTo(&window, QPoint());
+    };
+    const QPoint pickerBefore = picker();
     QTest::keyClicks(window.searchField(), QStringLiteral("nm"));
     EXPECT_EQ(session.searchText(), QStringLiteral("nm"));
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(window.matchCount()->text(), QStringLiteral("2 matches"));
+    EXPECT_EQ(picker(), pickerBefore);
     EXPECT_EQ(window.segments()->selected(), 4u);
     EXPECT_FALSE(window.segments()->showsSummary());
     QTest::keyClicks(window.searchField(), QStringLiteral("zzzz"));
