@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 using detail::label;
 using DisplayText::shown;
@@ -49,15 +51,17 @@ void DocumentSummaryView::refresh()
     detail::addDelimiterRows(layout, document->delimiters(), content);
     layout->addWidget(detail::divider(content));
     const auto &codes = document->transactionSets();
+    std::vector<std::pair<QString, QString>> sets;
     for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
-        detail::addLabeledRow(
-            layout, shown(codes[i], DisplayText::maxLineLength),
-            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength),
-            content);
+        sets.emplace_back(
+            shown(codes[i], DisplayText::maxLineLength),
+            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
+    if (!sets.empty())
+        detail::addLabeledRows(layout, sets, content);
     if (codes.size() > DisplayText::maxRows)
-        layout->addWidget(
-            label(detail::moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
-                  Style::footnote(), Style::secondary(p), content));
+        layout->addWidget(label(detail::moreNote(codes.size() - DisplayText::maxRows,
+                                                 "transaction set", "transaction sets"),
+                                Style::footnote(), Style::secondary(p), content));
     addFindings(layout, *document, content);
     layout->addStretch(1);
     layout->addWidget(label(QStringLiteral("Select a node on the left to inspect it."),
@@ -94,8 +98,9 @@ void DocumentSummaryView::addFindings(QVBoxLayout *layout, const X12Document &do
         layout->addWidget(button);
     }
     if (count > DisplayText::maxRows)
-        layout->addWidget(label(detail::moreNote(count - DisplayText::maxRows, "findings"),
-                                Style::footnote(), Style::secondary(p), content));
+        layout->addWidget(
+            label(detail::moreNote(count - DisplayText::maxRows, "finding", "findings"),
+                  Style::footnote(), Style::secondary(p), content));
 }
 
 QStringList DocumentSummaryView::texts() const

@@ -52,7 +52,7 @@ bool OutlineTree::expandWithin(const QModelIndex &root)
         expand(index);
     setUpdatesEnabled(true);
     if (!whole)
-        emit notice(QStringLiteral("The tree is too large to open whole: %1 level%2 opened, the "
+        emit notice(QStringLiteral("The tree is too large to open whole: %L1 level%2 opened, the "
                                    "rest left folded.")
                         .arg(levels)
                         .arg(levels == 1 ? "" : "s"));

@@ -154,8 +154,8 @@ SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWidget *
         present += value.empty() ? 0u : 1u;
     const std::size_t listed = std::size_t(m_table->elements()->rowCount());
     if (present > listed) {
-        QLabel *more = label(detail::moreNote(present - listed, "elements"), Style::footnote(),
-                             Style::secondary(content->palette()), content);
+        QLabel *more = label(detail::moreNote(present - listed, "element", "elements"),
+                             Style::footnote(), Style::secondary(content->palette()), content);
         more->setContentsMargins(Style::pt(6), 0, Style::pt(6), 0);
         stack->addWidget(more);
     }

@@ -25,9 +25,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -71,7 +73,7 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
         window.outline()->summary()->texts(),
         (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
                      "Component separator", ":", "Repetition separator", "^", "Segment terminator",
-                     "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
+                     "~", "837\tHealth Care Claim", "Select a node on the left to inspect it."}));
     // Each summary value stands beside its name, not over it; the name of the file, the line
     // under it and the values can be selected and copied.
     const QWidget *summary = window.outline()->summary()->widget();
@@ -276,19 +278,26 @@ TEST_F(MainWindowTest, FindingsInTheWindow)
 
 TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
 {
-    // Sixty sets whose trailers all miscount: sixty findings.
+    // 2,001 sets of as many kinds, whose trailers all miscount: as many findings. The summary
+    // lists a thousand of each and counts the rest, grouped as the locale groups.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
     std::string text = claim.substr(0, claim.find("ST*"));
-    for (int i = 0; i < 60; ++i)
-        text += "ST*837*" + std::to_string(i) + "~SE*9*" + std::to_string(i) + "~";
-    text += "GE*60*1~IEA*1*000000001~";
+    for (int i = 0; i < 2001; ++i)
+        text += "ST*" + std::to_string(i) + "*" + std::to_string(i) + "~SE*9*" + std::to_string(i) +
+                "~";
+    text += "GE*2001*1~IEA*1*000000001~";
     WindowSession session(m_platform);
     MainWindow window(session);
     window.resize(Style::pt(900), Style::pt(560));
     window.show();
-    openAndWait(session, write("sixty.x12", text));
+    openAndWait(session, write("sets.x12", text));
     QApplication::processEvents();
     DocumentSummaryView *summary = window.outline()->summary();
-    EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 60);
+    EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 1000);
+    EXPECT_TRUE(
+        summary->texts().contains(QStringLiteral("\u2026 and 1,001 more transaction sets")));
+    EXPECT_TRUE(summary->texts().contains(QStringLiteral("\u2026 and 1,001 more findings")));
     EXPECT_GT(summary->widget()->height(), summary->viewport()->height());
     EXPECT_GT(summary->verticalScrollBar()->maximum(), 0);
 
