@@ -4,6 +4,7 @@
 #include "app/AlertPresenter.h"
 #include "app/ElementTableView.h"
 #include "app/FindingsPanel.h"
+#include "app/GoToSegmentDialog.h"
 #include "app/EmptyStateView.h"
 #include "app/LoadingView.h"
 #include "app/ModeView.h"
@@ -30,7 +31,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -446,12 +446,9 @@ void MainWindow::askForSegment()
     if (!document)
         return;
     const int count = int(std::min<std::size_t>(document->segments().size(), INT32_MAX));
-    bool ok = false;
-    const int number = QInputDialog::getInt(
-        this, QStringLiteral("Go to Segment"),
-        QStringLiteral("Segment number (1\u2013%L1):").arg(count), 1, 1, count, 1, &ok);
-    if (ok)
-        goToSegment(std::uint32_t(number - 1));
+    GoToSegmentDialog dialog(count, this);
+    if (dialog.exec() == QDialog::Accepted)
+        goToSegment(std::uint32_t(dialog.number() - 1));
 }
 
 void MainWindow::copy()

@@ -6,6 +6,7 @@
 #include "app/ElementTableView.h"
 #include "app/EmptyStateView.h"
 #include "app/FindingsPanel.h"
+#include "app/GoToSegmentDialog.h"
 #include "app/LoadingView.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
@@ -31,7 +32,9 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
@@ -417,6 +420,21 @@ TEST_F(MainWindowTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
     window.goToSegment(7);
     EXPECT_EQ(window.outline()->selectedSegment(), 7u);
+    // Go to Segment asks in a dialog wide enough for its title bar to show its title whole.
+    QTimer::singleShot(0, &window, [] {
+        auto *dialog = qobject_cast<GoToSegmentDialog *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        QFont bold = dialog->font();
+        bold.setBold(true);
+        EXPECT_GE(dialog->width(),
+                  QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + Style::pt(120));
+        dialog->field()->setValue(6);
+        dialog->accept();
+    });
+    window.askForSegment();
+    EXPECT_EQ(window.outline()->selectedSegment(), 5u);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     // Segments: Enter in the search field moves to the next line.
     session.setViewMode(WindowSession::ViewMode::segments);
