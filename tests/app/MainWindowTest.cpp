@@ -134,20 +134,6 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
     EXPECT_EQ(session.searchText(), QString());
     EXPECT_EQ(window.searchField()->text(), QString());
     EXPECT_EQ(list->model()->rowCount(), 9);
-
-    // A failed export stays beside the document; a failed open shows the error state.
-    m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
-    session.exportPDF();
-    ASSERT_TRUE(waitUntilIdle(session));
-    EXPECT_EQ(window.currentContent(), window.segments());
-    EXPECT_FALSE(window.messageBar()->isHidden());
-    openAndWait(session, write("bad.x12", "~~~"));
-    EXPECT_EQ(window.currentContent(), window.emptyState());
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
-    EXPECT_EQ(
-        window.emptyState()->title(),
-        QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
-    EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
 TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
@@ -266,15 +252,6 @@ TEST_F(MainWindowTest, FindingsInTheWindow)
     summaryFindings.front()->click();
     EXPECT_EQ(segments->selected(), std::optional<std::uint32_t>(66));
     EXPECT_EQ(session.searchText(), QString());
-
-    // View > Findings hides the list, and the choice outlives the window.
-    window.findingsAction()->setChecked(false);
-    EXPECT_FALSE(panel->isVisible());
-    MainWindow later(session);
-    later.show();
-    later.restoreLayout(window.saveLayout());
-    EXPECT_FALSE(later.findingsAction()->isChecked());
-    EXPECT_FALSE(later.findingsPanel()->isVisible());
 }
 
 TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
@@ -346,6 +323,14 @@ TEST_F(MainWindowTest, FilesThatAreNotX12SaySo)
     // Segments without envelopes but with known tags are X12 all the same.
     openAndWait(session, write("fragment.x12", "NM1*85*2*ACME~N3*1 MAIN~N4*CITY*ST*12345~"));
     EXPECT_TRUE(window.notX12Banner()->isHidden());
+    // A file without any segment shows the error state.
+    openAndWait(session, write("bad.x12", "~~~"));
+    EXPECT_EQ(window.currentContent(), window.emptyState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
+    EXPECT_EQ(
+        window.emptyState()->title(),
+        QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
+    EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
 TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
@@ -353,6 +338,13 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
     WindowSession session(m_platform);
     MainWindow window(session);
     openAndWait(session, write("claims.edi", claim));
+    // A failed export stays beside the document, its message above it.
+    m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
+    session.exportPDF();
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(window.currentContent(), window.outline());
+    EXPECT_FALSE(window.messageBar()->isHidden());
+
     const QString pdf = QString::fromStdString((m_dir / "claims.pdf").string());
     m_platform.saveAnswer = pdf;
     session.exportPDF();
@@ -540,13 +532,19 @@ TEST_F(MainWindowTest, LayoutComesBackAsItWasLeft)
         openAndWait(session, write("claim.x12", claim));
         session.setViewMode(WindowSession::ViewMode::raw);
         window.outline()->setSizes({Style::pt(500), Style::pt(500)});
+        window.findingsAction()->setChecked(false); // View > Findings hides the list
+        EXPECT_FALSE(window.findingsPanel()->isVisible());
         saved = window.saveLayout();
     }
     WindowSession session(m_platform);
     MainWindow window(session);
+    window.show();
+    openAndWait(session, write("claim.x12", claim));
     window.restoreLayout(saved);
     EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
     EXPECT_EQ(window.size(), QSize(Style::pt(1000), Style::pt(640)));
+    EXPECT_FALSE(window.findingsAction()->isChecked());
+    EXPECT_FALSE(window.findingsPanel()->isVisible());
     // Nothing saved, or something unreadable, leaves the defaults.
     window.restoreLayout(QByteArray("garbage"));
     window.restoreLayout({});
