@@ -51,6 +51,8 @@ ActivityBar::ActivityBar(WindowSession &session, QWidget *parent)
         refresh();
     });
     connect(&session, &WindowSession::exportChanged, this, &ActivityBar::refresh);
+    connect(&session, &WindowSession::exportCancelled, this,
+            [this] { showNotice(QStringLiteral("Export cancelled")); });
     connect(&session, &WindowSession::documentChanged, this, [this] {
         m_notice.clear();
         refresh();

@@ -11,7 +11,7 @@ class QToolButton;
 class WindowSession;
 
 /// A strip above the document: the export under way with its progress and Cancel, a finished
-/// export with its path and Show in Folder, or a short notice.
+/// export with its path and Show in Folder, or a short notice (an export cancelled).
 class ActivityBar : public QWidget
 {
     Q_OBJECT

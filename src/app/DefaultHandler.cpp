@@ -7,9 +7,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -47,6 +46,14 @@ struct Results
             Qt::QueuedConnection);
     }
 };
+
+/// Whether the desktop knows this application and at least one of its types.
+bool canBecomeDefault(const TypeRegistry &registry)
+{
+    return registry.isInstalled() &&
+           std::ranges::any_of(DefaultHandler::ownedTypeIdentifiers(),
+                               [&registry](const QString &type) { return registry.knows(type); });
+}
 
 void report(AlertPresenter &alerts, int claimed, const QStringList &failed, bool quietOnSuccess)
 {
@@ -104,10 +111,10 @@ void makeDefault(TypeRegistry &registry,
 {
     auto results = std::make_shared<Results>();
     results->completion = std::move(completion);
-    const QString noSuchFile = QString::fromLocal8Bit(std::strerror(ENOENT));
+    const QString unknown = QStringLiteral("the desktop does not know this file type");
     for (const QString &identifier : ownedTypeIdentifiers()) {
         if (!registry.knows(identifier)) {
-            results->record(identifier, noSuchFile);
+            results->record(identifier, unknown);
             continue;
         }
         results->outstanding.fetch_add(1);
@@ -121,6 +128,17 @@ void makeDefault(TypeRegistry &registry,
 
 void makeDefaultInteractively(TypeRegistry &registry, AlertPresenter &alerts)
 {
+    // A copy run from where it was built has no desktop entry and no file types to claim.
+    if (!canBecomeDefault(registry)) {
+        alerts.show(AlertPresenter::Style::warning,
+                    QStringLiteral("Kelvane must be installed to open X12 files by default."),
+                    QStringLiteral("The desktop does not know this copy of Kelvane or its X12 "
+                                   "file types. Install Kelvane (its package, or \u201Ccmake "
+                                   "--install\u201D), then choose Make Default App for X12 Files "
+                                   "again."),
+                    {});
+        return;
+    }
     makeDefault(registry, [&alerts](int claimed, const QStringList &failed) {
         report(alerts, claimed, failed, false);
     });
@@ -130,7 +148,8 @@ void promptOnFirstLaunchIfNeeded(TypeRegistry &registry, AlertPresenter &alerts,
                                  PreferenceStore &preferences)
 {
     const QString key = QString::fromLatin1(preferenceKey);
-    if (preferences.flag(key))
+    // Not installed yet: the question waits for the first launch of the installed copy.
+    if (preferences.flag(key) || !canBecomeDefault(registry))
         return;
     // Set first, so the question comes at most once, whatever happens next.
     preferences.setFlag(key, true);

@@ -29,10 +29,11 @@ bool isDefaultForAllTypes(const TypeRegistry &registry);
 void makeDefault(TypeRegistry &registry,
                  std::function<void(int claimed, const QStringList &failed)> completion);
 
-/// Registers and reports the outcome in an alert (the menu command).
+/// Registers and reports the outcome in an alert (the menu command); a copy the desktop does not
+/// know as installed says that it must be installed first.
 void makeDefaultInteractively(TypeRegistry &registry, AlertPresenter &alerts);
 
-/// Asks once per user, on the first launch, whether to become the default.
+/// Asks once per user, on the first launch of an installed copy, whether to become the default.
 void promptOnFirstLaunchIfNeeded(TypeRegistry &registry, AlertPresenter &alerts,
                                  PreferenceStore &preferences);
 

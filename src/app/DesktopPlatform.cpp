@@ -12,9 +12,10 @@
 #include <QMimeDatabase>
 #include <QUrl>
 
-std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message)
+std::optional<QString> DesktopPlatform::chooseFileToOpen(const QString &message,
+                                                         const QString &folder)
 {
-    QFileDialog dialog(nullptr, message);
+    QFileDialog dialog(nullptr, message, folder);
     dialog.setFileMode(QFileDialog::ExistingFile); // one file, any type
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -7,7 +7,7 @@
 class DesktopPlatform : public Platform
 {
 public:
-    std::optional<QString> chooseFileToOpen(const QString &message) override;
+    std::optional<QString> chooseFileToOpen(const QString &message, const QString &folder) override;
     std::optional<QString> chooseExportDestination(const QString &proposed, const QString &message,
                                                    ExportFormat format) override;
     void showInFileManager(const QString &path) override;

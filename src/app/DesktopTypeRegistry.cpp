@@ -108,6 +108,12 @@ std::optional<QString> DesktopTypeRegistry::defaultIn(const QString &contents,
     return std::nullopt;
 }
 
+bool DesktopTypeRegistry::isInstalled() const
+{
+    return !QStandardPaths::locate(QStandardPaths::ApplicationsLocation, thisApplication())
+                .isEmpty();
+}
+
 bool DesktopTypeRegistry::knows(const QString &typeIdentifier) const
 {
     return QMimeDatabase().mimeTypeForName(DefaultHandler::mimeTypeFor(typeIdentifier)).isValid();

@@ -11,6 +11,8 @@
 class DesktopTypeRegistry : public TypeRegistry
 {
 public:
+    /// Its desktop entry is where the desktop looks for applications.
+    bool isInstalled() const override;
     bool knows(const QString &typeIdentifier) const override;
     std::optional<QString> defaultApplication(const QString &typeIdentifier) const override;
     QString thisApplication() const override;

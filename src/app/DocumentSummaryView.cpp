@@ -2,8 +2,8 @@
 
 #include "app/DisplayText.h"
 #include "app/ElidedButton.h"
-#include "app/ElidedLabel.h"
 #include "app/InspectorWidgets_p.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/dictionary/X12Dictionary.h"
@@ -13,9 +13,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 using detail::label;
-using detail::line;
 using DisplayText::shown;
 
 DocumentSummaryView::DocumentSummaryView(WindowSession &session, QWidget *parent)
@@ -42,23 +43,25 @@ void DocumentSummaryView::refresh()
         return;
     }
     const QPalette &p = content->palette();
-    layout->addWidget(line(shown(document->fileName(), DisplayText::maxLineLength), Style::title2(),
-                           p.color(QPalette::Text), content));
-    layout->addWidget(line(shown(document->summaryLine(), DisplayText::maxLineLength),
-                           Style::font(12), Style::secondary(p), content));
+    layout->addWidget(detail::text(shown(document->fileName(), DisplayText::maxLineLength),
+                                   Style::title2(), p.color(QPalette::Text), content));
+    layout->addWidget(detail::text(shown(document->summaryLine(), DisplayText::maxLineLength),
+                                   Style::font(12), Style::secondary(p), content));
     layout->addWidget(detail::divider(content));
     detail::addDelimiterRows(layout, document->delimiters(), content);
     layout->addWidget(detail::divider(content));
     const auto &codes = document->transactionSets();
+    std::vector<std::pair<QString, QString>> sets;
     for (std::size_t i = 0; i < std::min(codes.size(), DisplayText::maxRows); ++i)
-        detail::addLabeledRow(
-            layout, shown(codes[i], DisplayText::maxLineLength),
-            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength),
-            content);
+        sets.emplace_back(
+            shown(codes[i], DisplayText::maxLineLength),
+            shown(X12Dictionary::transactionSetName(codes[i]), DisplayText::maxLineLength));
+    if (!sets.empty())
+        detail::addLabeledRows(layout, sets, content);
     if (codes.size() > DisplayText::maxRows)
-        layout->addWidget(
-            label(detail::moreNote(codes.size() - DisplayText::maxRows, "transaction sets"),
-                  Style::footnote(), Style::secondary(p), content));
+        layout->addWidget(label(detail::moreNote(codes.size() - DisplayText::maxRows,
+                                                 "transaction set", "transaction sets"),
+                                Style::footnote(), Style::secondary(p), content));
     addFindings(layout, *document, content);
     layout->addStretch(1);
     layout->addWidget(label(QStringLiteral("Select a node on the left to inspect it."),
@@ -95,8 +98,9 @@ void DocumentSummaryView::addFindings(QVBoxLayout *layout, const X12Document &do
         layout->addWidget(button);
     }
     if (count > DisplayText::maxRows)
-        layout->addWidget(label(detail::moreNote(count - DisplayText::maxRows, "findings"),
-                                Style::footnote(), Style::secondary(p), content));
+        layout->addWidget(
+            label(detail::moreNote(count - DisplayText::maxRows, "finding", "findings"),
+                  Style::footnote(), Style::secondary(p), content));
 }
 
 QStringList DocumentSummaryView::texts() const

@@ -45,7 +45,23 @@ int drawWrapped(QPainter *painter, const QString &text, const QFont &font, QPoin
     return height;
 }
 
+/// Draws text on one line in `rect`, cut with "…" where it does not fit; returns its height.
+int drawLine(QPainter *painter, const QString &text, const QFont &font, const QRect &rect)
+{
+    const QFontMetrics metrics(font);
+    painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      metrics.elidedText(text, Qt::ElideRight, rect.width()));
+    return metrics.height();
+}
+
 } // namespace
+
+int ElementDelegate::referenceWidth(const QString &reference)
+{
+    return int(std::ceil(QFontMetricsF(cellFont(ElementTableModel::referenceColumn))
+                             .horizontalAdvance(reference))) +
+           2 * Style::pt(cellPaddingX) + 1;
+}
 
 QFont ElementDelegate::cellFont(int column)
 {
@@ -86,7 +102,10 @@ void ElementDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
                     : index.column() == ElementTableModel::referenceColumn && findings.isValid()
                         ? Style::warning(Style::WarningUse::text)
                         : Style::secondary(palette));
-    int used = drawWrapped(painter, index.data().toString(), font, r.topLeft(), r.width());
+    // A reference stays on one line: "NM101" broken after "NM10" reads as two references.
+    int used = index.column() == ElementTableModel::referenceColumn
+                   ? drawLine(painter, index.data().toString(), font, r)
+                   : drawWrapped(painter, index.data().toString(), font, r.topLeft(), r.width());
     const QVariant readable = index.data(ElementTableModel::ReadableRole);
     if (readable.isValid()) {
         painter->setPen(selected ? highlighted : Style::accent(palette));
@@ -106,6 +125,8 @@ QSize ElementDelegate::sizeHint(const QStyleOptionViewItem &option, const QModel
     const int width = std::max(option.rect.width() - 2 * Style::pt(cellPaddingX), 20);
     const QString text = index.data().toString();
     const QFont font = cellFont(index.column());
+    if (index.column() == ElementTableModel::referenceColumn)
+        return {referenceWidth(text), QFontMetrics(font).height() + 2 * Style::pt(cellPaddingY)};
     int height = wrappedHeight(text, font, width);
     const QVariant readable = index.data(ElementTableModel::ReadableRole);
     if (readable.isValid())

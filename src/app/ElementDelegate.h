@@ -13,6 +13,8 @@ public:
     static constexpr double cellPaddingY = 4;
     /// The font of a column's text (ElementTableModel::Column).
     static QFont cellFont(int column);
+    /// The width of the reference column that shows `reference` whole, on one line.
+    static int referenceWidth(const QString &reference);
 
     using QStyledItemDelegate::QStyledItemDelegate;
 

@@ -52,14 +52,19 @@ ElementTableView::showSegment(std::shared_ptr<const X12Document> document, std::
 
 void ElementTableView::fitRows()
 {
-    // The reference column as wide as its widest text; the name column too, as long as the
-    // value keeps two fifths of what is left, beyond which names wrap; the value takes the rest.
-    resizeColumnToContents(ElementTableModel::referenceColumn);
-    const int available = viewport()->width() - columnWidth(ElementTableModel::referenceColumn);
-    int name = 0;
+    // The reference column as wide as its widest reference, up to a third of the table (a
+    // longer one, of a runaway tag, is cut with "…" and whole in its tooltip); the name column
+    // as wide as its widest name, as long as the value keeps two fifths of what is left, beyond
+    // which names wrap; the value takes the rest.
+    int reference = 0, name = 0;
     const QFontMetrics names(ElementDelegate::cellFont(ElementTableModel::nameColumn));
-    for (int r = 0; r < m_elements->rowCount(); ++r)
+    for (int r = 0; r < m_elements->rowCount(); ++r) {
+        reference = std::max(reference, ElementDelegate::referenceWidth(m_elements->row(r).ref));
         name = std::max(name, names.horizontalAdvance(m_elements->row(r).name));
+    }
+    setColumnWidth(ElementTableModel::referenceColumn,
+                   std::min(reference, std::max(viewport()->width() / 3, Style::pt(60))));
+    const int available = viewport()->width() - columnWidth(ElementTableModel::referenceColumn);
     const int natural = name + 2 * Style::pt(ElementDelegate::cellPaddingX) + Style::pt(4);
     setColumnWidth(ElementTableModel::nameColumn,
                    std::min(natural, std::max(available * 3 / 5, Style::pt(60))));

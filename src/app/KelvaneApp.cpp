@@ -129,7 +129,7 @@ WindowSession &KelvaneApp::session()
 MainWindow &KelvaneApp::window()
 {
     if (!m_window) {
-        m_window = std::make_unique<MainWindow>(session(), m_platform);
+        m_window = std::make_unique<MainWindow>(session(), m_platform, m_alerts);
         connect(m_window.get(), &MainWindow::makeDefaultRequested, this,
                 [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
     }

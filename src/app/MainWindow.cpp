@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 
 #include "app/ActivityBar.h"
+#include "app/AlertPresenter.h"
 #include "app/ElementTableView.h"
 #include "app/FindingsPanel.h"
+#include "app/GoToSegmentDialog.h"
 #include "app/EmptyStateView.h"
 #include "app/LoadingView.h"
 #include "app/ModeView.h"
@@ -11,9 +13,10 @@
 #include "app/Platform.h"
 #include "app/RawView.h"
 #include "app/SegmentsView.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
+#include "app/WindowMenus.h"
 #include "app/WindowSession.h"
-#include "core/Version.h"
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
 
@@ -21,19 +24,16 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDataStream>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QStackedWidget>
@@ -62,19 +62,6 @@ std::optional<QString> droppedFile(const QMimeData *data)
 // How long an open may take before the window shows that it is loading: a small file simply
 // appears, without a flash of the loading state.
 constexpr int loadingDelayMs = 150;
-
-const QString keyboardShortcuts = QStringLiteral("Ctrl+O\tOpen a file\n"
-                                                 "Ctrl+E\tExport as PDF\n"
-                                                 "Ctrl+F\tSearch\n"
-                                                 "Enter, F3\tNext match\n"
-                                                 "Shift+F3\tPrevious match\n"
-                                                 "Escape\tClear the search\n"
-                                                 "Ctrl+G\tGo to a segment by number\n"
-                                                 "Ctrl+C\tCopy the selected segment or values\n"
-                                                 "Ctrl+1, 2, 3\tOutline, Segments, Raw\n"
-                                                 "Ctrl+Shift+F\tShow or hide the findings\n"
-                                                 "*\tExpand the selected node's subtree\n"
-                                                 "Ctrl+Q\tQuit");
 
 } // namespace
 
@@ -121,11 +108,33 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
     refresh();
 }
 
-MainWindow::MainWindow(WindowSession &session, Platform &platform, QWidget *parent)
+MainWindow::MainWindow(WindowSession &session, Platform &platform, AlertPresenter &alerts,
+                       QWidget *parent)
     : MainWindow(session, parent)
 {
-    buildMenus(platform);
+    m_alerts = &alerts;
+    m_menus = new WindowMenus(*this, session, platform);
     refresh();
+}
+
+QAction *MainWindow::openAction() const
+{
+    return m_menus ? m_menus->openAction() : nullptr;
+}
+
+QAction *MainWindow::exportAction() const
+{
+    return m_menus ? m_menus->exportAction() : nullptr;
+}
+
+QAction *MainWindow::exportCSVAction() const
+{
+    return m_menus ? m_menus->exportCSVAction() : nullptr;
+}
+
+QMenu *MainWindow::recentMenu() const
+{
+    return m_menus ? m_menus->recentMenu() : nullptr;
 }
 
 void MainWindow::buildToolbar()
@@ -157,6 +166,12 @@ void MainWindow::buildToolbar()
     m_matches->setFont(Style::footnote());
     Style::setTextColour(m_matches, Style::secondary(palette()));
     m_matches->setContentsMargins(0, 0, Style::pt(6), 0);
+    // As wide as the longest count, with or without one: the mode picker in the middle of the
+    // toolbar never moves as the count comes, goes or grows.
+    m_matches->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_matches->setFixedWidth(QFontMetrics(m_matches->font())
+                                 .horizontalAdvance(QStringLiteral("%L1 matches").arg(99'999'999)) +
+                             Style::pt(6));
     toolbar->addWidget(m_matches);
     m_search->setPlaceholderText(QStringLiteral("Search"));
     m_search->setFixedWidth(Style::pt(200));
@@ -272,125 +287,40 @@ void MainWindow::followSession()
     });
     connect(&m_session, &WindowSession::matchesChanged, this, &MainWindow::refreshMatches);
     connect(m_outline, &OutlineView::notice, m_activity, &ActivityBar::showNotice);
+    connect(m_segments, &SegmentsView::notice, m_activity, &ActivityBar::showNotice);
+    connect(m_raw, &RawView::notice, m_activity, &ActivityBar::showNotice);
 }
 
-void MainWindow::buildMenus(Platform &platform)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    QMenu *app = menuBar()->addMenu(QStringLiteral("&Kelvane"));
-    QAction *makeDefault = app->addAction(QStringLiteral("&Make Default App for X12 Files\u2026"));
-    connect(makeDefault, &QAction::triggered, this, &MainWindow::makeDefaultRequested);
-    app->addSeparator();
-    QAction *quit = app->addAction(QStringLiteral("&Quit"));
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
-
-    buildFileMenu(platform);
-    buildEditMenu();
-    buildViewMenu();
-    buildHelpMenu();
-}
-
-void MainWindow::buildFileMenu(Platform &platform)
-{
-    // No item opens a second window: the one window shows one document at a time.
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    m_openAction = file->addAction(QStringLiteral("&Open\u2026"));
-    m_openAction->setShortcut(QKeySequence::Open);
-    connect(m_openAction, &QAction::triggered, &m_session, &WindowSession::showOpenPanel);
-    m_recent = file->addMenu(QStringLiteral("Open &Recent"));
-    connect(m_recent, &QMenu::aboutToShow, this, [this, &platform] {
-        m_recent->clear();
-        const QStringList recent = platform.recentDocuments();
-        for (const QString &path : recent) {
-            QAction *item = m_recent->addAction(QFileInfo(path).fileName());
-            item->setToolTip(path);
-            connect(item, &QAction::triggered, this, [this, path] { m_session.open(path); });
-        }
-        if (!recent.isEmpty())
-            m_recent->addSeparator();
-        QAction *clear = m_recent->addAction(QStringLiteral("&Clear Menu"));
-        clear->setEnabled(!recent.isEmpty());
-        connect(clear, &QAction::triggered, this, [&platform] { platform.clearRecentDocuments(); });
-    });
-    file->addSeparator();
-    m_exportAction = file->addAction(QStringLiteral("&Export as PDF\u2026"));
-    m_exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    connect(m_exportAction, &QAction::triggered, &m_session, &WindowSession::exportPDF);
-    m_exportCSVAction = file->addAction(QStringLiteral("Export as &CSV\u2026"));
-    connect(m_exportCSVAction, &QAction::triggered, &m_session, &WindowSession::exportCSV);
-}
-
-void MainWindow::buildEditMenu()
-{
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QAction *copy = edit->addAction(QStringLiteral("&Copy"));
-    copy->setShortcut(QKeySequence::Copy);
-    connect(copy, &QAction::triggered, this, &MainWindow::copy);
-    edit->addSeparator();
-    QAction *find = edit->addAction(QStringLiteral("&Find"));
-    find->setShortcut(QKeySequence::Find);
-    connect(find, &QAction::triggered, this, [this] {
-        m_search->setFocus(Qt::ShortcutFocusReason);
-        m_search->selectAll();
-    });
-    QAction *next = edit->addAction(QStringLiteral("Find &Next"));
-    next->setShortcut(QKeySequence::FindNext);
-    connect(next, &QAction::triggered, this, [this] { findNext(); });
-    QAction *previous = edit->addAction(QStringLiteral("Find &Previous"));
-    previous->setShortcut(QKeySequence::FindPrevious);
-    connect(previous, &QAction::triggered, this, [this] { findNext(true); });
-    edit->addSeparator();
-    QAction *goTo = edit->addAction(QStringLiteral("&Go to Segment\u2026"));
-    goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    connect(goTo, &QAction::triggered, this, &MainWindow::askForSegment);
-}
-
-void MainWindow::buildViewMenu()
-{
-    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    const QString modeNames[] = {QStringLiteral("&Outline"), QStringLiteral("&Segments"),
-                                 QStringLiteral("&Raw")};
-    for (WindowSession::ViewMode mode : WindowSession::allViewModes) {
-        QAction *item = view->addAction(modeNames[int(mode)]);
-        item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(mode))));
-        connect(item, &QAction::triggered, this, [this, mode] {
-            if (m_session.document())
-                m_session.setViewMode(mode);
-        });
-    }
-    view->addSeparator();
-    QAction *expand = view->addAction(QStringLiteral("&Expand All"));
-    connect(expand, &QAction::triggered, this, [this] {
-        if (!m_session.document())
+    const auto &work = m_session.currentExport();
+    if (m_alerts && work && !work->cancelling) {
+        const int answer = m_alerts->show(
+            AlertPresenter::Style::warning,
+            QStringLiteral("Stop exporting %1?").arg(work->fileName),
+            QStringLiteral("The report \u201C%1\u201D is not finished. Quitting now stops the "
+                           "export, and nothing is written.")
+                .arg(QFileInfo(work->destination).fileName()),
+            {QStringLiteral("Stop Export and Quit"), QStringLiteral("Keep Exporting")});
+        if (answer != 0) {
+            event->ignore();
             return;
-        m_session.setViewMode(WindowSession::ViewMode::outline);
-        m_outline->tree()->expandWithin(QModelIndex());
-    });
-    QAction *collapse = view->addAction(QStringLiteral("&Collapse All"));
-    connect(collapse, &QAction::triggered, this, [this] { m_outline->tree()->collapseAll(); });
-    view->addSeparator();
-    view->addAction(m_findingsAction);
-}
-
-void MainWindow::buildHelpMenu()
-{
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction *shortcuts = help->addAction(QStringLiteral("&Keyboard Shortcuts"));
-    connect(shortcuts, &QAction::triggered, this, [this] {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Keyboard Shortcuts"),
-                        keyboardShortcuts, QMessageBox::Ok, this);
-        box.exec();
-    });
-    QAction *about = help->addAction(QStringLiteral("&About Kelvane"));
-    connect(about, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("About Kelvane"),
-                           QStringLiteral("Kelvane %1\nA viewer for ANSI ASC X12 EDI files.")
-                               .arg(QString::fromLatin1(kelvane::versionString)));
-    });
+        }
+        m_session.cancelExport();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // The field would take Ctrl+E as the end of its line, as fields on X11 do: here it is the
+    // window's Export, whatever has the focus.
+    if (watched == m_search && event->type() == QEvent::ShortcutOverride && exportAction() &&
+        QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()) ==
+            exportAction()->shortcut()) {
+        event->ignore();
+        return true;
+    }
     // Escape in the search field clears the search, as in every desktop search field.
     if (watched == m_search && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {
@@ -406,18 +336,24 @@ QWidget *MainWindow::currentContent() const
     return m_content->currentWidget();
 }
 
+bool MainWindow::showsLoading() const
+{
+    // A load that has taken a moment shows as such, in place of whatever was there.
+    return m_session.loadingFile() && (!m_loadingDelay->isActive() || !m_session.document());
+}
+
 void MainWindow::refreshActions()
 {
-    const bool loaded = m_session.document() != nullptr;
+    // What acts on the document acts on the one on screen: never on one the loading hides.
+    const bool shown = m_session.document() && !showsLoading();
+    const bool exporting = m_session.currentExport().has_value();
     for (QAbstractButton *button : m_modes->buttons())
-        button->setEnabled(loaded);
-    m_search->setEnabled(loaded);
+        button->setEnabled(shown);
+    m_search->setEnabled(shown);
     // One export at a time.
-    m_export->setEnabled(loaded && !m_session.currentExport());
-    if (m_exportAction)
-        m_exportAction->setEnabled(loaded && !m_session.currentExport());
-    if (m_exportCSVAction)
-        m_exportCSVAction->setEnabled(loaded && !m_session.currentExport());
+    m_export->setEnabled(shown && !exporting);
+    if (m_menus)
+        m_menus->enableDocumentItems(shown, exporting);
     m_modes->button(int(m_session.viewMode()))->setChecked(true);
 }
 
@@ -427,8 +363,7 @@ void MainWindow::refresh()
     refreshActions();
     refreshTitle();
     refreshMatches();
-    // A load that has taken a moment shows as such, in place of whatever was there.
-    const bool showLoading = m_session.loadingFile() && (!m_loadingDelay->isActive() || !loaded);
+    const bool showLoading = showsLoading();
     // The findings are listed beside a document, not under the start or loading screens.
     m_findingsDock->setVisible(loaded && !showLoading && m_findingsAction->isChecked());
 
@@ -459,9 +394,13 @@ void MainWindow::refreshTitle()
 {
     // As desktop applications do, so task bars and window switchers tell windows apart.
     const auto &file = m_session.filePath();
-    setWindowTitle(file && m_session.document()
-                       ? QFileInfo(*file).fileName() + QStringLiteral(" \u2014 Kelvane")
-                       : QStringLiteral("Kelvane"));
+    if (showsLoading())
+        setWindowTitle(QStringLiteral("Opening %1\u2026 \u2014 Kelvane")
+                           .arg(QFileInfo(*m_session.loadingFile()).fileName()));
+    else if (file && m_session.document())
+        setWindowTitle(QFileInfo(*file).fileName() + QStringLiteral(" \u2014 Kelvane"));
+    else
+        setWindowTitle(QStringLiteral("Kelvane"));
 }
 
 void MainWindow::refreshMatches()
@@ -507,17 +446,20 @@ void MainWindow::askForSegment()
     if (!document)
         return;
     const int count = int(std::min<std::size_t>(document->segments().size(), INT32_MAX));
-    bool ok = false;
-    const int number = QInputDialog::getInt(
-        this, QStringLiteral("Go to Segment"),
-        QStringLiteral("Segment number (1\u2013%L1):").arg(count), 1, 1, count, 1, &ok);
-    if (ok)
-        goToSegment(std::uint32_t(number - 1));
+    GoToSegmentDialog dialog(count, this);
+    if (dialog.exec() == QDialog::Accepted)
+        goToSegment(std::uint32_t(dialog.number() - 1));
 }
 
 void MainWindow::copy()
 {
     QWidget *focus = QApplication::focusWidget();
+    // Text selected in the inspector or the summary.
+    if (auto *text = qobject_cast<SelectableText *>(focus);
+        text && text->textCursor().hasSelection()) {
+        text->copy();
+        return;
+    }
     for (QWidget *w = focus; w; w = w->parentWidget()) {
         if (auto *table = qobject_cast<ElementTableView *>(w)) {
             if (table->selectionModel()->hasSelection()) {
@@ -532,7 +474,8 @@ void MainWindow::copy()
     if (!document)
         return;
     if (const auto segments = modeView()->selectedSegments(); !segments.empty())
-        ModeView::copySegments(*document, segments);
+        if (const auto refusal = ModeView::copySegments(*document, segments))
+            m_activity->showNotice(*refusal);
 }
 
 ModeView *MainWindow::modeView() const

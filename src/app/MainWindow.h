@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class ActivityBar;
+class AlertPresenter;
 class EmptyStateView;
 class FindingsPanel;
 class LoadingView;
@@ -25,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class RawView;
 class SegmentsView;
+class WindowMenus;
 class WindowSession;
 
 /// The window: its toolbar (open, mode, search, export), menus, the content of the current
@@ -34,14 +36,16 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    /// With a platform the window has its menus (the recent documents come from it).
+    /// With a platform the window has its menus (the recent documents come from it), and asks
+    /// through `alerts` before it closes during an export.
     explicit MainWindow(WindowSession &session, QWidget *parent = nullptr);
-    MainWindow(WindowSession &session, Platform &platform, QWidget *parent = nullptr);
+    MainWindow(WindowSession &session, Platform &platform, AlertPresenter &alerts,
+               QWidget *parent = nullptr);
 
-    QAction *openAction() const { return m_openAction; }
-    QAction *exportAction() const { return m_exportAction; }
-    QAction *exportCSVAction() const { return m_exportCSVAction; }
-    QMenu *recentMenu() const { return m_recent; }
+    QAction *openAction() const;
+    QAction *exportAction() const;
+    QAction *exportCSVAction() const;
+    QMenu *recentMenu() const;
     /// View ▸ Findings: whether the findings are listed under the views.
     QAction *findingsAction() const { return m_findingsAction; }
 
@@ -70,8 +74,10 @@ public:
     /// Shows a segment (index from 0) in the current view; in the lists it is found even when
     /// the search hides it, by clearing the search.
     void goToSegment(std::uint32_t segment);
-    /// Copies what is selected where the keyboard focus is: element values in the inspector,
-    /// else the selected segments' raw text.
+    /// Asks for a segment's number, and shows that segment.
+    void askForSegment();
+    /// Copies what is selected where the keyboard focus is: text in the inspector or the summary,
+    /// element values in the inspector, else the selected segments' raw text.
     void copy();
 
     /// The window's size, position, splitters and view, to restore on the next launch.
@@ -83,6 +89,8 @@ signals:
     void makeDefaultRequested();
 
 protected:
+    /// Asks before an export under way is stopped by closing (or quitting).
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -93,16 +101,12 @@ private:
     void buildBanners();
     void buildFindingsPanel();
     void followSession();
-    void buildMenus(Platform &platform);
-    void buildFileMenu(Platform &platform);
-    void buildEditMenu();
-    void buildViewMenu();
-    void buildHelpMenu();
+    /// True while the loading state is on screen, in place of the document.
+    bool showsLoading() const;
     void refresh();
     void refreshActions();
     void refreshTitle();
     void refreshMatches();
-    void askForSegment();
     /// The view of the current mode.
     ModeView *modeView() const;
 
@@ -127,8 +131,6 @@ private:
     QAction *m_findingsAction;
     QTimer *m_loadingDelay;
     bool m_looksLikeX12 = true; // of the document shown
-    QAction *m_openAction = nullptr;
-    QAction *m_exportAction = nullptr;
-    QAction *m_exportCSVAction = nullptr;
-    QMenu *m_recent = nullptr;
+    WindowMenus *m_menus = nullptr;
+    AlertPresenter *m_alerts = nullptr;
 };

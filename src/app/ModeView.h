@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QString>
+
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QAbstractItemView;
@@ -30,12 +35,18 @@ public:
     /// The chosen segments, in document order: what Copy puts on the clipboard.
     virtual std::vector<std::uint32_t> selectedSegments() const = 0;
 
+    /// The most text Copy puts on the clipboard at once. A whole file of 100 MB selected in Raw
+    /// would hold the window for many seconds and take gigabytes.
+    static constexpr std::size_t copyLimit = 32u << 20;
     /// Puts the raw text of segments, whole (not cut for display) and one a line, on the
-    /// clipboard.
-    static void copySegments(const X12Document &document,
-                             const std::vector<std::uint32_t> &segments);
+    /// clipboard. Past copyLimit bytes the clipboard stays as it was, and what to tell the user
+    /// comes back instead.
+    [[nodiscard]] static std::optional<QString>
+    copySegments(const X12Document &document, const std::vector<std::uint32_t> &segments);
 
 protected:
-    /// Gives `view` a context menu with Copy Segment, for the segments selectedSegments() gives.
-    void addCopySegmentAction(QAbstractItemView *view, const WindowSession &session) const;
+    /// Gives `view` a context menu with Copy Segment, for the segments selectedSegments() gives;
+    /// a copy refused for its size is told to `refused`.
+    void addCopySegmentAction(QAbstractItemView *view, const WindowSession &session,
+                              std::function<void(const QString &)> refused) const;
 };

@@ -38,11 +38,9 @@ void NodeRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 
     const QFont titleFont = Style::font(12, Style::kindWeight(kind));
     const QFontMetrics titleMetrics(titleFont);
-    painter->setFont(titleFont);
     painter->setPen(text);
-    const QString title =
-        titleMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
-    painter->drawText(QPoint(textRect.left(), textRect.top() + titleMetrics.ascent() + 1), title);
+    Style::drawLine(painter, QPoint(textRect.left(), textRect.top() + titleMetrics.ascent() + 1),
+                    index.data().toString(), titleFont, textRect.width());
     painter->setFont(positionFont);
     painter->setPen(tertiary);
     painter->drawText(QPoint(r.right() - positionWidth, textRect.top() + titleMetrics.ascent() + 1),

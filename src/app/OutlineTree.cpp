@@ -4,10 +4,32 @@
 
 #include <vector>
 
+namespace {
+
+/// The children of `nodes` that have children of their own.
+std::vector<QModelIndex> parentsUnder(const QAbstractItemModel &model,
+                                      const std::vector<QModelIndex> &nodes)
+{
+    std::vector<QModelIndex> parents;
+    for (const QModelIndex &node : nodes) {
+        for (int row = 0; row < model.rowCount(node); ++row) {
+            const QModelIndex child = model.index(row, 0, node);
+            if (model.hasChildren(child))
+                parents.push_back(child);
+        }
+    }
+    return parents;
+}
+
+} // namespace
+
 bool OutlineTree::expandWithin(const QModelIndex &root)
 {
-    // Breadth first: a level is opened only when all of it fits within the bound.
-    std::vector<QModelIndex> level{root};
+    // Breadth first: a level is opened only when all the rows it shows fit within the bound. A
+    // level is the nodes opened together, so the whole tree (whose top rows are always shown)
+    // and its one top node count the same levels.
+    std::vector<QModelIndex> level =
+        root.isValid() ? std::vector<QModelIndex>{root} : parentsUnder(*model(), {root});
     std::vector<QModelIndex> toExpand;
     std::size_t visible = 0;
     int levels = 0;
@@ -21,17 +43,8 @@ bool OutlineTree::expandWithin(const QModelIndex &root)
             break;
         }
         visible += children;
-        std::vector<QModelIndex> next;
-        for (const QModelIndex &index : level) {
-            if (index.isValid())
-                toExpand.push_back(index);
-            for (int row = 0; row < model()->rowCount(index); ++row) {
-                const QModelIndex child = model()->index(row, 0, index);
-                if (model()->hasChildren(child))
-                    next.push_back(child);
-            }
-        }
-        level = std::move(next);
+        toExpand.insert(toExpand.end(), level.begin(), level.end());
+        level = parentsUnder(*model(), level);
         ++levels;
     }
     setUpdatesEnabled(false);
@@ -39,7 +52,7 @@ bool OutlineTree::expandWithin(const QModelIndex &root)
         expand(index);
     setUpdatesEnabled(true);
     if (!whole)
-        emit notice(QStringLiteral("The tree is too large to open whole: %1 level%2 opened, the "
+        emit notice(QStringLiteral("The tree is too large to open whole: %L1 level%2 opened, the "
                                    "rest left folded.")
                         .arg(levels)
                         .arg(levels == 1 ? "" : "s"));

@@ -37,7 +37,7 @@ OutlineView::OutlineView(WindowSession &session, QWidget *parent)
     setChildrenCollapsible(false);
     setSizes({Style::pt(430), Style::pt(520)});
     setStretchFactor(1, 1);
-    addCopySegmentAction(m_tree, session);
+    addCopySegmentAction(m_tree, session, [this](const QString &text) { emit notice(text); });
 
     auto load = [this] {
         m_nodes->setDocument(m_session.document(), m_session.loops());

@@ -46,6 +46,8 @@ public:
     bool showsSummary() const;
 
 signals:
+    /// Something the user should know about what the view did (an expansion or a copy cut
+    /// short).
     void notice(const QString &text);
 
 private:

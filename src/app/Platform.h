@@ -16,8 +16,10 @@ class Platform
 public:
     virtual ~Platform() = default;
 
-    /// A file to open, chosen by the user, or nothing when cancelled.
-    virtual std::optional<QString> chooseFileToOpen(const QString &message) = 0;
+    /// A file to open, chosen by the user, or nothing when cancelled. The panel starts in
+    /// `folder` (empty: wherever the desktop starts it).
+    virtual std::optional<QString> chooseFileToOpen(const QString &message,
+                                                    const QString &folder) = 0;
     /// Where to save an export, or nothing when cancelled. `proposed` is a name or a whole path.
     virtual std::optional<QString> chooseExportDestination(const QString &proposed,
                                                            const QString &message,

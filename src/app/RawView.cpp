@@ -1,7 +1,6 @@
 #include "app/RawView.h"
 
 #include "app/DisplayText.h"
-#include "app/DocumentRoles.h"
 #include "app/RawLineDelegate.h"
 #include "app/RowListView.h"
 #include "app/SegmentListModel.h"
@@ -12,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 RawView::RawView(WindowSession &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_segments(new SegmentListModel(this)),
@@ -30,7 +30,7 @@ RawView::RawView(WindowSession &session, QWidget *parent)
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSpacing(1);
-    addCopySegmentAction(m_list, session);
+    addCopySegmentAction(m_list, session, [this](const QString &text) { emit notice(text); });
 
     connect(&session, &WindowSession::documentChanged, this, &RawView::refill);
     connect(&session, &WindowSession::matchesChanged, this, &RawView::refill);
@@ -86,10 +86,20 @@ bool RawView::selectSegment(std::uint32_t segment)
 
 std::vector<std::uint32_t> RawView::selectedSegments() const
 {
-    QModelIndexList selected = m_list->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
+    // From the selection's ranges: Select All over millions of lines is one range, where a list
+    // of its rows' indexes would take seconds and hundreds of megabytes.
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange &range : m_list->selectionModel()->selection())
+        ranges.emplace_back(range.top(), range.bottom());
+    std::ranges::sort(ranges);
+    const std::vector<std::uint32_t> &listed = m_segments->segmentIndices();
     std::vector<std::uint32_t> segments;
-    for (const QModelIndex &index : selected)
-        segments.push_back(index.data(NodeIndexRole).toUInt());
+    int next = 0; // the first row not taken yet: ranges may overlap
+    for (const auto &[top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom && std::size_t(row) < listed.size();
+             ++row)
+            segments.push_back(listed[std::size_t(row)]);
+        next = std::max(next, bottom + 1);
+    }
     return segments;
 }

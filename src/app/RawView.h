@@ -33,6 +33,10 @@ public:
     /// The segments of the selected lines, in order.
     std::vector<std::uint32_t> selectedSegments() const override;
 
+signals:
+    /// Something the user should know about what the view did (a copy refused).
+    void notice(const QString &text);
+
 private:
     void refill();
 

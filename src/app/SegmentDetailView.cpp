@@ -6,6 +6,7 @@
 #include "app/ElidedLabel.h"
 #include "app/InspectedNode.h"
 #include "app/InspectorWidgets_p.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "core/dictionary/X12Dictionary.h"
 #include "core/model/X12Document.h"
@@ -19,6 +20,7 @@
 
 using detail::label;
 using detail::line;
+using detail::text;
 using DisplayText::shown;
 
 namespace {
@@ -29,10 +31,10 @@ QVBoxLayout *header(const InspectedNode &node, QWidget *content)
     const QPalette &palette = content->palette();
     auto *header = new QVBoxLayout;
     header->setSpacing(Style::pt(3));
-    header->addWidget(line(node.title, Style::title2(), palette.color(QPalette::Text), content));
+    header->addWidget(text(node.title, Style::title2(), palette.color(QPalette::Text), content));
     if (!node.subtitle.isEmpty())
         header->addWidget(
-            line(node.subtitle, Style::callout(), Style::secondary(palette), content));
+            text(node.subtitle, Style::callout(), Style::secondary(palette), content));
     if (!node.loop.isEmpty())
         header->addWidget(
             line(node.loop, Style::font(11, QFont::Medium), Style::secondary(palette), content));
@@ -45,17 +47,20 @@ QHBoxLayout *caption(const X12Segment &segment, QWidget *content)
     const QPalette &palette = content->palette();
     auto *caption = new QHBoxLayout;
     caption->setSpacing(Style::pt(8));
-    QLabel *tag = line(shown(segment.tag(), DisplayText::maxLineLength),
-                       Style::fixedFont(12, QFont::Bold), palette.color(QPalette::Text), content);
-    tag->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // A tag or name too long for the row wraps; a short tag keeps its own width.
+    SelectableText *tag =
+        text(shown(segment.tag(), DisplayText::maxLineLength), Style::fixedFont(12, QFont::Bold),
+             palette.color(QPalette::Text), content);
+    tag->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     tag->setMaximumWidth(Style::pt(160));
-    caption->addWidget(tag);
+    caption->addWidget(tag, 0, Qt::AlignTop);
     caption->addWidget(
-        line(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
+        text(shown(X12Dictionary::segmentName(segment.tag()), DisplayText::maxLineLength),
              Style::font(12), Style::secondary(palette), content),
-        1);
+        1, Qt::AlignTop);
     caption->addWidget(label(QStringLiteral("segment #%1").arg(segment.position()),
-                             Style::fixedFont(10), Style::tertiary(palette), content));
+                             Style::fixedFont(10), Style::tertiary(palette), content),
+                       0, Qt::AlignTop);
     return caption;
 }
 
@@ -67,15 +72,14 @@ QVBoxLayout *rawText(const X12Segment &segment, QWidget *content)
     raw->setSpacing(Style::pt(4));
     raw->addWidget(label(QStringLiteral("RAW SEGMENT"), Style::font(9, QFont::DemiBold),
                          Style::secondary(palette), content));
-    QLabel *text = label(shown(segment.raw()), Style::fixedFont(11), palette.color(QPalette::Text),
-                         content, true);
-    text->setWordWrap(true);
-    text->setMargin(Style::pt(8));
-    text->setAutoFillBackground(true);
-    QPalette p = text->palette();
+    SelectableText *segmentText =
+        text(shown(segment.raw()), Style::fixedFont(11), palette.color(QPalette::Text), content);
+    segmentText->document()->setDocumentMargin(Style::pt(8));
+    segmentText->setAutoFillBackground(true);
+    QPalette p = segmentText->palette();
     p.setColor(QPalette::Window, Style::quaternary(palette));
-    text->setPalette(p);
-    raw->addWidget(text);
+    segmentText->setPalette(p);
+    raw->addWidget(segmentText);
     return raw;
 }
 
@@ -120,11 +124,10 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
         std::ranges::move(addSegment(stack, *node.segment, content, std::move(onRows)),
                           std::back_inserter(aboveTable));
     for (std::size_t i = 0; i < aboveTable.size(); ++i) {
-        QLabel *warning =
-            label(QStringLiteral("\u26A0 ") + aboveTable[i], Style::font(12, QFont::Medium),
-                  Style::warning(Style::WarningUse::text), content, true);
-        warning->setWordWrap(true);
-        stack->insertWidget(findingsAt + int(i), warning);
+        stack->insertWidget(findingsAt + int(i),
+                            text(QStringLiteral("\u26A0 ") + aboveTable[i],
+                                 Style::font(12, QFont::Medium),
+                                 Style::warning(Style::WarningUse::text), content));
     }
     if (node.childCount > 0) {
         stack->addWidget(label(QStringLiteral("Contains %1 child element%2")
@@ -151,8 +154,8 @@ SegmentDetailView::addSegment(QVBoxLayout *stack, std::uint32_t index, QWidget *
         present += value.empty() ? 0u : 1u;
     const std::size_t listed = std::size_t(m_table->elements()->rowCount());
     if (present > listed) {
-        QLabel *more = label(detail::moreNote(present - listed, "elements"), Style::footnote(),
-                             Style::secondary(content->palette()), content);
+        QLabel *more = label(detail::moreNote(present - listed, "element", "elements"),
+                             Style::footnote(), Style::secondary(content->palette()), content);
         more->setContentsMargins(Style::pt(6), 0, Style::pt(6), 0);
         stack->addWidget(more);
     }

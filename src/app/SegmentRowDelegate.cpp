@@ -25,13 +25,10 @@ void SegmentRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
                       Qt::AlignRight | Qt::AlignBottom, index.data(PositionRole).toString());
     if (index.data(FindingRole).toBool())
         drawFindingMark(painter, QPoint(r.left(), r.top() + 4));
-    const QFont tagFont = Style::fixedFont(11, QFont::Bold);
-    painter->setFont(tagFont);
     painter->setPen(text);
     // A tag longer than its column (a runaway or binary one) is cut to it.
-    painter->drawText(
-        QPoint(r.left() + positionWidth + gap, baseline),
-        QFontMetrics(tagFont).elidedText(index.data(TagRole).toString(), Qt::ElideRight, tagWidth));
+    Style::drawLine(painter, QPoint(r.left() + positionWidth + gap, baseline),
+                    index.data(TagRole).toString(), Style::fixedFont(11, QFont::Bold), tagWidth);
     const int textLeft = r.left() + positionWidth + gap + tagWidth + gap;
     const QString loop = index.data(LoopRole).toString();
     const int badgeWidth = loopBadgeWidth(loop);

@@ -31,7 +31,7 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
     setChildrenCollapsible(false);
     setSizes({Style::pt(460), Style::pt(500)});
     setStretchFactor(1, 1);
-    addCopySegmentAction(m_list, session);
+    addCopySegmentAction(m_list, session, [this](const QString &text) { emit notice(text); });
 
     connect(&session, &WindowSession::documentChanged, this, [this] {
         // A segment of the previous file never stays beside the new file's list.
@@ -40,6 +40,14 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
         refill();
     });
     connect(&session, &WindowSession::matchesChanged, this, &SegmentsView::refill);
+    // A finding of the summary shows its segment, as in the outline: a search that hides the
+    // segment is cleared first.
+    connect(m_summary, &DocumentSummaryView::findingActivated, this, [this](std::uint32_t segment) {
+        if (!selectSegment(segment)) {
+            m_session.setSearchText({});
+            selectSegment(segment);
+        }
+    });
     connect(&session, &WindowSession::findingsChanged, this, [this] {
         m_segments->setLoops(m_session.loops());
         m_list->viewport()->update();

@@ -38,6 +38,10 @@ public:
     /// The segment the inspector shows; it stays when the search hides its line.
     std::optional<std::uint32_t> selected() const { return m_selected; }
 
+signals:
+    /// Something the user should know about what the view did (a copy refused).
+    void notice(const QString &text);
+
 private:
     void refill();
     void showSelected();

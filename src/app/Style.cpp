@@ -208,6 +208,47 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(p);
 }
 
+QList<QTextLayout::FormatRange> regularControlPictures(const QString &text, const QFont &font)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    if (font.weight() <= QFont::Medium)
+        return ranges;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() < 0x2400 || text[i].unicode() > 0x243F)
+            continue;
+        if (!ranges.isEmpty() && ranges.back().start + ranges.back().length == i) {
+            ++ranges.back().length;
+            continue;
+        }
+        QTextLayout::FormatRange range{int(i), 1, {}};
+        range.format.setFontWeight(QFont::Normal);
+        ranges << range;
+    }
+    return ranges;
+}
+
+std::unique_ptr<QTextLayout> lineLayout(const QString &text, const QFont &font)
+{
+    auto layout = std::make_unique<QTextLayout>(text, font);
+    layout->setFormats(regularControlPictures(text, font));
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    return layout;
+}
+
+void drawLine(QPainter *painter, QPoint origin, const QString &text, const QFont &font, int width)
+{
+    const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideRight, width);
+    if (regularControlPictures(shown, font).isEmpty()) {
+        painter->setFont(font);
+        painter->drawText(origin, shown);
+        return;
+    }
+    const auto layout = lineLayout(shown, font);
+    layout->draw(painter, QPointF(origin.x(), origin.y() - layout->lineAt(0).ascent()));
+}
+
 int pt(double points)
 {
     return int(points * QApplication::primaryScreen()->logicalDotsPerInchY() / 72.0 + 0.5);

@@ -5,8 +5,13 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QList>
 #include <QPalette>
+#include <QTextLayout>
 
+#include <memory>
+
+class QPainter;
 class QWidget;
 
 /// Fonts, colours and icons of the window, from the desktop's palette so light and dark themes
@@ -59,6 +64,17 @@ void useTextBackground(QWidget *widget);
 void tint(QWidget *widget, QColor colour);
 /// Sets the colour of a label's text (the palette's WindowText).
 void setTextColour(QWidget *widget, const QColor &colour);
+
+/// Where `text` has control pictures (␛, ␊) and `font` is bolder than regular, those characters
+/// in the regular weight: the regular faces are the only ones that have them, and a bold face
+/// would draw empty boxes. Empty otherwise.
+QList<QTextLayout::FormatRange> regularControlPictures(const QString &text, const QFont &font);
+/// `text` laid out on one line in `font`, with its control pictures as regularControlPictures
+/// sets them.
+std::unique_ptr<QTextLayout> lineLayout(const QString &text, const QFont &font);
+/// Draws `text` in `font` on one line whose baseline starts at `origin`, cut with "…" to
+/// `width`, with the painter's pen; control pictures in a bold font come from the regular face.
+void drawLine(QPainter *painter, QPoint origin, const QString &text, const QFont &font, int width);
 
 /// A length in points as pixels on this screen.
 int pt(double points);

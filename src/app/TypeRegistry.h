@@ -11,6 +11,9 @@ class TypeRegistry
 {
 public:
     virtual ~TypeRegistry() = default;
+    /// Whether the desktop knows this application, so that it can open files with it: false for
+    /// a copy that runs from where it was built.
+    virtual bool isInstalled() const = 0;
     virtual bool knows(const QString &typeIdentifier) const = 0;
     /// The application that opens the type now, or nothing.
     virtual std::optional<QString> defaultApplication(const QString &typeIdentifier) const = 0;

@@ -294,10 +294,32 @@ void WindowSession::checkGuides()
 
 void WindowSession::showOpenPanel()
 {
+    QString folder;
+    if (m_filePath)
+        folder = QFileInfo(*m_filePath).absolutePath();
+    else if (const QStringList recent = m_platform.recentDocuments(); !recent.isEmpty())
+        folder = QFileInfo(recent.front()).absolutePath();
     const auto path = m_platform.chooseFileToOpen(
-        QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
+        QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"),
+        folder);
     if (path)
         open(*path);
+}
+
+QString WindowSession::proposedExport(const QString &name) const
+{
+    if (!m_exportFolder.isEmpty())
+        return QDir(m_exportFolder).filePath(name);
+    return m_filePath ? QFileInfo(*m_filePath).dir().filePath(name) : name;
+}
+
+std::optional<QString> WindowSession::chooseExport(const QString &name, const QString &message,
+                                                   ExportFormat format)
+{
+    auto destination = m_platform.chooseExportDestination(proposedExport(name), message, format);
+    if (destination)
+        m_exportFolder = QFileInfo(*destination).absolutePath();
+    return destination;
 }
 
 void WindowSession::search(bool announce)
@@ -346,9 +368,9 @@ void WindowSession::exportPDF()
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
-    const auto destination = m_platform.chooseExportDestination(
-        base + QStringLiteral(".pdf"), QStringLiteral("Export the formatted X12 document as PDF"),
-        ExportFormat::pdf);
+    const auto destination =
+        chooseExport(base + QStringLiteral(".pdf"),
+                     QStringLiteral("Export the formatted X12 document as PDF"), ExportFormat::pdf);
     if (!destination)
         return;
     // The report lists the guide's findings: those of the check done, else its own check's.
@@ -381,10 +403,9 @@ void WindowSession::exportCSV()
         return;
     const QString name = QString::fromStdString(m_document->fileName());
     const QString base = withoutExtension(name);
-    const auto destination = m_platform.chooseExportDestination(
-        m_filePath ? QFileInfo(*m_filePath).dir().filePath(base + QStringLiteral(".csv"))
-                   : base + QStringLiteral(".csv"),
-        QStringLiteral("Export every element as CSV"), ExportFormat::csv);
+    const auto destination =
+        chooseExport(base + QStringLiteral(".csv"), QStringLiteral("Export every element as CSV"),
+                     ExportFormat::csv);
     if (!destination)
         return;
     if (m_filePath && sameFile(*destination, *m_filePath)) {
@@ -436,7 +457,8 @@ void WindowSession::startExport(
             m_platform.showInFileManager(result.text);
         else if (result.outcome == Written::Outcome::failed)
             setErrorMessage(failurePrefix + result.text);
-        // A cancelled export writes nothing and is no failure.
+        else
+            emit exportCancelled(); // it wrote nothing, and is no failure
     });
     watcher->setFuture(QtConcurrent::run(
         &m_exportPool, [document = m_document, write = std::move(write)](ExportPromise &promise) {

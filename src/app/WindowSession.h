@@ -12,6 +12,7 @@
 #include <vector>
 
 class Platform;
+enum class ExportFormat;
 class QFutureWatcherBase;
 class X12Document;
 class X12GuideLoops;
@@ -96,7 +97,8 @@ public:
     /// later is dropped. The document, or the error, arrives through documentChanged and
     /// errorMessageChanged.
     void open(const QString &path);
-    /// Asks for a file and opens it.
+    /// Asks for a file and opens it; the panel starts in the folder of the file shown, else of the
+    /// last file opened.
     void showOpenPanel();
     /// Indices of the segments that match the search text, in document order: the latest search
     /// that finished for the document shown. The search of a large document runs on a worker;
@@ -106,9 +108,10 @@ public:
     std::shared_ptr<const std::vector<std::uint32_t>> filteredSegments() const { return m_matches; }
     /// True while a search runs on a worker for the current document and search text.
     bool isSearching() const { return m_searching; }
-    /// Asks for a destination and writes the PDF report there on a worker; one export at a time.
+    /// Asks for a destination (proposed in the folder of the last export, else beside the file)
+    /// and writes the PDF report there on a worker; one export at a time.
     void exportPDF();
-    /// Asks for a destination (proposed beside the file, as .csv) and writes every element there
+    /// Asks for a destination (proposed as a PDF is, as .csv) and writes every element there
     /// as CSV for spreadsheets on a worker: with a UTF-8 byte-order mark, and an apostrophe before
     /// text a spreadsheet would run as a formula. Never the file itself.
     void exportCSV();
@@ -133,11 +136,19 @@ signals:
     void loadingChanged();
     /// The export under way began, moved on, or ended; lastExport() may have changed.
     void exportChanged();
+    /// The export under way stopped when asked to, and wrote nothing.
+    void exportCancelled();
     /// The guide check of the document shown is done: loops() and findings() have its findings.
     void findingsChanged();
 
 private:
     void setErrorMessage(std::optional<QString> message);
+    /// Where an export is proposed, as `name` there: the folder of the last export, else the
+    /// document's.
+    QString proposedExport(const QString &name) const;
+    /// Asks for an export's destination; remembers its folder for the next export.
+    std::optional<QString> chooseExport(const QString &name, const QString &message,
+                                        ExportFormat format);
     void finishOpen(std::uint64_t generation, const QString &path, Loaded loaded);
     /// Checks the document shown against its guides on a worker; the findings count only if
     /// no other file was opened meanwhile.
@@ -156,6 +167,7 @@ private:
     std::uint64_t m_generation = 0; // of the latest open request
     std::optional<Export> m_export;
     std::optional<QString> m_lastExport;
+    QString m_exportFolder; // the folder of the last export asked for, if any
     bool m_checking = false;
     bool m_guideChecked = false; // m_loops holds the guide check's findings
 

@@ -87,15 +87,17 @@ public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;
     QString lastMessage;
+    QString lastFolder;
     QString lastProposedName;
     QStringList shown;
     QStringList recent;
     int panels = 0;
 
-    std::optional<QString> chooseFileToOpen(const QString &message) override
+    std::optional<QString> chooseFileToOpen(const QString &message, const QString &folder) override
     {
         ++panels;
         lastMessage = message;
+        lastFolder = folder;
         return openAnswer;
     }
     std::optional<QString> chooseExportDestination(const QString &proposedName,
@@ -129,6 +131,7 @@ struct Shown
 /// yet, and the first launch has not asked.
 struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
 {
+    bool installed = true;
     std::set<QString> unknown;
     std::set<QString> refused;
     std::map<QString, QString> defaults;
@@ -138,6 +141,7 @@ struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
     std::map<QString, bool> flags;
     std::function<void()> onAlert;
 
+    bool isInstalled() const override { return installed; }
     bool knows(const QString &type) const override { return !unknown.contains(type); }
     std::optional<QString> defaultApplication(const QString &type) const override
     {
@@ -195,6 +199,7 @@ protected:
 
     ScopedEnvironment m_environment;
     ScriptedPlatform m_platform;
+    QuietDesktop m_desktop; // the window's alerts
 };
 
 inline const std::string claim = testing_support::isaHeader() +
@@ -206,5 +211,12 @@ inline const std::string claim = testing_support::isaHeader() +
                                  "SE*5*0001~\n"
                                  "GE*1*1~\n"
                                  "IEA*1*000000001~\n";
+
+/// A claim whose report runs to a few hundred pages: its export takes a while.
+inline std::string bigClaim()
+{
+    return testing_support::repeated("NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~",
+                                     8'000);
+}
 
 } // namespace app_testing

@@ -48,8 +48,8 @@ TEST(DefaultHandlerTest, CompletionRunsOnceOnTheMainThread)
         EXPECT_EQ(claimed, allUnknown ? 0 : 22);
         EXPECT_EQ(failed.size(), allUnknown ? 22 : 0);
         if (allUnknown) {
-            EXPECT_EQ(failed.front(),
-                      QStringLiteral("io.github.kelvane.Kelvane.edi: No such file or directory"));
+            EXPECT_EQ(failed.front(), QStringLiteral("io.github.kelvane.Kelvane.edi: the desktop "
+                                                     "does not know this file type"));
         }
     }
 }
@@ -143,7 +143,26 @@ TEST(DefaultHandlerTest, Reports)
         EXPECT_EQ(desktop.shown.front().message, QStringLiteral("Set 14 of 22 file types."));
         const QStringList lines = desktop.shown.front().informative.split(u'\n');
         ASSERT_EQ(lines.size(), 5);
-        EXPECT_EQ(lines.front(), types[0] + ": No such file or directory");
+        EXPECT_EQ(lines.front(), types[0] + ": the desktop does not know this file type");
+    }
+    // Not installed, or none of the types known: the menu says so and claims nothing, and the
+    // first launch waits for the installed copy.
+    for (const bool installed : {false, true}) {
+        FakeDesktop desktop;
+        desktop.installed = installed;
+        if (installed) {
+            for (const QString &type : types)
+                desktop.unknown.insert(type);
+        }
+        desktop.menu();
+        ASSERT_EQ(desktop.shown.size(), 1u);
+        EXPECT_EQ(desktop.shown.front().style, AlertPresenter::Style::warning);
+        EXPECT_EQ(desktop.shown.front().message,
+                  QStringLiteral("Kelvane must be installed to open X12 files by default."));
+        desktop.launch();
+        EXPECT_EQ(desktop.shown.size(), 1u);
+        EXPECT_FALSE(desktop.flag(flagKey));
+        EXPECT_EQ(desktop.requests, 0);
     }
 }
 

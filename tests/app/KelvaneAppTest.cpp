@@ -7,6 +7,7 @@
 #include "core/dictionary/X12Dictionary.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -64,18 +65,23 @@ TEST_F(KelvaneAppTest, LaunchRequestsAndMenus)
     ASSERT_TRUE(waitUntilIdle(app.session()));
     EXPECT_EQ(app.session().filePath(), first);
 
-    // Export as PDF… and Export as CSV… follow the document; Open Recent lists what was opened.
+    // Export as PDF… and Export as CSV… follow the document; Open Recent lists what was opened,
+    // each file with its folder, so that two of one name tell apart.
     MainWindow &window = app.window();
     EXPECT_TRUE(window.exportAction()->isEnabled());
     EXPECT_TRUE(window.exportCSVAction()->isEnabled());
     openAndWait(app.session(), write("bad.x12", ""));
     EXPECT_FALSE(window.exportAction()->isEnabled());
     EXPECT_FALSE(window.exportCSVAction()->isEnabled());
+    m_environment.set("HOME", m_dir.parent_path().c_str());
+    const QString folder = u'~' + QDir::separator() + QString::fromStdString(m_dir.filename());
+    m_platform.recent << QStringLiteral("/srv/R&D/first.x12");
     emit window.recentMenu()->aboutToShow();
     QStringList items;
     for (QAction *action : window.recentMenu()->actions())
         items << action->text();
-    EXPECT_EQ(items, (QStringList{"first.x12", "second.x12", "", "&Clear Menu"}));
+    EXPECT_EQ(items, (QStringList{"first.x12 \u2014 " + folder, "second.x12 \u2014 " + folder,
+                                  "first.x12 \u2014 /srv/R&&D", "", "&Clear Menu"}));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "app/ElementTableView.h"
 #include "app/EmptyStateView.h"
 #include "app/FindingsPanel.h"
+#include "app/GoToSegmentDialog.h"
 #include "app/LoadingView.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
@@ -14,6 +15,7 @@
 #include "app/RowListView.h"
 #include "app/SegmentDetailView.h"
 #include "app/SegmentsView.h"
+#include "app/SelectableText.h"
 #include "app/Style.h"
 #include "app/WindowSession.h"
 #include "core/model/X12Document.h"
@@ -24,10 +26,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
@@ -67,14 +74,20 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
         window.outline()->summary()->texts(),
         (QStringList{"claim.x12", "9 segments \u00B7 transaction set 837", "Element separator", "*",
                      "Component separator", ":", "Repetition separator", "^", "Segment terminator",
-                     "~", "837", "Health Care Claim", "Select a node on the left to inspect it."}));
-    // Each summary value stands beside its name, not over it.
-    const auto summaryLabels = window.outline()->summary()->widget()->findChildren<QLabel *>();
-    for (qsizetype i = 0; i + 1 < summaryLabels.size(); ++i) {
-        if (summaryLabels[i]->text() == QStringLiteral("Element separator")) {
-            EXPECT_GE(summaryLabels[i + 1]->x(), summaryLabels[i]->x() + summaryLabels[i]->width());
-        }
-    }
+                     "~", "837\tHealth Care Claim", "Select a node on the left to inspect it."}));
+    // Each summary value stands beside its name, not over it; the name of the file, the line
+    // under it and the values can be selected and copied.
+    const QWidget *summary = window.outline()->summary()->widget();
+    const auto name = summary->findChildren<QLabel *>().front();
+    const auto values = summary->findChildren<SelectableText *>();
+    ASSERT_EQ(values.size(), 7);
+    EXPECT_EQ(name->text(), QStringLiteral("Element separator"));
+    EXPECT_EQ(values[2]->text(), QStringLiteral("*"));
+    EXPECT_GE(values[2]->x(), name->x() + name->width());
+    values[0]->setFocus();
+    values[0]->selectAll();
+    window.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("claim.x12"));
     // No row looks selected while the summary shows, even once the tree has the focus.
     QTreeView *tree = window.outline()->tree();
     tree->setFocus();
@@ -96,17 +109,23 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
     EXPECT_TRUE(window.outline()->showsSummary());
 
     // Typing filters the segment list on each keystroke, and counts the matches; the inspector
-    // keeps a hidden segment.
+    // keeps a hidden segment, and the toolbar stays where it was.
     session.setViewMode(WindowSession::ViewMode::segments);
     RowListView *list = window.segments()->list();
     EXPECT_EQ(list->model()->rowCount(), 9);
     EXPECT_EQ(window.matchCount()->text(), QString());
     list->setCurrentIndex(list->model()->index(4, 0));
     EXPECT_EQ(window.segments()->selected(), 4u);
+    const auto picker = [&window] {
+        QApplication::processEvents();
+        return window.modeButtons()->button(0)->mapTo(&window, QPoint());
+    };
+    const QPoint pickerBefore = picker();
     QTest::keyClicks(window.searchField(), QStringLiteral("nm"));
     EXPECT_EQ(session.searchText(), QStringLiteral("nm"));
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(window.matchCount()->text(), QStringLiteral("2 matches"));
+    EXPECT_EQ(picker(), pickerBefore);
     EXPECT_EQ(window.segments()->selected(), 4u);
     EXPECT_FALSE(window.segments()->showsSummary());
     QTest::keyClicks(window.searchField(), QStringLiteral("zzzz"));
@@ -115,26 +134,12 @@ TEST_F(MainWindowTest, WindowStatesAndEnabling)
     EXPECT_EQ(session.searchText(), QString());
     EXPECT_EQ(window.searchField()->text(), QString());
     EXPECT_EQ(list->model()->rowCount(), 9);
-
-    // A failed export stays beside the document; a failed open shows the error state.
-    m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
-    session.exportPDF();
-    ASSERT_TRUE(waitUntilIdle(session));
-    EXPECT_EQ(window.currentContent(), window.segments());
-    EXPECT_FALSE(window.messageBar()->isHidden());
-    openAndWait(session, write("bad.x12", "~~~"));
-    EXPECT_EQ(window.currentContent(), window.emptyState());
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
-    EXPECT_EQ(
-        window.emptyState()->title(),
-        QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
-    EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
 TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
 {
     WindowSession session(m_platform);
-    MainWindow window(session);
+    MainWindow window(session, m_platform, m_desktop);
     auto gate = std::make_unique<Latch>();
     session.setLoader([&gate](const QString &path) {
         gate->wait();
@@ -143,19 +148,27 @@ TEST_F(MainWindowTest, LoadingShowsItselfNotTheWelcome)
     session.open(write("claim.x12", claim));
     EXPECT_EQ(window.currentContent(), window.loadingState());
     EXPECT_EQ(window.loadingState()->title(), QStringLiteral("Opening claim.x12\u2026"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Opening claim.x12\u2026 \u2014 Kelvane"));
     gate->open();
     ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.currentContent(), window.outline());
 
-    // With a document on screen, a second open that takes a moment shows loading too.
+    // With a document on screen, a second open that takes a moment shows loading too, and
+    // nothing acts on the document it hides.
     gate = std::make_unique<Latch>();
     session.open(write("second.x12", claim));
     EXPECT_EQ(window.currentContent(), window.outline());
+    EXPECT_TRUE(window.exportAction()->isEnabled());
     QTest::qWait(300);
     EXPECT_EQ(window.currentContent(), window.loadingState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Opening second.x12\u2026 \u2014 Kelvane"));
+    EXPECT_FALSE(window.exportAction()->isEnabled());
+    EXPECT_FALSE(window.exportButton()->isEnabled());
+    EXPECT_FALSE(window.searchField()->isEnabled());
     gate->open();
     ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("second.x12 \u2014 Kelvane"));
+    EXPECT_TRUE(window.exportAction()->isEnabled());
 }
 
 TEST_F(MainWindowTest, FindingsInTheWindow)
@@ -229,31 +242,40 @@ TEST_F(MainWindowTest, FindingsInTheWindow)
     EXPECT_TRUE(segments->detail()->texts().contains(
         QStringLiteral("\u26A0 error: NTE is not expected here in loop 2310B")));
 
-    // View > Findings hides the list, and the choice outlives the window.
-    window.findingsAction()->setChecked(false);
-    EXPECT_FALSE(panel->isVisible());
-    MainWindow later(session);
-    later.show();
-    later.restoreLayout(window.saveLayout());
-    EXPECT_FALSE(later.findingsAction()->isChecked());
-    EXPECT_FALSE(later.findingsPanel()->isVisible());
+    // The Segments view's summary lists the envelope's finding too, and a click shows its
+    // segment there, even one the search hides.
+    segments->reset();
+    session.setSearchText(QStringLiteral("DMG"));
+    ASSERT_TRUE(segments->showsSummary());
+    const auto summaryFindings = segments->findChildren<QPushButton *>();
+    ASSERT_EQ(summaryFindings.size(), 1);
+    summaryFindings.front()->click();
+    EXPECT_EQ(segments->selected(), std::optional<std::uint32_t>(66));
+    EXPECT_EQ(session.searchText(), QString());
 }
 
 TEST_F(MainWindowTest, LongSummariesScrollAndLongNamesWrap)
 {
-    // Sixty sets whose trailers all miscount: sixty findings.
+    // 2,001 sets of as many kinds, whose trailers all miscount: as many findings. The summary
+    // lists a thousand of each and counts the rest, grouped as the locale groups.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
     std::string text = claim.substr(0, claim.find("ST*"));
-    for (int i = 0; i < 60; ++i)
-        text += "ST*837*" + std::to_string(i) + "~SE*9*" + std::to_string(i) + "~";
-    text += "GE*60*1~IEA*1*000000001~";
+    for (int i = 0; i < 2001; ++i)
+        text += "ST*" + std::to_string(i) + "*" + std::to_string(i) + "~SE*9*" + std::to_string(i) +
+                "~";
+    text += "GE*2001*1~IEA*1*000000001~";
     WindowSession session(m_platform);
     MainWindow window(session);
     window.resize(Style::pt(900), Style::pt(560));
     window.show();
-    openAndWait(session, write("sixty.x12", text));
+    openAndWait(session, write("sets.x12", text));
     QApplication::processEvents();
     DocumentSummaryView *summary = window.outline()->summary();
-    EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 60);
+    EXPECT_EQ(summary->findChildren<QPushButton *>().size(), 1000);
+    EXPECT_TRUE(
+        summary->texts().contains(QStringLiteral("\u2026 and 1,001 more transaction sets")));
+    EXPECT_TRUE(summary->texts().contains(QStringLiteral("\u2026 and 1,001 more findings")));
     EXPECT_GT(summary->widget()->height(), summary->viewport()->height());
     EXPECT_GT(summary->verticalScrollBar()->maximum(), 0);
 
@@ -301,6 +323,14 @@ TEST_F(MainWindowTest, FilesThatAreNotX12SaySo)
     // Segments without envelopes but with known tags are X12 all the same.
     openAndWait(session, write("fragment.x12", "NM1*85*2*ACME~N3*1 MAIN~N4*CITY*ST*12345~"));
     EXPECT_TRUE(window.notX12Banner()->isHidden());
+    // A file without any segment shows the error state.
+    openAndWait(session, write("bad.x12", "~~~"));
+    EXPECT_EQ(window.currentContent(), window.emptyState());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelvane"));
+    EXPECT_EQ(
+        window.emptyState()->title(),
+        QStringLiteral("No X12 segments were found. This does not look like an X12/EDI file."));
+    EXPECT_EQ(window.emptyState()->line(), QStringLiteral("Try another file."));
 }
 
 TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
@@ -308,6 +338,13 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
     WindowSession session(m_platform);
     MainWindow window(session);
     openAndWait(session, write("claims.edi", claim));
+    // A failed export stays beside the document, its message above it.
+    m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "x.pdf").string());
+    session.exportPDF();
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(window.currentContent(), window.outline());
+    EXPECT_FALSE(window.messageBar()->isHidden());
+
     const QString pdf = QString::fromStdString((m_dir / "claims.pdf").string());
     m_platform.saveAnswer = pdf;
     session.exportPDF();
@@ -325,13 +362,36 @@ TEST_F(MainWindowTest, FinishedExportSaysWhereWithShowInFolder)
     // Opening another file closes the message.
     openAndWait(session, write("other.x12", claim));
     EXPECT_TRUE(window.activityBar()->isHidden());
+
+    // A cancelled export says so.
+    openAndWait(session, write("big.x12", bigClaim()));
+    session.exportPDF();
+    window.activityBar()->actionButton()->click();
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(window.activityBar()->text(), QStringLiteral("Export cancelled"));
+
+    // Quitting during an export asks first; keeping it keeps the window.
+    MainWindow withMenus(session, m_platform, m_desktop);
+    withMenus.show();
+    session.exportPDF();
+    m_desktop.answer = 1;
+    EXPECT_FALSE(withMenus.close());
+    ASSERT_EQ(m_desktop.shown.size(), 1u);
+    EXPECT_EQ(m_desktop.shown[0].message, QStringLiteral("Stop exporting big.x12?"));
+    EXPECT_EQ(m_desktop.shown[0].buttons, (QStringList{"Stop Export and Quit", "Keep Exporting"}));
+    EXPECT_TRUE(session.currentExport() && !session.currentExport()->cancelling);
+    m_desktop.answer = 0;
+    EXPECT_TRUE(withMenus.close());
+    EXPECT_TRUE(session.currentExport()->cancelling);
+    ASSERT_TRUE(waitUntilIdle(session));
 }
 
 TEST_F(MainWindowTest, FindGoToAndCopy)
 {
     WindowSession session(m_platform);
-    MainWindow window(session);
+    MainWindow window(session, m_platform, m_desktop);
     window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     openAndWait(session, write("claim.x12", claim));
     session.setSearchText(QStringLiteral("nm1")); // segments 3 (NM1) and 5 (ZZZ "nm1 here")
 
@@ -348,6 +408,21 @@ TEST_F(MainWindowTest, FindGoToAndCopy)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
     window.goToSegment(7);
     EXPECT_EQ(window.outline()->selectedSegment(), 7u);
+    // Go to Segment asks in a dialog wide enough for its title bar to show its title whole.
+    QTimer::singleShot(0, &window, [] {
+        auto *dialog = qobject_cast<GoToSegmentDialog *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        QFont bold = dialog->font();
+        bold.setBold(true);
+        EXPECT_GE(dialog->width(),
+                  QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + Style::pt(120));
+        dialog->field()->setValue(6);
+        dialog->accept();
+    });
+    window.askForSegment();
+    EXPECT_EQ(window.outline()->selectedSegment(), 5u);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     // Segments: Enter in the search field moves to the next line.
     session.setViewMode(WindowSession::ViewMode::segments);
@@ -356,6 +431,20 @@ TEST_F(MainWindowTest, FindGoToAndCopy)
     EXPECT_EQ(window.segments()->selected(), 3u);
     QTest::keyClick(window.searchField(), Qt::Key_Return);
     EXPECT_EQ(window.segments()->selected(), 5u);
+    // Ctrl+E exports from the field too. Fields on X11 take it as the end of their line; the
+    // offscreen platform's do not, so a filter does what such a field does.
+    struct TakesCtrlE : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            return false;
+        }
+    } x11Field;
+    window.searchField()->installEventFilter(&x11Field);
+    QTest::keyClick(window.searchField(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(m_platform.lastMessage, QStringLiteral("Export the formatted X12 document as PDF"));
     window.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ZZZ*nm1 here"));
     // A segment the search hides is found all the same: the search is cleared.
@@ -417,7 +506,12 @@ TEST_F(MainWindowTest, ExpandAllStaysWithinBounds)
     openAndWait(session, write("big.x12", big));
     OutlineTree *tree = window.outline()->tree();
     EXPECT_FALSE(tree->expandWithin(QModelIndex()));
-    EXPECT_TRUE(window.activityBar()->text().startsWith(QStringLiteral("The tree is too large")));
+    const QString notice = window.activityBar()->text();
+    EXPECT_TRUE(notice.startsWith(QStringLiteral("The tree is too large")));
+    // The tree's one interchange opens as far, and says so in the same words.
+    tree->collapseAll();
+    EXPECT_FALSE(tree->expandWithin(tree->model()->index(0, 0)));
+    EXPECT_EQ(window.activityBar()->text(), notice);
     const QModelIndex set =
         tree->model()->index(0, 0, tree->model()->index(0, 0, tree->model()->index(0, 0)));
     EXPECT_TRUE(tree->isExpanded(set.parent()));
@@ -438,13 +532,19 @@ TEST_F(MainWindowTest, LayoutComesBackAsItWasLeft)
         openAndWait(session, write("claim.x12", claim));
         session.setViewMode(WindowSession::ViewMode::raw);
         window.outline()->setSizes({Style::pt(500), Style::pt(500)});
+        window.findingsAction()->setChecked(false); // View > Findings hides the list
+        EXPECT_FALSE(window.findingsPanel()->isVisible());
         saved = window.saveLayout();
     }
     WindowSession session(m_platform);
     MainWindow window(session);
+    window.show();
+    openAndWait(session, write("claim.x12", claim));
     window.restoreLayout(saved);
     EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
     EXPECT_EQ(window.size(), QSize(Style::pt(1000), Style::pt(640)));
+    EXPECT_FALSE(window.findingsAction()->isChecked());
+    EXPECT_FALSE(window.findingsPanel()->isVisible());
     // Nothing saved, or something unreadable, leaves the defaults.
     window.restoreLayout(QByteArray("garbage"));
     window.restoreLayout({});

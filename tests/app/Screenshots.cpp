@@ -98,7 +98,7 @@ int main(int argc, char **argv)
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
         HeadlessPlatform platform;
         WindowSession session(platform);
-        MainWindow window(session, platform);
+        MainWindow window(session, platform, platform);
         window.resize(1200, 760);
         window.show();
         grab(window, folder + QStringLiteral("/welcome") + suffix);

@@ -4,6 +4,7 @@
 #include "common/Files.h"
 #include "core/model/X12Document.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <QScopeGuard>
 #include <QThreadPool>
@@ -26,15 +27,6 @@ using files::slurp;
 namespace {
 
 using WindowSessionTest = AppTest;
-
-/// A claim whose report runs to a few hundred pages.
-std::string bigClaim()
-{
-    std::string big;
-    while (big.size() < 400'000)
-        big += "NM1*85*2*ACME CLINIC*****XX*1234567890~N3*12 MAIN ST~";
-    return big;
-}
 
 TEST_F(WindowSessionTest, OpenSetsStateInOrder)
 {
@@ -131,10 +123,15 @@ TEST_F(WindowSessionTest, PanelsAndExport)
     session.exportPDF();
     EXPECT_EQ(m_platform.panels, 0); // no document, no panel
 
+    // The open panel starts in the folder of the last file opened, then of the file shown.
+    fs::create_directories(m_dir / "reports");
+    const QString dir = QString::fromStdString(m_dir.string());
+    m_platform.recent = QStringList{dir + QStringLiteral("/reports/old.edi")};
     session.showOpenPanel();
     EXPECT_EQ(
         m_platform.lastMessage,
         QStringLiteral("Choose an X12 / EDI file (837, 835, 834, 270, 271, 277, 999, \u2026)"));
+    EXPECT_EQ(m_platform.lastFolder, dir + QStringLiteral("/reports"));
     EXPECT_FALSE(session.filePath()); // cancelled: nothing changes
     EXPECT_FALSE(session.isBusy());
 
@@ -142,15 +139,19 @@ TEST_F(WindowSessionTest, PanelsAndExport)
     session.showOpenPanel();
     ASSERT_TRUE(waitUntilIdle(session));
     ASSERT_TRUE(session.document());
+    session.showOpenPanel();
+    EXPECT_EQ(m_platform.lastFolder, dir);
+    ASSERT_TRUE(waitUntilIdle(session));
 
+    // A report is proposed beside the file, until one is exported elsewhere.
     session.exportPDF();
-    EXPECT_EQ(m_platform.lastProposedName, QStringLiteral("claims.pdf"));
+    EXPECT_EQ(m_platform.lastProposedName, dir + QStringLiteral("/claims.pdf"));
     EXPECT_EQ(m_platform.lastMessage, QStringLiteral("Export the formatted X12 document as PDF"));
     EXPECT_FALSE(session.isBusy()); // cancelled at the panel
     EXPECT_TRUE(m_platform.shown.isEmpty());
 
     // The export runs on a worker; when it is done the window is told where the report is.
-    const QString pdf = QString::fromStdString((m_dir / "out.pdf").string());
+    const QString pdf = dir + QStringLiteral("/reports/out.pdf");
     m_platform.saveAnswer = pdf;
     session.exportPDF();
     ASSERT_TRUE(session.currentExport());
@@ -160,10 +161,13 @@ TEST_F(WindowSessionTest, PanelsAndExport)
     ASSERT_TRUE(waitUntilIdle(session));
     EXPECT_EQ(session.lastExport(), pdf);
     EXPECT_EQ(m_platform.shown, QStringList{pdf});
-    EXPECT_TRUE(slurp(m_dir / "out.pdf").starts_with("%PDF-"));
+    EXPECT_TRUE(slurp(m_dir / "reports" / "out.pdf").starts_with("%PDF-"));
     EXPECT_FALSE(session.errorMessage());
     session.dismissLastExport();
     EXPECT_FALSE(session.lastExport());
+    m_platform.saveAnswer.reset();
+    session.exportCSV();
+    EXPECT_EQ(m_platform.lastProposedName, dir + QStringLiteral("/reports/claims.csv"));
 
     m_platform.saveAnswer = QString::fromStdString((m_dir / "no" / "out.pdf").string());
     session.exportPDF();
@@ -184,7 +188,8 @@ TEST_F(WindowSessionTest, PanelsAndExport)
         openAndWait(session, write(name, claim));
         m_platform.saveAnswer.reset();
         session.exportPDF();
-        EXPECT_EQ(m_platform.lastProposedName, QString::fromLatin1(proposed)) << name;
+        EXPECT_EQ(QFileInfo(m_platform.lastProposedName).fileName(), QString::fromLatin1(proposed))
+            << name;
     }
 }
 
