@@ -107,7 +107,8 @@ bool unusualBytes(std::string_view value, char repetition) noexcept
         }
         return unusual(p + n - simd::width);
     }
-    const std::uint64_t each = 0x0101010101010101 * static_cast<unsigned char>(repetition);
+    const std::uint64_t each =
+        std::uint64_t{0x0101010101010101} * static_cast<unsigned char>(repetition);
     if (n >= 8) {
         for (std::size_t i = 0; i + 8 < n; i += 8) {
             if (unusualWord(load<std::uint64_t>(p + i), each))
@@ -117,11 +118,13 @@ bool unusualBytes(std::string_view value, char repetition) noexcept
     }
     std::uint64_t word = 0;
     if (n >= 4) {
-        word = load<std::uint32_t>(p) | load<std::uint32_t>(p + n - 4) << 32;
+        word = std::uint64_t{load<std::uint32_t>(p)} | std::uint64_t{load<std::uint32_t>(p + n - 4)}
+                                                           << 32;
     } else {
-        const std::uint64_t half = n >= 2 ? load<std::uint16_t>(p) | load<std::uint16_t>(p + n - 2)
-                                                                         << 16
-                                          : 0x01010101 * static_cast<unsigned char>(p[0]);
+        const std::uint64_t half =
+            n >= 2 ? std::uint64_t{load<std::uint16_t>(p)} |
+                         std::uint64_t{load<std::uint16_t>(p + n - 2)} << 16
+                   : std::uint64_t{0x01010101} * static_cast<unsigned char>(p[0]);
         word = half | half << 32;
     }
     return unusualWord(word, each);
