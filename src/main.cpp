@@ -112,7 +112,6 @@ int main(int argc, char **argv)
     KelvaneApp app(platform, registry, alerts, preferences);
     app.listenForLaunches();
     app.delegate().openRequest(paths);
-    app.window().resize(1200, 760);
     app.showWindow();
     return QApplication::exec();
 }

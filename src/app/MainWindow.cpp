@@ -78,11 +78,7 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
       m_findingsAction(new QAction(QStringLiteral("&Findings"), this)),
       m_loadingDelay(new QTimer(this))
 {
-    // The minimum size in points, within the screen it opens on.
-    QSize minimum(Style::pt(900), Style::pt(560));
-    if (const QScreen *screen = QApplication::primaryScreen())
-        minimum = minimum.boundedTo(screen->availableSize() * 9 / 10);
-    setMinimumSize(minimum);
+    setMinimumSize(Style::minimumWindowSize());
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Kelvane"));
 
@@ -106,6 +102,12 @@ MainWindow::MainWindow(WindowSession &session, QWidget *parent)
 
     followSession();
     refresh();
+    // It first opens at a roomy size within the screen; a saved layout then brings back the
+    // user's size.
+    QSize size(Style::pt(1200), Style::pt(760));
+    if (const QScreen *screen = QApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    resize(size.expandedTo(minimumSize()));
 }
 
 MainWindow::MainWindow(WindowSession &session, Platform &platform, AlertPresenter &alerts,
@@ -174,12 +176,22 @@ void MainWindow::buildToolbar()
                              Style::pt(6));
     toolbar->addWidget(m_matches);
     m_search->setPlaceholderText(QStringLiteral("Search"));
-    m_search->setFixedWidth(Style::pt(200));
     m_search->setClearButtonEnabled(true);
     connect(m_search, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_session.setSearchText(text); });
     connect(m_search, &QLineEdit::returnPressed, this, [this] { findNext(); });
-    toolbar->addWidget(m_search);
+    // 200 points where there is room, down to 120 on a small screen rather than pushing Export
+    // off the toolbar. The field sits in a box of its own whose size ignores the field's: the
+    // clear button that comes with the first letter never moves the toolbar.
+    auto *searchBox = new QWidget(toolbar);
+    searchBox->setMinimumWidth(Style::pt(120));
+    searchBox->setMaximumWidth(Style::pt(200));
+    searchBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto *searchLayout = new QHBoxLayout(searchBox);
+    searchLayout->setContentsMargins(0, 0, 0, 0);
+    m_search->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    searchLayout->addWidget(m_search);
+    toolbar->addWidget(searchBox);
     m_search->installEventFilter(this);
 
     m_export->setText(QStringLiteral("Export PDF"));

@@ -27,8 +27,8 @@ OutlineView::OutlineView(WindowSession &session, QWidget *parent)
     m_tree->setUniformRowHeights(true);
     m_tree->setItemDelegate(new NodeRowDelegate(m_tree));
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setMinimumWidth(Style::pt(340));
-    m_inspector->setMinimumWidth(Style::pt(380));
+    m_tree->setMinimumWidth(Style::paneWidth(340));
+    m_inspector->setMinimumWidth(Style::paneWidth(380));
     m_tree->setIconSize(QSize(Style::pt(16), Style::pt(16)));
     m_inspector->addWidget(m_summary);
     m_inspector->addWidget(m_detail);

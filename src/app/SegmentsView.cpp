@@ -22,8 +22,8 @@ SegmentsView::SegmentsView(WindowSession &session, QWidget *parent)
     m_list->setModel(m_segments);
     m_list->setItemDelegate(new SegmentRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumWidth(Style::pt(380));
-    m_inspector->setMinimumWidth(Style::pt(380));
+    m_list->setMinimumWidth(Style::paneWidth(380));
+    m_inspector->setMinimumWidth(Style::paneWidth(380));
     m_inspector->addWidget(m_summary);
     m_inspector->addWidget(m_detail);
     addWidget(m_list);

@@ -251,7 +251,19 @@ void drawLine(QPainter *painter, QPoint origin, const QString &text, const QFont
 
 int pt(double points)
 {
-    return int(points * QApplication::primaryScreen()->logicalDotsPerInchY() / 72.0 + 0.5);
+    return int(points + 0.5);
+}
+
+QSize minimumWindowSize()
+{
+    const QSize minimum(pt(900), pt(560));
+    const QScreen *screen = QApplication::primaryScreen();
+    return screen ? minimum.boundedTo(screen->availableSize() * 9 / 10) : minimum;
+}
+
+int paneWidth(double points)
+{
+    return int(points * minimumWindowSize().width() / pt(900) + 0.5);
 }
 
 } // namespace Style

@@ -76,7 +76,13 @@ std::unique_ptr<QTextLayout> lineLayout(const QString &text, const QFont &font);
 /// `width`, with the painter's pen; control pictures in a bold font come from the regular face.
 void drawLine(QPainter *painter, QPoint origin, const QString &text, const QFont &font, int width);
 
-/// A length in points as pixels on this screen.
+/// A length in points as device-independent pixels: a point is a pixel at scale 1, two at scale 2.
+/// Fonts keep the desktop's points; only lengths use this.
 int pt(double points);
+/// The window's minimum size, 900 × 560 points, within nine tenths of the screen it opens on.
+QSize minimumWindowSize();
+/// The minimum width of a pane that is `points` wide in a 900-point window, shrunk in proportion
+/// where the screen makes the window's minimum narrower, so that side-by-side panes never overlap.
+int paneWidth(double points);
 
 } // namespace Style

@@ -31,8 +31,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -549,6 +551,32 @@ TEST_F(MainWindowTest, LayoutComesBackAsItWasLeft)
     window.restoreLayout(QByteArray("garbage"));
     window.restoreLayout({});
     EXPECT_EQ(session.viewMode(), WindowSession::ViewMode::raw);
+}
+
+TEST_F(MainWindowTest, FitsTheScreenAndNoPaneOverlapsAtItsMinimum)
+{
+    WindowSession session(m_platform);
+    MainWindow window(session);
+    const QSize available = QApplication::primaryScreen()->availableSize();
+    EXPECT_TRUE(QRect(QPoint(), available).contains(QRect(QPoint(), window.size())));
+    // 900 x 560 device-independent pixels, less on a screen too small for it: narrow enough to
+    // tile two windows on a 1920-pixel screen.
+    EXPECT_EQ(window.minimumSize(), QSize(900, 560).boundedTo(available * 9 / 10));
+    window.resize(window.minimumSize());
+    window.show();
+    openAndWait(session, write("claim.x12", claim));
+    for (QSplitter *view : {static_cast<QSplitter *>(window.outline()),
+                            static_cast<QSplitter *>(window.segments())}) {
+        session.setViewMode(view == window.outline() ? WindowSession::ViewMode::outline
+                                                     : WindowSession::ViewMode::segments);
+        QApplication::processEvents();
+        const QRect left = view->widget(0)->geometry(), right = view->widget(1)->geometry();
+        EXPECT_GE(left.width(), view->widget(0)->minimumWidth());
+        EXPECT_GE(right.width(), view->widget(1)->minimumWidth());
+        EXPECT_LE(left.right(), right.left());
+        EXPECT_LE(right.right(), view->width());
+    }
+    EXPECT_TRUE(window.exportButton()->isVisible()); // not folded away behind the toolbar's »
 }
 
 TEST_F(MainWindowTest, DropsOpenTheFirstFileOnly)
