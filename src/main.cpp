@@ -1,5 +1,6 @@
 #include "app/DesktopPlatform.h"
 #include "app/DesktopTypeRegistry.h"
+#include "app/Appearance.h"
 #include "app/KelvaneApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxAlerts.h"
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
     KelvaneApp app(platform, registry, alerts, preferences);
     app.listenForLaunches();
     app.delegate().openRequest(paths);
+    app.appearance().followDesktop();
     app.showWindow();
     return QApplication::exec();
 }

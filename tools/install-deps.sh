@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-core fonts-freefont-ttf)
 case "${1:-build}" in
 test)
-    packages+=(libgtest-dev libgmock-dev libbenchmark-dev poppler-utils clang-format git)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev poppler-utils clang-format git dbus-daemon)
     ;;
 package)
     # cpack's dependency scan (dpkg-shlibdeps, file), then tools/check-package.sh's checkers.

@@ -29,6 +29,13 @@ DocumentSummaryView::DocumentSummaryView(WindowSession &session, QWidget *parent
     refresh();
 }
 
+void DocumentSummaryView::changeEvent(QEvent *event)
+{
+    QScrollArea::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) // its colours are laid out with it
+        refresh();
+}
+
 void DocumentSummaryView::refresh()
 {
     auto *content = new QWidget;

@@ -24,6 +24,9 @@ signals:
     /// A finding was clicked: show the segment at this index.
     void findingActivated(std::uint32_t segment);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     /// The envelope findings, each a button that shows its segment.
     void addFindings(QVBoxLayout *layout, const X12Document &document, QWidget *content);

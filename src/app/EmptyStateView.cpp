@@ -31,7 +31,7 @@ EmptyStateView::EmptyStateView(WindowSession &session, QWidget *parent)
     m_line->setWordWrap(true);
     m_line->setAlignment(Qt::AlignCenter);
     m_line->setFixedWidth(Style::pt(420));
-    Style::setTextColour(m_line, Style::secondary(palette()));
+    Style::setTextColour(m_line, Style::secondary);
     m_button->setFont(Style::font(13));
     m_button->setMinimumHeight(Style::pt(24));
     connect(m_button, &QPushButton::clicked, &session, &WindowSession::showOpenPanel);

@@ -34,7 +34,7 @@ FindingsPanel::FindingsPanel(QWidget *parent)
 {
     auto *title = new QLabel(QStringLiteral("FINDINGS"), this);
     title->setFont(Style::font(9, QFont::DemiBold));
-    Style::setTextColour(title, Style::secondary(palette()));
+    Style::setTextColour(title, Style::secondary);
     m_counts->setFont(Style::footnote());
     m_counts->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_severity->addItems(

@@ -1,9 +1,11 @@
 #include "app/KelvaneApp.h"
 
+#include "app/Appearance.h"
 #include "app/DefaultHandler.h"
 #include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "app/PreferenceStore.h"
+#include "app/WindowMenus.h"
 #include "app/WindowSession.h"
 
 #include <QCoreApplication>
@@ -23,6 +25,8 @@
 #include <unistd.h>
 
 namespace {
+
+const QString appearanceKey = QStringLiteral("window/appearance");
 
 // Fixed, so that a running instance and a launch of another Qt version still understand each other.
 constexpr QDataStream::Version requestStreamVersion = QDataStream::Qt_6_0;
@@ -113,7 +117,7 @@ QStringList readRequest(QDataStream &stream)
 KelvaneApp::KelvaneApp(Platform &platform, TypeRegistry &registry, AlertPresenter &alerts,
                        PreferenceStore &preferences, QObject *parent)
     : QObject(parent), m_platform(platform), m_registry(registry), m_alerts(alerts),
-      m_preferences(preferences), m_delegate(this)
+      m_preferences(preferences), m_delegate(this), m_appearance(std::make_unique<Appearance>())
 {
 }
 
@@ -132,6 +136,16 @@ MainWindow &KelvaneApp::window()
         m_window = std::make_unique<MainWindow>(session(), m_platform, m_alerts);
         connect(m_window.get(), &MainWindow::makeDefaultRequested, this,
                 [this] { DefaultHandler::makeDefaultInteractively(m_registry, m_alerts); });
+        // The user's light or dark from the last run, and from now on.
+        const QByteArray names[] = {"system", "light", "dark"};
+        const QByteArray saved = m_preferences.data(appearanceKey);
+        for (std::size_t i = 0; i < std::size(names); ++i)
+            if (saved == names[i])
+                m_appearance->setChoice(Appearance::Choice(i));
+        connect(m_appearance.get(), &Appearance::changed, this, [this, names] {
+            m_preferences.setData(appearanceKey, names[int(m_appearance->choice())]);
+        });
+        m_window->menus()->chooseAppearanceOf(*m_appearance);
     }
     return *m_window;
 }

@@ -13,6 +13,7 @@
 #include <optional>
 
 class AlertPresenter;
+class Appearance;
 class MainWindow;
 class WindowSession;
 class Platform;
@@ -54,6 +55,9 @@ public:
     /// The one session; made on first use.
     WindowSession &session();
     MainWindow &window();
+    /// Light or dark: made with the application object, its choice brought back from the last
+    /// run when the window is made, and remembered as View ▸ Appearance changes it.
+    Appearance &appearance() { return *m_appearance; }
 
     /// Shows the window and runs the steps that follow its appearance: connect the delegate, raise
     /// the window, open the parked file, then ask once about default file types.
@@ -72,6 +76,7 @@ private:
     AlertPresenter &m_alerts;
     PreferenceStore &m_preferences;
     AppDelegate m_delegate;
+    std::unique_ptr<Appearance> m_appearance;
     std::unique_ptr<WindowSession> m_session;
     std::unique_ptr<MainWindow> m_window;
     QLocalServer *m_server = nullptr;

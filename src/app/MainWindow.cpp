@@ -147,9 +147,11 @@ void MainWindow::buildToolbar()
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     addToolBar(toolbar);
 
-    const QColor iconColour = palette().color(QPalette::ButtonText);
     m_open->setText(QStringLiteral("Open"));
-    m_open->setIcon(Style::symbol(Style::Symbol::folder, iconColour));
+    Style::followPalette(m_open, [this] {
+        m_open->setIcon(
+            Style::symbol(Style::Symbol::folder, m_open->palette().color(QPalette::ButtonText)));
+    });
     m_open->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_open->setToolTip(QStringLiteral("Open an X12 / EDI file"));
     connect(m_open, &QToolButton::clicked, &m_session, &WindowSession::showOpenPanel);
@@ -166,7 +168,7 @@ void MainWindow::buildToolbar()
     toolbar->addWidget(trailingSpace);
 
     m_matches->setFont(Style::footnote());
-    Style::setTextColour(m_matches, Style::secondary(palette()));
+    Style::setTextColour(m_matches, Style::secondary);
     m_matches->setContentsMargins(0, 0, Style::pt(6), 0);
     // As wide as the longest count, with or without one: the mode picker in the middle of the
     // toolbar never moves as the count comes, goes or grows.
@@ -195,7 +197,10 @@ void MainWindow::buildToolbar()
     m_search->installEventFilter(this);
 
     m_export->setText(QStringLiteral("Export PDF"));
-    m_export->setIcon(Style::symbol(Style::Symbol::export_, iconColour));
+    Style::followPalette(m_export, [this] {
+        m_export->setIcon(
+            Style::symbol(Style::Symbol::export_, m_export->palette().color(QPalette::ButtonText)));
+    });
     m_export->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_export->setToolTip(QStringLiteral("Export the formatted document as PDF"));
     connect(m_export, &QToolButton::clicked, &m_session, &WindowSession::exportPDF);
@@ -216,6 +221,19 @@ void MainWindow::buildModePicker(QToolBar *toolbar)
         button->setCheckable(true);
         button->setAutoRaise(false);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        // The active mode is filled with a tint of the accent, which shows in light and dark
+        // alike (a sunken button alone is barely darker than the others in dark).
+        const auto mark = [button, picker] {
+            QPalette own; // nothing set: the button follows the window
+            if (button->isChecked()) {
+                const QPalette &p = picker->palette();
+                own.setColor(QPalette::Button, Style::blend(p.color(QPalette::Button),
+                                                            p.color(QPalette::Highlight), 0.45));
+            }
+            button->setPalette(own);
+        };
+        Style::followPalette(button, mark);
+        connect(button, &QToolButton::toggled, button, mark);
         m_modes->addButton(button, int(mode));
         pickerLayout->addWidget(button);
     }
@@ -231,11 +249,11 @@ void MainWindow::buildBanners()
     m_message->setMargin(Style::pt(6));
     m_message->setTextFormat(Qt::PlainText);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Style::tint(m_message, Style::warning());
+    Style::tint(m_message, [] { return Style::warning(); });
     m_notX12->setWordWrap(true);
     m_notX12->setMargin(Style::pt(6));
     m_notX12->setTextFormat(Qt::PlainText);
-    Style::tint(m_notX12, Style::warning());
+    Style::tint(m_notX12, [] { return Style::warning(); });
     m_notX12->setText(QStringLiteral(
         "\u26A0 This file does not look like X12: it has no ISA, GS or ST segment and almost "
         "none of its segments are known X12 segments. What follows is how it cuts into "

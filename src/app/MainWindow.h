@@ -46,6 +46,8 @@ public:
     QAction *exportAction() const;
     QAction *exportCSVAction() const;
     QMenu *recentMenu() const;
+    /// The window's menus, with a platform.
+    WindowMenus *menus() const { return m_menus; }
     /// View ▸ Findings: whether the findings are listed under the views.
     QAction *findingsAction() const { return m_findingsAction; }
 

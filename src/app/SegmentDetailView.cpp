@@ -85,6 +85,15 @@ QVBoxLayout *rawText(const X12Segment &segment, QWidget *content)
 
 } // namespace
 
+void SegmentDetailView::changeEvent(QEvent *event)
+{
+    QScrollArea::changeEvent(event);
+    // Its colours come from the palette as it is laid out: a light or dark appearance chosen
+    // meanwhile lays it out again.
+    if (event->type() == QEvent::PaletteChange && m_node)
+        inspect(m_document, *m_node);
+}
+
 SegmentDetailView::SegmentDetailView(QWidget *parent) : QScrollArea(parent)
 {
     setWidgetResizable(true);
@@ -98,6 +107,8 @@ void SegmentDetailView::inspect(std::shared_ptr<const X12Document> document,
                                 const InspectedNode &node)
 {
     m_document = std::move(document);
+    if (!m_node || &*m_node != &node)
+        m_node = node;
     m_table = nullptr;
     auto *content = new QWidget;
     Style::useTextBackground(content);

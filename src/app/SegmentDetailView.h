@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/InspectedNode.h"
+
 #include <QScrollArea>
 #include <QStringList>
 
@@ -11,7 +13,6 @@
 class ElementTableView;
 class QVBoxLayout;
 class X12Document;
-struct InspectedNode;
 
 /// The inspector of a selected node: header, element table, raw segment and the children line.
 class SegmentDetailView : public QScrollArea
@@ -26,6 +27,9 @@ public:
     /// The element table of the segment shown, if any.
     ElementTableView *table() const { return m_table; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     /// The segment's caption, element table, raw text and (for an interchange) its delimiters,
     /// with the findings about its elements (by position) on their rows. Returns the findings
@@ -34,5 +38,6 @@ private:
                                     std::vector<std::pair<std::ptrdiff_t, QString>> findings);
 
     std::shared_ptr<const X12Document> m_document;
+    std::optional<InspectedNode> m_node; // shown, for a new palette
     ElementTableView *m_table = nullptr;
 };

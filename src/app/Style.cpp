@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <functional>
+
 namespace Style {
 
 QFont font(double points, QFont::Weight weight)
@@ -52,6 +54,13 @@ QColor quaternary(const QPalette &palette)
     QColor c = palette.color(QPalette::Text);
     c.setAlphaF(0.16f);
     return c;
+}
+
+QColor blend(const QColor &from, const QColor &to, double share)
+{
+    const auto mix = [share](int a, int b) { return int(a + (b - a) * share + 0.5); };
+    return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()),
+                  mix(from.blue(), to.blue()));
 }
 
 QColor warning(WarningUse use)
@@ -184,28 +193,74 @@ QIcon symbol(Symbol which, const QColor &colour)
     return QIcon(pixmap);
 }
 
+namespace {
+
+/// Calls a function whenever its widget's palette changes.
+class PaletteFollower : public QObject
+{
+public:
+    PaletteFollower(QWidget *widget, std::function<void()> apply)
+        : QObject(widget), m_apply(std::move(apply))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // Its own colours, set by the function, change the palette too: no second call for them.
+        if (event->type() == QEvent::PaletteChange && !m_applying) {
+            m_applying = true;
+            m_apply();
+            m_applying = false;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_apply;
+    bool m_applying = false;
+};
+
+/// Sets one colour of a widget's palette; its other colours stay the parent's and follow it.
+void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette own; // no colour set: the others come from the parent
+    own.setColor(role, colour);
+    widget->setPalette(own);
+}
+
+} // namespace
+
+void followPalette(QWidget *widget, std::function<void()> apply)
+{
+    apply();
+    new PaletteFollower(widget, std::move(apply));
+}
+
 void useTextBackground(QWidget *widget)
 {
     widget->setAutoFillBackground(true);
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Window, p.color(QPalette::Base));
-    widget->setPalette(p);
+    followPalette(widget, [widget] {
+        setColour(widget, QPalette::Window, widget->palette().color(QPalette::Base));
+    });
 }
 
-void tint(QWidget *widget, QColor colour)
+void tint(QWidget *widget, std::function<QColor()> colour)
 {
     widget->setAutoFillBackground(true);
-    QPalette p = widget->palette();
-    colour.setAlpha(60);
-    p.setColor(QPalette::Window, colour);
-    widget->setPalette(p);
+    followPalette(widget, [widget, colour = std::move(colour)] {
+        QColor faint = colour();
+        faint.setAlpha(60);
+        setColour(widget, QPalette::Window, faint);
+    });
 }
 
-void setTextColour(QWidget *widget, const QColor &colour)
+void setTextColour(QWidget *widget, std::function<QColor(const QPalette &)> colour)
 {
-    QPalette p = widget->palette();
-    p.setColor(QPalette::WindowText, colour);
-    widget->setPalette(p);
+    followPalette(widget, [widget, colour = std::move(colour)] {
+        setColour(widget, QPalette::WindowText, colour(widget->palette()));
+    });
 }
 
 QList<QTextLayout::FormatRange> regularControlPictures(const QString &text, const QFont &font)

@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QTextLayout>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -58,12 +59,17 @@ enum class Symbol { folder, export_, searchDocument, warning };
 /// A symbol from the freedesktop icon theme, or a drawn one where the theme has none.
 QIcon symbol(Symbol symbol, const QColor &colour);
 
+/// `share` of the way from one colour to another (0: `from`, 1: `to`).
+QColor blend(const QColor &from, const QColor &to, double share);
+/// Calls `apply` now and whenever `widget`'s palette changes (the appearance turns light or dark):
+/// colours a widget derives from its palette follow it.
+void followPalette(QWidget *widget, std::function<void()> apply);
 /// Fills a widget with the window's text background (the palette's Base), as text views are.
 void useTextBackground(QWidget *widget);
 /// Fills a widget, a strip above the content, with a faint tint of `colour`.
-void tint(QWidget *widget, QColor colour);
-/// Sets the colour of a label's text (the palette's WindowText).
-void setTextColour(QWidget *widget, const QColor &colour);
+void tint(QWidget *widget, std::function<QColor()> colour);
+/// Sets the colour of a label's text (the palette's WindowText) to `colour` of its palette.
+void setTextColour(QWidget *widget, std::function<QColor(const QPalette &)> colour);
 
 /// Where `text` has control pictures (␛, ␊) and `font` is bolder than regular, those characters
 /// in the regular weight: the regular faces are the only ones that have them, and a bold face

@@ -1,5 +1,6 @@
 #include "app/WindowMenus.h"
 
+#include "app/Appearance.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
 #include "app/OutlineView.h"
@@ -8,6 +9,7 @@
 #include "core/Version.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -164,6 +166,32 @@ void WindowMenus::buildViewMenu()
     m_documentItems << expand << collapse;
     view->addSeparator();
     view->addAction(m_window.findingsAction());
+    view->addSeparator();
+    QMenu *appearance = view->addMenu(QStringLiteral("&Appearance"));
+    auto *choices = new QActionGroup(appearance);
+    for (const QString &name :
+         {QStringLiteral("&System"), QStringLiteral("&Light"), QStringLiteral("&Dark")}) {
+        QAction *item = choices->addAction(name);
+        item->setCheckable(true);
+        item->setEnabled(false);
+        appearance->addAction(item);
+        m_appearanceItems << item;
+    }
+}
+
+void WindowMenus::chooseAppearanceOf(Appearance &appearance)
+{
+    for (int i = 0; i < m_appearanceItems.size(); ++i) {
+        QAction *item = m_appearanceItems[i];
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, &appearance,
+                [&appearance, i] { appearance.setChoice(Appearance::Choice(i)); });
+    }
+    const auto showChoice = [this, &appearance] {
+        m_appearanceItems[int(appearance.choice())]->setChecked(true);
+    };
+    showChoice();
+    connect(&appearance, &Appearance::changed, this, showChoice);
 }
 
 void WindowMenus::buildHelpMenu()

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 
+class Appearance;
 class MainWindow;
 class Platform;
 class QAction;
@@ -23,6 +24,12 @@ public:
     QAction *exportAction() const { return m_exportAction; }
     QAction *exportCSVAction() const { return m_exportCSVAction; }
     QMenu *recentMenu() const { return m_recent; }
+    /// View ▸ Appearance's System, Light and Dark.
+    const QList<QAction *> &appearanceItems() const { return m_appearanceItems; }
+
+    /// Lets View ▸ Appearance choose `appearance`'s light or dark, and show its choice. Until
+    /// then its items are disabled.
+    void chooseAppearanceOf(Appearance &appearance);
 
     /// Enables the items that act on the document: `shown` while one is on screen; the exports
     /// also while no export is under way.
@@ -42,5 +49,6 @@ private:
     QAction *m_exportAction = nullptr;
     QAction *m_exportCSVAction = nullptr;
     QMenu *m_recent = nullptr;
-    QList<QAction *> m_documentItems; // Copy, Find, the views and the like
+    QList<QAction *> m_documentItems;   // Copy, Find, the views and the like
+    QList<QAction *> m_appearanceItems; // by Appearance::Choice
 };

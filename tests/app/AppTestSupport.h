@@ -172,6 +172,13 @@ struct FakeDesktop : TypeRegistry, AlertPresenter, PreferenceStore
         return it != flags.end() && it->second;
     }
     void setFlag(const QString &key, bool value) override { flags[key] = value; }
+    QByteArray data(const QString &key) const override
+    {
+        const auto it = stored.find(key);
+        return it == stored.end() ? QByteArray() : it->second;
+    }
+    void setData(const QString &key, const QByteArray &value) override { stored[key] = value; }
+    std::map<QString, QByteArray> stored;
 
     void launch() { DefaultHandler::promptOnFirstLaunchIfNeeded(*this, *this, *this); }
     void menu() { DefaultHandler::makeDefaultInteractively(*this, *this); }

@@ -1,6 +1,7 @@
-// Grabs the window in each view and state, in a light and a dark palette:
+// Grabs the window in each view and state, in the light and the dark appearance:
 //   kelvane_screenshots SAMPLE_FILE OUTPUT_FOLDER
 
+#include "app/Appearance.h"
 #include "app/HeadlessPlatform.h"
 #include "app/MainWindow.h"
 #include "app/OutlineTree.h"
@@ -12,36 +13,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QPalette>
 #include <QStyleFactory>
 #include <QTreeView>
 
 #include <cstdio>
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
-    p.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEC));
-    p.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x20));
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x29));
-    p.setColor(QPalette::Text, QColor(0xEC, 0xEC, 0xEC));
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3D));
-    p.setColor(QPalette::ButtonText, QColor(0xEC, 0xEC, 0xEC));
-    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    p.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x5A));
-    p.setColor(QPalette::Light, QColor(0x5A, 0x5A, 0x5F));
-    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4C));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1A));
-    p.setColor(QPalette::Shadow, QColor(0x00, 0x00, 0x00));
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, QColor(0x6E, 0x6E, 0x73));
-    return p;
-}
 
 /// Runs the event loop until the session's work is done.
 void settle(const WindowSession &session)
@@ -67,6 +44,8 @@ int main(int argc, char **argv)
         return 2;
     }
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Light, then dark, as View > Appearance chooses them.
+    Appearance appearance;
     const QString sample = QString::fromLocal8Bit(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]);
 
@@ -94,7 +73,7 @@ int main(int argc, char **argv)
     }
 
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        appearance.setChoice(dark ? Appearance::Choice::dark : Appearance::Choice::light);
         const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral(".png");
         HeadlessPlatform platform;
         WindowSession session(platform);
