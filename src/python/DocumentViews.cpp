@@ -20,27 +20,6 @@ struct Document
     ParsedPtr parsed;
 };
 
-struct Segment
-{
-    ParsedPtr parsed;
-    std::uint32_t index;
-
-    X12Segment get() const noexcept { return parsed->document().segment(index); }
-};
-
-struct Element
-{
-    ParsedPtr parsed;
-    std::uint32_t segment;
-    std::uint32_t position; // from 1, as in NM103
-
-    X12Dictionary::ElementDescription describe() const
-    {
-        const X12Segment owner = parsed->document().segment(segment);
-        return X12Dictionary::describeElement(owner.tag(), position, owner.elementAt(position));
-    }
-};
-
 struct Node
 {
     ParsedPtr parsed;
@@ -54,14 +33,6 @@ struct Segments
     Py_ssize_t start;
     Py_ssize_t step;
     Py_ssize_t length;
-};
-
-struct SegmentIterator
-{
-    ParsedPtr parsed;
-    Py_ssize_t next;
-    Py_ssize_t step;
-    Py_ssize_t remaining;
 };
 
 /// The rows of a CSV text, each cut from it when asked for.
@@ -85,28 +56,10 @@ Tuples &tuples()
     return *made;
 }
 
-py::object delimitersObject(const X12Delimiters &delimiters)
-{
-    return tuples().delimiters(text(delimiters.element), text(delimiters.component),
-                               text(delimiters.repetition), text(delimiters.segment));
-}
-
-py::object loopObject(const std::optional<X12GuideLoop> &loop)
-{
-    if (!loop)
-        return py::none();
-    return tuples().loop(text(loop->id), text(loop->name));
-}
-
 /// None for an empty text.
 py::object textOrNone(std::string_view value)
 {
     return value.empty() ? py::object(py::none()) : py::object(text(value));
-}
-
-py::object segmentObject(const ParsedPtr &parsed, std::uint32_t index)
-{
-    return py::cast(Segment{parsed, index}, py::return_value_policy::move);
 }
 
 py::object nodeObject(const ParsedPtr &parsed, std::uint32_t index)
@@ -250,6 +203,19 @@ py::str documentRepr(const Document &document)
 
 } // namespace
 
+py::object delimitersObject(const X12Delimiters &delimiters)
+{
+    return tuples().delimiters(text(delimiters.element), text(delimiters.component),
+                               text(delimiters.repetition), text(delimiters.segment));
+}
+
+py::object loopObject(const std::optional<X12GuideLoop> &loop)
+{
+    if (!loop)
+        return py::none();
+    return tuples().loop(text(loop->id), text(loop->name));
+}
+
 py::object documentObject(ParsedPtr parsed)
 {
     return py::cast(Document{std::move(parsed)}, py::return_value_policy::move);
@@ -339,91 +305,7 @@ void bindDocument(py::module_ &module)
         .def("__len__", [](const Segments &s) { return s.length; })
         .def("__getitem__", &segmentsItem)
         .def("__iter__", [](const Segments &s) {
-            return SegmentIterator{s.parsed, s.start, s.step, s.length};
-        });
-
-    py::class_<SegmentIterator>(module, "SegmentIterator")
-        .def("__iter__", [](py::object self) { return self; })
-        .def("__next__", [](SegmentIterator &it) {
-            if (it.remaining <= 0)
-                throw py::stop_iteration();
-            const auto index = std::uint32_t(it.next);
-            it.next += it.step;
-            --it.remaining;
-            return segmentObject(it.parsed, index);
-        });
-
-    py::class_<Segment>(module, "Segment")
-        .def_property_readonly("position", [](const Segment &s) { return s.index + 1; })
-        .def_property_readonly("offset", [](const Segment &s) { return s.get().offset(); })
-        .def_property_readonly("tag", [](const Segment &s) { return text(s.get().tag()); })
-        .def_property_readonly(
-            "name",
-            [](const Segment &s) { return text(X12Dictionary::segmentName(s.get().tag())); })
-        .def_property_readonly("raw", [](const Segment &s) { return text(s.get().raw()); })
-        .def_property_readonly("values",
-                               [](const Segment &s) {
-                                   const X12Segment segment = s.get();
-                                   const std::size_t count = segment.elementCount();
-                                   py::tuple values(count);
-                                   for (std::size_t i = 0; i < count; ++i)
-                                       PyTuple_SET_ITEM(values.ptr(), Py_ssize_t(i),
-                                                        text(segment.element(i)).release().ptr());
-                                   return values;
-                               })
-        .def_property_readonly("elements",
-                               [](const Segment &s) {
-                                   const auto count = std::uint32_t(s.get().elementCount());
-                                   py::list elements(count);
-                                   for (std::uint32_t i = 0; i < count; ++i)
-                                       PyList_SET_ITEM(elements.ptr(), Py_ssize_t(i),
-                                                       py::cast(Element{s.parsed, s.index, i + 1},
-                                                                py::return_value_policy::move)
-                                                           .release()
-                                                           .ptr());
-                                   return elements;
-                               })
-        .def_property_readonly(
-            "loop", [](const Segment &s) { return loopObject(s.parsed->guides().loopOf(s.index)); })
-        .def_property_readonly("interchange_delimiters",
-                               [](const Segment &s) {
-                                   return delimitersObject(
-                                       s.parsed->document().delimitersAt(s.index));
-                               })
-        .def_property_readonly("document",
-                               [](const Segment &s) { return documentObject(s.parsed); })
-        .def("__repr__", [](const Segment &s) {
-            std::string repr = "<kelvane.Segment " + std::to_string(s.index + 1) + ": ";
-            repr += py::repr(text(s.get().raw()));
-            repr += '>';
-            return text(repr);
-        });
-
-    py::class_<Element>(module, "Element")
-        .def_property_readonly("position", [](const Element &e) { return e.position; })
-        .def_property_readonly("ref", [](const Element &e) { return text(e.describe().reference); })
-        .def_property_readonly("name", [](const Element &e) { return text(e.describe().name); })
-        .def_property_readonly(
-            "value",
-            [](const Element &e) {
-                return text(e.parsed->document().segment(e.segment).elementAt(e.position));
-            })
-        .def_property_readonly(
-            "display",
-            [](const Element &e) {
-                const auto description = e.describe();
-                return text(description.reading == X12Dictionary::ElementDescription::Reading::plain
-                                ? description.value
-                                : std::string_view(description.readable));
-            })
-        .def_property_readonly("segment",
-                               [](const Element &e) { return segmentObject(e.parsed, e.segment); })
-        .def("__repr__", [](const Element &e) {
-            const auto description = e.describe();
-            std::string repr = "<kelvane.Element " + description.reference + ": ";
-            repr += py::repr(text(description.value));
-            repr += '>';
-            return text(repr);
+            return segmentIterator(s.parsed, s.start, s.step, s.length);
         });
 
     py::class_<Node>(module, "Node",

@@ -172,6 +172,7 @@ PYBIND11_MODULE(kelvane, module)
     parseErrorType().attr("__doc__") =
         "The text is empty or holds no X12 segments; the message is the command line's.";
 
+    bindSegmentObjects(module);
     bindDocument(module);
     bindParallelReads(module);
 

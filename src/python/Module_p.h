@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,18 @@ std::string fileSystemPath(const py::handle &path);
 
 /// The Document object of a parse.
 py::object documentObject(ParsedPtr parsed);
+
+/// A Segment object, and an iterator over `length` segments from `start` on, `step` apart.
+py::object segmentObject(const ParsedPtr &parsed, std::uint32_t index);
+py::object segmentIterator(const ParsedPtr &parsed, Py_ssize_t start, Py_ssize_t step,
+                           Py_ssize_t length);
+
+/// The named tuples Delimiters and Loop; None for no loop.
+py::object delimitersObject(const X12Delimiters &delimiters);
+py::object loopObject(const std::optional<X12GuideLoop> &loop);
+
+/// Segment, Element and SegmentIterator.
+void bindSegmentObjects(py::module_ &module);
 
 /// The classes of a document and its parts.
 void bindDocument(py::module_ &module);
