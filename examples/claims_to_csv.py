@@ -59,18 +59,17 @@ def process_file(path, mode, output_dir):
         if mode == "check":
             result["findings"] = [tuple(finding) for finding in document.findings]
         else:
-            if mode == "csv":
-                text = document.to_csv()
-            else:
-                text = document.to_json(one_line=True)
-            data = text.encode("utf-8")
             target = output_path(path, output_dir, mode)
-            # Written aside and renamed, so that an output is whole or absent.
+            # Written aside and renamed, so that an output is whole or absent; streamed from the
+            # document, never held whole in memory.
             partial = target + ".part"
             with open(partial, "wb") as out:
-                out.write(data)
+                if mode == "csv":
+                    document.write_csv(out)
+                else:
+                    document.write_json(out, one_line=True)
             os.replace(partial, target)
-            result["bytes"] = len(data)
+            result["bytes"] = os.path.getsize(target)
         result["ok"] = True
     except (OSError, ValueError, MemoryError) as error:  # ParseError is a ValueError
         result["error"] = f"{type(error).__name__}: {error}"

@@ -7,8 +7,11 @@
 #include "core/output/X12Csv.h"
 #include "core/output/X12FindingsText.h"
 #include "core/output/X12Json.h"
+#include "core/output/OutputSink.h"
 #include "core/output/X12TreeText.h"
 
+#include <cerrno>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -173,13 +176,44 @@ py::tuple nextRow(Rows &rows)
     return py::tuple(fields);
 }
 
+/// The file descriptor of a binary file object (flushed first) or of an int.
+int descriptorOf(const py::handle &file)
+{
+    if (PyLong_Check(file.ptr()))
+        return file.cast<int>();
+    file.attr("flush")();
+    return file.attr("fileno")().cast<int>();
+}
+
+/// Streams an output to a file without the GIL, a megabyte at a time, as the command line does:
+/// no copy of the whole output in memory.
+template <typename Write>
+void writeTo(const py::handle &file, Write write)
+{
+    const int fd = descriptorOf(file);
+    int error = 0;
+    {
+        py::gil_scoped_release unlocked;
+        OutputSink out(fd);
+        write(out);
+        out.flush();
+        error = out.error();
+    }
+    if (error != 0) {
+        errno = error;
+        PyErr_SetFromErrno(PyExc_OSError);
+        throw py::error_already_set();
+    }
+}
+
 py::list findings(const Parsed &parsed)
 {
     const X12Document &document = parsed.document();
     const X12GuideLoops &guides = parsed.guides();
     py::list list;
-    for (std::size_t i = 0; i < document.findingCount(); ++i) {
-        const X12Finding finding = document.finding(i);
+    const X12Dictionary::ReportedFindings reported(document);
+    for (std::size_t i = 0; i < reported.size(); ++i) {
+        const X12Finding finding = reported[i];
         list.append(tuples().finding(text(toString(finding.severity)), finding.position, py::none(),
                                      py::none(), py::none(), text(finding.message)));
     }
@@ -282,6 +316,24 @@ void bindDocument(py::module_ &module)
                 return text(csvText(d.parsed->document(), spreadsheet));
             },
             py::kw_only(), py::arg("spreadsheet") = false)
+        .def(
+            "write_csv",
+            [](const Document &d, const py::handle &file, bool spreadsheet) {
+                writeTo(file, [&](OutputSink &out) {
+                    X12Csv::write(d.parsed->document(), std::ref(out),
+                                  {.byteOrderMark = spreadsheet, .guardFormulas = spreadsheet});
+                });
+            },
+            py::arg("file"), py::kw_only(), py::arg("spreadsheet") = false)
+        .def(
+            "write_json",
+            [](const Document &d, const py::handle &file, bool oneLine) {
+                writeTo(file, [&](OutputSink &out) {
+                    X12Json::write(d.parsed->document(), std::ref(out),
+                                   oneLine ? X12Json::Layout::oneLine : X12Json::Layout::lines);
+                });
+            },
+            py::arg("file"), py::kw_only(), py::arg("one_line") = false)
         .def("tree_text",
              [](const Document &d) {
                  return madeText(
