@@ -7,10 +7,14 @@ packages=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev fonts-dejavu-
 case "${1:-build}" in
 test)
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev poppler-utils clang-format git dbus-daemon)
+    # The Python module (the release preset builds it) and its tests, Dask's among them.
+    packages+=(pybind11-dev python3-dev python3-distributed)
     ;;
 package)
     # cpack's dependency scan (dpkg-shlibdeps, file), then tools/check-package.sh's checkers.
     packages+=(dpkg-dev file lintian appstream desktop-file-utils groff man-db bash-completion)
+    # The package carries the Python module.
+    packages+=(pybind11-dev python3-dev)
     ;;
 esac
 

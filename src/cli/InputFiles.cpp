@@ -4,7 +4,6 @@
 #include "cli/CommandLine_p.h"
 #include "core/output/OutputSink.h"
 #include "core/parse/X12Parser.h"
-#include "core/text/VisibleText.h"
 
 #include <exception>
 #include <new>
@@ -16,18 +15,6 @@
 
 namespace CommandLine::detail {
 namespace {
-
-/// The last component of a path, as a file name to show: "dir/claims.edi" gives "claims.edi".
-/// A name that is not UTF-8 has its stray bytes shown as U+FFFD.
-std::string lastPathComponent(std::string_view path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
-    const std::size_t slash = path.rfind('/');
-    if (slash != std::string_view::npos && path.size() > 1)
-        path.remove_prefix(slash + 1);
-    return VisibleText::validUtf8(path);
-}
 
 /// Reads a file operand whole and decodes it; "-" is standard input.
 std::expected<std::string, TextFile::Error> readInput(std::string_view path,
@@ -85,7 +72,7 @@ std::string_view shownPath(std::string_view path)
 std::string documentName(std::string_view path)
 {
     return isStandardInput(path) ? std::string(TextFile::standardInputName)
-                                 : lastPathComponent(path);
+                                 : TextFile::documentName(path);
 }
 
 std::expected<std::shared_ptr<const X12Document>, int> load(std::string_view path,

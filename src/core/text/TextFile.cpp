@@ -3,6 +3,7 @@
 #include "core/support/Memory_p.h"
 #include "core/support/Parallel_p.h"
 #include "core/text/Unicode_p.h"
+#include "core/text/VisibleText.h"
 
 #include <array>
 #include <cerrno>
@@ -306,6 +307,16 @@ std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
     if (text.size() > maxSize)
         return std::unexpected(tooLarge(name, text.size()));
     return text;
+}
+
+std::string documentName(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string_view::npos && path.size() > 1)
+        path.remove_prefix(slash + 1);
+    return VisibleText::validUtf8(path);
 }
 
 std::expected<std::string, Error> read(const std::string &path, Decoding decoding)

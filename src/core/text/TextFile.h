@@ -39,6 +39,10 @@ std::expected<std::string, Error> readStandardInput();
 std::expected<std::string, Error> decode(std::string bytes, Decoding decoding,
                                          std::string_view name);
 
+/// What a document read from `path` is called: the path's last component ("dir/claims.edi" gives
+/// "claims.edi"), with bytes that are not UTF-8 shown as U+FFFD.
+std::string documentName(std::string_view path);
+
 /// readBytes then decode.
 std::expected<std::string, Error> read(const std::string &path, Decoding decoding);
 
