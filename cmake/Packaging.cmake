@@ -50,6 +50,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds the system fonts through fontconfig; these two hold the glyphs the views and the report
 # draw, control pictures among them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-freefont-ttf")
+if(KELVANE_BUILD_PYTHON)
+    # The module loads in the Python it was built for only; the Dask example wants Dask.
+    math(EXPR kelvane_python_next "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), \
+python3 (<< ${Python3_VERSION_MAJOR}.${kelvane_python_next}), python3-distributed")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 

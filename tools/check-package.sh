@@ -65,6 +65,11 @@ files_check() {
         usr/share/doc/kelvane/changelog.gz; do
         [[ -f $root/$path ]] || { echo "missing: /$path"; missing=1; }
     done
+    # The Python module, with its stubs.
+    compgen -G "$root/usr/lib/python3/dist-packages/kelvane.cpython-*.so" >/dev/null ||
+        { echo "missing: the Python module"; missing=1; }
+    [[ -f $root/usr/lib/python3/dist-packages/kelvane-stubs/__init__.pyi ]] ||
+        { echo "missing: the Python stubs"; missing=1; }
     # The desktop's caches belong to its own packages' triggers.
     for path in usr/share/mime/mime.cache usr/share/applications/mimeinfo.cache; do
         [[ ! -e $root/$path ]] || { echo "shipped: /$path"; missing=1; }
@@ -146,6 +151,16 @@ versions_agree() {
     [[ $package == "$program" && $program == "$man" && $man == "$release" ]]
 }
 
+# The packaged module, in Debian's python3, tells the same tree as the packaged program.
+python_module() {
+    local sample="$src/tests/data/837p-x12_valid.txt" from_module from_program
+    from_module="$(PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+        'import sys, kelvane; sys.stdout.write(kelvane.read(sys.argv[1]).tree_text())' "$sample")" ||
+        return 1
+    from_program="$("$kelvane" --dump-tree "$sample")" || return 1
+    [[ $from_module == "$from_program" ]] || { echo "the module's tree differs from --dump-tree"; return 1; }
+}
+
 echo "== $deb"
 check "package files" files_check
 check "lintian" lintian_check
@@ -160,6 +175,7 @@ check "--help and kelvane.1 OPTIONS name the same options" compare_options
 check "bash completion offers --help's long options" completion_options
 check "bash completion" "$src/tests/package/bash-completion.sh" "$completion"
 check "versions agree" versions_agree
+check "python3 imports the packaged module" python_module
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
