@@ -12,7 +12,8 @@ large. On a cluster of several machines the workers read the inputs and write th
 themselves, so both folders must be at the same paths on every machine (a shared file system),
 and every worker needs the kelvane module (the Debian package kelvane installs it).
 
-A file that cannot be read or parsed is reported and the others go on; the run ends with a
+A file that cannot be read or parsed is reported and the others go on, as is one whose output
+would replace that of an earlier file of the run (claims.edi in two folders); the run ends with a
 table of what was done. The exit status is 1 when a file failed, 3 when --check found findings.
 """
 
@@ -77,25 +78,47 @@ def process_file(path, mode, output_dir):
     return result
 
 
+def failure(path, error):
+    return {"path": path, "ok": False, "segments": 0, "bytes": 0, "findings": [],
+            "seconds": 0.0, "error": error}
+
+
+def refused_names(files, mode, output_dir):
+    """The files whose output would replace that of an earlier file of the run (claims.edi in two
+    folders, or one file named twice), each with its reason: they are not converted."""
+    refused = {}
+    if mode == "check":
+        return refused
+    first = {}
+    for path in files:
+        target = output_path(path, output_dir, mode)
+        if target in first:
+            refused[path] = f"its output {target} would replace that of {first[target]}"
+        else:
+            first[target] = path
+    return refused
+
+
 def run(client, files, mode, output_dir, show_progress=True):
     """Submits a task a file and waits for them all; the results in the order of `files`."""
     from dask.distributed import progress, wait
 
-    futures = client.map(process_file, files, mode=mode, output_dir=output_dir,
-                         key=[f"kelvane-{mode}-{i}" for i in range(len(files))])
+    refused = refused_names(files, mode, output_dir)
+    todo = [(i, path) for i, path in enumerate(files) if path not in refused]
+    futures = client.map(process_file, [path for _, path in todo], mode=mode,
+                         output_dir=output_dir, key=[f"kelvane-{mode}-{i}" for i, _ in todo])
     if show_progress:
         progress(futures)
     else:
         wait(futures)
-    results = []
-    for path, future in zip(files, futures):
+    done = {}
+    for (i, path), future in zip(todo, futures):
         if future.status == "finished":
-            results.append(future.result())
+            done[i] = future.result()
         else:  # the task itself failed: a worker died, or the module is missing on it
-            results.append({"path": path, "ok": False, "segments": 0, "bytes": 0,
-                            "findings": [], "seconds": 0.0,
-                            "error": f"task failed: {future.exception()!r}"})
-    return results
+            done[i] = failure(path, f"task failed: {future.exception()!r}")
+    return [done[i] if i in done else failure(path, refused[path])
+            for i, path in enumerate(files)]
 
 
 def summary(results, mode, wall_seconds):

@@ -157,7 +157,11 @@ py::str text(std::string_view utf8)
 std::string fileSystemPath(const py::handle &path)
 {
     const py::bytes bytes = py::module_::import("os").attr("fsencode")(path);
-    return std::string(bytes);
+    std::string encoded(bytes);
+    // As open() refuses it: the system would read the path only up to the NUL, another file.
+    if (encoded.find('\0') != std::string::npos)
+        throw py::value_error("embedded null byte");
+    return encoded;
 }
 
 } // namespace kelvane::python

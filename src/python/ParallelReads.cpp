@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <optional>
 #include <cstddef>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -17,13 +18,22 @@ namespace {
 class ParallelReads
 {
 public:
+    /// The most threads one call starts, whatever `workers` asks for.
+    static constexpr std::size_t maxWorkers = 256;
+
     ParallelReads(std::vector<std::string> paths, std::size_t workers)
-        : m_paths(std::move(paths)), m_loaded(m_paths.size()), m_ready(m_paths.size()),
-          m_ahead(2 * workers)
+        : m_paths(std::move(paths)), m_loaded(m_paths.size()), m_ready(m_paths.size())
     {
-        workers = std::min(workers, m_paths.size());
-        for (std::size_t i = 0; i < workers; ++i)
-            m_workers.emplace_back([this] { work(); });
+        workers = std::min({workers, m_paths.size(), maxWorkers});
+        m_ahead = 2 * workers;
+        try {
+            for (std::size_t i = 0; i < workers; ++i)
+                m_workers.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            // The system gives no more threads: those started do the work, or none can.
+            if (m_workers.empty())
+                throw;
+        }
     }
 
     ParallelReads(const ParallelReads &) = delete;
@@ -44,16 +54,21 @@ public:
 
     py::object next()
     {
-        if (m_taken == m_paths.size())
-            throw py::stop_iteration();
         Loaded loaded;
+        bool done = false;
         {
+            // Two Python threads may take from one iterator: each takes the next file under the
+            // lock, and the last file is taken once.
             py::gil_scoped_release unlocked;
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return bool(m_ready[m_taken]); });
-            loaded = std::move(m_loaded[m_taken]);
-            ++m_taken;
+            m_changed.wait(lock,
+                           [this] { return m_taken == m_paths.size() || bool(m_ready[m_taken]); });
+            done = m_taken == m_paths.size();
+            if (!done)
+                loaded = std::move(m_loaded[m_taken++]);
         }
+        if (done)
+            throw py::stop_iteration();
         m_changed.notify_all();
         if (loaded.failure != Loaded::Failure::none)
             return exceptionFor(loaded);
@@ -83,7 +98,7 @@ private:
     std::vector<std::string> m_paths;
     std::vector<Loaded> m_loaded; // each moved out when taken
     std::vector<char> m_ready;
-    std::size_t m_ahead;
+    std::size_t m_ahead = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::size_t m_next = 0;  // the next file a worker reads
@@ -113,7 +128,8 @@ void bindParallelReads(py::module_ &module)
             return std::make_unique<ParallelReads>(std::move(list), count);
         },
         py::arg("paths"), py::arg("workers") = py::none(),
-        "Reads and parses files as read() does, on `workers` threads (one a core by default), and "
+        "Reads and parses files as read() does, on `workers` threads (one a core by default, at "
+        "most 256), and "
         "yields their documents in the order given; a file that fails gives its exception "
         "object (OSError, ParseError) in its place instead of raising it.");
 }

@@ -251,7 +251,9 @@ PyGetSetDef elementProperties[] = {
 PyTypeObject *makeType(py::module_ &module, const char *name, const char *qualifiedName,
                        std::size_t size, PyType_Slot *slots)
 {
-    PyType_Spec spec = {qualifiedName, int(size), 0, Py_TPFLAGS_DEFAULT, slots};
+    // Made by the module only: one made from Python would have no document behind it.
+    PyType_Spec spec = {qualifiedName, int(size), 0,
+                        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
     PyObject *type = PyType_FromSpec(&spec);
     if (type == nullptr)
         throw py::error_already_set();

@@ -34,12 +34,19 @@ class DaskExampleTest(unittest.TestCase):
             for name in names:
                 shutil.copy(os.path.join(DATA, name), inputs)
             open(os.path.join(inputs, "zz-empty.edi"), "wb").close()
+            # A file of the same name in another folder would overwrite the first one's output.
+            again = os.path.join(folder, "again")
+            os.mkdir(again)
+            with open(os.path.join(again, names[0]), "wb") as other:
+                other.write(b"ST*837*1~SE*2*1~")
             printed = io.StringIO()
             with contextlib.redirect_stdout(printed):
-                status = example.main([inputs, "--output-dir", outputs, "--workers", "2",
+                status = example.main([inputs, again, "--output-dir", outputs, "--workers", "2",
                                        "--quiet"])
             self.assertEqual(status, 1, printed.getvalue())
             self.assertIn("zz-empty.edi: ParseError: ", printed.getvalue())
+            self.assertIn(f"again/{names[0]}: its output {outputs}/{names[0]}.csv would replace "
+                          f"that of {inputs}/{names[0]}", printed.getvalue())
             self.assertEqual(sorted(os.listdir(outputs)), [n + ".csv" for n in names])
             for name in names:
                 expected = subprocess.run([KELVANE, "--dump-csv", os.path.join(inputs, name)],

@@ -188,6 +188,36 @@ class ModuleTest(unittest.TestCase):
         self.assertTrue(all(r == results[0] for r in results))
         self.assertEqual(results[0][1], expected.findings)
 
+    def test_careless_and_hostile_calls_raise_and_never_crash(self):
+        path = os.path.join(DATA_DIRS[0], "837p-x12_valid.txt")
+        # A NUL ends the path for the system: the file read would be another one.
+        with self.assertRaisesRegex(ValueError, "embedded null byte"):
+            kelvane.read(path + "\0.x12")
+        # Segments, elements and iterators come from documents only.
+        document = kelvane.read(path)
+        for made in (document.segments[0], document.segments[0].elements[0],
+                     iter(document.segments)):
+            with self.assertRaises(TypeError):
+                type(made)()
+        # Far more workers than files or cores; two threads taking from one iterator get every
+        # file once between them.
+        paths = [path] * 40
+        reads = kelvane.read_many(paths, workers=10**6)
+        taken = [[], []]
+
+        def take(mine):
+            for read in reads:
+                mine.append(read.summary_line)
+
+        threads = [threading.Thread(target=take, args=(mine,)) for mine in taken]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        self.assertEqual(sorted(taken[0] + taken[1]), [document.summary_line] * len(paths))
+        with self.assertRaises(ValueError):
+            kelvane.read_many(paths, workers=0)
+
 
 def _csv_rows(text):
     import csv
