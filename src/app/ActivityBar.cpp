@@ -16,7 +16,8 @@ ActivityBar::ActivityBar(WindowSession &session, QWidget *parent)
       m_progress(new QProgressBar(this)), m_action(new QPushButton(this)),
       m_close(new QToolButton(this)), m_noticeTimer(new QTimer(this))
 {
-    Style::tint(this, [this] { return Style::accent(palette()); });
+    Style::tint(this,
+                [bar = static_cast<QWidget *>(this)] { return Style::accent(bar->palette()); });
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(Style::pt(8), Style::pt(4), Style::pt(8), Style::pt(4));
     row->setSpacing(Style::pt(8));

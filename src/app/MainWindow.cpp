@@ -148,9 +148,11 @@ void MainWindow::buildToolbar()
     addToolBar(toolbar);
 
     m_open->setText(QStringLiteral("Open"));
-    Style::followPalette(m_open, [this] {
-        m_open->setIcon(
-            Style::symbol(Style::Symbol::folder, m_open->palette().color(QPalette::ButtonText)));
+    // Each recolouring touches its own widget only: a palette change also reaches the toolbar's
+    // widgets while the window is being taken down.
+    Style::followPalette(m_open, [open = m_open] {
+        open->setIcon(
+            Style::symbol(Style::Symbol::folder, open->palette().color(QPalette::ButtonText)));
     });
     m_open->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_open->setToolTip(QStringLiteral("Open an X12 / EDI file"));
@@ -197,9 +199,9 @@ void MainWindow::buildToolbar()
     m_search->installEventFilter(this);
 
     m_export->setText(QStringLiteral("Export PDF"));
-    Style::followPalette(m_export, [this] {
-        m_export->setIcon(
-            Style::symbol(Style::Symbol::export_, m_export->palette().color(QPalette::ButtonText)));
+    Style::followPalette(m_export, [exportButton = m_export] {
+        exportButton->setIcon(Style::symbol(Style::Symbol::export_,
+                                            exportButton->palette().color(QPalette::ButtonText)));
     });
     m_export->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_export->setToolTip(QStringLiteral("Export the formatted document as PDF"));
@@ -223,10 +225,10 @@ void MainWindow::buildModePicker(QToolBar *toolbar)
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         // The active mode is filled with a tint of the accent, which shows in light and dark
         // alike (a sunken button alone is barely darker than the others in dark).
-        const auto mark = [button, picker] {
+        const auto mark = [button] {
             QPalette own; // nothing set: the button follows the window
-            if (button->isChecked()) {
-                const QPalette &p = picker->palette();
+            if (button->isChecked() && button->parentWidget()) {
+                const QPalette &p = button->parentWidget()->palette();
                 own.setColor(QPalette::Button, Style::blend(p.color(QPalette::Button),
                                                             p.color(QPalette::Highlight), 0.45));
             }
