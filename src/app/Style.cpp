@@ -222,7 +222,8 @@ private:
     bool m_applying = false;
 };
 
-/// Sets one colour of a widget's palette; its other colours stay the parent's and follow it.
+/// Sets one colour of a widget's palette, in place of any it set before; its other colours stay
+/// the parent's and follow it. Each widget derives one colour of its own.
 void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 {
     QPalette own; // no colour set: the others come from the parent
